@@ -1,0 +1,74 @@
+#include "cli/commands.h"
+
+#include <ostream>
+
+namespace varnel::cli {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"info", "FILE", "print a picture file's canvas, grid and layers as JSON", nullptr},
+      {"new", "OUT [WIDTH HEIGHT]", "write a new image of one opaque white layer", nullptr},
+      {"convert", "IN OUT", "open IN and save it as OUT", nullptr},
+      {"flatten", "IN OUT [--enable-masks]", "save the display composite as one layer", nullptr},
+      {"merge-all", "IN OUT [--enable-masks]", "merge every layer into one opaque white layer", nullptr},
+      {"resize", "IN OUT WIDTH HEIGHT [--method M] [--all-layers] [--layer N]",
+       "resize the active layer or every layer", nullptr},
+      {"rotate", "IN OUT DEGREES [--layer N]", "rotate the active layer by any angle", nullptr},
+      {"turn", "IN OUT right|left|flip-vertical|flip-horizontal [--layer N]",
+       "turn the active layer by 90 degrees or flip it", nullptr},
+      {"filter", "IN OUT LIBRARY FILTER [VALUES] [--layer N] [--preview]",
+       "run one filter of a filter library on the active layer", nullptr},
+      {"filters", "", "list the filter libraries, their filters and parameters as JSON", nullptr},
+      {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", nullptr},
+      {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
+      {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
+       "paint one brush stroke on the active layer", nullptr},
+      {"region", "OP IN OUT [ARG]",
+       "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
+       nullptr},
+      {"effect", "IN OUT INDEX FRAME COUNT [--percent P] [--dest FILE] [--layer N]",
+       "render one frame of an animation effect", nullptr},
+      {"effects", "", "list the effect libraries and their effects as JSON", nullptr},
+      {"serve", "[--port P] [--password PW]", "run the network relay server", nullptr},
+      {"dump", "FILE", "describe one of the program's own small formats as JSON", nullptr},
+  };
+  return commands;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: varnel-cli COMMAND [ARGS] [OPTIONS]\n\n"
+         "Runs Varnel's image work without a window. Options may stand anywhere after the\n"
+         "command. Exit status: 0 success, 1 the operation failed, 2 wrong usage.\n\n"
+         "commands:\n";
+  for (const Command& c : Commands()) {
+    out << "  " << c.name;
+    if (!c.synopsis.empty()) out << ' ' << c.synopsis;
+    out << "\n      " << c.summary << '\n';
+  }
+  out << "\nenvironment: VARNEL_HOME (program folder), VARNEL_CONFIG (settings file)\n";
+}
+
+int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    PrintHelp(err);
+    return kUsage;
+  }
+  const std::string& name = args.front();
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintHelp(out);
+    return kSuccess;
+  }
+  for (const Command& c : Commands()) {
+    if (c.name != name) continue;
+    if (!c.run) {
+      err << "varnel-cli: " << name << " is not available yet\n";
+      return kUsage;
+    }
+    Invocation call{name, std::vector<std::string>(args.begin() + 1, args.end()), out, err};
+    return c.run(call);
+  }
+  err << "varnel-cli: unknown command '" << name << "' (see varnel-cli --help)\n";
+  return kUsage;
+}
+
+}  // namespace varnel::cli

@@ -1,0 +1,24 @@
+// varnel-cli: Varnel's image work without a window.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "platform/host.h"
+
+int main(int argc, char** argv) {
+  varnel::ConsoleHost host("varnel-cli");
+  varnel::SetHost(&host);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  int status;
+  try {
+    status = varnel::cli::Run(args, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "varnel-cli: " << e.what() << '\n';
+    status = varnel::cli::kFailed;
+  }
+  std::cout.flush();
+  varnel::SetHost(nullptr);
+  return status;
+}

@@ -1,0 +1,57 @@
+# Shared build settings for every Varnel target.
+
+if(VARNEL_SANITIZE)
+  set(VARNEL_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+  add_compile_options(${VARNEL_SANITIZER_FLAGS})
+  add_link_options(${VARNEL_SANITIZER_FLAGS})
+endif()
+
+# Warnings apply to project code only, never to the third-party headers we include.
+function(varnel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# A Qt-free library of the program. Its folder's public header is all other folders use.
+function(varnel_library name)
+  cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${ARG_SOURCES})
+  else()
+    add_library(${name} STATIC ${ARG_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  varnel_warnings(${name})
+endfunction()
+
+# One GoogleTest program per subsystem; each test case becomes a CTest test of its own,
+# which also gives every case a fresh process.
+function(varnel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}"
+    VARNEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  varnel_warnings(${name})
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "${ARG_ENV}" TIMEOUT 120
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# The folders of a complete program folder, created beside the executables.
+set(VARNEL_PROGRAM_SUBDIRS
+  Filter Filter/Batch Ext Animation/Effect Brush/Presets Brush/Shape Brush/Texture
+  res res/PaletteMenu Save Ptv NetData SendTemp)
+
+function(varnel_program_folder)
+  set(dirs)
+  foreach(sub ${VARNEL_PROGRAM_SUBDIRS})
+    list(APPEND dirs ${VARNEL_PROGRAM_DIR}/${sub})
+  endforeach()
+  add_custom_target(program_folder ALL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dirs}
+    COMMENT "Laying out the program folder in ${VARNEL_PROGRAM_DIR}")
+endfunction()

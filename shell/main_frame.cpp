@@ -1,0 +1,175 @@
+#include "shell/main_frame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include "shell/child_frame.h"
+#include "shell/command_ids.h"
+#include "shell/debug_console.h"
+#include "shell/debug_console_panel.h"
+#include "shell/qt_host.h"
+#include "shell/varnel_app.h"
+
+namespace varnel {
+
+CMainFrame::CMainFrame(CVarnelApp& app)
+    : m_app(app),
+      m_mdi(new QMdiArea(this)),
+      m_statusText(new QLabel(this)),
+      m_gauge(new QProgressBar(this)),
+      m_debugPanel(new DebugConsolePanel(app.Console(), this)) {
+  setObjectName("CMainFrame");
+  setWindowTitle(kAppTitle);
+  m_mdi->setObjectName("MdiArea");
+  m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setCentralWidget(m_mdi);
+
+  m_statusText->setObjectName("StatusText");
+  m_gauge->setObjectName("StatusGauge");
+  m_gauge->setRange(0, 100);
+  m_gauge->setMaximumWidth(160);
+  m_gauge->setTextVisible(true);
+  m_gauge->hide();
+  statusBar()->addWidget(m_statusText, 1);
+  statusBar()->addPermanentWidget(m_gauge);
+
+  addDockWidget(Qt::BottomDockWidgetArea, m_debugPanel);
+  m_debugPanel->hide();
+  CreateMenus();
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)()) {
+  // Labels keep the program's "text\tshortcut" form; the part after the tab is the shortcut.
+  const QStringList parts = label.split('\t');
+  QAction* action = menu->addAction(parts.front());
+  action->setData(id);
+  if (parts.size() > 1) action->setShortcut(QKeySequence(parts[1]));
+  if (slot) connect(action, &QAction::triggered, this, slot);
+  return action;
+}
+
+void CMainFrame::CreateMenus() {
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu("ファイル(&F)");
+  file->setObjectName("FileMenu");
+  AddCommand(file, cmd::kFileNew, "新規作成(&N)\tCtrl+N", &CMainFrame::OnFileNew);
+  AddCommand(file, cmd::kFileClose, "閉じる(&C)", &CMainFrame::OnFileClose);
+  file->addSeparator();
+  m_recentMenu = file->addMenu("最近使ったファイル(&F)");
+  m_recentMenu->setObjectName("RecentFileMenu");
+  file->addSeparator();
+  AddCommand(file, cmd::kAppExit, "アプリケーションの終了(&X)", &CMainFrame::OnAppExit);
+
+  // Menus whose commands arrive with the document, layer and tool work; shown so the menu bar
+  // keeps its shape, and disabled while they hold nothing.
+  for (const char* title : {"編集(&E)", "領域(&R)", "画像(&I)", "レイヤ(&L)", "ツール(&T)"}) {
+    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
+    menu->setEnabled(false);
+  }
+
+  QMenu* view = bar->addMenu("表示(&V)");
+  view->setObjectName("ViewMenu");
+  QAction* statusToggle = AddCommand(view, cmd::kViewStatusBar, "ステータス バー(&S)", nullptr);
+  statusToggle->setCheckable(true);
+  statusToggle->setChecked(true);
+  connect(statusToggle, &QAction::toggled, statusBar(), &QWidget::setVisible);
+  QAction* consoleToggle = m_debugPanel->toggleViewAction();
+  consoleToggle->setText("デバッグコンソール(&D)");
+  view->addAction(consoleToggle);
+  m_levelMenu = view->addMenu("メッセージレベル");
+  m_levelMenu->setObjectName("MessageLevelMenu");
+  m_levelGroup = new QActionGroup(this);
+  m_levelGroup->setExclusive(true);
+  for (int level = kMinDebugLevel; level <= kMaxDebugLevel; ++level) {
+    QAction* action = m_levelMenu->addAction(QString("&%1").arg(level));
+    action->setCheckable(true);
+    action->setData(level);
+    m_levelGroup->addAction(action);
+    connect(action, &QAction::triggered, this, [this, level] { m_app.Console().SetLevel(level); });
+  }
+
+  QMenu* window = bar->addMenu("ウィンドウ(&W)");
+  window->setObjectName("WindowMenu");
+  QAction* cascade = AddCommand(window, cmd::kWindowCascade, "重ねて表示(&C)", nullptr);
+  connect(cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+  QAction* tile = AddCommand(window, cmd::kWindowTileHorz, "並べて表示(&T)", nullptr);
+  connect(tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
+
+  QMenu* help = bar->addMenu("ヘルプ(&H)");
+  help->setObjectName("HelpMenu");
+  AddCommand(help, cmd::kAppAbout, "バージョン情報(&A)...", &CMainFrame::OnAppAbout);
+
+  UpdateRecentFileMenu();
+}
+
+void CMainFrame::UpdateRecentFileMenu() {
+  m_recentMenu->clear();
+  const auto& entries = m_app.RecentFiles().Entries();
+  int index = 0;
+  for (const std::string& path : entries) {
+    const QString qpath = QString::fromStdString(path);
+    QAction* action = m_recentMenu->addAction(QString("&%1 %2").arg(index + 1).arg(QDir::toNativeSeparators(qpath)));
+    action->setData(cmd::kFileMruFile1 + index);
+    connect(action, &QAction::triggered, this, [this, qpath] { m_app.OpenDocumentFile(qpath); });
+    ++index;
+  }
+  m_recentMenu->setEnabled(!entries.empty());
+}
+
+void CMainFrame::SyncMessageLevel(int level) {
+  for (QAction* action : m_levelGroup->actions()) action->setChecked(action->data().toInt() == level);
+}
+
+CChildFrame* CMainFrame::ActiveChildFrame() const {
+  return qobject_cast<CChildFrame*>(m_mdi->activeSubWindow());
+}
+
+void CMainFrame::AddChildFrame(CChildFrame* frame) {
+  m_mdi->addSubWindow(frame);
+  frame->show();
+  m_mdi->setActiveSubWindow(frame);
+}
+
+void CMainFrame::SetStatusText(const QString& text) { m_statusText->setText(text); }
+
+void CMainFrame::SetProgress(int percent) {
+  if (percent < 0) {
+    m_gauge->hide();
+    return;
+  }
+  m_gauge->setValue(std::min(percent, 100));
+  m_gauge->show();
+}
+
+QString CMainFrame::StatusText() const { return m_statusText->text(); }
+
+int CMainFrame::Progress() const { return m_gauge->isVisible() ? m_gauge->value() : -1; }
+
+void CMainFrame::OnFileNew() { m_app.OnFileNew(); }
+
+void CMainFrame::OnFileClose() {
+  if (QMdiSubWindow* active = m_mdi->activeSubWindow()) active->close();
+}
+
+void CMainFrame::OnAppExit() { close(); }
+
+void CMainFrame::OnAppAbout() {
+  QMessageBox::about(this, "バージョン情報", QString("%1 %2").arg(kAppTitle, QCoreApplication::applicationVersion()));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  m_app.OnMainFrameClosing(*this);
+  event->accept();
+}
+
+}  // namespace varnel

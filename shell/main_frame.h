@@ -1,0 +1,64 @@
+#pragma once
+// The main window: the MDI area with the document windows, the menus, the status bar with
+// its text and percentage gauge, and the debug console.
+
+#include <QMainWindow>
+#include <QString>
+
+class QActionGroup;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QProgressBar;
+
+namespace varnel {
+
+class CChildFrame;
+class CVarnelApp;
+class DebugConsolePanel;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(CVarnelApp& app);
+
+  QMdiArea* MdiArea() const { return m_mdi; }
+  CChildFrame* ActiveChildFrame() const;
+  DebugConsolePanel* DebugPanel() const { return m_debugPanel; }
+  QMenu* MessageLevelMenu() const { return m_levelMenu; }
+
+  void AddChildFrame(CChildFrame* frame);
+
+  // Status bar text (empty clears it) and gauge (0…100, or -1 to hide it).
+  void SetStatusText(const QString& text);
+  void SetProgress(int percent);
+  QString StatusText() const;
+  int Progress() const;
+
+  // Shows the level chosen through DebugLevel or the menu メッセージレベル.
+  void SyncMessageLevel(int level);
+  void UpdateRecentFileMenu();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateMenus();
+  QAction* AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)());
+  void OnFileNew();
+  void OnFileClose();
+  void OnAppExit();
+  void OnAppAbout();
+
+  CVarnelApp& m_app;
+  QMdiArea* m_mdi;
+  QLabel* m_statusText;
+  QProgressBar* m_gauge;
+  DebugConsolePanel* m_debugPanel;
+  QMenu* m_levelMenu = nullptr;
+  QActionGroup* m_levelGroup = nullptr;
+  QMenu* m_recentMenu = nullptr;
+};
+
+}  // namespace varnel

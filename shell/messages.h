@@ -1,0 +1,25 @@
+#pragma once
+// The program's own texts shown to the user by the shell.
+
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+inline constexpr const char* kMsgOleInitFailed = "OLEの初期化に失敗しました";
+inline constexpr const char* kMsgMainFrameLoadFailed = "MainFrameのロードに失敗しました";
+inline constexpr const char* kMsgShellCommandFailed = "シェルコマンドの処理に失敗しました";
+inline constexpr const char* kMsgInitialised = "初期化終了";
+inline constexpr const char* kMsgCannotReadPicture = "画像が読み込めません";
+inline constexpr const char* kMsgUnknownException =
+    "不明な例外を捕捉しました。作業中のデータを保存してアプリケーションを終了することを推奨します。";
+
+inline constexpr unsigned kInitialisedColour = 0x282828;
+inline constexpr int kInitialisedLevel = 5;
+
+// The framework's message for a file it cannot open.
+inline std::string FileOpenErrorMessage(std::string_view path) {
+  return std::string(path) + " を開けません。";
+}
+
+}  // namespace varnel

@@ -1,0 +1,32 @@
+#include "shell/qt_draw_context.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include "core/surface.h"
+
+namespace varnel {
+
+void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, const Rect& destination) {
+  const int sw = source.right - source.left;
+  const int sh = source.bottom - source.top;
+  const int dw = destination.right - destination.left;
+  const int dh = destination.bottom - destination.top;
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+  const int width = surface.Width();
+  const int height = surface.Height();
+  // The surface is bottom-up in memory; QImage reads it as is (row 0 = the bottom image row)
+  // and the painter flips it while drawing, so nothing is copied. The screen ignores alpha.
+  const QImage image(surface.Bits(), width, height, surface.Stride(), QImage::Format_RGB32);
+  const QRect bottomUpSource(source.left, height - source.top - sh, sw, sh);
+
+  m_painter.save();
+  m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+  m_painter.setRenderHint(QPainter::SmoothPixmapTransform, dw < sw || dh < sh);
+  m_painter.translate(destination.left, destination.top + dh);
+  m_painter.scale(1.0, -1.0);
+  m_painter.drawImage(QRectF(0, 0, dw, dh), image, bottomUpSource);
+  m_painter.restore();
+}
+
+}  // namespace varnel

@@ -1,0 +1,195 @@
+#include "shell/varnel_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+
+#include "memwell/memwell.h"
+#include "shell/child_frame.h"
+#include "shell/main_frame.h"
+#include "shell/messages.h"
+#include "shell/shell_registration.h"
+#include "shell/single_instance.h"
+#include "shell/varnel_doc.h"
+#include "shell/varnel_view.h"
+#include "shell/window_placement.h"
+
+namespace varnel {
+namespace {
+
+QColor FromColorRef(int32_t c) {
+  const uint32_t v = static_cast<uint32_t>(c);
+  return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
+
+}  // namespace
+
+CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console) {
+  m_previousHost = SetHost(&m_host);
+  m_host.SetEcho(qEnvironmentVariableIntValue("VARNEL_DEBUG_ECHO") != 0);
+}
+
+CVarnelApp::~CVarnelApp() {
+  if (m_mainFrame) delete m_mainFrame.data();
+  SetHost(m_previousHost);
+}
+
+bool CVarnelApp::InitComponentServices() {
+  // Components are shared objects loaded on demand; what they need is a running application.
+  return QCoreApplication::instance() != nullptr;
+}
+
+void CVarnelApp::ShowStartupFailure(const char* message) { GetHost().MessageBox(message, "", kMbOk | kMbIconError); }
+
+CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
+  // 1. Component services.
+  if (!InitComponentServices()) {
+    ShowStartupFailure(kMsgOleInitFailed);
+    return StartResult::kFailed;
+  }
+  // 2. The settings store and the recent-file list.
+  m_recent.Load(m_profile);
+  // 3. The two document types.
+  m_documentTypes = {kImageDocumentType, kChannelDocumentType};
+  // 4. The start-up settings.
+  m_settings = AppSettings::Load(m_profile);
+  // 5. Shell registration of the layer file type.
+  if (m_settings.shellRegist != 0) RegisterShellFileTypes(QCoreApplication::applicationFilePath().toStdString());
+  // 6. The main frame.
+  m_mainFrame = new CMainFrame(*this);
+  if (!m_mainFrame) {
+    ShowStartupFailure(kMsgMainFrameLoadFailed);
+    return StartResult::kFailed;
+  }
+  m_host.SetMainFrame(m_mainFrame);
+  // 7. Single-instance mode.
+  if (m_settings.mutex != 0) {
+    m_instance = std::make_unique<SingleInstance>();
+    m_instance->Acquire();
+    connect(m_instance.get(), &SingleInstance::openFileRequested, this, [this](const QString& path) {
+      GetHost().DebugMessage(5, 0x282828, ("受け取ったファイル: " + path).toStdString());
+      if (m_mainFrame) {
+        if (m_mainFrame->isMinimized()) m_mainFrame->showNormal();
+        m_mainFrame->raise();
+        m_mainFrame->activateWindow();
+      }
+      OpenDocumentFile(path);
+    });
+  }
+  // 8. The command line: open the named file or make a new image.
+  const QString fileArgument = arguments.isEmpty() ? QString() : arguments.front();
+  if (!fileArgument.isEmpty()) {
+    const QString path = QFileInfo(fileArgument).absoluteFilePath();
+    if (m_instance && m_instance->IsSecondInstance()) {
+      if (SingleInstance::SendPath(path)) return StartResult::kHandedOver;
+      // No running copy took the file (it may have hung or quit): open it here rather than
+      // lose it.
+    }
+    if (!OpenDocumentFile(path)) {
+      ShowStartupFailure(kMsgShellCommandFailed);
+      return StartResult::kFailed;
+    }
+  } else if (!OnFileNew()) {
+    ShowStartupFailure(kMsgShellCommandFailed);
+    return StartResult::kFailed;
+  }
+  // 9. Window placement.
+  PlaceMainWindow();
+  // 10. Clipboard formats, the picture plug-in folder, the debug level, the backup setting.
+  m_clipboardFormats = {kClipboardLayerData, kClipboardChannel, kClipboardObject};
+  m_console.SetLevel(m_settings.debugLevel);
+  m_mainFrame->SyncMessageLevel(m_settings.debugLevel);
+  // 11. The process-wide pool of tile blocks.
+  FXCreateMemBlock(kTileBlockSize);
+  // 12. Panels shown at start (the colour palette panel arrives with the colour tools).
+  // 13. Accept hand-overs from later copies, then report that start-up is done.
+  if (m_instance && !m_instance->IsSecondInstance()) m_instance->Listen();
+  GetHost().DebugMessage(kInitialisedLevel, kInitialisedColour, kMsgInitialised);
+  return StartResult::kRunning;
+}
+
+CMainFrame* CVarnelApp::MainFrame() const { return m_mainFrame.data(); }
+
+bool CVarnelApp::IsPropertySet() const { return m_instance && m_instance->IsListening(); }
+
+void CVarnelApp::PlaceMainWindow() {
+  if (m_settings.isMaximized != 0) {
+    m_mainFrame->showMaximized();
+    FitChildFrames();
+    return;
+  }
+  QSize screenSize(1024, 768);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) screenSize = screen->geometry().size();
+  const WindowPlacement p = CorrectPlacement(
+      {m_settings.mainWindowX, m_settings.mainWindowY, m_settings.mainWindowCX, m_settings.mainWindowCY},
+      screenSize.width(), screenSize.height());
+  m_mainFrame->move(p.x, p.y);
+  m_mainFrame->resize(p.cx, p.cy);
+  m_mainFrame->show();
+  FitChildFrames();
+}
+
+void CVarnelApp::FitChildFrames() {
+  for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList())
+    if (auto* frame = qobject_cast<CChildFrame*>(window)) FitChildFrame(frame);
+}
+
+CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
+  auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor));
+  CVarnelDoc* raw = doc.release();
+  auto* frame = new CChildFrame(raw, view);
+  m_mainFrame->AddChildFrame(frame);
+  FitChildFrame(frame);
+  return raw;
+}
+
+void CVarnelApp::FitChildFrame(CChildFrame* frame) {
+  // Large enough for the picture and its margins, but within the MDI area once that has its
+  // size (before the main window is placed it has none worth keeping to).
+  const QSize wanted = frame->GetActiveView()->sizeHint() + (frame->size() - frame->widget()->size());
+  if (m_mainFrame->isVisible())
+    frame->resize(wanted.boundedTo(m_mainFrame->MdiArea()->viewport()->size()));
+  else
+    frame->resize(wanted);
+}
+
+CVarnelDoc* CVarnelApp::OnFileNew() {
+  PackedSize size = m_settings.NewImageSize();
+  // A stored size of zero would leave the program unable to start; use the shipped size.
+  if (size.width < 1 || size.height < 1) size = UnpackSize(kDefaultNewImageSize);
+  auto doc = std::make_unique<CVarnelDoc>();
+  if (!doc->OnNewDocument({size.width, size.height})) return nullptr;
+  doc->SetTitle(QString::fromUtf8(kImageDocumentType.String(DocString::kDocName).data()) +
+                QString::number(++m_untitledCount));
+  return CreateDocumentWindow(std::move(doc));
+}
+
+CVarnelDoc* CVarnelApp::OpenDocumentFile(const QString& path) {
+  auto doc = std::make_unique<CVarnelDoc>();
+  if (!doc->OnOpenDocument(path)) return nullptr;
+  doc->SetPathName(path);
+  doc->SetTitle(QFileInfo(path).fileName());
+  m_recent.Add(path.toStdString());
+  m_recent.Save(m_profile);
+  if (m_mainFrame) m_mainFrame->UpdateRecentFileMenu();
+  return CreateDocumentWindow(std::move(doc));
+}
+
+void CVarnelApp::OnMainFrameClosing(CMainFrame& frame) {
+  if (m_instance) m_instance->Close();
+  if (m_shutdownWritten) return;
+  m_shutdownWritten = true;
+  m_settings.isMaximized = frame.isMaximized() ? 1 : 0;
+  const QRect normal = frame.isMaximized() || frame.isMinimized() ? frame.normalGeometry() : frame.geometry();
+  const QPoint position = frame.isMaximized() || frame.isMinimized() ? normal.topLeft() : frame.pos();
+  m_settings.mainWindowX = position.x();
+  m_settings.mainWindowY = position.y();
+  m_settings.mainWindowCX = normal.width();
+  m_settings.mainWindowCY = normal.height();
+  m_settings.SaveShutdown(m_profile);
+}
+
+}  // namespace varnel

@@ -1,0 +1,88 @@
+#pragma once
+// The application object: start-up in the program's fixed order, the settings, the documents,
+// single-instance mode and shutdown.
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "platform/profile.h"
+#include "shell/debug_console.h"
+#include "shell/document_types.h"
+#include "shell/qt_host.h"
+#include "shell/recent_files.h"
+#include "shell/settings.h"
+
+namespace varnel {
+
+class CChildFrame;
+class CMainFrame;
+class CVarnelDoc;
+class SingleInstance;
+
+// The clipboard formats the program registers by name at start-up; the channel editor adds
+// "CF_VNCHANNELDATA" when it first runs.
+inline constexpr const char* kClipboardLayerData = "CF_VN_LAYERDATA";
+inline constexpr const char* kClipboardChannel = "CF_VNCHANNEL";
+inline constexpr const char* kClipboardObject = "CF_VN_OBJECT";
+inline constexpr const char* kClipboardChannelData = "CF_VNCHANNELDATA";
+
+inline constexpr int32_t kTileBlockSize = 1032;
+
+class CVarnelApp : public QObject {
+  Q_OBJECT
+
+ public:
+  // How start-up ended.
+  enum class StartResult { kRunning, kHandedOver, kFailed };
+
+  explicit CVarnelApp(Profile& profile);
+  ~CVarnelApp() override;
+
+  // Runs start-up with the program's arguments (without the program name). kFailed means the
+  // user was told why; kHandedOver means a running copy took the file.
+  StartResult InitInstance(const QStringList& arguments);
+
+  // A new image of NEWIMAGESIZE in its own window.
+  CVarnelDoc* OnFileNew();
+  // Opens a picture file in its own window; null when it cannot be opened (the user is told).
+  CVarnelDoc* OpenDocumentFile(const QString& path);
+
+  // Writes back the placement, ISMAXIMIZED and BRUSHSIZE, and stops accepting hand-overs.
+  void OnMainFrameClosing(CMainFrame& frame);
+
+  Profile& GetProfile() { return m_profile; }
+  AppSettings& Settings() { return m_settings; }
+  DebugConsole& Console() { return m_console; }
+  RecentFileList& RecentFiles() { return m_recent; }
+  CMainFrame* MainFrame() const;
+  SingleInstance* Instance() const { return m_instance.get(); }
+  const std::vector<DocumentType>& DocumentTypes() const { return m_documentTypes; }
+  const QStringList& ClipboardFormats() const { return m_clipboardFormats; }
+  bool IsPropertySet() const;  // "VarnelProp": hand-overs are being accepted
+
+ private:
+  bool InitComponentServices();
+  void ShowStartupFailure(const char* message);
+  void PlaceMainWindow();
+  CVarnelDoc* CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc);
+  void FitChildFrame(CChildFrame* frame);
+  void FitChildFrames();
+
+  Profile& m_profile;
+  AppSettings m_settings;
+  DebugConsole m_console;
+  QtHost m_host;
+  Host* m_previousHost = nullptr;
+  RecentFileList m_recent;
+  std::vector<DocumentType> m_documentTypes;
+  QStringList m_clipboardFormats;
+  std::unique_ptr<SingleInstance> m_instance;
+  QPointer<CMainFrame> m_mainFrame;
+  int m_untitledCount = 0;
+  bool m_shutdownWritten = false;
+};
+
+}  // namespace varnel

@@ -1,0 +1,59 @@
+#pragma once
+// The image document: one picture, shown by CVarnelView in a CChildFrame.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "core/surface.h"
+
+namespace varnel {
+
+// The common base of the program's document classes; it adds nothing to QObject's document role.
+class CVNDocument : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+
+  const QString& Title() const { return m_title; }
+  void SetTitle(const QString& title);
+  const QString& PathName() const { return m_pathName; }
+  void SetPathName(const QString& path) { m_pathName = path; }
+  bool IsModified() const { return m_modified; }
+  void SetModifiedFlag(bool modified) { m_modified = modified; }
+
+ signals:
+  void titleChanged(const QString& title);
+  // Views repaint the given rectangle of the picture (image pixels, inclusive).
+  void pictureChanged(const Rect& area);
+
+ private:
+  QString m_title;
+  QString m_pathName;
+  bool m_modified = false;
+};
+
+class CVarnelDoc : public CVNDocument {
+  Q_OBJECT
+
+ public:
+  using CVNDocument::CVNDocument;
+
+  // A new picture of the given size, opaque white. Answers false when the size cannot be made.
+  bool OnNewDocument(Size size);
+  // Opens a picture file. Answers false after telling the user why.
+  bool OnOpenDocument(const QString& path);
+
+  // The picture the views show.
+  ImageSurface& Picture() { return m_picture; }
+  const ImageSurface& Picture() const { return m_picture; }
+
+  // Tells the views that part of the picture changed and clears its dirty rectangle.
+  void UpdateAllViews();
+
+ private:
+  ImageSurface m_picture;
+};
+
+}  // namespace varnel

@@ -1,0 +1,105 @@
+#include "shell/varnel_view.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <cmath>
+
+#include "shell/qt_draw_context.h"
+#include "shell/varnel_doc.h"
+
+namespace varnel {
+
+CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, QWidget* parent)
+    : QAbstractScrollArea(parent), m_document(document), m_marginColor(marginColor) {
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setAutoFillBackground(false);
+  if (document) connect(document, &CVarnelDoc::pictureChanged, this, &CVarnelView::OnPictureChanged);
+  UpdateScrollBars();
+}
+
+void CVarnelView::SetZoom(double zoom) {
+  if (!(zoom > 0.0) || zoom == m_zoom) return;
+  m_zoom = zoom;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+QSize CVarnelView::ContentSize() const {
+  if (!m_document) return {2 * kMargin, 2 * kMargin};
+  const Size size = m_document->Picture().GetSize();
+  return {int(size.width * m_zoom) + 2 * kMargin, int(size.height * m_zoom) + 2 * kMargin};
+}
+
+QSize CVarnelView::sizeHint() const {
+  const int frame = 2 * frameWidth();
+  return ContentSize() + QSize(frame, frame);
+}
+
+QPoint CVarnelView::ImageOrigin() const {
+  return {kMargin - horizontalScrollBar()->value(), kMargin - verticalScrollBar()->value()};
+}
+
+QRect CVarnelView::ImageToViewport(const Rect& area) const {
+  const Rect r = area.Normalized();
+  const QPoint origin = ImageOrigin();
+  const int left = origin.x() + int(std::floor(r.left * m_zoom));
+  const int top = origin.y() + int(std::floor(r.top * m_zoom));
+  const int right = origin.x() + int(std::ceil((r.right + 1) * m_zoom));
+  const int bottom = origin.y() + int(std::ceil((r.bottom + 1) * m_zoom));
+  return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+void CVarnelView::UpdateScrollBars() {
+  const QSize content = ContentSize();
+  // When the picture fits without scroll bars it gets none, even if the viewport is
+  // momentarily narrowed by bars that are about to go.
+  const QSize room = maximumViewportSize();
+  const QSize view = content.width() <= room.width() && content.height() <= room.height()
+                         ? room : viewport()->size();
+  horizontalScrollBar()->setRange(0, std::max(0, content.width() - view.width()));
+  verticalScrollBar()->setRange(0, std::max(0, content.height() - view.height()));
+  horizontalScrollBar()->setPageStep(view.width());
+  verticalScrollBar()->setPageStep(view.height());
+}
+
+void CVarnelView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void CVarnelView::scrollContentsBy(int, int) { viewport()->update(); }
+
+void CVarnelView::OnPictureChanged(const Rect& area) { viewport()->update(ImageToViewport(area)); }
+
+void CVarnelView::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const QRect damaged = event->rect();
+  painter.fillRect(damaged, m_marginColor);
+  if (!m_document) return;
+  ImageSurface& picture = m_document->Picture();
+  const Size size = picture.GetSize();
+  if (size.width < 1 || size.height < 1) return;
+
+  const QRect whole = ImageToViewport({0, 0, size.width - 1, size.height - 1});
+  const QRect visible = whole & damaged;
+  if (visible.isEmpty()) return;
+  // Only the damaged part of the picture is drawn: the source rectangle is the pixels that
+  // cover it, and the destination that source's exact place on screen.
+  const QPoint origin = ImageOrigin();
+  Rect source;
+  source.left = std::max(0, int(std::floor((visible.left() - origin.x()) / m_zoom)));
+  source.top = std::max(0, int(std::floor((visible.top() - origin.y()) / m_zoom)));
+  source.right = std::min(size.width, int(std::ceil((visible.right() + 1 - origin.x()) / m_zoom)));
+  source.bottom = std::min(size.height, int(std::ceil((visible.bottom() + 1 - origin.y()) / m_zoom)));
+  Rect destination;
+  destination.left = origin.x() + int(std::floor(source.left * m_zoom));
+  destination.top = origin.y() + int(std::floor(source.top * m_zoom));
+  destination.right = origin.x() + int(std::floor(source.right * m_zoom));
+  destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
+  painter.setClipRect(visible);
+  QtDrawContext context(painter);
+  picture.Draw(context, destination, source);
+}
+
+}  // namespace varnel

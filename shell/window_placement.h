@@ -1,0 +1,21 @@
+#pragma once
+// The main window's stored placement, corrected against the screen before it is used.
+
+#include <cstdint>
+
+namespace varnel {
+
+struct WindowPlacement {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t cx = 600;
+  int32_t cy = 480;
+  friend bool operator==(const WindowPlacement&, const WindowPlacement&) = default;
+};
+
+// For each axis: a negative position becomes 0, a position beyond the screen dimension becomes
+// that dimension minus 100; a size beyond the screen dimension becomes the screen dimension,
+// a negative size becomes 600 (for the height too).
+WindowPlacement CorrectPlacement(WindowPlacement stored, int32_t screenWidth, int32_t screenHeight);
+
+}  // namespace varnel

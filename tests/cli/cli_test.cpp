@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "cli/commands.h"
+
+namespace varnel::cli {
+namespace {
+
+// Every command of the command-line contract, in its order.
+const std::vector<std::string> kContractCommands = {
+    "info", "new", "convert", "flatten", "merge-all", "resize", "rotate", "turn", "filter",
+    "filters", "batch", "script", "stroke", "region", "effect", "effects", "serve", "dump"};
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunInProcess(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = Run(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliHelp, ListsEveryCommandOfTheContractInOrder) {
+  const Result r = RunInProcess({"--help"});
+  EXPECT_EQ(r.status, kSuccess);
+  size_t from = 0;
+  for (const std::string& name : kContractCommands) {
+    const size_t at = r.out.find("\n  " + name + ' ', from);
+    const size_t atBare = r.out.find("\n  " + name + '\n', from);
+    const size_t found = std::min(at, atBare);
+    ASSERT_NE(found, std::string::npos) << name;
+    from = found + 1;
+  }
+  std::vector<std::string> names;
+  for (const Command& c : Commands()) names.emplace_back(c.name);
+  EXPECT_EQ(names, kContractCommands);
+}
+
+TEST(CliUsage, CommandsWhoseCapabilityIsNotBuiltAnswerNotAvailableYetWithStatus2) {
+  for (const Command& c : Commands()) {
+    if (c.run) continue;
+    const Result r = RunInProcess({std::string(c.name), "in.vlb", "out.vlb"});
+    EXPECT_EQ(r.status, kUsage) << c.name;
+    EXPECT_EQ(r.err, "varnel-cli: " + std::string(c.name) + " is not available yet\n");
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(CliUsage, NoCommandOrAnUnknownOneIsWrongUsage) {
+  const Result none = RunInProcess({});
+  EXPECT_EQ(none.status, kUsage);
+  EXPECT_NE(none.err.find("usage: varnel-cli COMMAND"), std::string::npos);
+  const Result unknown = RunInProcess({"paint-everything"});
+  EXPECT_EQ(unknown.status, kUsage);
+  EXPECT_NE(unknown.err.find("unknown command 'paint-everything'"), std::string::npos);
+}
+
+// The installed executable behaves the same from a shell.
+TEST(CliProgram, RunsFromTheProgramFolderWithTheSameAnswers) {
+  const std::string program = VARNEL_PROGRAM_DIR "/varnel-cli";
+  auto run = [&](const std::string& args) {
+    std::string out;
+    FILE* pipe = popen((program + ' ' + args + " 2>&1").c_str(), "r");
+    std::array<char, 512> buffer{};
+    while (pipe && fgets(buffer.data(), int(buffer.size()), pipe)) out += buffer.data();
+    const int status = pipe ? pclose(pipe) : -1;
+    return std::pair{WEXITSTATUS(status), out};
+  };
+  auto [helpStatus, help] = run("--help");
+  EXPECT_EQ(helpStatus, 0);
+  EXPECT_NE(help.find("merge-all"), std::string::npos);
+  auto [status, text] = run("flatten a.vlb b.vlb");
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(text, "varnel-cli: flatten is not available yet\n");
+}
+
+}  // namespace
+}  // namespace varnel::cli

@@ -1,0 +1,288 @@
+// The desktop program's windows, driven with real input events on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTest>
+
+#include "memwell/memwell.h"
+#include "platform/host.h"
+#include "shell/child_frame.h"
+#include "shell/debug_console_panel.h"
+#include "shell/main_frame.h"
+#include "shell/messages.h"
+#include "shell/varnel_app.h"
+#include "shell/varnel_doc.h"
+#include "shell/varnel_view.h"
+#include "temp_folder.h"
+
+namespace varnel {
+namespace {
+
+using testing::TempFolder;
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override { m_profile = std::make_unique<Profile>(m_dir.File("varnel.ini")); }
+
+  // Settings as a user would have left them, then start-up.
+  CVarnelApp& Start(const std::vector<std::pair<const char*, int32_t>>& settings = {},
+                    const QStringList& arguments = {}) {
+    for (const auto& [key, value] : settings) m_profile->WriteInt("Settings", key, value);
+    m_app = std::make_unique<CVarnelApp>(*m_profile);
+    EXPECT_EQ(m_app->InitInstance(arguments), CVarnelApp::StartResult::kRunning);
+    QApplication::processEvents();
+    return *m_app;
+  }
+
+  CVarnelView* ActiveView() {
+    CChildFrame* frame = m_app->MainFrame()->ActiveChildFrame();
+    return frame ? frame->GetActiveView() : nullptr;
+  }
+
+  // What the view shows, as 0xAARRGGBB.
+  QRgb ViewPixel(CVarnelView* view, int x, int y) {
+    const QImage shot = view->viewport()->grab().toImage();
+    return shot.pixel(x, y) | 0xFF000000u;
+  }
+
+  void TearDown() override {
+    m_app.reset();
+    QApplication::processEvents();
+  }
+
+  TempFolder m_dir;
+  std::unique_ptr<Profile> m_profile;
+  std::unique_ptr<CVarnelApp> m_app;
+};
+
+TEST_F(ShellTest, WithNoSettingsTheMainWindowIs600By480AtTheOriginWithA300By300WhiteImage) {
+  CVarnelApp& app = Start();
+  CMainFrame* frame = app.MainFrame();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(frame->size(), QSize(600, 480));
+  EXPECT_EQ(frame->pos(), QPoint(0, 0));
+  ASSERT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+  CChildFrame* child = frame->ActiveChildFrame();
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->windowTitle(), "Image1");
+  const ImageSurface& picture = child->GetActiveDocument()->Picture();
+  ASSERT_EQ(picture.GetSize(), (Size{300, 300}));
+  for (int y = 0; y < 300; y += 7)
+    for (int x = 0; x < 300; x += 7) {
+      uint32_t c = 0;
+      ASSERT_EQ(picture.GetPixel(x, y, &c), 1);
+      ASSERT_EQ(c, 0xFFFFFFFFu) << x << "," << y;
+    }
+}
+
+TEST_F(ShellTest, TheViewDrawsThePictureAtMargin20On0xDCDCDC) {
+  Start();
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->ImageOrigin(), QPoint(20, 20));
+  EXPECT_EQ(ViewPixel(view, 5, 5), 0xFFDCDCDCu);
+  EXPECT_EQ(ViewPixel(view, 19, 40), 0xFFDCDCDCu);
+  EXPECT_EQ(ViewPixel(view, 40, 19), 0xFFDCDCDCu);
+  EXPECT_EQ(ViewPixel(view, 20, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(ViewPixel(view, 100, 100), 0xFFFFFFFFu);
+}
+
+TEST_F(ShellTest, TheStoredMarginColourIsAColourReferenceWithRedInTheLowByte) {
+  Start({{"MarginColor", 0x00FF0000}});  // blue
+  EXPECT_EQ(ViewPixel(ActiveView(), 5, 5), 0xFF0000FFu);
+}
+
+TEST_F(ShellTest, ThePictureIsShownTheRightWayUpAndUpdatesWhereItChanged) {
+  Start({{"NEWIMAGESIZE", PackSize(40, 30)}});
+  CVarnelView* view = ActiveView();
+  CVarnelDoc* doc = view->GetDocument();
+  ASSERT_EQ(doc->Picture().GetSize(), (Size{40, 30}));
+  // Top-left red, bottom-right green, BGRA in memory.
+  doc->Picture().SetPixel(0, 0, 0xFFFF0000u);
+  doc->Picture().SetPixel(39, 29, 0xFF00FF00u);
+  doc->UpdateAllViews();
+  QApplication::processEvents();
+  EXPECT_EQ(ViewPixel(view, 20, 20), 0xFFFF0000u);
+  EXPECT_EQ(ViewPixel(view, 20 + 39, 20 + 29), 0xFF00FF00u);
+  EXPECT_EQ(ViewPixel(view, 20 + 39, 20), 0xFFFFFFFFu);
+  EXPECT_EQ(ViewPixel(view, 20 + 40, 20 + 29), 0xFFDCDCDCu);
+  EXPECT_TRUE(doc->Picture().IsDirtyEmpty());
+}
+
+TEST_F(ShellTest, ZoomScalesThePictureAroundTheSameMargin) {
+  Start({{"NEWIMAGESIZE", PackSize(10, 10)}});
+  CVarnelView* view = ActiveView();
+  view->GetDocument()->Picture().SetPixel(1, 1, 0xFF0000FFu);
+  view->SetZoom(4.0);
+  QApplication::processEvents();
+  // Pixel (1,1) covers 24…27 on both axes at zoom 4.
+  EXPECT_EQ(ViewPixel(view, 24, 24), 0xFF0000FFu);
+  EXPECT_EQ(ViewPixel(view, 27, 27), 0xFF0000FFu);
+  EXPECT_EQ(ViewPixel(view, 23, 24), 0xFFFFFFFFu);
+  EXPECT_EQ(ViewPixel(view, 28, 27), 0xFFFFFFFFu);
+  EXPECT_EQ(ViewPixel(view, 59, 59), 0xFFFFFFFFu);
+  EXPECT_EQ(ViewPixel(view, 60, 59), 0xFFDCDCDCu);
+}
+
+TEST_F(ShellTest, NewImageSizeComesFromTheSettingAndAZeroSizeFallsBackTo300) {
+  Start({{"NEWIMAGESIZE", PackSize(200, 100)}});
+  EXPECT_EQ(ActiveView()->GetDocument()->Picture().GetSize(), (Size{200, 100}));
+  m_app.reset();
+  Start({{"NEWIMAGESIZE", 0}});
+  EXPECT_EQ(ActiveView()->GetDocument()->Picture().GetSize(), (Size{300, 300}));
+}
+
+TEST_F(ShellTest, StoredPlacementIsCorrectedAgainstTheScreen) {
+  const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+  Start({{"MainWindowCX", screen.width() + 500}, {"MainWindowX", screen.width() + 1}, {"MainWindowY", -40},
+         {"MainWindowCY", 300}});
+  CMainFrame* frame = m_app->MainFrame();
+  EXPECT_EQ(frame->width(), screen.width());
+  EXPECT_EQ(frame->height(), 300);
+  EXPECT_EQ(frame->pos(), QPoint(screen.width() - 100, 0));
+}
+
+TEST_F(ShellTest, ClosingTheMainWindowWritesBackPlacementMaximizedAndBrushSize) {
+  Start({{"BRUSHSIZE", PackSize(7, 7)}});
+  CMainFrame* frame = m_app->MainFrame();
+  frame->move(30, 40);
+  frame->resize(500, 400);
+  QApplication::processEvents();
+  ASSERT_TRUE(frame->close());
+  const Profile stored(m_dir.File("varnel.ini"));
+  EXPECT_EQ(stored.GetInt("Settings", "MainWindowX", -1), 30);
+  EXPECT_EQ(stored.GetInt("Settings", "MainWindowY", -1), 40);
+  EXPECT_EQ(stored.GetInt("Settings", "MainWindowCX", -1), 500);
+  EXPECT_EQ(stored.GetInt("Settings", "MainWindowCY", -1), 400);
+  EXPECT_EQ(stored.GetInt("Settings", "ISMAXIMIZED", -1), 0);
+  EXPECT_EQ(stored.GetInt("Settings", "BRUSHSIZE", -1), PackSize(7, 7));
+}
+
+TEST_F(ShellTest, StartingMaximizedIsRememberedAtShutdown) {
+  Start({{"ISMAXIMIZED", 1}});
+  EXPECT_TRUE(m_app->MainFrame()->isMaximized());
+  m_app->MainFrame()->close();
+  EXPECT_EQ(Profile(m_dir.File("varnel.ini")).GetInt("Settings", "ISMAXIMIZED", -1), 1);
+}
+
+TEST_F(ShellTest, TheMenuBarHasTheTopLevelMenus) {
+  Start();
+  QStringList titles;
+  for (QAction* a : m_app->MainFrame()->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, (QStringList{"ファイル(&F)", "編集(&E)", "領域(&R)", "画像(&I)", "レイヤ(&L)", "ツール(&T)",
+                                 "表示(&V)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
+}
+
+TEST_F(ShellTest, CtrlNOpensAnotherNewImageWindow) {
+  Start();
+  CMainFrame* frame = m_app->MainFrame();
+  frame->activateWindow();
+  QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
+  QApplication::processEvents();
+  ASSERT_EQ(frame->MdiArea()->subWindowList().size(), 2);
+  EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Image2");
+}
+
+TEST_F(ShellTest, InitialisedMessageReachesTheConsoleAtLevelFiveInItsColour) {
+  Start({{"DebugLevel", 5}});
+  const auto shown = m_app->Console().ShownEntries();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back().text, kMsgInitialised);
+  EXPECT_EQ(shown.back().level, 5);
+  EXPECT_EQ(shown.back().colour, 0x282828u);
+  QListWidget* list = m_app->MainFrame()->DebugPanel()->List();
+  ASSERT_GE(list->count(), 1);
+  EXPECT_EQ(list->item(list->count() - 1)->text(), QString::fromUtf8(kMsgInitialised));
+  EXPECT_EQ(list->item(list->count() - 1)->foreground().color(), QColor(0x28, 0x28, 0x28));
+}
+
+TEST_F(ShellTest, BelowLevelFiveTheMessageWaitsUntilTheMenuRaisesTheLevel) {
+  Start({{"DebugLevel", 4}});
+  QListWidget* list = m_app->MainFrame()->DebugPanel()->List();
+  EXPECT_EQ(list->count(), 0);
+  QMenu* levels = m_app->MainFrame()->MessageLevelMenu();
+  levels->popup(QPoint(0, 0));
+  QApplication::processEvents();
+  QTest::keyClick(levels, Qt::Key_6);  // the "&6" item's mnemonic
+  QApplication::processEvents();
+  EXPECT_EQ(m_app->Console().Level(), 6);
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->item(0)->text(), QString::fromUtf8(kMsgInitialised));
+  for (QAction* a : levels->actions()) EXPECT_EQ(a->isChecked(), a->data().toInt() == 6);
+}
+
+TEST_F(ShellTest, StatusTextAndGaugeFollowTheHost) {
+  Start();
+  CMainFrame* frame = m_app->MainFrame();
+  GetHost().SetStatusText("キャンバスを作成中");
+  GetHost().SetProgress(40);
+  EXPECT_EQ(frame->StatusText(), "キャンバスを作成中");
+  EXPECT_EQ(frame->Progress(), 40);
+  EXPECT_EQ(frame->findChild<QProgressBar*>("StatusGauge")->value(), 40);
+  GetHost().SetProgress(-1);
+  GetHost().SetStatusText("");
+  EXPECT_EQ(frame->Progress(), -1);
+  EXPECT_TRUE(frame->StatusText().isEmpty());
+}
+
+TEST_F(ShellTest, AFileThatCannotBeOpenedEndsStartUpWithTheShellCommandMessage) {
+  m_app = std::make_unique<CVarnelApp>(*m_profile);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  const QString missing = QString::fromStdString(m_dir.File("missing.vlb"));
+  EXPECT_EQ(m_app->InitInstance({missing}), CVarnelApp::StartResult::kFailed);
+  ASSERT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_EQ(recorder.boxes[0].text, FileOpenErrorMessage(missing.toStdString()));
+  EXPECT_EQ(recorder.boxes[1].text, kMsgShellCommandFailed);
+}
+
+TEST_F(ShellTest, AnExistingFileNoReaderUnderstandsSaysThePictureCannotBeRead) {
+  const std::string path = m_dir.File("noise.vlb");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fputs("not a picture", f);
+  std::fclose(f);
+  Start();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  EXPECT_EQ(m_app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, kMsgCannotReadPicture);
+  EXPECT_EQ(recorder.waitCursorDepth, 0);
+  EXPECT_EQ(recorder.waitCursorMaxDepth, 1);
+  EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(ShellTest, TheThreeClipboardFormatsAreRegisteredByName) {
+  Start();
+  EXPECT_EQ(m_app->ClipboardFormats(), (QStringList{"CF_VN_LAYERDATA", "CF_VNCHANNEL", "CF_VN_OBJECT"}));
+}
+
+TEST_F(ShellTest, StartUpCreatesThePoolOf1032ByteBlocks) {
+  Start();
+  // LIFO from the pool: a block freed and taken again is the same address.
+  void* block = FXAlloc();
+  ASSERT_NE(block, nullptr);
+  FXFree(block);
+  EXPECT_EQ(FXAlloc(), block);
+  FXFree(block);
+}
+
+}  // namespace
+}  // namespace varnel
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
