@@ -7,6 +7,11 @@ if(VARNEL_SANITIZE)
   add_link_options(${VARNEL_SANITIZER_FLAGS})
 endif()
 
+# Coverage feedback for the fuzz targets needs the libraries they call instrumented too.
+if(VARNEL_BUILD_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Warnings apply to project code only, never to the third-party headers we include.
 function(varnel_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)

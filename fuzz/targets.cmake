@@ -1,0 +1,4 @@
+# Each reader adds its fuzz target here with varnel_fuzz().
+varnel_fuzz(profile_fuzz SOURCES profile_fuzz.cpp LIBS varnel_platform)
+varnel_fuzz(code_page_fuzz SOURCES code_page_fuzz.cpp LIBS varnel_platform)
+varnel_fuzz(open_file_message_fuzz SOURCES open_file_message_fuzz.cpp LIBS varnel_shell_core)
