@@ -149,7 +149,7 @@ CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
 void CVarnelApp::FitChildFrame(CChildFrame* frame) {
   // Large enough for the picture and its margins, but within the MDI area once that has its
   // size (before the main window is placed it has none worth keeping to).
-  const QSize wanted = frame->GetActiveView()->sizeHint() + (frame->size() - frame->widget()->size());
+  const QSize wanted = frame->sizeHint().expandedTo(frame->minimumSizeHint());
   if (m_mainFrame->isVisible())
     frame->resize(wanted.boundedTo(m_mainFrame->MdiArea()->viewport()->size()));
   else

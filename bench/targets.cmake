@@ -1,0 +1,3 @@
+# Each subsystem adds its benchmark programs here with varnel_bench().
+varnel_bench(memwell_bench SOURCES memwell_bench.cpp LIBS Memwell)
+varnel_bench(core_surface_bench SOURCES core_surface_bench.cpp LIBS varnel_core)
