@@ -242,23 +242,39 @@ int32_t ImageSurface::GetPixel(int32_t x, int32_t y, uint32_t* colour) const {
   return 1;
 }
 
+namespace {
+
+// Where the clipped part of a caller's rectangle lies in the caller's buffer, whose row pitch
+// is the whole rectangle's width. The rectangle may reach far outside the image: its width can
+// exceed int32 and buffer offsets int64, but both stay below 2^64 unsigned.
+struct BufferWindow {
+  uint64_t pitch;
+  uint64_t columnOffset;
+  size_t rowBytes;
+  size_t imageOffset;  // byte offset of the clipped part within an image row
+
+  BufferWindow(const Rect& wanted, const Rect& clipped)
+      : pitch(static_cast<uint64_t>(static_cast<int64_t>(wanted.right) - wanted.left + 1)),
+        columnOffset(static_cast<uint64_t>(static_cast<int64_t>(clipped.left) - wanted.left)),
+        rowBytes(static_cast<size_t>(clipped.right - clipped.left + 1) * kBytesPerPixel),
+        imageOffset(static_cast<size_t>(clipped.left) * kBytesPerPixel) {}
+
+  uint64_t RowStart(const Rect& wanted, int32_t y) const {
+    return static_cast<uint64_t>(static_cast<int64_t>(y) - wanted.top) * pitch + columnOffset;
+  }
+};
+
+}  // namespace
+
 int32_t ImageSurface::GetRect(Rect rect, uint32_t* buffer) const {
   const Rect wanted = rect.Normalized();
   Rect clipped;
   if (buffer == nullptr || !Clip(wanted, &clipped)) {
     return 0;
   }
-  // The rect may reach far outside the image: its width can exceed int32 and the offsets
-  // into the buffer int64, but both stay below 2^64 unsigned.
-  const uint64_t pitch = static_cast<uint64_t>(static_cast<int64_t>(wanted.right) - wanted.left + 1);
-  const uint64_t columnOffset = static_cast<uint64_t>(static_cast<int64_t>(clipped.left) - wanted.left);
-  const size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left + 1) * kBytesPerPixel;
-  const size_t sourceOffset = static_cast<size_t>(clipped.left) * kBytesPerPixel;
-  for (int32_t y = clipped.top; y <= clipped.bottom; ++y) {
-    const uint64_t rowIndex = static_cast<uint64_t>(static_cast<int64_t>(y) - wanted.top);
-    std::memcpy(buffer + (rowIndex * pitch + columnOffset), m_head.rows[y] + sourceOffset,
-                rowBytes);
-  }
+  const BufferWindow window(wanted, clipped);
+  for (int32_t y = clipped.top; y <= clipped.bottom; ++y)
+    std::memcpy(buffer + window.RowStart(wanted, y), m_head.rows[y] + window.imageOffset, window.rowBytes);
   return 1;
 }
 
@@ -271,15 +287,9 @@ int32_t ImageSurface::SetRect(Rect rect, const uint32_t* buffer) {
   if (m_restoring == 0) {
     BackupTiles(clipped);
   }
-  const uint64_t pitch = static_cast<uint64_t>(static_cast<int64_t>(wanted.right) - wanted.left + 1);
-  const uint64_t columnOffset = static_cast<uint64_t>(static_cast<int64_t>(clipped.left) - wanted.left);
-  const size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left + 1) * kBytesPerPixel;
-  const size_t targetOffset = static_cast<size_t>(clipped.left) * kBytesPerPixel;
-  for (int32_t y = clipped.top; y <= clipped.bottom; ++y) {
-    const uint64_t rowIndex = static_cast<uint64_t>(static_cast<int64_t>(y) - wanted.top);
-    std::memcpy(m_head.rows[y] + targetOffset, buffer + (rowIndex * pitch + columnOffset),
-                rowBytes);
-  }
+  const BufferWindow window(wanted, clipped);
+  for (int32_t y = clipped.top; y <= clipped.bottom; ++y)
+    std::memcpy(m_head.rows[y] + window.imageOffset, buffer + window.RowStart(wanted, y), window.rowBytes);
   AddDirtyRect(clipped.left, clipped.top, clipped.right, clipped.bottom);
   return 1;
 }
