@@ -5,11 +5,17 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/undo.h"
+#include "memwell/memwell.h"
 #include "platform/host.h"
 
 int main(int argc, char** argv) {
   varnel::ConsoleHost host("varnel-cli");
   varnel::SetHost(&host);
+  // The same process set-up as the desktop program: the pool of tile blocks and the
+  // background writer of undo steps.
+  FXCreateMemBlock(1032);
+  varnel::StartSpillWriter();
   std::vector<std::string> args(argv + 1, argv + argc);
   int status;
   try {
@@ -19,6 +25,7 @@ int main(int argc, char** argv) {
     status = varnel::cli::kFailed;
   }
   std::cout.flush();
+  varnel::StopSpillWriter();
   varnel::SetHost(nullptr);
   return status;
 }

@@ -1,39 +1,404 @@
 #include "core/undo.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "core/surface.h"
 #include "memwell/memwell.h"
+#include "platform/host.h"
+#include "platform/temp_file.h"
 
 namespace varnel {
+namespace {
 
-UndoStep::~UndoStep() {
-  for (TileBackup* tile : tiles) {
-    FXFree(tile);
+constexpr int kUndoDebugLevel = 3;
+constexpr uint32_t kUndoDebugColour = 0x0000C0;  // dark red
+
+// The spill writer. Its mutex is held while it works on a step; the user-interface thread
+// hands a step over only when it can take the mutex at once, so it never waits for a write.
+struct SpillWriter {
+  std::timed_mutex mutex;  // the writer's mutex of the hand-over protocol
+  std::mutex eventMutex;   // guards the two events below
+  std::condition_variable eventChanged;
+  bool work = false;     // manual-reset event: a step is pending (or quit)
+  bool started = false;  // manual-reset event: the writer has taken the mutex
+  std::atomic<bool> quit{false};
+  std::atomic<bool> abort{false};
+  std::atomic<bool> running{false};
+  UndoStep* pending = nullptr;  // guarded by mutex
+  std::thread thread;
+  // Writes that failed on the writer thread, reported from the user-interface thread.
+  std::atomic<int> failedWrites{0};
+};
+
+SpillWriter& Writer() {
+  static SpillWriter* writer = new SpillWriter;  // lives to the end; the thread may outlive statics
+  return *writer;
+}
+
+std::mutex g_folderMutex;
+std::string g_folder;
+
+std::mutex g_hookMutex;
+std::function<void(int32_t)> g_writeHook;
+std::function<void(ImageSurface&)> g_recordedHandler;
+
+void SetFolderFromEnvironment() {
+  std::lock_guard lock(g_folderMutex);
+  g_folder = TempDirectory();
+}
+
+void ReportFailedBackgroundWrites() {
+  const int failed = Writer().failedWrites.exchange(0);
+  if (failed > 0)
+    GetHost().DebugMessage(kUndoDebugLevel, kUndoDebugColour,
+                           "アンドゥデータを一時ファイルに書き出せませんでした。メモリに保持します (" +
+                               std::to_string(failed) + ")");
+}
+
+// Writes all of buffer, retrying short writes. False on an error.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Reads exactly size bytes. False on an error or a short file.
+bool ReadAll(int fd, uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = read(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Waits until the writer has let go of a step it holds, asking it to stop first.
+void WaitUntilWriterReleases(UndoStep& step) {
+  if (!step.IsBusy()) return;
+  SpillWriter& w = Writer();
+  w.abort.store(true);
+  std::lock_guard lock(w.mutex);
+}
+
+// Creates a step file, writes the step into it and closes it; deletes it again on failure.
+// Runs on either thread; the caller makes sure nobody else touches the step meanwhile.
+int32_t WriteStepFile(UndoStep& step) {
+  const std::string folder = UndoFolder();
+  const uint32_t number = CreateTempFile(folder, kUndoFilePrefix);
+  if (number == 0) return -1;
+  const std::string name = TempFileName(folder, kUndoFilePrefix, number);
+  const int fd = open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) {
+    unlink(name.c_str());
+    return -1;
+  }
+  const int32_t result = step.Write(fd);
+  const bool closed = close(fd) == 0;
+  if (result != 0 || !closed) {
+    unlink(name.c_str());
+    return -1;
+  }
+  step.fileNumber = number;
+  step.resident = false;
+  return 0;
+}
+
+void WriterLoop() {
+  SpillWriter& w = Writer();
+  for (;;) {
+    {
+      std::unique_lock events(w.eventMutex);
+      w.eventChanged.wait(events, [&] { return w.work; });
+      w.work = false;
+    }
+    if (w.quit.load()) return;
+    std::lock_guard lock(w.mutex);
+    {
+      std::lock_guard events(w.eventMutex);
+      w.started = true;
+    }
+    w.eventChanged.notify_all();
+    if (UndoStep* step = w.pending) {
+      // A step the writer cannot write stays resident and keeps working.
+      if (step->resident && WriteStepFile(*step) != 0) w.failedWrites.fetch_add(1);
+      step->busy.store(false, std::memory_order_release);
+    }
+    w.pending = nullptr;
   }
 }
+
+// The rectangle of tile (column, row); far-off indices from a damaged file saturate instead
+// of overflowing, and then lie outside every surface.
+Rect TileRect(int32_t column, int32_t row) {
+  auto edge = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+  };
+  const int64_t left = int64_t{column} * ImageSurface::kTileSize;
+  const int64_t top = int64_t{row} * ImageSurface::kTileSize;
+  return {edge(left), edge(top), edge(left + ImageSurface::kTileSize - 1),
+          edge(top + ImageSurface::kTileSize - 1)};
+}
+
+}  // namespace
+
+// ---- UndoStep ---------------------------------------------------------------------------
+
+UndoStep::~UndoStep() {
+  WaitUntilWriterReleases(*this);
+  for (TileBackup* tile : tiles) FXFree(tile);
+  if (!resident && fileNumber != 0) unlink(TempFileName(UndoFolder(), kUndoFilePrefix, fileNumber).c_str());
+}
+
+int32_t UndoStep::Write(int fd) {
+  SpillWriter& w = Writer();
+  const int32_t count = TileCount();
+  if (!WriteAll(fd, reinterpret_cast<const uint8_t*>(&count), sizeof count)) return -1;
+  std::vector<uint8_t> piece(kStepWritePieceBytes);
+  size_t filled = 0;
+  std::function<void(int32_t)> hook;
+  {
+    std::lock_guard lock(g_hookMutex);
+    hook = g_writeHook;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (hook) hook(i);
+    if (w.abort.load()) return -1;
+    std::memcpy(piece.data() + filled, tiles[static_cast<size_t>(i)], kTileRecordBytes);
+    filled += kTileRecordBytes;
+    if (filled == piece.size()) {
+      if (!WriteAll(fd, piece.data(), filled)) return -1;
+      filled = 0;
+    }
+  }
+  if (filled > 0 && !WriteAll(fd, piece.data(), filled)) return -1;
+  for (TileBackup* tile : tiles) FXFree(tile);
+  tiles.clear();
+  tiles.shrink_to_fit();
+  return 0;
+}
+
+int32_t UndoStep::Read(int fd) {
+  int32_t count = 0;
+  if (!ReadAll(fd, reinterpret_cast<uint8_t*>(&count), sizeof count)) return -1;
+  // The count must match the file, so a damaged file cannot make us allocate blocks for
+  // tiles that are not there.
+  const off_t end = lseek(fd, 0, SEEK_END);
+  if (count < 0 || end < 0 ||
+      static_cast<uint64_t>(end) != sizeof count + static_cast<uint64_t>(count) * kTileRecordBytes ||
+      lseek(fd, sizeof count, SEEK_SET) < 0)
+    return -1;
+  std::vector<TileBackup*> read;
+  read.reserve(static_cast<size_t>(count));
+  std::vector<uint8_t> piece(kStepReadPieceBytes);
+  auto fail = [&] {
+    for (TileBackup* tile : read) FXFree(tile);
+    return -1;
+  };
+  while (read.size() < static_cast<size_t>(count)) {
+    const size_t records = std::min<size_t>(16, static_cast<size_t>(count) - read.size());
+    if (!ReadAll(fd, piece.data(), records * kTileRecordBytes)) return fail();
+    for (size_t r = 0; r < records; ++r) {
+      auto* tile = static_cast<TileBackup*>(FXAlloc());
+      if (tile == nullptr) return fail();
+      std::memcpy(tile, piece.data() + r * kTileRecordBytes, kTileRecordBytes);
+      read.push_back(tile);
+    }
+  }
+  for (TileBackup* tile : tiles) FXFree(tile);
+  tiles = std::move(read);
+  return 0;
+}
+
+// ---- spilling ---------------------------------------------------------------------------
+
+std::string UndoFolder() {
+  {
+    std::lock_guard lock(g_folderMutex);
+    if (!g_folder.empty()) return g_folder;
+  }
+  SetFolderFromEnvironment();
+  std::lock_guard lock(g_folderMutex);
+  return g_folder;
+}
+
+int32_t SpillNow(UndoStep& step) {
+  if (!step.resident) return 0;
+  Writer().abort.store(false);
+  if (WriteStepFile(step) == 0) return 0;
+  GetHost().DebugMessage(kUndoDebugLevel, kUndoDebugColour,
+                         "アンドゥデータを一時ファイルに書き出せませんでした。メモリに保持します");
+  return -1;
+}
+
+int32_t SpillLater(UndoStep& step) {
+  SpillWriter& w = Writer();
+  ReportFailedBackgroundWrites();
+  if (!w.running.load()) return -1;
+  std::unique_lock lock(w.mutex, std::try_to_lock);
+  if (!lock.owns_lock()) return -1;
+  if (!step.resident) return 0;
+  w.abort.store(false);
+  w.pending = &step;
+  step.busy.store(true, std::memory_order_release);
+  lock.unlock();
+  std::unique_lock events(w.eventMutex);
+  w.work = true;
+  w.eventChanged.notify_all();
+  w.eventChanged.wait(events, [&] { return w.started; });
+  w.started = false;
+  return 0;
+}
+
+int32_t Reload(UndoStep& step) {
+  WaitUntilWriterReleases(step);
+  if (step.resident) return 0;
+  const std::string name = TempFileName(UndoFolder(), kUndoFilePrefix, step.fileNumber);
+  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    // The file is gone: the step is applied as an empty one.
+    GetHost().DebugMessage(kUndoDebugLevel, kUndoDebugColour, "アンドゥデータの一時ファイルがありません: " + name);
+    step.resident = true;
+    return 0;
+  }
+  const int32_t result = step.Read(fd);
+  if (result != 0)
+    GetHost().DebugMessage(kUndoDebugLevel, kUndoDebugColour, "アンドゥデータの一時ファイルが壊れています: " + name);
+  step.resident = true;
+  close(fd);
+  unlink(name.c_str());
+  return result;
+}
+
+void StartSpillWriter() {
+  SpillWriter& w = Writer();
+  if (w.running.load()) return;
+  SetFolderFromEnvironment();
+  {
+    std::lock_guard events(w.eventMutex);
+    w.work = false;
+    w.started = false;
+  }
+  w.quit.store(false);
+  w.pending = nullptr;
+  w.thread = std::thread(WriterLoop);
+  w.running.store(true);
+}
+
+void StopSpillWriter() {
+  SpillWriter& w = Writer();
+  if (!w.running.load()) return;
+  w.quit.store(true);
+  {
+    std::lock_guard events(w.eventMutex);
+    w.work = true;
+  }
+  w.eventChanged.notify_all();
+  { std::lock_guard lock(w.mutex); }
+  w.thread.join();
+  w.running.store(false);
+}
+
+bool IsSpillWriterRunning() { return Writer().running.load(); }
+
+void SetUndoStepRecordedHandler(std::function<void(ImageSurface&)> handler) {
+  g_recordedHandler = std::move(handler);
+}
+
+void SetSpillWriteHook(std::function<void(int32_t)> hook) {
+  std::lock_guard lock(g_hookMutex);
+  g_writeHook = std::move(hook);
+}
+
+bool IsSpillAbortRequested() { return Writer().abort.load(); }
+
+// ---- applying steps ---------------------------------------------------------------------
+
+void ExchangeStep(ImageSurface& surface, UndoStep& step) {
+  const size_t n = step.tiles.size();
+  if (n < 1) return;
+  surface.SetRestoring(true);
+  // Rotates the blocks by one while exchanging, so no extra tile is needed but the kept one.
+  const TileBackup kept = *step.tiles[0];
+  for (size_t i = 1; i < n; ++i) {
+    TileBackup& previous = *step.tiles[i - 1];
+    const TileBackup& current = *step.tiles[i];
+    const Rect rect = TileRect(current.column, current.row);
+    surface.GetRect(rect, previous.pixels);
+    surface.SetRect(rect, current.pixels);
+    previous.column = current.column;
+    previous.row = current.row;
+  }
+  TileBackup& last = *step.tiles[n - 1];
+  const Rect rect = TileRect(kept.column, kept.row);
+  surface.GetRect(rect, last.pixels);
+  surface.SetRect(rect, kept.pixels);
+  last.column = kept.column;
+  last.row = kept.row;
+  surface.SetRestoring(false);
+}
+
+// ---- UndoStack --------------------------------------------------------------------------
 
 const UndoStep* UndoStack::Step(size_t index) const {
   return index < m_steps.size() ? m_steps[index].get() : nullptr;
 }
 
-void UndoStack::SetPosition(int32_t position) {
-  m_position = std::clamp<int32_t>(position, 0, static_cast<int32_t>(m_steps.size()));
-}
+UndoStep* UndoStack::Step(size_t index) { return index < m_steps.size() ? m_steps[index].get() : nullptr; }
 
 int32_t UndoStack::PushUndoStep(ImageSurface& surface, bool writeNow) {
-  (void)writeNow;
   // A new change after some undos makes the undone steps unreachable.
-  if (m_steps.size() > static_cast<size_t>(m_position)) {
-    m_steps.erase(m_steps.begin() + m_position, m_steps.end());
-  }
+  if (m_steps.size() > static_cast<size_t>(m_position)) m_steps.erase(m_steps.begin() + m_position, m_steps.end());
   auto step = std::make_unique<UndoStep>();
   step->tiles = surface.TakeSavedTiles();
-  if (step->tiles.empty()) {
-    return 0;
-  }
+  if (step->tiles.empty()) return 0;
+  if (g_recordedHandler) g_recordedHandler(surface);
+  UndoStep& added = *step;
   m_steps.push_back(std::move(step));
   ++m_position;
+  if (writeNow) return SpillNow(added);
+  SpillLater(added);
+  return 0;
+}
+
+int32_t UndoStack::Undo(ImageSurface& surface) {
+  if (m_position < 1) return -1;
+  --m_position;
+  surface.RevertUncommitted();
+  UndoStep& step = *m_steps[static_cast<size_t>(m_position)];
+  if (Reload(step) != 0) return -1;
+  ExchangeStep(surface, step);
+  SpillNow(step);
+  return 0;
+}
+
+int32_t UndoStack::Redo(ImageSurface& surface) {
+  surface.RevertUncommitted();
+  if (static_cast<size_t>(m_position) >= m_steps.size()) return 0;
+  UndoStep& step = *m_steps[static_cast<size_t>(m_position)];
+  if (Reload(step) != 0) return -1;
+  ExchangeStep(surface, step);
+  ++m_position;
+  SpillNow(step);
   return 0;
 }
 

@@ -31,6 +31,10 @@ std::string TempDirectory() {
 }
 
 std::string TempFileName(std::string_view prefix, uint32_t number) {
+  return TempFileName(TempDirectory(), prefix, number);
+}
+
+std::string TempFileName(std::string_view directory, std::string_view prefix, uint32_t number) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string digits;
   do {
@@ -38,22 +42,24 @@ std::string TempFileName(std::string_view prefix, uint32_t number) {
     number >>= 4;
   } while (number != 0);
 
-  std::string name = TempDirectory();
-  if (name.back() != '/') name += '/';  // TMPDIR=/ must not give "//"
+  std::string name(directory);
+  if (name.empty() || name.back() != '/') name += '/';  // TMPDIR=/ must not give "//"
   name.append(prefix);
   name += digits;
   name += ".tmp";
   return name;
 }
 
-uint32_t CreateTempFile(std::string_view prefix) {
+uint32_t CreateTempFile(std::string_view prefix) { return CreateTempFile(TempDirectory(), prefix); }
+
+uint32_t CreateTempFile(std::string_view directory, std::string_view prefix) {
   // The prefix is part of a file name in the temporary folder, nowhere else.
   if (prefix.find('/') != std::string_view::npos || prefix.find('\0') != std::string_view::npos) {
     return 0;
   }
   uint32_t number = StartNumber();
   for (uint32_t tried = 0; tried < kMaxTempNumber;) {
-    int fd = open(TempFileName(prefix, number).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC,
+    int fd = open(TempFileName(directory, prefix, number).c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC,
                   0600);
     if (fd >= 0) {
       close(fd);

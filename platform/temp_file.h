@@ -19,4 +19,9 @@ std::string TempFileName(std::string_view prefix, uint32_t number);
 // number and removes the file when it is done with it.
 uint32_t CreateTempFile(std::string_view prefix);
 
+// The same in a given folder, for files whose name must be rebuilt later from the folder
+// they were made in even if TMPDIR has changed since.
+std::string TempFileName(std::string_view directory, std::string_view prefix, uint32_t number);
+uint32_t CreateTempFile(std::string_view directory, std::string_view prefix);
+
 }  // namespace varnel

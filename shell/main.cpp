@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include "core/undo.h"
 #include "platform/profile.h"
 #include "shell/varnel_app.h"
 
@@ -30,14 +31,20 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(VARNEL_VERSION);
   UseJapaneseFont(app);
 
-  varnel::Profile& profile = varnel::AppProfile();
-  varnel::CVarnelApp theApp(profile);
-  QStringList arguments = QApplication::arguments();
-  arguments.removeFirst();
-  switch (theApp.InitInstance(arguments)) {
-    case varnel::CVarnelApp::StartResult::kHandedOver: return 0;
-    case varnel::CVarnelApp::StartResult::kFailed: return 1;
-    case varnel::CVarnelApp::StartResult::kRunning: break;
+  // Undo steps go to disk in the background for the whole run; the writer stops only after
+  // every document (and with it every step) is gone.
+  varnel::StartSpillWriter();
+  int status = 0;
+  {
+    varnel::CVarnelApp theApp(varnel::AppProfile());
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    switch (theApp.InitInstance(arguments)) {
+      case varnel::CVarnelApp::StartResult::kHandedOver: status = 0; break;
+      case varnel::CVarnelApp::StartResult::kFailed: status = 1; break;
+      case varnel::CVarnelApp::StartResult::kRunning: status = app.exec(); break;
+    }
   }
-  return app.exec();
+  varnel::StopSpillWriter();
+  return status;
 }

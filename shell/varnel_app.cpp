@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 
+#include "core/undo.h"
 #include "memwell/memwell.h"
 #include "shell/child_frame.h"
 #include "shell/main_frame.h"
@@ -30,9 +31,15 @@ QColor FromColorRef(int32_t c) {
 CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console) {
   m_previousHost = SetHost(&m_host);
   m_host.SetEcho(qEnvironmentVariableIntValue("VARNEL_DEBUG_ECHO") != 0);
+  // A recorded change marks the active document as modified.
+  SetUndoStepRecordedHandler([this](ImageSurface&) {
+    if (!m_mainFrame) return;
+    if (CChildFrame* frame = m_mainFrame->ActiveChildFrame()) frame->GetActiveDocument()->SetModifiedFlag(true);
+  });
 }
 
 CVarnelApp::~CVarnelApp() {
+  SetUndoStepRecordedHandler(nullptr);
   if (m_mainFrame) delete m_mainFrame.data();
   SetHost(m_previousHost);
 }

@@ -262,9 +262,10 @@ TEST_F(SurfaceBackup, PushingAfterStepsWereUndoneDropsTheRedoBranch) {
   }
   ASSERT_EQ(undo.StepCount(), 3u);
   const UndoStep* firstStep = undo.Step(0);
-  undo.SetPosition(1);
+  ASSERT_EQ(undo.Undo(m_surface), 0);
+  ASSERT_EQ(undo.Undo(m_surface), 0);
   m_surface.SetPixel(31, 31, 0x0B0B0B0Bu);
-  EXPECT_EQ(undo.PushUndoStep(m_surface, true), 0);
+  EXPECT_EQ(undo.PushUndoStep(m_surface, false), 0);
   EXPECT_EQ(undo.StepCount(), 2u);
   EXPECT_EQ(undo.Position(), 2);
   EXPECT_EQ(undo.Step(0), firstStep);
@@ -280,7 +281,8 @@ TEST_F(SurfaceBackup, PushingNothingAfterAnUndoStillDropsTheRedoBranch) {
   undo.PushUndoStep(m_surface, false);
   m_surface.SetPixel(20, 20, 0);
   undo.PushUndoStep(m_surface, false);
-  undo.SetPosition(0);
+  ASSERT_EQ(undo.Undo(m_surface), 0);
+  ASSERT_EQ(undo.Undo(m_surface), 0);
   EXPECT_EQ(undo.PushUndoStep(m_surface, false), 0);
   EXPECT_EQ(undo.StepCount(), 0u);
   EXPECT_EQ(undo.Position(), 0);
@@ -310,17 +312,6 @@ TEST_F(SurfaceBackup, ClearingTheHistoryReturnsEveryStepsTiles) {
   for (void* block : again) {
     FXFree(block);
   }
-}
-
-TEST(SurfaceUndoPosition, IsHeldWithinTheSteps) {
-  ImageSurface surface;
-  ASSERT_EQ(surface.Create(Size{16, 16}), 0);
-  surface.SetPixel(0, 0, 0);
-  surface.Undo().PushUndoStep(surface, false);
-  surface.Undo().SetPosition(5);
-  EXPECT_EQ(surface.Undo().Position(), 1);
-  surface.Undo().SetPosition(-2);
-  EXPECT_EQ(surface.Undo().Position(), 0);
 }
 
 }  // namespace

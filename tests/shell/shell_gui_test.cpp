@@ -262,6 +262,17 @@ TEST_F(ShellTest, AnExistingFileNoReaderUnderstandsSaysThePictureCannotBeRead) {
   EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), 1);
 }
 
+TEST_F(ShellTest, RecordingAnUndoStepMarksTheActiveDocumentModified) {
+  Start();
+  CVarnelDoc* doc = ActiveView()->GetDocument();
+  ASSERT_FALSE(doc->IsModified());
+  doc->Picture().Undo().PushUndoStep(doc->Picture(), true);  // nothing saved: no step
+  EXPECT_FALSE(doc->IsModified());
+  doc->Picture().SetPixel(3, 3, 0);
+  doc->Picture().Undo().PushUndoStep(doc->Picture(), true);
+  EXPECT_TRUE(doc->IsModified());
+}
+
 TEST_F(ShellTest, TheThreeClipboardFormatsAreRegisteredByName) {
   Start();
   EXPECT_EQ(m_app->ClipboardFormats(), (QStringList{"CF_VN_LAYERDATA", "CF_VNCHANNEL", "CF_VN_OBJECT"}));
