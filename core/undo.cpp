@@ -1,6 +1,8 @@
 #include "core/undo.h"
 
 #include <fcntl.h>
+#include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +48,16 @@ SpillWriter& Writer() {
 std::mutex g_folderMutex;
 std::string g_folder;
 
+// Tiles beyond the pool are single allocations; after a large step has been written their
+// pages go back to the system, so a spilled history really costs disk and not memory. Only
+// the writer does it, after letting go of its mutex, so nobody waits for it; what a
+// synchronous write frees is given back with the writer's next step.
+std::atomic<bool> g_trimWanted{false};
+
+void TrimIfWanted() {
+  if (g_trimWanted.exchange(false, std::memory_order_relaxed)) malloc_trim(0);
+}
+
 std::mutex g_hookMutex;
 std::function<void(int32_t)> g_writeHook;
 std::function<void(ImageSurface&)> g_recordedHandler;
@@ -63,20 +75,6 @@ void ReportFailedBackgroundWrites() {
                                std::to_string(failed) + ")");
 }
 
-// Writes all of buffer, retrying short writes. False on an error.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Reads exactly size bytes. False on an error or a short file.
 bool ReadAll(int fd, uint8_t* data, size_t size) {
   while (size > 0) {
@@ -86,6 +84,31 @@ bool ReadAll(int fd, uint8_t* data, size_t size) {
       return false;
     }
     if (n == 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Step files move through a buffer of 1024 tile records (32 of the 33,024-byte write pieces,
+// 64 of the 16,512-byte read pieces), so a large step costs few system calls and the copies
+// stay in the cache. Each thread that spills keeps its buffer.
+constexpr size_t kRecordsPerBuffer = 1024;
+constexpr int32_t kTrimAfterTiles = 1024;
+
+uint8_t* TransferBuffer() {
+  thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kRecordsPerBuffer * kTileRecordBytes + sizeof(int32_t)]);
+  return buffer.get();
+}
+
+// Writes all of buffer, retrying short writes. False on an error.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -132,18 +155,21 @@ void WriterLoop() {
       w.work = false;
     }
     if (w.quit.load()) return;
-    std::lock_guard lock(w.mutex);
     {
-      std::lock_guard events(w.eventMutex);
-      w.started = true;
+      std::lock_guard lock(w.mutex);
+      {
+        std::lock_guard events(w.eventMutex);
+        w.started = true;
+      }
+      w.eventChanged.notify_all();
+      if (UndoStep* step = w.pending) {
+        // A step the writer cannot write stays resident and keeps working.
+        if (step->resident && WriteStepFile(*step) != 0) w.failedWrites.fetch_add(1);
+        step->busy.store(false, std::memory_order_release);
+      }
+      w.pending = nullptr;
     }
-    w.eventChanged.notify_all();
-    if (UndoStep* step = w.pending) {
-      // A step the writer cannot write stays resident and keeps working.
-      if (step->resident && WriteStepFile(*step) != 0) w.failedWrites.fetch_add(1);
-      step->busy.store(false, std::memory_order_release);
-    }
-    w.pending = nullptr;
+    TrimIfWanted();
   }
 }
 
@@ -172,28 +198,29 @@ UndoStep::~UndoStep() {
 int32_t UndoStep::Write(int fd) {
   SpillWriter& w = Writer();
   const int32_t count = TileCount();
-  if (!WriteAll(fd, reinterpret_cast<const uint8_t*>(&count), sizeof count)) return -1;
-  std::vector<uint8_t> piece(kStepWritePieceBytes);
-  size_t filled = 0;
   std::function<void(int32_t)> hook;
   {
     std::lock_guard lock(g_hookMutex);
     hook = g_writeHook;
   }
+  uint8_t* buffer = TransferBuffer();
+  std::memcpy(buffer, &count, sizeof count);
+  size_t filled = sizeof count;
   for (int32_t i = 0; i < count; ++i) {
     if (hook) hook(i);
-    if (w.abort.load()) return -1;
-    std::memcpy(piece.data() + filled, tiles[static_cast<size_t>(i)], kTileRecordBytes);
+    if (w.abort.load(std::memory_order_relaxed)) return -1;
+    std::memcpy(buffer + filled, tiles[static_cast<size_t>(i)], kTileRecordBytes);
     filled += kTileRecordBytes;
-    if (filled == piece.size()) {
-      if (!WriteAll(fd, piece.data(), filled)) return -1;
+    if (filled + kTileRecordBytes > kRecordsPerBuffer * kTileRecordBytes + sizeof count) {
+      if (!WriteAll(fd, buffer, filled)) return -1;
       filled = 0;
     }
   }
-  if (filled > 0 && !WriteAll(fd, piece.data(), filled)) return -1;
+  if (filled > 0 && !WriteAll(fd, buffer, filled)) return -1;
   for (TileBackup* tile : tiles) FXFree(tile);
   tiles.clear();
   tiles.shrink_to_fit();
+  if (count >= kTrimAfterTiles) g_trimWanted.store(true, std::memory_order_relaxed);
   return 0;
 }
 
@@ -202,25 +229,24 @@ int32_t UndoStep::Read(int fd) {
   if (!ReadAll(fd, reinterpret_cast<uint8_t*>(&count), sizeof count)) return -1;
   // The count must match the file, so a damaged file cannot make us allocate blocks for
   // tiles that are not there.
-  const off_t end = lseek(fd, 0, SEEK_END);
-  if (count < 0 || end < 0 ||
-      static_cast<uint64_t>(end) != sizeof count + static_cast<uint64_t>(count) * kTileRecordBytes ||
-      lseek(fd, sizeof count, SEEK_SET) < 0)
+  struct stat info {};
+  if (count < 0 || fstat(fd, &info) != 0 ||
+      static_cast<uint64_t>(info.st_size) != sizeof count + static_cast<uint64_t>(count) * kTileRecordBytes)
     return -1;
   std::vector<TileBackup*> read;
   read.reserve(static_cast<size_t>(count));
-  std::vector<uint8_t> piece(kStepReadPieceBytes);
   auto fail = [&] {
     for (TileBackup* tile : read) FXFree(tile);
     return -1;
   };
+  uint8_t* buffer = TransferBuffer();
   while (read.size() < static_cast<size_t>(count)) {
-    const size_t records = std::min<size_t>(16, static_cast<size_t>(count) - read.size());
-    if (!ReadAll(fd, piece.data(), records * kTileRecordBytes)) return fail();
+    const size_t records = std::min(kRecordsPerBuffer, static_cast<size_t>(count) - read.size());
+    if (!ReadAll(fd, buffer, records * kTileRecordBytes)) return fail();
     for (size_t r = 0; r < records; ++r) {
       auto* tile = static_cast<TileBackup*>(FXAlloc());
       if (tile == nullptr) return fail();
-      std::memcpy(tile, piece.data() + r * kTileRecordBytes, kTileRecordBytes);
+      std::memcpy(tile, buffer + r * kTileRecordBytes, kTileRecordBytes);
       read.push_back(tile);
     }
   }

@@ -24,9 +24,7 @@ namespace varnel {
 
 class ImageSurface;
 
-inline constexpr size_t kTileRecordBytes = sizeof(TileBackup);                   // 1032
-inline constexpr size_t kStepWritePieceBytes = 32 * kTileRecordBytes;            // 33,024
-inline constexpr size_t kStepReadPieceBytes = 16 * kTileRecordBytes;             // 16,512
+inline constexpr size_t kTileRecordBytes = sizeof(TileBackup);  // 1032
 inline constexpr const char* kUndoFilePrefix = "vnt";
 
 class UndoStep {
