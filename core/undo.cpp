@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -75,44 +76,47 @@ void ReportFailedBackgroundWrites() {
                                std::to_string(failed) + ")");
 }
 
-// Reads exactly size bytes. False on an error or a short file.
-bool ReadAll(int fd, uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = read(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Step files move through a buffer of 1024 tile records (32 of the 33,024-byte write pieces,
-// 64 of the 16,512-byte read pieces), so a large step costs few system calls and the copies
-// stay in the cache. Each thread that spills keeps its buffer.
+// Step files are written in pieces of 32 records (33,024 bytes) and read in pieces of 16
+// records (16,512 bytes). One system call moves many pieces at once from or to a buffer of
+// 1024 records, so a large step costs few calls and the copies stay in the cache. Each
+// thread that spills keeps its own buffer.
+constexpr size_t kWritePieceBytes = 32 * kTileRecordBytes;
+constexpr size_t kReadPieceBytes = 16 * kTileRecordBytes;
 constexpr size_t kRecordsPerBuffer = 1024;
 constexpr int32_t kTrimAfterTiles = 1024;
+constexpr size_t kBufferBytes = kRecordsPerBuffer * kTileRecordBytes;
+static_assert(kBufferBytes % kWritePieceBytes == 0 && kBufferBytes % kReadPieceBytes == 0);
 
 uint8_t* TransferBuffer() {
-  thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kRecordsPerBuffer * kTileRecordBytes + sizeof(int32_t)]);
+  thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferBytes]);
   return buffer.get();
 }
 
-// Writes all of buffer, retrying short writes. False on an error.
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
+// Writes or reads every byte the vectors describe, resuming after partial transfers.
+template <typename Transfer>
+bool TransferAll(int fd, std::vector<iovec>& vectors, Transfer transfer) {
+  size_t first = 0;
+  while (first < vectors.size()) {
+    const ssize_t n = transfer(fd, vectors.data() + first, static_cast<int>(vectors.size() - first));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    if (n == 0) return false;  // a short file
+    size_t left = static_cast<size_t>(n);
+    while (first < vectors.size() && left >= vectors[first].iov_len) left -= vectors[first++].iov_len;
+    if (left > 0) {
+      vectors[first].iov_base = static_cast<uint8_t*>(vectors[first].iov_base) + left;
+      vectors[first].iov_len -= left;
+    }
   }
+  vectors.clear();
   return true;
+}
+
+// The first size bytes of the buffer as pieces of the given size, the last one shorter.
+void AddPieces(std::vector<iovec>& vectors, uint8_t* buffer, size_t size, size_t piece) {
+  for (size_t at = 0; at < size; at += piece) vectors.push_back({buffer + at, std::min(piece, size - at)});
 }
 
 // Waits until the writer has let go of a step it holds, asking it to stop first.
@@ -197,26 +201,30 @@ UndoStep::~UndoStep() {
 
 int32_t UndoStep::Write(int fd) {
   SpillWriter& w = Writer();
-  const int32_t count = TileCount();
+  int32_t count = TileCount();
   std::function<void(int32_t)> hook;
   {
     std::lock_guard lock(g_hookMutex);
     hook = g_writeHook;
   }
   uint8_t* buffer = TransferBuffer();
-  std::memcpy(buffer, &count, sizeof count);
-  size_t filled = sizeof count;
+  std::vector<iovec> vectors;
+  vectors.reserve(kBufferBytes / kWritePieceBytes + 2);
+  vectors.push_back({&count, sizeof count});
+  size_t filled = 0;
+  auto flush = [&] {
+    AddPieces(vectors, buffer, filled, kWritePieceBytes);
+    filled = 0;
+    return TransferAll(fd, vectors, writev);
+  };
   for (int32_t i = 0; i < count; ++i) {
     if (hook) hook(i);
     if (w.abort.load(std::memory_order_relaxed)) return -1;
     std::memcpy(buffer + filled, tiles[static_cast<size_t>(i)], kTileRecordBytes);
     filled += kTileRecordBytes;
-    if (filled + kTileRecordBytes > kRecordsPerBuffer * kTileRecordBytes + sizeof count) {
-      if (!WriteAll(fd, buffer, filled)) return -1;
-      filled = 0;
-    }
+    if (filled == kBufferBytes && !flush()) return -1;
   }
-  if (filled > 0 && !WriteAll(fd, buffer, filled)) return -1;
+  if ((filled > 0 || !vectors.empty()) && !flush()) return -1;
   for (TileBackup* tile : tiles) FXFree(tile);
   tiles.clear();
   tiles.shrink_to_fit();
@@ -226,7 +234,8 @@ int32_t UndoStep::Write(int fd) {
 
 int32_t UndoStep::Read(int fd) {
   int32_t count = 0;
-  if (!ReadAll(fd, reinterpret_cast<uint8_t*>(&count), sizeof count)) return -1;
+  std::vector<iovec> vectors{{&count, sizeof count}};
+  if (!TransferAll(fd, vectors, readv)) return -1;
   // The count must match the file, so a damaged file cannot make us allocate blocks for
   // tiles that are not there.
   struct stat info {};
@@ -242,7 +251,8 @@ int32_t UndoStep::Read(int fd) {
   uint8_t* buffer = TransferBuffer();
   while (read.size() < static_cast<size_t>(count)) {
     const size_t records = std::min(kRecordsPerBuffer, static_cast<size_t>(count) - read.size());
-    if (!ReadAll(fd, buffer, records * kTileRecordBytes)) return fail();
+    AddPieces(vectors, buffer, records * kTileRecordBytes, kReadPieceBytes);
+    if (!TransferAll(fd, vectors, readv)) return fail();
     for (size_t r = 0; r < records; ++r) {
       auto* tile = static_cast<TileBackup*>(FXAlloc());
       if (tile == nullptr) return fail();
