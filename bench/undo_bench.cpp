@@ -40,9 +40,10 @@ size_t ResidentBytes() {
   return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-// A full backup of a 4096 x 4096 layer (65,536 tiles, 67.6 MB) handed to the writer, timed
-// until the writer is done with it. The backup itself is not timed.
-void BM_SpillFullLayerInBackground(benchmark::State& state) {
+// A full backup of a 4096 x 4096 layer (65,536 tiles, 67.6 MB) pushed and written out,
+// either handed to the writer (timed until it is done) or written at once on this thread.
+// The backup itself is not timed.
+void SpillFullLayer(benchmark::State& state, bool inBackground) {
   Prepare();
   ImageSurface surface;
   surface.Create(Size{4096, 4096});
@@ -50,33 +51,19 @@ void BM_SpillFullLayerInBackground(benchmark::State& state) {
     state.PauseTiming();
     surface.BackupAll(false, false);
     state.ResumeTiming();
-    surface.Undo().PushUndoStep(surface, false);
+    surface.Undo().PushUndoStep(surface, !inBackground);
     UndoStep& step = *surface.Undo().Step(surface.Undo().StepCount() - 1);
     WaitUntilIdle(step);
     state.PauseTiming();
-    if (step.resident) state.SkipWithError("the writer did not take the step");
+    if (step.resident) state.SkipWithError("the step was not written");
     surface.Undo().ClearHistory();
     state.ResumeTiming();
   }
   state.SetBytesProcessed(state.iterations() * int64_t{65536} * 1032);
 }
 
-// The same step written synchronously on this thread.
-void BM_SpillFullLayerNow(benchmark::State& state) {
-  Prepare();
-  ImageSurface surface;
-  surface.Create(Size{4096, 4096});
-  for (auto _ : state) {
-    state.PauseTiming();
-    surface.BackupAll(false, false);
-    state.ResumeTiming();
-    surface.Undo().PushUndoStep(surface, true);
-    state.PauseTiming();
-    surface.Undo().ClearHistory();
-    state.ResumeTiming();
-  }
-  state.SetBytesProcessed(state.iterations() * int64_t{65536} * 1032);
-}
+void BM_SpillFullLayerInBackground(benchmark::State& state) { SpillFullLayer(state, true); }
+void BM_SpillFullLayerNow(benchmark::State& state) { SpillFullLayer(state, false); }
 
 // The same 67.6 MB written with write() in pieces of state.range(0) bytes to a new file in
 // the same folder.
