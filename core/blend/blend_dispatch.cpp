@@ -1,0 +1,55 @@
+// Chooses the kernels once: the fast ones, or the reference when VARNEL_FORCE_REFERENCE=1.
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/blend.h"
+#include "core/blend/blend_p.h"
+
+namespace varnel {
+namespace {
+
+struct Kernels {
+  decltype(&blend_reference::MergeRun) merge;
+  decltype(&blend_reference::DisplayRun) display;
+};
+
+Kernels Choose() {
+  const char* force = std::getenv("VARNEL_FORCE_REFERENCE");
+  if (force != nullptr && std::strcmp(force, "1") == 0)
+    return {&blend_reference::MergeRun, &blend_reference::DisplayRun};
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun};
+#endif
+  return {&blend_fast::MergeRun, &blend_fast::DisplayRun};
+}
+
+const Kernels& Active() {
+  static const Kernels kernels = Choose();
+  return kernels;
+}
+
+// The weight indexes WEIGHT's rows: keep it to what an opacity of 0…100 can give, so a bad
+// opacity from a file or a script cannot read outside the table.
+int32_t SafeWeight(int32_t opacityWeight) { return std::clamp(opacityWeight, 0, 256); }
+
+}  // namespace
+
+bool UsingReferenceBlend() { return Active().merge == &blend_reference::MergeRun; }
+
+void BlendColours(int32_t mode, const uint32_t* lower, const uint32_t* upper, uint32_t* out, size_t n) {
+  blend_reference::BlendColours(mode, lower, upper, out, n);
+}
+
+void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
+              int32_t opacityWeight, uint32_t* out, size_t n) {
+  Active().merge(mode, lower, upper, coverage, SafeWeight(opacityWeight), out, n);
+}
+
+void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
+                size_t n) {
+  Active().display(mode, destination, upper, opacityTable, n);
+}
+
+}  // namespace varnel

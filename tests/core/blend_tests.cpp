@@ -1,0 +1,419 @@
+// The blend modes: names, tables, the rules' edge cases, and the fast kernels held against
+// the reference bit for bit.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "core/blend.h"
+#include "core/blend/blend_p.h"
+
+namespace varnel {
+namespace {
+
+uint32_t Pixel(int b, int g, int r, int a) {
+  return static_cast<uint32_t>(b) | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(r) << 16 |
+         static_cast<uint32_t>(a) << 24;
+}
+int Blue(uint32_t p) { return p & 0xFF; }
+int Alpha(uint32_t p) { return p >> 24; }
+
+// F of a per-channel mode on grey pixels, read through the public colour entry.
+int F(int mode, int b, int s) {
+  const uint32_t lower = Pixel(b, b, b, 255), upper = Pixel(s, s, s, 255);
+  uint32_t out;
+  BlendColours(mode, &lower, &upper, &out, 1);
+  EXPECT_EQ(Blue(out), (out >> 16) & 0xFF);
+  return Blue(out);
+}
+
+// --- names -------------------------------------------------------------------------------
+
+TEST(BlendModeNames, EveryNameFindsItsNumberAndBack) {
+  for (int mode = 0; mode < kBlendModeCount; ++mode) {
+    EXPECT_EQ(BlendModeFromName(BlendModeName(mode)), mode);
+    EXPECT_EQ(kBlendModes[static_cast<size_t>(mode)].number, mode);
+  }
+  EXPECT_EQ(BlendModeName(0), "合成");
+  EXPECT_EQ(BlendModeName(13), "オーバーレイ");
+  EXPECT_EQ(BlendModeName(22), "オーバーレイ2");
+  EXPECT_EQ(BlendModeName(26), "ソフトライト");
+}
+
+TEST(BlendModeNames, UnknownNamesAreModeZeroAndUnknownNumbersHaveNoName) {
+  EXPECT_EQ(BlendModeFromName("オーバーレイ3"), 0);
+  EXPECT_EQ(BlendModeFromName(""), 0);
+  EXPECT_EQ(BlendModeFromName("乗算 "), 0);
+  EXPECT_TRUE(BlendModeName(-1).empty());
+  EXPECT_TRUE(BlendModeName(27).empty());
+}
+
+TEST(BlendModeNames, WholePixelModesAreSevenEightAndFourteenToTwentyOne) {
+  for (int mode = -1; mode <= 27; ++mode)
+    EXPECT_EQ(IsWholePixelMode(mode), mode == 7 || mode == 8 || (mode >= 14 && mode <= 21)) << mode;
+}
+
+// --- tables ------------------------------------------------------------------------------
+
+TEST(BlendTables, MulIsTheRoundedProduct) {
+  const uint8_t* mul = MulTable();
+  struct Case { int b, s, expected; } cases[] = {
+      {0, 0, 0}, {255, 255, 255}, {255, 1, 1}, {1, 1, 0}, {128, 128, 64}, {128, 255, 128}, {100, 200, 78}, {16, 8, 1}};
+  for (const Case& c : cases) EXPECT_EQ(mul[c.b * 256 + c.s], c.expected) << c.b << "×" << c.s;
+  for (int b = 0; b < 256; ++b)
+    for (int s = 0; s < 256; ++s) ASSERT_EQ(mul[b * 256 + s], (b * s + 127) / 255);
+}
+
+TEST(BlendTables, ClampHasItsFourQuarters) {
+  const uint8_t* clamp = ClampTable();
+  EXPECT_EQ(clamp[0], 0);
+  EXPECT_EQ(clamp[255], 0);
+  EXPECT_EQ(clamp[256], 1);
+  EXPECT_EQ(clamp[510], 255);
+  EXPECT_EQ(clamp[511], 0);
+  EXPECT_EQ(clamp[512], 0);
+  EXPECT_EQ(clamp[767], 255);
+  EXPECT_EQ(clamp[768], 255);
+  EXPECT_EQ(clamp[1023], 255);
+  // Mode 3 reads 512 + b + s: the table agrees with min(255, b + s).
+  for (int b = 0; b < 256; ++b)
+    for (int s = 0; s < 256; ++s) ASSERT_EQ(clamp[512 + b + s], std::min(255, b + s));
+}
+
+TEST(BlendTables, WeightIsTheRatioCappedAt256) {
+  const int16_t* weight = WeightTable();
+  auto w = [&](int j, int k) { return weight[j * 256 + k]; };
+  EXPECT_EQ(w(1, 1), 255);
+  EXPECT_EQ(w(2, 1), 256);
+  EXPECT_EQ(w(256, 255), 256);
+  EXPECT_EQ(w(1, 255), 1);
+  EXPECT_EQ(w(128, 255), 128);
+  EXPECT_EQ(w(100, 200), 127);
+  ReleaseBlendTables();
+  EXPECT_EQ(WeightTable()[1 * 256 + 1], 255);  // built again on the next use
+}
+
+TEST(OpacityTable, EndsAt256OnlyAtFullOpacity) {
+  int32_t table[256];
+  BuildOpacityTable(100, table);
+  EXPECT_EQ(table[253], 253);
+  EXPECT_EQ(table[254], 254);
+  EXPECT_EQ(table[255], 256);
+  EXPECT_EQ(table[128], 128);
+  BuildOpacityTable(50, table);
+  EXPECT_EQ(table[255], 127);
+  EXPECT_EQ(table[1], 0);
+  BuildOpacityTable(0, table);
+  EXPECT_EQ(table[255], 0);
+}
+
+TEST(OpacityWeight, IsOpacityTimes256Over100) {
+  EXPECT_EQ(OpacityWeight(100), 256);
+  EXPECT_EQ(OpacityWeight(50), 128);
+  EXPECT_EQ(OpacityWeight(1), 2);
+  EXPECT_EQ(OpacityWeight(0), 0);
+  EXPECT_EQ(OpacityWeight(99), 253);
+}
+
+// --- the blended value -------------------------------------------------------------------
+
+TEST(BlendedValue, EdgeCasesOfTheRules) {
+  struct Case { const char* what; int mode, b, s, expected; } cases[] = {
+      {"normal is the upper", 0, 10, 200, 200},
+      {"multiply rounds", 1, 128, 128, 64},
+      {"screen", 2, 128, 128, 192},
+      {"add saturates", 3, 200, 100, 255},
+      {"subtract stops at 0", 4, 10, 20, 0},
+      {"subtract", 4, 20, 10, 10},
+      {"lighten", 5, 10, 20, 20},
+      {"darken", 6, 10, 20, 10},
+      {"and", 9, 0xF0, 0x3C, 0x30},
+      {"or", 10, 0xF0, 0x3C, 0xFC},
+      {"xor", 11, 0xF0, 0x3C, 0xCC},
+      {"divide by full keeps b", 12, 77, 255, 77},
+      {"divide by zero saturates", 12, 1, 0, 255},
+      {"divide zero by zero", 12, 0, 0, 0},
+      {"divide", 12, 100, 127, 200},
+      {"overlay at b 0 is the screen value", 13, 0, 200, 200},
+      {"overlay", 13, 128, 128, 192 - (((192 - 64) * 128) >> 8)},
+      {"overlay2 b 127 multiplies", 22, 127, 200, (2 * 127 * 200) >> 8},
+      {"overlay2 b 128 screens", 22, 128, 200, 255 - 2 * (((255 - 128) * (255 - 200)) >> 8)},
+      {"dodge b 0 s 255", 23, 0, 255, 0},
+      {"dodge b 1 s 255", 23, 1, 255, 255},
+      {"dodge sum 255", 23, 100, 155, (255 * 100) / 100},
+      {"dodge", 23, 50, 100, (255 * 50) / 155},
+      {"burn b 255 s 0", 24, 255, 0, 255},
+      {"burn sum 254", 24, 100, 154, 0},
+      {"burn sum 255", 24, 100, 155, 255 + (255 * (100 - 255)) / 155},
+      {"burn truncates toward zero", 24, 200, 100, 255 + (255 * -55) / 100},
+      {"hard light s 126 multiplies", 25, 100, 126, (2 * 100 * 126) >> 8},
+      {"hard light s 127 screens", 25, 100, 127, 255 + (2 * 128 * (100 - 255)) / 256},
+      {"hard light b 255", 25, 255, 200, 255},
+  };
+  for (const Case& c : cases) EXPECT_EQ(F(c.mode, c.b, c.s), c.expected) << c.what;
+  EXPECT_EQ(255 + (255 * -55) / 100, 115);  // -140.25 truncates to -140, not -141
+}
+
+// Soft light straight from the rule, in double precision, for comparison.
+int SoftLightRule(int b, int s) {
+  const double x = s * 0.00392156862745098, y = b * 0.00392156862745098;
+  const double d = x < 0.5 ? y - y * y : (y <= 0.12549019607843137 ? (y - y * y) * (3 - 8 * y) : std::sqrt(y) - y);
+  return static_cast<int>((y + (2 * x - 1) * d) * 255);
+}
+
+TEST(BlendedValue, SoftLightFollowsTheFloatingPointRuleForEveryPair) {
+  for (int b = 0; b < 256; ++b)
+    for (int s = 0; s < 256; ++s) ASSERT_EQ(blend_reference::Channel(26, b, s), SoftLightRule(b, s)) << b << "," << s;
+  EXPECT_EQ(F(26, 0, 255), 0);
+  EXPECT_EQ(F(26, 128, 128), SoftLightRule(128, 128));
+}
+
+TEST(BlendedValue, DensityModesKeepTheLowerColourWhenTheSumsAreEqual) {
+  const uint32_t lower = Pixel(10, 20, 30, 200), upper = Pixel(30, 20, 10, 50);
+  for (int mode : {7, 8}) {
+    uint32_t out;
+    BlendColours(mode, &lower, &upper, &out, 1);
+    EXPECT_EQ(out, lower) << mode;
+  }
+  const uint32_t darker = Pixel(1, 1, 1, 9), lighter = Pixel(200, 200, 200, 9);
+  uint32_t out;
+  BlendColours(7, &darker, &lighter, &out, 1);
+  EXPECT_EQ(out, Pixel(200, 200, 200, 9));  // 濃度(濃) keeps the larger sum
+  BlendColours(8, &darker, &lighter, &out, 1);
+  EXPECT_EQ(out, darker);
+}
+
+TEST(BlendedValue, HlsModesCombineTheComponentsOfBothPixels) {
+  // Lower pure red: HLS (0, 128, 255). Upper pure blue: (240, 128, 255). Upper white: (0, 255, 0).
+  const uint32_t red = Pixel(0, 0, 255, 255), blue = Pixel(255, 0, 0, 255), white = Pixel(255, 255, 255, 255);
+  auto blend = [](int mode, uint32_t lower, uint32_t upper) {
+    uint32_t out;
+    BlendColours(mode, &lower, &upper, &out, 1);
+    return out;
+  };
+  // 色相 takes the upper hue: (240, 128, 255) is blue with m1 = 1: B 255, G 1, R 1.
+  EXPECT_EQ(blend(15, red, blue), Pixel(255, 1, 1, 255));
+  // 明度 takes the upper lightness 255: white.
+  EXPECT_EQ(blend(17, red, white), Pixel(255, 255, 255, 255));
+  // 彩度 takes the upper saturation 0: grey of the lower lightness 128.
+  EXPECT_EQ(blend(16, red, white), Pixel(128, 128, 128, 255));
+  // 明度減算 by 255 gives lightness 0: black.
+  EXPECT_EQ(blend(19, red, white), Pixel(0, 0, 0, 255));
+  // The alpha byte is the lower pixel's.
+  EXPECT_EQ(Alpha(blend(14, Pixel(0, 0, 255, 7), blue)), 7);
+}
+
+// --- frames ------------------------------------------------------------------------------
+
+TEST(MergeFrame, NormalAtFullOpacityOnAnOpaquePixelGivesTheUpperColour) {
+  const uint32_t lower = Pixel(1, 2, 3, 255), upper = Pixel(200, 100, 50, 255);
+  const uint8_t coverage = 255;
+  uint32_t out;
+  MergeRun(0, &lower, &upper, &coverage, OpacityWeight(100), &out, 1);
+  EXPECT_EQ(out, Pixel(200, 100, 50, 255));
+}
+
+TEST(MergeFrame, CoverageOneAtHalfOpacityOverTransparencyGivesAlphaOneAndWeight255) {
+  const uint32_t lower = Pixel(100, 100, 100, 0), upper = Pixel(200, 0, 100, 255);
+  const uint8_t coverage = 1;
+  uint32_t out;
+  MergeRun(0, &lower, &upper, &coverage, OpacityWeight(50), &out, 1);
+  // a = 0, A = (255 + 127) / 256 = 1, w = 255.
+  EXPECT_EQ(out, Pixel(100 + ((100 * 255) >> 8), 100 + ((-100 * 255) >> 8), 100, 1));
+  EXPECT_EQ((-100 * 255) >> 8, -100);  // the shift rounds toward minus infinity
+}
+
+TEST(MergeFrame, CoverageZeroLeavesTheLowerPixelInEveryMode) {
+  const uint32_t lower = Pixel(12, 34, 56, 78), upper = Pixel(200, 100, 50, 255);
+  const uint8_t coverage = 0;
+  for (int mode = -1; mode <= kBlendModeCount; ++mode) {
+    uint32_t out;
+    MergeRun(mode, &lower, &upper, &coverage, 256, &out, 1);
+    EXPECT_EQ(out, lower) << mode;
+  }
+}
+
+TEST(MergeFrame, AModeOutsideTheTableChangesNothingAndAnOddWeightReadsNoFurther) {
+  std::vector<uint32_t> lower(64, Pixel(1, 2, 3, 4)), upper(64, Pixel(9, 9, 9, 255)), out(64);
+  std::vector<uint8_t> coverage(64, 255);
+  MergeRun(27, lower.data(), upper.data(), coverage.data(), 256, out.data(), 64);
+  EXPECT_EQ(out, lower);
+  // Weights beyond what opacity 100 gives are held to it.
+  std::vector<uint32_t> clamped(64), full(64);
+  MergeRun(0, lower.data(), upper.data(), coverage.data(), 100000, clamped.data(), 64);
+  MergeRun(0, lower.data(), upper.data(), coverage.data(), 256, full.data(), 64);
+  EXPECT_EQ(clamped, full);
+  MergeRun(0, lower.data(), upper.data(), coverage.data(), -5, clamped.data(), 64);
+  MergeRun(0, lower.data(), upper.data(), coverage.data(), 0, full.data(), 64);
+  EXPECT_EQ(clamped, full);
+}
+
+TEST(Coverage, ComesFromAlphaAndEachMaskScalesIt) {
+  const uint32_t upper[4] = {Pixel(0, 0, 0, 0), Pixel(0, 0, 0, 1), Pixel(0, 0, 0, 128), Pixel(0, 0, 0, 255)};
+  uint8_t coverage[4];
+  CoverageFromAlpha(upper, coverage, 4);
+  EXPECT_EQ(std::vector<uint8_t>(coverage, coverage + 4), (std::vector<uint8_t>{0, 1, 128, 255}));
+  const uint8_t full[4] = {255, 255, 255, 255};
+  ApplyMaskCoverage(full, coverage, 4);
+  EXPECT_EQ(std::vector<uint8_t>(coverage, coverage + 4), (std::vector<uint8_t>{0, 1, 128, 255}));
+  const uint8_t half[4] = {127, 127, 127, 127};
+  ApplyMaskCoverage(half, coverage, 4);
+  EXPECT_EQ(std::vector<uint8_t>(coverage, coverage + 4), (std::vector<uint8_t>{0, 0, 64, 127}));
+  const uint8_t none[4] = {0, 0, 0, 0};
+  ApplyMaskCoverage(none, coverage, 4);
+  EXPECT_EQ(std::vector<uint8_t>(coverage, coverage + 4), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST(DisplayFrame, FullOpacityAndAlphaCopyTheUpperColourAndHalfAlphaWeighs128) {
+  int32_t table[256];
+  BuildOpacityTable(100, table);
+  uint32_t destination[2] = {Pixel(0, 0, 0, 0x5A), Pixel(0, 0, 0, 0x5A)};
+  const uint32_t upper[2] = {Pixel(200, 100, 50, 255), Pixel(200, 100, 50, 128)};
+  DisplayRun(0, destination, upper, table, 2);
+  EXPECT_EQ(destination[0], Pixel(200, 100, 50, 0x5A));  // the composite's alpha is not written
+  EXPECT_EQ(destination[1], Pixel(100, 50, 25, 0x5A));
+}
+
+// --- fast kernels against the reference ----------------------------------------------------
+
+struct FastKernels {
+  const char* name;
+  decltype(&blend_reference::MergeRun) merge;
+  decltype(&blend_reference::DisplayRun) display;
+};
+
+std::vector<FastKernels> KernelsToTest() {
+  std::vector<FastKernels> kernels{{"scalar", &blend_fast::MergeRun, &blend_fast::DisplayRun}};
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", &blend_avx2::MergeRun, &blend_avx2::DisplayRun});
+#endif
+  return kernels;
+}
+
+// Every (b, s) pair once per channel: blue walks b-major, green s-major, red a mix.
+void AllPairs(std::vector<uint32_t>& lower, std::vector<uint32_t>& upper, int lowerAlpha, int upperAlpha) {
+  lower.resize(65536);
+  upper.resize(65536);
+  for (int i = 0; i < 65536; ++i) {
+    const int b = i >> 8, s = i & 255;
+    lower[i] = Pixel(b, s, (b * 7 + s) & 255, lowerAlpha);
+    upper[i] = Pixel(s, b, (s * 13 + b * 3) & 255, upperAlpha);
+  }
+}
+
+TEST(FastBlendKernels, DisplayFrameMatchesTheReferenceForEveryChannelPair) {
+  std::vector<uint32_t> lower, upper;
+  for (int mode = 0; mode < kBlendModeCount; ++mode) {
+    if (IsWholePixelMode(mode)) continue;
+    for (int opacity : {0, 1, 50, 99, 100}) {
+      int32_t table[256];
+      BuildOpacityTable(opacity, table);
+      for (int alpha : {0, 1, 128, 255}) {
+        AllPairs(lower, upper, 0x33, alpha);
+        std::vector<uint32_t> reference = lower;
+        blend_reference::DisplayRun(mode, reference.data(), upper.data(), table, reference.size());
+        for (const FastKernels& kernels : KernelsToTest()) {
+          std::vector<uint32_t> fast = lower;
+          kernels.display(mode, fast.data(), upper.data(), table, fast.size());
+          ASSERT_EQ(fast, reference) << kernels.name << " mode " << mode << " opacity " << opacity << " alpha " << alpha;
+        }
+      }
+    }
+  }
+}
+
+TEST(FastBlendKernels, MergeFrameMatchesTheReferenceForEveryChannelPair) {
+  std::vector<uint32_t> lower, upper;
+  std::vector<uint8_t> coverage(65536);
+  for (int mode = 0; mode < kBlendModeCount; ++mode) {
+    if (IsWholePixelMode(mode)) continue;
+    for (int opacity : {1, 50, 100}) {
+      for (int lowerAlpha : {0, 128, 255}) {
+        AllPairs(lower, upper, lowerAlpha, 255);
+        for (int i = 0; i < 65536; ++i) coverage[i] = static_cast<uint8_t>((i * 31 + lowerAlpha) & 255);
+        std::vector<uint32_t> reference(65536);
+        blend_reference::MergeRun(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity),
+                                  reference.data(), 65536);
+        for (const FastKernels& kernels : KernelsToTest()) {
+          std::vector<uint32_t> fast(65536);
+          kernels.merge(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity), fast.data(), 65536);
+          ASSERT_EQ(fast, reference) << kernels.name << " mode " << mode << " opacity " << opacity << " lower alpha "
+                                     << lowerAlpha;
+        }
+      }
+    }
+  }
+}
+
+TEST(FastBlendKernels, WholePixelModesAndSoftLightMatchTheReferenceOnRandomPixels) {
+  const unsigned seed = 1207;
+  std::mt19937 random(seed);
+  const size_t n = 1 << 18;
+  std::vector<uint32_t> lower(n), upper(n);
+  std::vector<uint8_t> coverage(n);
+  for (size_t i = 0; i < n; ++i) {
+    lower[i] = random();
+    upper[i] = random();
+    coverage[i] = static_cast<uint8_t>(random());
+  }
+  int32_t table[256];
+  for (int mode : {7, 8, 14, 15, 16, 17, 18, 19, 20, 21, 26}) {
+    for (int opacity : {37, 100}) {
+      BuildOpacityTable(opacity, table);
+      std::vector<uint32_t> displayed = lower, merged(n);
+      blend_reference::DisplayRun(mode, displayed.data(), upper.data(), table, n);
+      blend_reference::MergeRun(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity), merged.data(), n);
+      for (const FastKernels& kernels : KernelsToTest()) {
+        std::vector<uint32_t> fast = lower;
+        kernels.display(mode, fast.data(), upper.data(), table, n);
+        ASSERT_EQ(fast, displayed) << kernels.name << " display mode " << mode << " seed " << seed;
+        kernels.merge(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity), fast.data(), n);
+        ASSERT_EQ(fast, merged) << kernels.name << " merge mode " << mode << " seed " << seed;
+      }
+    }
+  }
+}
+
+TEST(FastBlendKernels, RunsOfEveryLengthAndOffsetMatchTheReference) {
+  std::mt19937 random(77);
+  std::vector<uint32_t> lower(300), upper(300);
+  std::vector<uint8_t> coverage(300);
+  for (size_t i = 0; i < 300; ++i) {
+    lower[i] = random();
+    upper[i] = random();
+    coverage[i] = static_cast<uint8_t>(random());
+  }
+  int32_t table[256];
+  BuildOpacityTable(73, table);
+  for (int mode : {0, 13, 14, 23}) {
+    for (size_t offset = 0; offset < 9; ++offset) {
+      for (size_t n : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{31}, size_t{250}}) {
+        std::vector<uint32_t> displayed(lower.begin() + offset, lower.begin() + offset + n), merged(n);
+        blend_reference::DisplayRun(mode, displayed.data(), &upper[offset], table, n);
+        blend_reference::MergeRun(mode, &lower[offset], &upper[offset], &coverage[offset], 187, merged.data(), n);
+        for (const FastKernels& kernels : KernelsToTest()) {
+          std::vector<uint32_t> fast(lower.begin() + offset, lower.begin() + offset + n);
+          kernels.display(mode, fast.data(), &upper[offset], table, n);
+          ASSERT_EQ(fast, displayed) << kernels.name << " mode " << mode << " offset " << offset << " n " << n;
+          kernels.merge(mode, &lower[offset], &upper[offset], &coverage[offset], 187, fast.data(), n);
+          ASSERT_EQ(fast, merged) << kernels.name << " mode " << mode << " offset " << offset << " n " << n;
+        }
+      }
+    }
+  }
+}
+
+TEST(FastBlendKernels, MergeMayWriteOverItsLowerRun) {
+  std::vector<uint32_t> lower, upper;
+  AllPairs(lower, upper, 90, 200);
+  std::vector<uint8_t> coverage(65536, 200);
+  std::vector<uint32_t> separate(65536), inPlace = lower;
+  MergeRun(13, lower.data(), upper.data(), coverage.data(), 200, separate.data(), 65536);
+  MergeRun(13, inPlace.data(), upper.data(), coverage.data(), 200, inPlace.data(), 65536);
+  EXPECT_EQ(inPlace, separate);
+}
+
+}  // namespace
+}  // namespace varnel
