@@ -21,8 +21,8 @@ uint8_t LowByte(WideInt value) { return static_cast<uint8_t>(value); }
 
 // One channel of HLS → RGB. hue is the channel's own hue (the colour's hue ± 120).
 WideInt HlsChannel(int64_t hue, int64_t m1, int64_t m2) {
-  // One turn only: a hue further out stays out of range and lands in whichever branch the
-  // comparisons below pick, so old files keep giving the colours they always gave.
+  // Wrapped by one turn only, never reduced: a hue further out stays out of range and
+  // falls into whichever branch the comparisons below pick.
   if (hue < 0) {
     hue += 360;
   } else if (hue >= 360) {
@@ -90,7 +90,8 @@ HlsColour RgbToHls(uint32_t pixel) {
 }
 
 void HlsToRgb(const HlsColour& hls, uint8_t* pixelBytes) {
-  // Widened before any arithmetic: every product below fits 64 bits for any int32 inputs.
+  // Widened before any arithmetic: m1 and m2 fit 64 bits for any int32 inputs, and the
+  // channel interpolation goes wider still.
   const int64_t hue = hls.hue;
   const int64_t lightness = hls.lightness;
   const int64_t saturation = hls.saturation;
@@ -148,9 +149,9 @@ void HsvToRgb(const HsvColour& hsv, uint8_t* pixelBytes) {
     return;
   }
 
-  // Multiplying by this reciprocal rather than dividing by 60 is kept as is: the two can
-  // round differently at a sector edge. Because it rounds 360 up to exactly 6, 360 would
-  // fall in a seventh sector, so it is read as 0.
+  // A multiplication by this reciprocal, not a division by 60: the two differ in the last
+  // bit for about one hue in ten, and the fraction feeds straight into the rounding below.
+  // 360 is the same hue as 0 but would give sector 6, so it is read as 0.
   const double position = (hsv.hue == 360.0 ? 0.0 : hsv.hue) * 0.016666666666666666;
   // Only sectors 0…5 exist. Testing the double first also keeps NaN and huge hues away
   // from the integer conversion; (-1, 6) is exactly what truncates to 0…5.

@@ -1,7 +1,7 @@
 // AVX2 blend kernels: eight pixels at a time, channels widened to 16-bit lanes. The blended
-// value is computed in the lanes for the modes whose rule is a few integer operations, and
-// gathered from the F[b][s] table for the others; whole-pixel modes other than 7 and 8 stay
-// with the scalar kernels. Every result equals the reference (the tests compare them).
+// value is computed in the lanes for the modes whose rule is a few integer operations or an
+// HLS recombination, and gathered from the F[b][s] table for the others. Every result
+// equals the reference (the tests compare them).
 //
 // The weighting d + ((F - d) × t) >> 8 with t in 0…256 is done as one signed high multiply:
 // ((F - d) << 7) × (t << 1) is (F - d) × t × 256, and its high 16 bits are the floor of
@@ -9,8 +9,11 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "core/blend.h"
 #include "core/blend/blend_p.h"
+#include "core/colour_convert.h"
 
 namespace varnel::blend_avx2 {
 namespace {
@@ -113,20 +116,175 @@ inline __m256i DensityPixels(__m256i lower, __m256i upper) {
   return _mm256_blendv_epi8(lower, upper, takeUpper);
 }
 
+
+// ---- HLS, eight pixels at a time ----------------------------------------------------------
+// The integer HLS rules with every branch turned into a select. Divisions by a divisor that
+// depends on the pixel are done in double precision and truncated: the numerators are below
+// 2^17, so the correctly rounded quotient never reaches the next integer and truncation gives
+// the integer quotient exactly (negative ones toward zero, as the rule divides).
+
+struct HlsLanes {
+  __m256i hue, lightness, saturation;
+};
+
+inline __m256i DivideTruncating(__m256i numerator, __m256i divisor) {
+  const __m256d nLow = _mm256_cvtepi32_pd(_mm256_castsi256_si128(numerator));
+  const __m256d nHigh = _mm256_cvtepi32_pd(_mm256_extracti128_si256(numerator, 1));
+  const __m256d dLow = _mm256_cvtepi32_pd(_mm256_castsi256_si128(divisor));
+  const __m256d dHigh = _mm256_cvtepi32_pd(_mm256_extracti128_si256(divisor, 1));
+  const __m128i qLow = _mm256_cvttpd_epi32(_mm256_div_pd(nLow, dLow));
+  const __m128i qHigh = _mm256_cvttpd_epi32(_mm256_div_pd(nHigh, dHigh));
+  return _mm256_set_m128i(qHigh, qLow);
+}
+
+inline __m256i Select(__m256i condition, __m256i ifTrue, __m256i ifFalse) {
+  return _mm256_blendv_epi8(ifFalse, ifTrue, condition);
+}
+
+inline HlsLanes RgbToHls8(__m256i pixels) {
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256i red = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byte);
+  const __m256i green = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byte);
+  const __m256i blue = _mm256_and_si256(pixels, byte);
+  const __m256i high = _mm256_max_epi32(red, _mm256_max_epi32(green, blue));
+  const __m256i low = _mm256_min_epi32(red, _mm256_min_epi32(green, blue));
+  const __m256i difference = _mm256_sub_epi32(high, low);
+  const __m256i sum = _mm256_add_epi32(high, low);
+  const __m256i lightness = _mm256_srli_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(1)), 1);
+  const __m256i grey = _mm256_cmpgt_epi32(_mm256_set1_epi32(4), difference);
+  const __m256i one = _mm256_set1_epi32(1);
+  // Greys divide by 1 instead of by a zero that would not be used.
+  __m256i divisor = Select(_mm256_cmpgt_epi32(lightness, _mm256_set1_epi32(127)),
+                           _mm256_sub_epi32(_mm256_set1_epi32(510), sum), sum);
+  divisor = Select(grey, one, divisor);
+  const __m256i saturationNumerator =
+      _mm256_add_epi32(_mm256_srli_epi32(divisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(255), difference));
+  const __m256i saturation = DivideTruncating(saturationNumerator, divisor);
+  const __m256i redHigh = _mm256_cmpeq_epi32(red, high);
+  const __m256i greenHigh = _mm256_andnot_si256(redHigh, _mm256_cmpeq_epi32(green, high));
+  const __m256i spread = Select(redHigh, _mm256_sub_epi32(green, blue),
+                                Select(greenHigh, _mm256_sub_epi32(blue, red), _mm256_sub_epi32(red, green)));
+  const __m256i base = Select(redHigh, _mm256_setzero_si256(),
+                              Select(greenHigh, _mm256_set1_epi32(120), _mm256_set1_epi32(240)));
+  const __m256i hueDivisor = Select(grey, one, difference);
+  const __m256i hueNumerator =
+      _mm256_add_epi32(_mm256_srli_epi32(hueDivisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(60), spread));
+  __m256i hue = _mm256_add_epi32(DivideTruncating(hueNumerator, hueDivisor), base);
+  hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), _mm256_set1_epi32(360)));
+  hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), _mm256_set1_epi32(360)));
+  return {_mm256_andnot_si256(grey, hue), lightness, _mm256_andnot_si256(grey, saturation)};
+}
+
+// x / 60 for 0 <= x <= 15330 (the largest interpolation numerator): (x × 34953) >> 21.
+inline __m256i DivideBy60(__m256i x) { return _mm256_srli_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(34953)), 21); }
+
+inline __m256i HlsChannel(__m256i hue, __m256i m1, __m256i m2) {
+  const __m256i turn = _mm256_set1_epi32(360);
+  hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), turn));
+  hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), turn));
+  const __m256i below60 = _mm256_cmpgt_epi32(_mm256_set1_epi32(60), hue);
+  const __m256i below180 = _mm256_cmpgt_epi32(_mm256_set1_epi32(180), hue);
+  const __m256i below240 = _mm256_cmpgt_epi32(_mm256_set1_epi32(240), hue);
+  const __m256i along = Select(below60, hue, _mm256_sub_epi32(_mm256_set1_epi32(240), hue));
+  // Lanes that do not interpolate may compute a negative numerator; they are not selected.
+  const __m256i ramp = _mm256_add_epi32(
+      m1, DivideBy60(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(m2, m1), along), _mm256_set1_epi32(30))));
+  const __m256i flat = Select(below240, m2, m1);
+  const __m256i interpolates = _mm256_or_si256(below60, _mm256_andnot_si256(below180, below240));
+  return Select(interpolates, ramp, flat);
+}
+
+// Replaces blue, green and red of pixels; every lane in range.
+inline __m256i HlsToRgb8(const HlsLanes& hls, __m256i pixels) {
+  const __m256i l = hls.lightness, s = hls.saturation;
+  const __m256i c127 = _mm256_set1_epi32(127), c255 = _mm256_set1_epi32(255);
+  const __m256i light = _mm256_cmpgt_epi32(l, c127);
+  const __m256i lightM2 = _mm256_sub_epi32(_mm256_add_epi32(l, s),
+                                           DivideTruncating(_mm256_add_epi32(_mm256_mullo_epi32(l, s), c127), c255));
+  const __m256i darkM2 =
+      DivideTruncating(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_add_epi32(c255, s), l), c127), c255);
+  const __m256i m2 = Select(light, lightM2, darkM2);
+  const __m256i m1 = _mm256_sub_epi32(_mm256_add_epi32(l, l), m2);
+  const __m256i c120 = _mm256_set1_epi32(120);
+  const __m256i noSaturation = _mm256_cmpeq_epi32(s, _mm256_setzero_si256());
+  const __m256i red = Select(noSaturation, l, HlsChannel(_mm256_add_epi32(hls.hue, c120), m1, m2));
+  const __m256i green = Select(noSaturation, l, HlsChannel(hls.hue, m1, m2));
+  const __m256i blue = Select(noSaturation, l, HlsChannel(_mm256_sub_epi32(hls.hue, c120), m1, m2));
+  const __m256i byte = _mm256_set1_epi32(0xFF);
+  const __m256i colour = _mm256_or_si256(
+      _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(red, byte), 16), _mm256_slli_epi32(_mm256_and_si256(green, byte), 8)),
+      _mm256_and_si256(blue, byte));
+  return _mm256_blendv_epi8(colour, pixels, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
+}
+
+template <int kMode>
+inline __m256i HlsPixels(__m256i lower, __m256i upper) {
+  const HlsLanes l = RgbToHls8(lower);
+  const HlsLanes u = RgbToHls8(upper);
+  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
+  HlsLanes r = l;
+  if constexpr (kMode == 14) r = {u.hue, l.lightness, u.saturation};
+  if constexpr (kMode == 15) r.hue = u.hue;
+  if constexpr (kMode == 16) r.saturation = u.saturation;
+  if constexpr (kMode == 17) r.lightness = u.lightness;
+  if constexpr (kMode == 18) r.lightness = _mm256_min_epi32(c255, _mm256_add_epi32(l.lightness, u.lightness));
+  if constexpr (kMode == 19) r.lightness = _mm256_max_epi32(zero, _mm256_sub_epi32(l.lightness, u.lightness));
+  if constexpr (kMode == 20) r.saturation = _mm256_min_epi32(c255, _mm256_add_epi32(l.saturation, u.saturation));
+  if constexpr (kMode == 21) r.saturation = _mm256_max_epi32(zero, _mm256_sub_epi32(l.saturation, u.saturation));
+  return HlsToRgb8(r, lower);
+}
+
 const __m256i kAlphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
 
-template <typename BlendedLanes>
-void Display(uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n, BlendedLanes blended) {
+// The opacity a table was built for, when it is exactly BuildOpacityTable's table for it (the
+// table of every layer); -1 otherwise. Its weights can then be computed instead of gathered.
+int32_t StandardOpacity(const int32_t* table) {
+  const int32_t opacity = table[100];
+  if (opacity < 0 || opacity > 100) return -1;
+  int32_t expected[256];
+  BuildOpacityTable(opacity, expected);
+  return std::equal(expected, expected + 256, table) ? opacity : -1;
+}
+
+// alpha × opacity / 100 for alpha × opacity <= 25500: (x × 5243) >> 19, and 256 for alpha 255
+// at opacity 100, as the layer's table holds.
+struct ComputedWeights {
+  __m256i opacity;
+  bool full;
+  __m256i operator()(__m256i alpha) const {
+    const __m256i x = _mm256_mullo_epi32(alpha, opacity);
+    __m256i t = _mm256_srli_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(5243)), 19);
+    if (full) t = _mm256_sub_epi32(t, _mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255)));
+    return t;
+  }
+};
+
+struct GatheredWeights {
+  const int32_t* table;
+  __m256i operator()(__m256i alpha) const { return _mm256_i32gather_epi32(table, alpha, 4); }
+};
+
+template <typename BlendedLanes, typename Weights>
+void DisplayWith(uint32_t* dst, const uint32_t* up, const Weights& weights, size_t n, BlendedLanes blended) {
   for (size_t i = 0; i + 8 <= n; i += 8) {
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
     const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + i));
-    const __m256i t = _mm256_i32gather_epi32(table, _mm256_srli_epi32(u, 24), 4);
+    const __m256i t = weights(_mm256_srli_epi32(u, 24));
     const Lanes dl = Widen(d);
     const Lanes f = blended(d, u, dl);
     const Lanes weight = Spread(t);
     const __m256i mixed = Narrow({Mix(dl.lo, f.lo, weight.lo), Mix(dl.hi, f.hi, weight.hi)});
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(mixed, d, kAlphaMask));
   }
+}
+
+template <typename BlendedLanes>
+void Display(uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n, BlendedLanes blended) {
+  const int32_t opacity = StandardOpacity(table);
+  if (opacity >= 0)
+    DisplayWith(dst, up, ComputedWeights{_mm256_set1_epi32(opacity), opacity == 100}, n, blended);
+  else
+    DisplayWith(dst, up, GatheredWeights{table}, n, blended);
 }
 
 template <typename BlendedLanes>
@@ -145,8 +303,14 @@ void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage
     const __m256i lowerAlpha = _mm256_srli_epi32(l, 24);
     const __m256i alpha = _mm256_add_epi32(
         lowerAlpha, _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(c255, lowerAlpha), a1), c127), 8));
-    const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(a1, 8), alpha);
-    const __m256i w = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), index, 2), low16);
+    // Over opaque lower pixels A is 255 and WEIGHT[a + 1][255] is a + 1 itself.
+    __m256i w;
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(lowerAlpha, c255)) == -1) {
+      w = a1;
+    } else {
+      const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(a1, 8), alpha);
+      w = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), index, 2), low16);
+    }
     const Lanes ll = Widen(l);
     const Lanes f = blended(l, u, ll);
     const Lanes weight = Spread(w);
@@ -172,6 +336,11 @@ struct TableMode {
 };
 
 template <int kMode>
+struct HlsMode {
+  Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(HlsPixels<kMode>(l, u)); }
+};
+
+template <int kMode>
 struct DensityMode {
   Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(DensityPixels<kMode>(l, u)); }
 };
@@ -189,6 +358,14 @@ bool ForMode(int32_t mode, Frame&& frame) {
     case 6: frame(ArithmeticMode<6>{}); return true;
     case 7: frame(DensityMode<7>{}); return true;
     case 8: frame(DensityMode<8>{}); return true;
+    case 14: frame(HlsMode<14>{}); return true;
+    case 15: frame(HlsMode<15>{}); return true;
+    case 16: frame(HlsMode<16>{}); return true;
+    case 17: frame(HlsMode<17>{}); return true;
+    case 18: frame(HlsMode<18>{}); return true;
+    case 19: frame(HlsMode<19>{}); return true;
+    case 20: frame(HlsMode<20>{}); return true;
+    case 21: frame(HlsMode<21>{}); return true;
     case 9: frame(ArithmeticMode<9>{}); return true;
     case 10: frame(ArithmeticMode<10>{}); return true;
     case 11: frame(ArithmeticMode<11>{}); return true;
@@ -204,6 +381,37 @@ bool ForMode(int32_t mode, Frame&& frame) {
 }
 
 }  // namespace
+
+void RgbToHlsRun(const uint32_t* pixels, HlsColour* out, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const HlsLanes lanes = RgbToHls8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i)));
+    alignas(32) int32_t hue[8], lightness[8], saturation[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(hue), lanes.hue);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lightness), lanes.lightness);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(saturation), lanes.saturation);
+    for (int k = 0; k < 8; ++k) out[i + k] = {hue[k], lightness[k], saturation[k]};
+  }
+  for (; i < n; ++i) out[i] = RgbToHls(pixels[i]);
+}
+
+void HlsToRgbRun(const HlsColour* hls, uint32_t* pixels, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    alignas(32) int32_t hue[8], lightness[8], saturation[8];
+    for (int k = 0; k < 8; ++k) {
+      hue[k] = hls[i + k].hue;
+      lightness[k] = hls[i + k].lightness;
+      saturation[k] = hls[i + k].saturation;
+    }
+    const HlsLanes lanes{_mm256_load_si256(reinterpret_cast<const __m256i*>(hue)),
+                         _mm256_load_si256(reinterpret_cast<const __m256i*>(lightness)),
+                         _mm256_load_si256(reinterpret_cast<const __m256i*>(saturation))};
+    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), HlsToRgb8(lanes, in));
+  }
+  for (; i < n; ++i) HlsToRgb(hls[i], reinterpret_cast<uint8_t*>(&pixels[i]));
+}
 
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                 size_t n) {

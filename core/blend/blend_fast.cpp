@@ -11,6 +11,7 @@
 
 #include "core/blend.h"
 #include "core/blend/blend_p.h"
+#include "core/blend/hls_fast.h"
 
 namespace varnel::blend_fast {
 namespace {
@@ -112,7 +113,25 @@ void MergeChannels(const Blend& blend, const uint32_t* lower, const uint32_t* up
 
 // Whole-pixel modes: F of the pixel pair comes from the reference's rule for the colour.
 inline void WholePixelColour(int32_t mode, uint32_t lower, uint32_t upper, uint32_t& out) {
-  out = blend_reference::WholePixelColour(mode, lower, upper);
+  if (mode == 7 || mode == 8) {
+    out = blend_reference::WholePixelColour(mode, lower, upper);
+    return;
+  }
+  const HlsColour l = hls_fast::RgbToHls(lower);
+  const HlsColour u = hls_fast::RgbToHls(upper);
+  HlsColour r = l;
+  switch (mode) {
+    case 14: r = {u.hue, l.lightness, u.saturation}; break;
+    case 15: r.hue = u.hue; break;
+    case 16: r.saturation = u.saturation; break;
+    case 17: r.lightness = u.lightness; break;
+    case 18: r.lightness = std::min(255, l.lightness + u.lightness); break;
+    case 19: r.lightness = std::max(0, l.lightness - u.lightness); break;
+    case 20: r.saturation = std::min(255, l.saturation + u.saturation); break;
+    case 21: r.saturation = std::max(0, l.saturation - u.saturation); break;
+    default: break;
+  }
+  out = hls_fast::HlsToRgb(r, lower);
 }
 
 void DisplayWhole(int32_t mode, uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n) {

@@ -21,7 +21,12 @@ void ReleaseTables();
 const uint8_t* ChannelTable(int32_t mode);
 }  // namespace blend_fast
 
+struct HlsColour;
+
 namespace blend_avx2 {
+// The HLS conversions of the vector kernels, over runs, for the tests.
+void RgbToHlsRun(const uint32_t* pixels, HlsColour* out, size_t n);
+void HlsToRgbRun(const HlsColour* hls, uint32_t* pixels, size_t n);
 void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
               int32_t opacityWeight, uint32_t* out, size_t n);
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],

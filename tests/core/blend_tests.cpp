@@ -9,6 +9,8 @@
 
 #include "core/blend.h"
 #include "core/blend/blend_p.h"
+#include "core/blend/hls_fast.h"
+#include "core/colour_convert.h"
 
 namespace varnel {
 namespace {
@@ -413,6 +415,124 @@ TEST(FastBlendKernels, MergeMayWriteOverItsLowerRun) {
   MergeRun(13, lower.data(), upper.data(), coverage.data(), 200, separate.data(), 65536);
   MergeRun(13, inPlace.data(), upper.data(), coverage.data(), 200, inPlace.data(), 65536);
   EXPECT_EQ(inPlace, separate);
+}
+
+}  // namespace
+}  // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST(FastHls, ConvertsEveryColourExactlyAsTheIntegerRule) {
+  for (uint32_t rgb = 0; rgb < (1u << 24); ++rgb) {
+    const uint32_t pixel = rgb | 0x5A000000u;
+    ASSERT_EQ(hls_fast::RgbToHls(pixel), RgbToHls(pixel)) << std::hex << rgb;
+  }
+}
+
+TEST(FastHls, ConvertsEveryInRangeHlsBackExactlyAsTheIntegerRule) {
+  for (int32_t hue = 0; hue < 360; ++hue)
+    for (int32_t lightness = 0; lightness < 256; ++lightness)
+      for (int32_t saturation = 0; saturation < 256; ++saturation) {
+        uint32_t expected = 0xA5123456u;
+        HlsToRgb({hue, lightness, saturation}, reinterpret_cast<uint8_t*>(&expected));
+        ASSERT_EQ(hls_fast::HlsToRgb({hue, lightness, saturation}, 0xA5123456u), expected)
+            << hue << "," << lightness << "," << saturation;
+      }
+}
+
+}  // namespace
+}  // namespace varnel
+
+namespace varnel {
+namespace {
+
+#if defined(__x86_64__)
+TEST(VectorHls, ConvertsEveryColourExactlyAsTheIntegerRule) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
+  std::vector<uint32_t> pixels(1 << 16);
+  std::vector<HlsColour> hls(pixels.size());
+  for (uint32_t block = 0; block < 256; ++block) {
+    for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = (block << 16 | i) | 0xC3000000u;
+    blend_avx2::RgbToHlsRun(pixels.data(), hls.data(), pixels.size());
+    for (uint32_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(hls[i], RgbToHls(pixels[i])) << std::hex << pixels[i];
+  }
+}
+
+TEST(VectorHls, ConvertsEveryInRangeHlsBackExactlyAsTheIntegerRule) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
+  std::vector<HlsColour> hls(256 * 256);
+  std::vector<uint32_t> pixels(hls.size());
+  for (int32_t hue = 0; hue < 360; ++hue) {
+    for (int32_t l = 0; l < 256; ++l)
+      for (int32_t s = 0; s < 256; ++s) hls[static_cast<size_t>(l * 256 + s)] = {hue, l, s};
+    std::fill(pixels.begin(), pixels.end(), 0x7E000000u);
+    blend_avx2::HlsToRgbRun(hls.data(), pixels.data(), pixels.size());
+    for (size_t i = 0; i < hls.size(); ++i) {
+      uint32_t expected = 0x7E000000u;
+      HlsToRgb(hls[i], reinterpret_cast<uint8_t*>(&expected));
+      ASSERT_EQ(pixels[i], expected) << hls[i].hue << "," << hls[i].lightness << "," << hls[i].saturation;
+    }
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST(FastBlendKernels, DisplayMatchesTheReferenceForEveryOpacityAndAlphaAndForOddTables) {
+  std::mt19937 random(5);
+  std::vector<uint32_t> lower(4096), upper(4096);
+  for (size_t i = 0; i < lower.size(); ++i) {
+    lower[i] = random();
+    upper[i] = (random() & 0x00FFFFFFu) | static_cast<uint32_t>(i & 255) << 24;  // every alpha
+  }
+  auto check = [&](const int32_t* table, const char* what, int opacity) {
+    for (int mode : {0, 1, 23}) {
+      std::vector<uint32_t> reference = lower;
+      blend_reference::DisplayRun(mode, reference.data(), upper.data(), table, lower.size());
+      for (const FastKernels& kernels : KernelsToTest()) {
+        std::vector<uint32_t> fast = lower;
+        kernels.display(mode, fast.data(), upper.data(), table, fast.size());
+        ASSERT_EQ(fast, reference) << kernels.name << " " << what << " " << opacity << " mode " << mode;
+      }
+    }
+  };
+  int32_t table[256];
+  for (int opacity = 0; opacity <= 100; ++opacity) {
+    BuildOpacityTable(opacity, table);
+    check(table, "opacity", opacity);
+  }
+  // A table that is not a layer's own is read as given.
+  for (int i = 0; i < 256; ++i) table[i] = (i * 7) % 257;
+  check(table, "odd table", -1);
+}
+
+TEST(FastBlendKernels, MergeOverOpaqueAndTranslucentLowerPixelsMatchesTheReference) {
+  std::mt19937 random(6);
+  std::vector<uint32_t> lower(4096), upper(4096);
+  std::vector<uint8_t> coverage(4096);
+  for (size_t i = 0; i < lower.size(); ++i) {
+    // Runs of eight opaque lower pixels, then mixed runs.
+    lower[i] = random() | ((i / 8) % 2 == 0 ? 0xFF000000u : 0u);
+    upper[i] = random();
+    coverage[i] = static_cast<uint8_t>(random());
+  }
+  for (int mode : {0, 13, 17}) {
+    for (int opacity : {0, 1, 64, 100}) {
+      std::vector<uint32_t> reference(lower.size());
+      blend_reference::MergeRun(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity),
+                                reference.data(), lower.size());
+      for (const FastKernels& kernels : KernelsToTest()) {
+        std::vector<uint32_t> fast(lower.size());
+        kernels.merge(mode, lower.data(), upper.data(), coverage.data(), OpacityWeight(opacity), fast.data(), fast.size());
+        ASSERT_EQ(fast, reference) << kernels.name << " mode " << mode << " opacity " << opacity;
+      }
+    }
+  }
 }
 
 }  // namespace
