@@ -62,6 +62,24 @@ inline __m256i Channels(__m256i b, __m256i s) {
   if constexpr (kMode == 9) return _mm256_and_si256(b, s);
   if constexpr (kMode == 10) return _mm256_or_si256(b, s);
   if constexpr (kMode == 11) return _mm256_xor_si256(b, s);
+  if constexpr (kMode == 12) {
+    // min(255, b × 256 / (s + 1)). In single precision: the numerator is below 2^16, so for
+    // s ≥ 1 the rounding error stays under 1 / 512 while a quotient that is not whole lies at
+    // least 1 / (s + 1) ≥ 1 / 256 below the next integer; for s = 0 it is exact. Truncation
+    // therefore gives the integer quotient.
+    auto divide = [](__m256i numerator16, __m256i divisor16, int half) {
+      const __m128i n = half == 0 ? _mm256_castsi256_si128(numerator16) : _mm256_extracti128_si256(numerator16, 1);
+      const __m128i d = half == 0 ? _mm256_castsi256_si128(divisor16) : _mm256_extracti128_si256(divisor16, 1);
+      const __m256 q = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(n)), _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(d)));
+      return _mm256_cvttps_epi32(q);
+    };
+    const __m256i numerator = _mm256_slli_epi16(b, 8);
+    const __m256i divisor = _mm256_add_epi16(s, _mm256_set1_epi16(1));
+    // packus keeps lanes in order within each 128-bit half: rebuild the halves' order.
+    const __m256i q = _mm256_packus_epi32(divide(numerator, divisor, 0), divide(numerator, divisor, 1));
+    const __m256i ordered = _mm256_permute4x64_epi64(q, 0xD8);
+    return _mm256_min_epu16(ordered, k255);
+  }
   if constexpr (kMode == 13) {
     const __m256i screen = _mm256_sub_epi16(k255, Mul(_mm256_sub_epi16(k255, b), _mm256_sub_epi16(k255, s)));
     const __m256i product = Mul(b, s);
@@ -372,7 +390,7 @@ bool ForMode(int32_t mode, Frame&& frame) {
     case 13: frame(ArithmeticMode<13>{}); return true;
     case 22: frame(ArithmeticMode<22>{}); return true;
     case 25: frame(ArithmeticMode<25>{}); return true;
-    case 12:
+    case 12: frame(ArithmeticMode<12>{}); return true;
     case 23:
     case 24:
     case 26: frame(TableMode{blend_fast::ChannelTable(mode)}); return true;

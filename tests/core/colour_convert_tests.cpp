@@ -119,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         RgbToHlsCase{"LightnessOneTwentyEightUsesTheLightSide", {201, 55, 55}, {0, 128, 147}},
         // Blue on top, light side: d = 44, L = 401 >> 1 = 200, S = (55 + 11220) / 110 = 102,
         // H = (22 + 60*(178 - 207)) / 44 + 240 = -1718/44 + 240 = -39 + 240 = 201.
-        RgbToHlsCase{"PaleBlue", {178, 207, 222}, {201, 200, 102}}),
+        RgbToHlsCase{"PaleBlue", {178, 207, 222}, {201, 200, 102}},
+        // Odd d = 7 rounds with 7/2 = 3: H = (3 + 60*6) / 7 = 363/7 = 51 (a half of 4 would
+        // make it 364/7 = 52). L = 208 >> 1 = 104, S = (103 + 1785) / 207 = 9.
+        RgbToHlsCase{"OddDifferenceTakesTheWholeHalf", {107, 106, 100}, {51, 104, 9}}),
     [](const ::testing::TestParamInfo<RgbToHlsCase>& info) { return CaseName(info.param.name); });
 
 TEST(RgbToHlsAlpha, IsIgnored) {
@@ -132,7 +135,7 @@ TEST(RgbToHlsAlpha, IsIgnored) {
 
 // Every colour of the cube against what the rules guarantee for all of them. Red-on-top
 // hues are (d/2 + 60k)/d with -d ≤ k ≤ d, i.e. -59…60 once truncated (d ≥ 4 makes the
-// -d end -59.5 or above), so red owns 301…359 and 0…60, green 61…180 and blue 181…300:
+// -d end -59.6 or above), so red owns 301…359 and 0…60, green 61…180 and blue 181…300:
 // the ranges also pin down the tie order.
 TEST(RgbToHlsEveryColour, KeepsHueLightnessAndSaturationWhereTheRulesPutThem) {
   int64_t failures = 0;
@@ -241,10 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
         HlsToRgbCase{"NegativeSaturationDividesTowardZero", {30, 100, -100}, {61, 101, 139}},
         HlsToRgbCase{"LightnessAboveByteRangeKeepsTheLowByte", {0, 300, 0}, {44, 44, 44}},
         HlsToRgbCase{"NegativeLightnessKeepsTheLowByte", {0, -1, 0}, {255, 255, 255}},
-        // The int32 extremes, worked with exact integers. m2 = 128, m1 = 0; red at
-        // -2^31 + 480 - 360 ... all three extrapolate far below zero: red
-        // (128 * -2147483168 + 30)/60 = -4581297424, low byte 240, and green and blue land
-        // 256 and 512 lower, so the same byte.
+        // The int32 extremes, worked with exact integers. m2 = 128, m1 = 0; red's hue
+        // -2^31 + 120 + 360 = -2147483168 stays far below zero and extrapolates:
+        // (128 * -2147483168 + 30)/60 = -4581297424, low byte 240. Green and blue, 120
+        // and 240 degrees further down, land 256 and 512 lower: the same byte.
         HlsToRgbCase{"MostNegativeHue", {kIntMin, 64, 255}, {240, 240, 240}},
         // m2 = 2^32 - 2 - (((2^31 - 1)^2 + 127)/255) = -18085038897708865, m1 = 2L - m2;
         // (m2 - m1) × hue is about 1.3e24, past 64 bits.
@@ -436,28 +439,43 @@ TEST(HsvToRgbHueThreeSixty, MatchesHueZeroAcrossSaturationsAndValues) {
   }
 }
 
-// A grid of colours through HSV and back. The channels are rebuilt by rounding floating
-// point products (q, t and p add 0.5 and truncate; the top channel truncates), so in
-// general allow one step either way per channel.
-TEST(HsvRoundTripGrid, ComesBackWithinOneStepPerChannel) {
-  for (int red = 0; red < 256; red += 15) {
-    for (int green = 0; green < 256; green += 17) {
-      for (int blue = 0; blue < 256; blue += 5) {
-        const auto source = PixelBytes(red, green, blue, kUntouched);
-        const HsvColour hsv = RgbToHsv(source.data());
-        const auto back = Written([&](uint8_t* p) { HsvToRgb(hsv, p); });
-        ASSERT_LE(std::abs(back[2] - red), 1) << red << "," << green << "," << blue;
-        ASSERT_LE(std::abs(back[1] - green), 1) << red << "," << green << "," << blue;
-        ASSERT_LE(std::abs(back[0] - blue), 1) << red << "," << green << "," << blue;
-        ASSERT_EQ(back[3], kUntouched);
+// A grid of HSV colours against the textbook construction (chroma C = V·S, the middle
+// channel C·(1 - |h mod 2 - 1|) above the floor V - C), worked in real numbers. The writer
+// truncates the top channel and rounds the other two, so each byte is within one step.
+TEST(HsvToRgbGrid, LandsWithinOneStepOfTheExactColour) {
+  for (int hueStep = 0; hueStep < 144; ++hueStep) {
+    const double hue = 2.5 * hueStep;
+    for (int saturationStep = 0; saturationStep <= 20; ++saturationStep) {
+      const double saturation = saturationStep / 20.0;
+      for (int valueStep = 0; valueStep <= 100; ++valueStep) {
+        const double value = 2.55 * valueStep;
+        const double sector = hue / 60.0;
+        const double chroma = value * saturation;
+        const double middle = chroma * (1.0 - std::fabs(std::fmod(sector, 2.0) - 1.0));
+        const double floor = value - chroma;
+        double red = floor, green = floor, blue = floor;
+        switch (static_cast<int>(sector)) {
+          case 0: red += chroma; green += middle; break;
+          case 1: red += middle; green += chroma; break;
+          case 2: green += chroma; blue += middle; break;
+          case 3: green += middle; blue += chroma; break;
+          case 4: red += middle; blue += chroma; break;
+          default: red += chroma; blue += middle; break;
+        }
+        const auto bytes = Written([&](uint8_t* p) { HsvToRgb(HsvColour{hue, saturation, value}, p); });
+        ASSERT_NEAR(bytes[2], red, 1.0) << "H " << hue << " S " << saturation << " V " << value;
+        ASSERT_NEAR(bytes[1], green, 1.0) << "H " << hue << " S " << saturation << " V " << value;
+        ASSERT_NEAR(bytes[0], blue, 1.0) << "H " << hue << " S " << saturation << " V " << value;
+        ASSERT_EQ(bytes[3], kUntouched);
       }
     }
   }
 }
 
-// Starting from whole bytes the step never happens: V is the top channel exactly, and the
-// other two are rebuilt as (whole number + 0.5) give or take a rounding error far below 0.5
-// before truncation. So every colour of the cube comes back exactly.
+// Starting from whole bytes no step is lost: V is the top channel exactly, and the other
+// two are rebuilt as a whole number + 0.5, give or take a rounding error far below 0.5,
+// before truncation. So every colour of the cube comes back exactly, through hues,
+// saturations and values that all stay in their ranges.
 TEST(HsvRoundTripEveryColour, ComesBackExactly) {
   int64_t failures = 0;
   uint32_t firstFailure = 0;
@@ -465,12 +483,10 @@ TEST(HsvRoundTripEveryColour, ComesBackExactly) {
     const std::array<uint8_t, 4> source{static_cast<uint8_t>(rgb), static_cast<uint8_t>(rgb >> 8),
                                         static_cast<uint8_t>(rgb >> 16), kUntouched};
     const HsvColour hsv = RgbToHsv(source.data());
-    std::array<uint8_t, 4> back;
-    back.fill(0);
-    back[3] = kUntouched;
+    std::array<uint8_t, 4> back{0, 0, 0, kUntouched};
     HsvToRgb(hsv, back.data());
     const bool inRange = hsv.hue >= 0.0 && hsv.hue < 360.0 && hsv.saturation >= 0.0 &&
-                         hsv.saturation <= 1.0 && hsv.value == source[0] + 0.0 * 0 + std::max({source[0], source[1], source[2]}) - source[0];
+                         hsv.saturation <= 1.0 && hsv.value == std::max({source[0], source[1], source[2]});
     if ((!inRange || back != source) && failures++ == 0) firstFailure = rgb;
   }
   EXPECT_EQ(failures, 0) << "first at RGB 0x" << std::hex << firstFailure;
