@@ -57,38 +57,72 @@ const uint8_t* ChannelTable(int32_t mode) {
 
 namespace {
 
+// Every mode gives F as a pixel (blue, green, red) for a pair of pixels; the frames below
+// weigh it onto the lower pixel the same way for all of them.
+template <typename Mode>
+struct Static {
+  uint32_t operator()(uint32_t l, uint32_t u) const {
+    return static_cast<uint32_t>(Mode::F(l & 0xFF, u & 0xFF)) |
+           static_cast<uint32_t>(Mode::F((l >> 8) & 0xFF, (u >> 8) & 0xFF)) << 8 |
+           static_cast<uint32_t>(Mode::F((l >> 16) & 0xFF, (u >> 16) & 0xFF)) << 16;
+  }
+};
+
 struct Table {
   const uint8_t* f;
   int F(int b, int s) const { return f[b * 256 + s]; }
+  uint32_t operator()(uint32_t l, uint32_t u) const {
+    return static_cast<uint32_t>(F(l & 0xFF, u & 0xFF)) | static_cast<uint32_t>(F((l >> 8) & 0xFF, (u >> 8) & 0xFF)) << 8 |
+           static_cast<uint32_t>(F((l >> 16) & 0xFF, (u >> 16) & 0xFF)) << 16;
+  }
 };
 
-template <typename Mode>
-struct Static {
-  int F(int b, int s) const { return Mode::F(b, s); }
+// Whole-pixel modes: the density modes by the reference's rule, the HLS ones with the
+// division-free conversions.
+struct WholePixel {
+  int32_t mode;
+  uint32_t operator()(uint32_t lower, uint32_t upper) const {
+    if (mode == 7 || mode == 8) return blend_reference::WholePixelColour(mode, lower, upper);
+    const HlsColour l = hls_fast::RgbToHls(lower);
+    const HlsColour u = hls_fast::RgbToHls(upper);
+    HlsColour r = l;
+    switch (mode) {
+      case 14: r = {u.hue, l.lightness, u.saturation}; break;
+      case 15: r.hue = u.hue; break;
+      case 16: r.saturation = u.saturation; break;
+      case 17: r.lightness = u.lightness; break;
+      case 18: r.lightness = std::min(255, l.lightness + u.lightness); break;
+      case 19: r.lightness = std::max(0, l.lightness - u.lightness); break;
+      case 20: r.saturation = std::min(255, l.saturation + u.saturation); break;
+      case 21: r.saturation = std::max(0, l.saturation - u.saturation); break;
+      default: break;
+    }
+    return hls_fast::HlsToRgb(r, lower);
+  }
 };
 
-inline uint32_t Pack(int b, int g, int r, uint32_t alphaBits) {
-  return static_cast<uint32_t>(b) | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(r) << 16 | alphaBits;
+// b + ((F − b) × weight) >> 8 on blue, green and red, with the given alpha bits.
+inline uint32_t Weigh(uint32_t base, uint32_t f, int weight, uint32_t alphaBits) {
+  auto channel = [&](int shift) {
+    const int b = (base >> shift) & 0xFF, fb = (f >> shift) & 0xFF;
+    return static_cast<uint32_t>(b + (((fb - b) * weight) >> 8)) << shift;
+  };
+  return channel(0) | channel(8) | channel(16) | alphaBits;
 }
 
 template <typename Blend>
-void DisplayChannels(const Blend& blend, uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n) {
+void DisplayPixels(const Blend& blend, uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     const uint32_t d = dst[i], u = up[i];
     const int t = table[u >> 24];
     if (t == 0) continue;
-    const int d0 = d & 0xFF, d1 = (d >> 8) & 0xFF, d2 = (d >> 16) & 0xFF;
-    const int s0 = u & 0xFF, s1 = (u >> 8) & 0xFF, s2 = (u >> 16) & 0xFF;
-    const int r0 = d0 + (((blend.F(d0, s0) - d0) * t) >> 8);
-    const int r1 = d1 + (((blend.F(d1, s1) - d1) * t) >> 8);
-    const int r2 = d2 + (((blend.F(d2, s2) - d2) * t) >> 8);
-    dst[i] = Pack(r0, r1, r2, d & 0xFF000000u);
+    dst[i] = Weigh(d, blend(d, u), t, d & 0xFF000000u);
   }
 }
 
 template <typename Blend>
-void MergeChannels(const Blend& blend, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
-                   int32_t weight, uint32_t* out, size_t n) {
+void MergePixels(const Blend& blend, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
+                 int32_t weight, uint32_t* out, size_t n) {
   const int16_t* weights = WeightTable();
   for (size_t i = 0; i < n; ++i) {
     const uint32_t l = lower[i];
@@ -100,74 +134,7 @@ void MergeChannels(const Blend& blend, const uint32_t* lower, const uint32_t* up
     const int a = (c * weight) >> 8;
     const int lowerAlpha = static_cast<int>(l >> 24);
     const int alpha = lowerAlpha + (((255 - lowerAlpha) * (a + 1) + 127) >> 8);
-    const int w = weights[(a + 1) * 256 + alpha];
-    const uint32_t u = upper[i];
-    const int b0 = l & 0xFF, b1 = (l >> 8) & 0xFF, b2 = (l >> 16) & 0xFF;
-    const int s0 = u & 0xFF, s1 = (u >> 8) & 0xFF, s2 = (u >> 16) & 0xFF;
-    const int r0 = b0 + (((blend.F(b0, s0) - b0) * w) >> 8);
-    const int r1 = b1 + (((blend.F(b1, s1) - b1) * w) >> 8);
-    const int r2 = b2 + (((blend.F(b2, s2) - b2) * w) >> 8);
-    out[i] = Pack(r0, r1, r2, static_cast<uint32_t>(alpha) << 24);
-  }
-}
-
-// Whole-pixel modes: F of the pixel pair comes from the reference's rule for the colour.
-inline void WholePixelColour(int32_t mode, uint32_t lower, uint32_t upper, uint32_t& out) {
-  if (mode == 7 || mode == 8) {
-    out = blend_reference::WholePixelColour(mode, lower, upper);
-    return;
-  }
-  const HlsColour l = hls_fast::RgbToHls(lower);
-  const HlsColour u = hls_fast::RgbToHls(upper);
-  HlsColour r = l;
-  switch (mode) {
-    case 14: r = {u.hue, l.lightness, u.saturation}; break;
-    case 15: r.hue = u.hue; break;
-    case 16: r.saturation = u.saturation; break;
-    case 17: r.lightness = u.lightness; break;
-    case 18: r.lightness = std::min(255, l.lightness + u.lightness); break;
-    case 19: r.lightness = std::max(0, l.lightness - u.lightness); break;
-    case 20: r.saturation = std::min(255, l.saturation + u.saturation); break;
-    case 21: r.saturation = std::max(0, l.saturation - u.saturation); break;
-    default: break;
-  }
-  out = hls_fast::HlsToRgb(r, lower);
-}
-
-void DisplayWhole(int32_t mode, uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t d = dst[i];
-    const int t = table[up[i] >> 24];
-    if (t == 0) continue;
-    uint32_t f;
-    WholePixelColour(mode, d, up[i], f);
-    const int d0 = d & 0xFF, d1 = (d >> 8) & 0xFF, d2 = (d >> 16) & 0xFF;
-    const int f0 = f & 0xFF, f1 = (f >> 8) & 0xFF, f2 = (f >> 16) & 0xFF;
-    dst[i] = Pack(d0 + (((f0 - d0) * t) >> 8), d1 + (((f1 - d1) * t) >> 8), d2 + (((f2 - d2) * t) >> 8),
-                  d & 0xFF000000u);
-  }
-}
-
-void MergeWhole(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, int32_t weight,
-                uint32_t* out, size_t n) {
-  const int16_t* weights = WeightTable();
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t l = lower[i];
-    const int c = coverage[i];
-    if (c == 0) {
-      out[i] = l;
-      continue;
-    }
-    const int a = (c * weight) >> 8;
-    const int lowerAlpha = static_cast<int>(l >> 24);
-    const int alpha = lowerAlpha + (((255 - lowerAlpha) * (a + 1) + 127) >> 8);
-    const int w = weights[(a + 1) * 256 + alpha];
-    uint32_t f;
-    WholePixelColour(mode, l, upper[i], f);
-    const int b0 = l & 0xFF, b1 = (l >> 8) & 0xFF, b2 = (l >> 16) & 0xFF;
-    const int f0 = f & 0xFF, f1 = (f >> 8) & 0xFF, f2 = (f >> 16) & 0xFF;
-    out[i] = Pack(b0 + (((f0 - b0) * w) >> 8), b1 + (((f1 - b1) * w) >> 8), b2 + (((f2 - b2) * w) >> 8),
-                  static_cast<uint32_t>(alpha) << 24);
+    out[i] = Weigh(l, blend(l, upper[i]), weights[(a + 1) * 256 + alpha], static_cast<uint32_t>(alpha) << 24);
   }
 }
 
@@ -184,7 +151,7 @@ void ForMode(int32_t mode, Frame&& frame) {
     case 9: frame(Static<And>{}); break;
     case 10: frame(Static<Or>{}); break;
     case 11: frame(Static<Xor>{}); break;
-    default: frame(Table{ChannelTable(mode)}); break;
+    default: IsWholePixelMode(mode) ? frame(WholePixel{mode}) : frame(Table{ChannelTable(mode)}); break;
   }
 }
 
@@ -193,8 +160,7 @@ void ForMode(int32_t mode, Frame&& frame) {
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                 size_t n) {
   if (mode < 0 || mode >= kBlendModeCount) return;
-  if (IsWholePixelMode(mode)) return DisplayWhole(mode, destination, upper, opacityTable, n);
-  ForMode(mode, [&](const auto& blend) { DisplayChannels(blend, destination, upper, opacityTable, n); });
+  ForMode(mode, [&](const auto& blend) { DisplayPixels(blend, destination, upper, opacityTable, n); });
 }
 
 void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
@@ -203,8 +169,7 @@ void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const 
     if (out != lower) std::copy(lower, lower + n, out);
     return;
   }
-  if (IsWholePixelMode(mode)) return MergeWhole(mode, lower, upper, coverage, opacityWeight, out, n);
-  ForMode(mode, [&](const auto& blend) { MergeChannels(blend, lower, upper, coverage, opacityWeight, out, n); });
+  ForMode(mode, [&](const auto& blend) { MergePixels(blend, lower, upper, coverage, opacityWeight, out, n); });
 }
 
 void ReleaseTables() {
