@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/blend.h"
 #include "core/undo.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   // The same process set-up as the desktop program: the pool of tile blocks and the
   // background writer of undo steps.
   FXCreateMemBlock(1032);
+  varnel::InitBlendTables();
   varnel::StartSpillWriter();
   std::vector<std::string> args(argv + 1, argv + argc);
   int status;
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   }
   std::cout.flush();
   varnel::StopSpillWriter();
+  varnel::ReleaseBlendTables();
   varnel::SetHost(nullptr);
   return status;
 }

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include "core/blend.h"
 #include "core/undo.h"
 #include "platform/profile.h"
 #include "shell/varnel_app.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
 
   // Undo steps go to disk in the background for the whole run; the writer stops only after
   // every document (and with it every step) is gone.
+  varnel::InitBlendTables();
   varnel::StartSpillWriter();
   int status = 0;
   {
@@ -46,5 +48,6 @@ int main(int argc, char** argv) {
     }
   }
   varnel::StopSpillWriter();
+  varnel::ReleaseBlendTables();
   return status;
 }
