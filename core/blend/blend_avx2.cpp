@@ -317,10 +317,12 @@ void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage
     const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + i));
     const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + i));
     const __m256i c = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage + i)));
-    const __m256i a1 = _mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi32(c, o), 8), one);
+    // c × O and (255 − Ab) × (a + 1) are at most 255 × 256, so 16-bit multiplies of the
+    // 32-bit lanes (whose high halves are 0) give them exactly.
+    const __m256i a1 = _mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(c, o), 8), one);
     const __m256i lowerAlpha = _mm256_srli_epi32(l, 24);
     const __m256i alpha = _mm256_add_epi32(
-        lowerAlpha, _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(c255, lowerAlpha), a1), c127), 8));
+        lowerAlpha, _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi16(_mm256_sub_epi32(c255, lowerAlpha), a1), c127), 8));
     // Over opaque lower pixels A is 255 and WEIGHT[a + 1][255] is a + 1 itself.
     __m256i w;
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(lowerAlpha, c255)) == -1) {
