@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "cli/region_commands.h"
+
 namespace varnel::cli {
 
 const std::vector<Command>& Commands() {
@@ -25,12 +27,12 @@ const std::vector<Command>& Commands() {
        "paint one brush stroke on the active layer", nullptr},
       {"region", "OP IN OUT [ARG]",
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
-       nullptr},
+       RunRegion},
       {"effect", "IN OUT INDEX FRAME COUNT [--percent P] [--dest FILE] [--layer N]",
        "render one frame of an animation effect", nullptr},
       {"effects", "", "list the effect libraries and their effects as JSON", nullptr},
       {"serve", "[--port P] [--password PW]", "run the network relay server", nullptr},
-      {"dump", "FILE", "describe one of the program's own small formats as JSON", nullptr},
+      {"dump", "FILE", "describe one of the program's own small formats as JSON", RunDump},
   };
   return commands;
 }

@@ -2,3 +2,4 @@
 varnel_fuzz(profile_fuzz SOURCES profile_fuzz.cpp LIBS varnel_platform)
 varnel_fuzz(code_page_fuzz SOURCES code_page_fuzz.cpp LIBS varnel_platform)
 varnel_fuzz(open_file_message_fuzz SOURCES open_file_message_fuzz.cpp LIBS varnel_shell_core)
+varnel_fuzz(region_file_fuzz SOURCES region_file_fuzz.cpp LIBS varnel_document)

@@ -1,0 +1,217 @@
+#include "cli/region_commands.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "document/region.h"
+
+namespace varnel::cli {
+namespace {
+
+constexpr const char* kCannotRead = "領域ファイルが読み込めません";
+constexpr const char* kCannotWrite = "領域ファイルを保存できません";
+constexpr const char* kCannotOpen = "ファイルを開けません";
+constexpr const char* kUnknownFormat = "このファイル形式は扱えません";
+constexpr const char* kNoMemory = "メモリが足りません";
+
+int Fail(const Invocation& call, std::string_view message) {
+  call.err << "varnel-cli: " << message << '\n';
+  return kFailed;
+}
+
+int Usage(const Invocation& call, std::string_view message) {
+  call.err << "varnel-cli: " << call.command << ": " << message << " (see varnel-cli --help)\n";
+  return kUsage;
+}
+
+// A whole decimal number in [low, high]; nothing else in the text.
+bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
+  int32_t parsed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  if (parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+// WIDTHxHEIGHT, each side 1 to the largest region side.
+bool ParseCanvas(std::string_view text, int32_t& width, int32_t& height) {
+  const size_t x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  return ParseInt(text.substr(0, x), 1, Region::kMaxExtent, width) &&
+         ParseInt(text.substr(x + 1), 1, Region::kMaxExtent, height);
+}
+
+enum class Op { kGrow, kShrink, kTrim, kFlipVertical, kFlipHorizontal, kInvert, kFeather, kUnion, kSubtract };
+
+struct OpName {
+  std::string_view name;
+  Op op;
+  bool takesArgument;
+};
+
+constexpr OpName kOps[] = {
+    {"grow", Op::kGrow, false},
+    {"shrink", Op::kShrink, false},
+    {"trim", Op::kTrim, false},
+    {"flip-vertical", Op::kFlipVertical, false},
+    {"flip-horizontal", Op::kFlipHorizontal, false},
+    {"invert", Op::kInvert, true},
+    {"feather", Op::kFeather, true},
+    {"union", Op::kUnion, true},
+    {"subtract", Op::kSubtract, true},
+};
+
+bool HasRegionMagic(const std::string& path, bool& opened) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  opened = f != nullptr;
+  if (f == nullptr) return false;
+  char magic[4];
+  const bool region = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "VRDB", 4) == 0;
+  std::fclose(f);
+  return region;
+}
+
+int DumpRegion(const Invocation& call, const std::string& path) {
+  Region region;
+  if (LoadRegionFile(path, region) != 0) return Fail(call, kCannotRead);
+  // The mask can be as large as 65536 × 65536 bytes, so its hex is streamed rather than built
+  // inside the JSON value: the value is written with an empty mask and the digits go between
+  // its closing quotes.
+  nlohmann::ordered_json head = {{"left", region.Left()},   {"top", region.Top()}, {"right", region.Right()},
+                                 {"bottom", region.Bottom()}, {"mask", ""}};
+  std::string text = head.dump();
+  text.resize(text.size() - 2);  // drop `"}`
+  call.out << text;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string line;
+  for (int32_t r = 0; r < region.Height(); ++r) {
+    const uint8_t* row = region.Row(r);
+    line.clear();
+    for (int32_t c = 0; c < region.Width(); ++c) {
+      line += kHex[row[c] >> 4];
+      line += kHex[row[c] & 0xF];
+    }
+    call.out << line;
+  }
+  call.out << "\"}\n";
+  return kSuccess;
+}
+
+int RunRegionOp(const Invocation& call) {
+  const std::vector<std::string>& args = call.arguments;
+  for (const std::string& a : args) {
+    if (a.starts_with("--")) return Usage(call, "unknown option '" + a + "'");
+  }
+  if (args.size() < 3) return Usage(call, "expects OP IN OUT [ARG]");
+  const OpName* chosen = nullptr;
+  for (const OpName& o : kOps) {
+    if (o.name == args[0]) chosen = &o;
+  }
+  if (chosen == nullptr) return Usage(call, "unknown operation '" + args[0] + "'");
+  if (args.size() != (chosen->takesArgument ? 4u : 3u)) {
+    return Usage(call, std::string(chosen->name) + (chosen->takesArgument ? " expects IN OUT ARG" : " expects IN OUT"));
+  }
+  const std::string& in = args[1];
+  const std::string& out = args[2];
+
+  int32_t width = 0, height = 0, diameter = 0;
+  if (chosen->op == Op::kInvert && !ParseCanvas(args[3], width, height)) {
+    return Usage(call, "invert expects WIDTHxHEIGHT, each 1 to 65536");
+  }
+  if (chosen->op == Op::kFeather && !ParseInt(args[3], 0, Region::kMaxExtent, diameter)) {
+    return Usage(call, "feather expects a diameter of 0 to 65536");
+  }
+
+  Region source;
+  if (LoadRegionFile(in, source) != 0) return Fail(call, kCannotRead);
+  Region other;
+  if ((chosen->op == Op::kUnion || chosen->op == Op::kSubtract) && LoadRegionFile(args[3], other) != 0) {
+    return Fail(call, kCannotRead);
+  }
+
+  Region result;
+  switch (chosen->op) {
+    case Op::kGrow:
+      Region::Grow(source, result);
+      result.TrimToContent();
+      break;
+    case Op::kShrink:
+      Region::Shrink(source, result);
+      break;
+    case Op::kTrim:
+      result.CopyFrom(source);
+      result.TrimToContent();
+      break;
+    case Op::kFlipVertical:
+      Region::FlipVertical(source, result);
+      break;
+    case Op::kFlipHorizontal:
+      Region::FlipHorizontal(source, result);
+      break;
+    case Op::kInvert:
+      // Without a source there is nothing to invert; the result is then empty.
+      Region::Invert(source, width, height, result);
+      result.TrimToContent();
+      break;
+    case Op::kFeather:
+      // The feather command leaves a selection as it is below a diameter of 2.
+      if (diameter < 2) {
+        result.CopyFrom(source);
+      } else {
+        Region::Feather(source, diameter, result);
+      }
+      break;
+    case Op::kUnion:
+      result.CopyFrom(source);
+      result.Union(other);
+      break;
+    case Op::kSubtract:
+      result.CopyFrom(source);
+      result.Subtract(other);
+      break;
+  }
+
+  if (result.IsEmpty()) {
+    call.out << "empty region\n";
+    return kSuccess;
+  }
+  if (SaveRegionFile(out, result) != 0) return Fail(call, kCannotWrite);
+  return kSuccess;
+}
+
+}  // namespace
+
+int RunRegion(const Invocation& call) {
+  try {
+    return RunRegionOp(call);
+  } catch (const std::bad_alloc&) {
+    return Fail(call, kNoMemory);
+  }
+}
+
+int RunDump(const Invocation& call) {
+  for (const std::string& a : call.arguments) {
+    if (a.starts_with("--")) return Usage(call, "unknown option '" + a + "'");
+  }
+  if (call.arguments.size() != 1) return Usage(call, "expects FILE");
+  const std::string& path = call.arguments[0];
+  bool opened = false;
+  const bool region = HasRegionMagic(path, opened);
+  if (!opened) return Fail(call, kCannotOpen);
+  if (!region) return Fail(call, kUnknownFormat);
+  try {
+    return DumpRegion(call, path);
+  } catch (const std::bad_alloc&) {
+    return Fail(call, kNoMemory);
+  }
+}
+
+}  // namespace varnel::cli
