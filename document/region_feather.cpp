@@ -117,19 +117,24 @@ Cone BuildCone(int32_t diameter) {
   return cone;
 }
 
+// The destination rectangle, created with fill 0 in result. False (and destination cleared)
+// when the feather is refused or the rectangle cannot be made.
+bool StartFeather(const Region& source, int32_t diameter, Region& destination, Region& result) {
+  Rect rect;
+  if (FeatherRefused(source, diameter) || !FeatherRect(source.Bounds(), diameter, rect) ||
+      result.Create(rect, 0) != 0) {
+    destination.Clear();
+    return false;
+  }
+  return true;
+}
+
 void FeatherWith(const Region& source, int32_t diameter, Region& destination,
                  feather_internal::AccumulateFn accumulate) {
   using feather_internal::KernelRow;
-  Rect rect;
-  if (FeatherRefused(source, diameter) || !FeatherRect(source.Bounds(), diameter, rect)) {
-    destination.Clear();
-    return;
-  }
   Region result;
-  if (result.Create(rect, 0) != 0) {
-    destination.Clear();
-    return;
-  }
+  if (!StartFeather(source, diameter, destination, result)) return;
+  const Rect rect = result.Bounds();
   const Cone cone = BuildCone(diameter);
   const int64_t total = cone.total;  // >= 256: the centre cell (r, r) is inside the table
   const int32_t half = diameter / 2;
@@ -248,16 +253,9 @@ void FeatherWith(const Region& source, int32_t diameter, Region& destination,
 namespace region_reference {
 
 void Feather(const Region& source, int32_t diameter, Region& destination) {
-  Rect rect;
-  if (FeatherRefused(source, diameter) || !FeatherRect(source.Bounds(), diameter, rect)) {
-    destination.Clear();
-    return;
-  }
   Region result;
-  if (result.Create(rect, 0) != 0) {
-    destination.Clear();
-    return;
-  }
+  if (!StartFeather(source, diameter, destination, result)) return;
+  const Rect rect = result.Bounds();
   const std::vector<int32_t> weights = ConeWeights(diameter);
   int64_t total = 0;
   for (const int32_t w : weights) total += w;
