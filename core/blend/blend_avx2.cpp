@@ -137,28 +137,26 @@ inline __m256i DensityPixels(__m256i lower, __m256i upper) {
 
 // ---- HLS, eight pixels at a time ----------------------------------------------------------
 // The integer HLS rules with every branch turned into a select. Divisions by a divisor that
-// depends on the pixel are done in double precision and truncated: the numerators are below
-// 2^17, so the correctly rounded quotient never reaches the next integer and truncation gives
-// the integer quotient exactly (negative ones toward zero, as the rule divides).
+// depends on the pixel are done in single precision and truncated. That is exact here: every
+// numerator is below 2^24 (so converts exactly), every quotient is below 2^10, so the correctly
+// rounded quotient is within 2^-14 of the true one, while a quotient that is not whole lies at
+// least 1 / 510 from the next integer. Negative quotients truncate toward zero, as the rule
+// divides.
 
 struct HlsLanes {
   __m256i hue, lightness, saturation;
 };
 
 inline __m256i DivideTruncating(__m256i numerator, __m256i divisor) {
-  const __m256d nLow = _mm256_cvtepi32_pd(_mm256_castsi256_si128(numerator));
-  const __m256d nHigh = _mm256_cvtepi32_pd(_mm256_extracti128_si256(numerator, 1));
-  const __m256d dLow = _mm256_cvtepi32_pd(_mm256_castsi256_si128(divisor));
-  const __m256d dHigh = _mm256_cvtepi32_pd(_mm256_extracti128_si256(divisor, 1));
-  const __m128i qLow = _mm256_cvttpd_epi32(_mm256_div_pd(nLow, dLow));
-  const __m128i qHigh = _mm256_cvttpd_epi32(_mm256_div_pd(nHigh, dHigh));
-  return _mm256_set_m128i(qHigh, qLow);
+  return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
 }
 
 inline __m256i Select(__m256i condition, __m256i ifTrue, __m256i ifFalse) {
   return _mm256_blendv_epi8(ifFalse, ifTrue, condition);
 }
 
+// Only the components a mode uses are computed; the others are left 0.
+template <bool kHue = true, bool kSaturation = true>
 inline HlsLanes RgbToHls8(__m256i pixels) {
   const __m256i byte = _mm256_set1_epi32(0xFF);
   const __m256i red = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byte);
@@ -172,24 +170,30 @@ inline HlsLanes RgbToHls8(__m256i pixels) {
   const __m256i grey = _mm256_cmpgt_epi32(_mm256_set1_epi32(4), difference);
   const __m256i one = _mm256_set1_epi32(1);
   // Greys divide by 1 instead of by a zero that would not be used.
-  __m256i divisor = Select(_mm256_cmpgt_epi32(lightness, _mm256_set1_epi32(127)),
-                           _mm256_sub_epi32(_mm256_set1_epi32(510), sum), sum);
-  divisor = Select(grey, one, divisor);
-  const __m256i saturationNumerator =
-      _mm256_add_epi32(_mm256_srli_epi32(divisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(255), difference));
-  const __m256i saturation = DivideTruncating(saturationNumerator, divisor);
-  const __m256i redHigh = _mm256_cmpeq_epi32(red, high);
-  const __m256i greenHigh = _mm256_andnot_si256(redHigh, _mm256_cmpeq_epi32(green, high));
-  const __m256i spread = Select(redHigh, _mm256_sub_epi32(green, blue),
-                                Select(greenHigh, _mm256_sub_epi32(blue, red), _mm256_sub_epi32(red, green)));
-  const __m256i base = Select(redHigh, _mm256_setzero_si256(),
-                              Select(greenHigh, _mm256_set1_epi32(120), _mm256_set1_epi32(240)));
-  const __m256i hueDivisor = Select(grey, one, difference);
-  const __m256i hueNumerator =
-      _mm256_add_epi32(_mm256_srli_epi32(hueDivisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(60), spread));
-  __m256i hue = _mm256_add_epi32(DivideTruncating(hueNumerator, hueDivisor), base);
-  hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), _mm256_set1_epi32(360)));
-  hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), _mm256_set1_epi32(360)));
+  __m256i saturation = _mm256_setzero_si256();
+  if constexpr (kSaturation) {
+    __m256i divisor = Select(_mm256_cmpgt_epi32(lightness, _mm256_set1_epi32(127)),
+                             _mm256_sub_epi32(_mm256_set1_epi32(510), sum), sum);
+    divisor = Select(grey, one, divisor);
+    const __m256i numerator =
+        _mm256_add_epi32(_mm256_srli_epi32(divisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(255), difference));
+    saturation = DivideTruncating(numerator, divisor);
+  }
+  __m256i hue = _mm256_setzero_si256();
+  if constexpr (kHue) {
+    const __m256i redHigh = _mm256_cmpeq_epi32(red, high);
+    const __m256i greenHigh = _mm256_andnot_si256(redHigh, _mm256_cmpeq_epi32(green, high));
+    const __m256i spread = Select(redHigh, _mm256_sub_epi32(green, blue),
+                                  Select(greenHigh, _mm256_sub_epi32(blue, red), _mm256_sub_epi32(red, green)));
+    const __m256i base = Select(redHigh, _mm256_setzero_si256(),
+                                Select(greenHigh, _mm256_set1_epi32(120), _mm256_set1_epi32(240)));
+    const __m256i hueDivisor = Select(grey, one, difference);
+    const __m256i hueNumerator =
+        _mm256_add_epi32(_mm256_srli_epi32(hueDivisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(60), spread));
+    hue = _mm256_add_epi32(DivideTruncating(hueNumerator, hueDivisor), base);
+    hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), _mm256_set1_epi32(360)));
+    hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), _mm256_set1_epi32(360)));
+  }
   return {_mm256_andnot_si256(grey, hue), lightness, _mm256_andnot_si256(grey, saturation)};
 }
 
@@ -217,11 +221,11 @@ inline __m256i HlsToRgb8(const HlsLanes& hls, __m256i pixels) {
   const __m256i l = hls.lightness, s = hls.saturation;
   const __m256i c127 = _mm256_set1_epi32(127), c255 = _mm256_set1_epi32(255);
   const __m256i light = _mm256_cmpgt_epi32(l, c127);
-  const __m256i lightM2 = _mm256_sub_epi32(_mm256_add_epi32(l, s),
-                                           DivideTruncating(_mm256_add_epi32(_mm256_mullo_epi32(l, s), c127), c255));
-  const __m256i darkM2 =
-      DivideTruncating(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_add_epi32(c255, s), l), c127), c255);
-  const __m256i m2 = Select(light, lightM2, darkM2);
+  // m2 = l + s − (l × s + 127) / 255 when light, else ((255 + s) × l + 127) / 255: one division.
+  const __m256i numerator = _mm256_add_epi32(
+      _mm256_mullo_epi32(Select(light, s, _mm256_add_epi32(c255, s)), l), c127);
+  const __m256i quotient = DivideTruncating(numerator, c255);
+  const __m256i m2 = Select(light, _mm256_sub_epi32(_mm256_add_epi32(l, s), quotient), quotient);
   const __m256i m1 = _mm256_sub_epi32(_mm256_add_epi32(l, l), m2);
   const __m256i c120 = _mm256_set1_epi32(120);
   const __m256i noSaturation = _mm256_cmpeq_epi32(s, _mm256_setzero_si256());
@@ -237,8 +241,11 @@ inline __m256i HlsToRgb8(const HlsLanes& hls, __m256i pixels) {
 
 template <int kMode>
 inline __m256i HlsPixels(__m256i lower, __m256i upper) {
-  const HlsLanes l = RgbToHls8(lower);
-  const HlsLanes u = RgbToHls8(upper);
+  // 14 takes only the lower lightness; the upper pixel gives one component, except for 14.
+  const HlsLanes l = kMode == 14 ? RgbToHls8<false, false>(lower) : RgbToHls8(lower);
+  constexpr bool kUpperHue = kMode == 14 || kMode == 15;
+  constexpr bool kUpperSaturation = kMode == 14 || kMode == 16 || kMode == 20 || kMode == 21;
+  const HlsLanes u = RgbToHls8<kUpperHue, kUpperSaturation>(upper);
   const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
   HlsLanes r = l;
   if constexpr (kMode == 14) r = {u.hue, l.lightness, u.saturation};
@@ -296,9 +303,12 @@ void DisplayWith(uint32_t* dst, const uint32_t* up, const Weights& weights, size
   }
 }
 
+// Below this many pixels the table check costs more than gathering the weights.
+constexpr size_t kComputedWeightsFrom = 1024;
+
 template <typename BlendedLanes>
 void Display(uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n, BlendedLanes blended) {
-  const int32_t opacity = StandardOpacity(table);
+  const int32_t opacity = n >= kComputedWeightsFrom ? StandardOpacity(table) : -1;
   if (opacity >= 0)
     DisplayWith(dst, up, ComputedWeights{_mm256_set1_epi32(opacity), opacity == 100}, n, blended);
   else

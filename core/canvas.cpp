@@ -1,0 +1,513 @@
+#include "core/canvas.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "core/blend.h"
+#include "platform/host.h"
+
+namespace varnel {
+namespace {
+
+std::function<Canvas*()>& ActiveCanvasLookup() {
+  static std::function<Canvas*()> lookup;
+  return lookup;
+}
+
+constexpr const char* kAskDeleteLayers = "レイヤを削除します。よろしいですか？";
+constexpr const char* kCannotDeleteBase = "最下位レイヤは削除できません";
+constexpr const char* kAskDeleteMerged = "結合したレイヤを削除しますか？";
+constexpr const char* kSelectLayers = "複数のレイヤを選択してください";
+constexpr const char* kDocumentFailed = "ドキュメントの作成に失敗しました";
+
+// The part of r inside 0…width − 1, 0…height − 1; false when nothing is left.
+bool ClipTo(Rect r, int32_t width, int32_t height, Rect& out) {
+  r = r.Normalized();
+  out = {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width - 1), std::min(r.bottom, height - 1)};
+  return out.left <= out.right && out.top <= out.bottom;
+}
+
+// Coverage of a run of an upper layer's row: its alpha, then every enabled mask in list order.
+// Masks are regions in canvas coordinates; the run starts at canvas (x, y).
+void RowCoverage(const Layer& layer, const uint32_t* pixels, int32_t canvasX, int32_t canvasY, size_t n,
+                 uint8_t* coverage, std::vector<uint8_t>& maskRow) {
+  CoverageFromAlpha(pixels, coverage, n);
+  const LayerMaskList& masks = layer.Masks();
+  for (int32_t m = 0; m < masks.Count(); ++m) {
+    if (!masks.IsEnabled(m)) continue;
+    maskRow.assign(n, 0);
+    if (const Region* region = masks.EnabledRegion(m))
+      region->ReadSpan(canvasX, canvasY, canvasX + static_cast<int32_t>(n) - 1, maskRow.data());
+    ApplyMaskCoverage(maskRow.data(), coverage, n);
+  }
+}
+
+}  // namespace
+
+Canvas::Canvas() = default;
+
+Canvas::~Canvas() {
+  m_facade.Unbind();
+}
+
+Canvas* Canvas::GetActiveCanvas() {
+  auto& lookup = ActiveCanvasLookup();
+  return lookup ? lookup() : nullptr;
+}
+
+void Canvas::SetActiveCanvasLookup(std::function<Canvas*()> lookup) { ActiveCanvasLookup() = std::move(lookup); }
+
+Layer* Canvas::GetLayer(int32_t index) const {
+  return index >= 0 && index < LayerCount() ? m_layers[static_cast<size_t>(index)].get() : nullptr;
+}
+
+Size Canvas::GetSize() const { return m_composite.GetSize(); }
+
+void Canvas::Refresh() {
+  if (onRefresh) onRefresh();
+}
+
+void Canvas::InitWithLayer(std::unique_ptr<Layer> layer) {
+  m_composite.Create(layer->GetSize());
+  m_activeLayer = layer.get();
+  m_layers.push_back(std::move(layer));
+  m_activeIndex = 0;
+  BindFacade();
+}
+
+void Canvas::AppendLayer(std::unique_ptr<Layer> layer, bool refresh) {
+  if (m_layers.empty()) {
+    InitWithLayer(std::move(layer));
+    return;
+  }
+  m_layers.push_back(std::move(layer));
+  if (refresh) Refresh();
+}
+
+Layer* Canvas::AddLayer(std::optional<Size> size) {
+  const Size layerSize = size ? *size : (m_layers.empty() ? GetSize() : m_layers.front()->GetSize());
+  auto layer = std::make_unique<Layer>();
+  if (layer->CreateWithAlpha(layerSize, 0) != 0) return nullptr;
+  layer->SetOpacity(100);
+  char name[32];
+  std::snprintf(name, sizeof name, "レイヤ%d", m_layerCounter);
+  layer->SetName(name);
+  ++m_layerCounter;
+  Layer* added = layer.get();
+  if (m_layers.empty()) {
+    InitWithLayer(std::move(layer));
+  } else {
+    m_layers.push_back(std::move(layer));
+  }
+  Refresh();
+  return added;
+}
+
+bool Canvas::SwapLayers(int32_t i, int32_t j) {
+  if (i == j || !GetLayer(i) || !GetLayer(j)) return false;
+  std::swap(m_layers[static_cast<size_t>(i)], m_layers[static_cast<size_t>(j)]);
+  if (i == m_activeIndex || j == m_activeIndex) SetActiveLayer(m_activeIndex);
+  Refresh();
+  return true;
+}
+
+ImageSurface* Canvas::DrawingTarget() {
+  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  if (m_selection && m_facade.IsBound()) return &m_facade;
+  return target;
+}
+
+void Canvas::BindFacade() {
+  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  if (!m_selection || target == nullptr) {
+    m_facade.Unbind();
+    return;
+  }
+  // Region coordinates are canvas coordinates; the target layer's pixels are offset.
+  const int32_t offsetX = m_maskImage ? 0 : m_activeLayer->OffsetX();
+  const int32_t offsetY = m_maskImage ? 0 : m_activeLayer->OffsetY();
+  m_facade.Bind(target, m_selection.get(), -offsetX, -offsetY);
+}
+
+void Canvas::SetActiveLayer(int32_t index) {
+  Layer* layer = GetLayer(index);
+  if (!layer) return;
+  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+    current->RevertUncommitted();
+  m_activeIndex = index;
+  m_activeLayer = layer;
+  BindFacade();
+}
+
+int32_t Canvas::DeleteLayer(int32_t index) {
+  if (!GetLayer(index) || LayerCount() < 2) return -1;
+  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+    current->RevertUncommitted();
+  m_facade.Unbind();
+  m_layers.erase(m_layers.begin() + index);
+  if (index <= m_activeIndex) m_activeIndex = std::max(0, m_activeIndex - 1);
+  m_activeLayer = m_layers[static_cast<size_t>(m_activeIndex)].get();
+  BindFacade();
+  return 0;
+}
+
+void Canvas::ReplaceLayer(int32_t index, std::unique_ptr<Layer> layer) {
+  if (!GetLayer(index)) {
+    AppendLayer(std::move(layer), true);
+    return;
+  }
+  m_facade.Unbind();
+  Layer& placed = *layer;
+  if (m_activeLayer == m_layers[static_cast<size_t>(index)].get()) m_activeLayer = nullptr;
+  m_layers[static_cast<size_t>(index)] = std::move(layer);
+  SetActiveLayer(index);
+  RecomposeDirty(placed, placed.OffsetX(), placed.OffsetY());
+}
+
+void Canvas::ResizeCanvas(int32_t width, int32_t height) {
+  if (GetSize() == Size{width, height}) return;
+  if (m_composite.Create({width, height}) != 0) return;
+  if (m_maskImage) {
+    auto resized = std::make_unique<ImageSurface>();
+    if (resized->CreateWithAlpha({width, height}, 255) == 0) {
+      const Size old = m_maskImage->GetSize();
+      for (int32_t y = 0; y < std::min(height, old.height); ++y) {
+        for (int32_t x = 0; x < std::min(width, old.width); ++x) {
+          uint32_t pixel;
+          if (m_maskImage->GetPixel(x, y, &pixel)) resized->SetPixel(x, y, pixel);
+        }
+        if (y % 16 == 15) resized->DiscardBackups();
+      }
+      resized->DiscardBackups();
+      m_maskImage = std::move(resized);
+      BindFacade();
+    }
+  }
+  Refresh();
+}
+
+void Canvas::RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY) {
+  if (!m_layers.empty() && !surface.IsDirtyEmpty()) {
+    const Rect dirty = surface.DirtyRect();
+    Compose({dirty.left + offsetX, dirty.top + offsetY, dirty.right + offsetX, dirty.bottom + offsetY});
+  }
+  surface.ClearDirty();
+}
+
+void Canvas::ComposeAll() {
+  const Size size = GetSize();
+  if (size.width > 0 && size.height > 0) Compose({0, 0, size.width - 1, size.height - 1});
+}
+
+void Canvas::Compose(const Rect& requested) {
+  const Size size = GetSize();
+  Rect rect;
+  if (size.width < 1 || !ClipTo(requested, size.width, size.height, rect)) return;
+  m_composite.RevertUncommitted();
+  // Row by row through the whole stack, so each composite row stays in the cache while every
+  // layer is blended onto it: one pass over the composite, whatever the number of layers.
+  struct Part {
+    const Layer* layer;
+    Rect area;  // canvas coordinates
+    bool masked;
+  };
+  std::vector<Part> parts;
+  for (const auto& layerPointer : m_layers) {
+    const Layer& layer = *layerPointer;
+    if (!layer.IsVisible()) continue;
+    const Size layerSize = layer.GetSize();
+    if (layerSize.width < 1) continue;
+    const Rect area{std::max(layer.OffsetX(), rect.left), std::max(layer.OffsetY(), rect.top),
+                    std::min(layer.OffsetX() + layerSize.width - 1, rect.right),
+                    std::min(layer.OffsetY() + layerSize.height - 1, rect.bottom)};
+    if (area.left <= area.right && area.top <= area.bottom) parts.push_back({&layer, area, layer.Masks().HasEnabledMask()});
+  }
+  const size_t width = static_cast<size_t>(rect.right - rect.left + 1);
+  std::vector<uint8_t> coverage(width), maskRow;
+  // Rows of different layers lie far apart in memory, where the hardware does not look ahead
+  // by itself: ask for the rows a few steps ahead so the loads overlap.
+  constexpr int32_t kRowsAhead = 4;
+  auto prefetchRow = [&](int32_t y) {
+    for (const Part& part : parts) {
+      if (y < part.area.top || y > part.area.bottom) continue;
+      const Layer& layer = *part.layer;
+      const auto* from = reinterpret_cast<const char*>(layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX()));
+      const size_t bytes = static_cast<size_t>(part.area.right - part.area.left + 1) * 4;
+      for (size_t at = 0; at < std::min<size_t>(bytes, 1024); at += 64) __builtin_prefetch(from + at);
+    }
+  };
+  for (int32_t y = rect.top; y < std::min(rect.top + kRowsAhead, rect.bottom + 1); ++y) prefetchRow(y);
+  for (int32_t y = rect.top; y <= rect.bottom; ++y) {
+    if (y + kRowsAhead <= rect.bottom) prefetchRow(y + kRowsAhead);
+    uint32_t* row = m_composite.Row(y);
+    std::fill_n(row + rect.left, width, 0xFFFFFFFFu);
+    for (const Part& part : parts) {
+      if (y < part.area.top || y > part.area.bottom) continue;
+      const Layer& layer = *part.layer;
+      const size_t n = static_cast<size_t>(part.area.right - part.area.left + 1);
+      const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX());
+      uint32_t* destination = row + part.area.left;
+      if (part.masked) {
+        RowCoverage(layer, upper, part.area.left, y, n, coverage.data(), maskRow);
+        MergeRun(layer.BlendMode(), destination, upper, coverage.data(), OpacityWeight(layer.Opacity()), destination, n);
+      } else {
+        DisplayRun(layer.BlendMode(), destination, upper, layer.OpacityTable(), n);
+      }
+    }
+  }
+
+  if (m_maskImage) {
+    // Dark mask pixels show up to half red over the picture.
+    for (int32_t y = rect.top; y <= rect.bottom; ++y) {
+      uint32_t* row = m_composite.Row(y);
+      for (int32_t x = rect.left; x <= rect.right; ++x) {
+        uint32_t mask;
+        if (!m_maskImage->GetPixel(x, y, &mask)) continue;
+        const int32_t q = static_cast<int32_t>((mask & 0xFF) + ((mask >> 8) & 0xFF) + ((mask >> 16) & 0xFF)) / 3;
+        const int32_t u = (255 - q) >> 1;
+        const uint32_t d = row[x];
+        auto tint = [&](int32_t shift, int32_t target) {
+          const int32_t c = static_cast<int32_t>((d >> shift) & 0xFF);
+          return static_cast<uint32_t>(c + (((target - c) * u) >> 8)) << shift;
+        };
+        row[x] = (d & 0xFF000000u) | tint(0, 0) | tint(8, 0) | tint(16, 255);
+      }
+    }
+  } else if (m_selection && drawSelection) {
+    drawSelection(rect);
+  }
+  m_composite.AddDirtyRect(rect.left, rect.top, rect.right, rect.bottom);
+}
+
+void Canvas::MergeInto(Layer& target, Layer& source) {
+  const Size targetSize = target.GetSize();
+  const Size sourceSize = source.GetSize();
+  const int32_t dx = source.OffsetX() - target.OffsetX();
+  const int32_t dy = source.OffsetY() - target.OffsetY();
+  const int32_t from = std::max(0, -dx), to = std::min(sourceSize.width, targetSize.width - dx);
+  if (targetSize.width > 0 && from < to) {
+    const size_t n = static_cast<size_t>(to - from);
+    std::vector<uint32_t> lower(n), upper(n), out(n);
+    std::vector<uint8_t> coverage(n), maskRow;
+    for (int32_t y = 0; y < sourceSize.height; ++y) {
+      const int32_t ty = y + dy;
+      if (ty < 0 || ty >= targetSize.height) continue;
+      const Rect targetRow{from + dx, ty, to - 1 + dx, ty};
+      target.GetRect(targetRow, lower.data());
+      source.GetRect({from, y, to - 1, y}, upper.data());
+      RowCoverage(source, upper.data(), source.OffsetX() + from, source.OffsetY() + y, n, coverage.data(), maskRow);
+      MergeRun(source.BlendMode(), lower.data(), upper.data(), coverage.data(), OpacityWeight(source.Opacity()),
+               out.data(), n);
+      target.SetRect(targetRow, out.data());
+    }
+  }
+  target.Undo().PushUndoStep(target, true);
+}
+
+void Canvas::MergeIntoNewDocument(const std::vector<int32_t>& indices) {
+  if (indices.empty()) {
+    GetHost().MessageBox(kSelectLayers, "", kMbOk);
+    return;
+  }
+  WaitCursor wait;
+  auto merged = std::make_unique<Layer>();
+  if (merged->CreateWithAlpha(GetSize(), 255) != 0) {
+    GetHost().MessageBox(kDocumentFailed, "", kMbOk);
+    return;
+  }
+  for (int32_t index : indices) {
+    Layer* layer = GetLayer(index);
+    if (layer && layer->GetSize().width > 0) MergeInto(*merged, *layer);
+  }
+  if (openDocument) openDocument(std::move(merged));
+}
+
+void Canvas::MergeAll() {
+  std::vector<int32_t> all(static_cast<size_t>(LayerCount()));
+  for (int32_t i = 0; i < LayerCount(); ++i) all[static_cast<size_t>(i)] = i;
+  MergeIntoNewDocument(all);
+}
+
+void Canvas::SetSelection(std::unique_ptr<Region> selection) {
+  m_selection = std::move(selection);
+  if (m_selection && m_selection->IsEmpty()) m_selection.reset();
+  BindFacade();
+}
+
+void Canvas::ClearSelection() {
+  m_selection.reset();
+  BindFacade();
+}
+
+void Canvas::EditMaskImage(std::unique_ptr<ImageSurface> image) {
+  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+    current->RevertUncommitted();
+  m_maskImage = std::move(image);
+  BindFacade();
+}
+
+void Canvas::EndMaskEdit() { EditMaskImage(nullptr); }
+
+int32_t Canvas::Undo() {
+  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  if (!target) return -1;
+  const int32_t result = target->Undo().Undo(*target);
+  const bool layer = !m_maskImage;
+  RecomposeDirty(*target, layer ? m_activeLayer->OffsetX() : 0, layer ? m_activeLayer->OffsetY() : 0);
+  return result;
+}
+
+int32_t Canvas::Redo() {
+  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  if (!target) return -1;
+  const int32_t result = target->Undo().Redo(*target);
+  const bool layer = !m_maskImage;
+  RecomposeDirty(*target, layer ? m_activeLayer->OffsetX() : 0, layer ? m_activeLayer->OffsetY() : 0);
+  return result;
+}
+
+void Canvas::ApplyOperation(CanvasOperation& operation) {
+  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  if (!target) return;
+  const int32_t offsetX = m_maskImage ? 0 : m_activeLayer->OffsetX();
+  const int32_t offsetY = m_maskImage ? 0 : m_activeLayer->OffsetY();
+  if (!m_selection) {
+    target->BackupAll(false, true);
+    operation.Execute(*target, 1);
+    operation.Execute(*target, 0);
+    const Size size = target->GetSize();
+    target->AddDirtyRect(0, 0, size.width - 1, size.height - 1);
+    RecomposeDirty(*target, offsetX, offsetY);
+    return;
+  }
+  // With a selection the operation works on a copy of the selection's bounding rectangle,
+  // which then goes back through the selection's coverage.
+  const Rect bounds = m_selection->Bounds();
+  const Rect inTarget{bounds.left - offsetX, bounds.top - offsetY, bounds.right - offsetX, bounds.bottom - offsetY};
+  ImageSurface temporary;
+  if (temporary.Create({bounds.right - bounds.left + 1, bounds.bottom - bounds.top + 1}) != 0) return;
+  std::vector<uint32_t> pixels(static_cast<size_t>(temporary.Width()) * static_cast<size_t>(temporary.Height()));
+  for (int32_t y = 0; y < temporary.Height(); ++y)
+    std::copy_n(temporary.Row(y), temporary.Width(), pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width());
+  target->GetRect(inTarget, pixels.data());
+  for (int32_t y = 0; y < temporary.Height(); ++y)
+    std::copy_n(pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width(), temporary.Width(), temporary.Row(y));
+  temporary.BackupAll(false, true);
+  operation.Execute(temporary, 1);
+  operation.Execute(temporary, 0);
+  for (int32_t y = 0; y < temporary.Height(); ++y)
+    std::copy_n(temporary.Row(y), temporary.Width(), pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width());
+  RegionClippedImage through;
+  through.Bind(target, m_selection.get(), -offsetX, -offsetY);
+  through.SetRect(inTarget, pixels.data());
+  target->Undo().PushUndoStep(*target, false);
+  RecomposeDirty(*target, offsetX, offsetY);
+}
+
+void Canvas::DuplicateActiveLayer() {
+  if (!m_activeLayer) return;
+  auto copy = std::make_unique<Layer>();
+  if (copy->Create(m_activeLayer->GetSize()) != 0) return;
+  copy->CopyFrom(*m_activeLayer, {0, 0, m_activeLayer->Width() - 1, m_activeLayer->Height() - 1});
+  copy->DiscardBackups();
+  copy->SetBlendMode(m_activeLayer->BlendMode());
+  copy->SetOffset(m_activeLayer->OffsetX(), m_activeLayer->OffsetY());
+  copy->SetName(m_activeLayer->Name());
+  copy->SetOpacity(m_activeLayer->Opacity());
+  copy->SetVisible(true);
+  // The copy goes right above the original and becomes the layer the user works on.
+  const int32_t at = m_activeIndex + 1;
+  m_layers.insert(m_layers.begin() + at, std::move(copy));
+  SetActiveLayer(at);
+  Refresh();
+}
+
+void Canvas::MoveActiveLayerUp() {
+  const int32_t active = m_activeIndex;
+  SwapLayers(active, active - 1);
+  SetActiveLayer(active - 1);
+}
+
+void Canvas::MoveActiveLayerDown() {
+  const int32_t active = m_activeIndex;
+  SwapLayers(active, active + 1);
+  SetActiveLayer(active + 1);
+}
+
+void Canvas::DeleteSelectedLayers(std::vector<int32_t> selected) {
+  if (selected.empty()) return;
+  if (GetHost().MessageBox(kAskDeleteLayers, "", kMbYesNo | kMbIconQuestion) != kIdYes) return;
+  for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+    if (*it == 0) {
+      GetHost().MessageBox(kCannotDeleteBase, "", kMbOk);
+      continue;
+    }
+    DeleteLayer(*it);
+  }
+  Refresh();
+}
+
+void Canvas::AskAndDelete(const std::vector<int32_t>& merged) {
+  if (merged.empty()) return;
+  if (GetHost().MessageBox(kAskDeleteMerged, "", kMbYesNo | kMbIconQuestion) == kIdYes) DeleteSelectedLayers(merged);
+}
+
+void Canvas::MergeDown(const std::vector<int32_t>& selected) {
+  Layer* target = selected.empty() ? nullptr : GetLayer(selected.front());
+  if (!target) return;
+  target->BackupAll(false, true);
+  std::vector<int32_t> merged;
+  for (size_t i = 1; i < selected.size(); ++i) {
+    if (Layer* layer = GetLayer(selected[i])) {
+      MergeInto(*target, *layer);
+      merged.push_back(selected[i]);
+    }
+  }
+  ComposeAll();
+  Refresh();
+  AskAndDelete(merged);
+}
+
+void Canvas::MergeWithBase(const std::vector<int32_t>& selected) {
+  Layer* base = GetLayer(0);
+  if (!base) return;
+  std::vector<int32_t> merged;
+  for (int32_t index : selected) {
+    if (index == 0) continue;
+    if (Layer* layer = GetLayer(index)) {
+      MergeInto(*base, *layer);
+      merged.push_back(index);
+    }
+  }
+  ComposeAll();
+  Refresh();
+  AskAndDelete(merged);
+}
+
+void Canvas::AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom, bool replace) {
+  if (!m_activeLayer) return;
+  const Size size = m_activeLayer->GetSize();
+  const int64_t width = int64_t{size.width} + left + right, height = int64_t{size.height} + top + bottom;
+  if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX) return;
+  auto layer = std::make_unique<Layer>();
+  if (layer->CreateWithAlpha({static_cast<int32_t>(width), static_cast<int32_t>(height)}, 0) != 0) return;
+  layer->SetBlendMode(m_activeLayer->BlendMode());
+  layer->SetOpacity(m_activeLayer->Opacity());
+  layer->SetName(m_activeLayer->Name());
+  layer->SetOffset(m_activeLayer->OffsetX() - left, m_activeLayer->OffsetY() - top);
+  for (int32_t y = 0; y < size.height; ++y) {
+    for (int32_t x = 0; x < size.width; ++x) {
+      uint32_t pixel;
+      if (m_activeLayer->GetPixel(x, y, &pixel)) layer->SetPixel(x + left, y + top, pixel);
+    }
+    if (y % 16 == 15) layer->DiscardBackups();
+  }
+  layer->DiscardBackups();
+  if (replace)
+    ReplaceLayer(m_activeIndex, std::move(layer));
+  else
+    AppendLayer(std::move(layer), true);
+}
+
+}  // namespace varnel

@@ -1,0 +1,124 @@
+#pragma once
+// Canvas: a document's picture. The ordered layer stack (index 0 at the bottom, composited
+// first), the active layer, the current selection, a mask image that may be under edit, and
+// the composite image the views show. The canvas owns its layers.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/layer.h"
+#include "core/region_clipped_image.h"
+#include "document/region.h"
+
+namespace varnel {
+
+// An operation applied to the canvas's drawing target (filters, batches, scripts, transforms).
+// Execute is called twice: with pass 1 to do the work, then with pass 0 to finish.
+class CanvasOperation {
+ public:
+  virtual ~CanvasOperation() = default;
+  virtual void Execute(ImageSurface& target, int32_t pass) = 0;
+};
+
+class Canvas {
+ public:
+  static constexpr int32_t kToolSlots = 20;
+
+  Canvas();
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  // The canvas of the active document, through the lookup the desktop program installs.
+  static Canvas* GetActiveCanvas();
+  static void SetActiveCanvasLookup(std::function<Canvas*()> lookup);
+
+  Layer* GetLayer(int32_t index) const;
+  int32_t LayerCount() const { return static_cast<int32_t>(m_layers.size()); }
+  Size GetSize() const;
+  int32_t ActiveIndex() const { return m_activeIndex; }
+  Layer* ActiveLayer() const { return m_activeLayer; }
+  int32_t LayerCounter() const { return m_layerCounter; }
+  Layer& Composite() { return m_composite; }
+  const Layer& Composite() const { return m_composite; }
+
+  void InitWithLayer(std::unique_ptr<Layer> layer);
+  void AppendLayer(std::unique_ptr<Layer> layer, bool refresh);
+  // A new transparent white layer ("レイヤ%d"), the size of layer 0 unless given, on top.
+  Layer* AddLayer(std::optional<Size> size = std::nullopt);
+  bool SwapLayers(int32_t i, int32_t j);
+  void SetActiveLayer(int32_t index);
+  int32_t DeleteLayer(int32_t index);
+  void ReplaceLayer(int32_t index, std::unique_ptr<Layer> layer);
+  void ResizeCanvas(int32_t width, int32_t height);
+
+  // The display composition of a rectangle of the canvas (inclusive), added to the composite's
+  // dirty rectangle.
+  void Compose(const Rect& rect);
+  void ComposeAll();
+  // Merges source into target with source's blend mode, opacity and enabled masks, then pushes
+  // an undo step on target, written at once.
+  static void MergeInto(Layer& target, Layer& source);
+  // A new opaque white layer of the canvas size with every listed layer merged into it, in list
+  // order; handed to openDocument. Messages go through the host.
+  void MergeIntoNewDocument(const std::vector<int32_t>& indices);
+  std::function<void(std::unique_ptr<Layer>)> openDocument;
+
+  // Selection.
+  const Region* Selection() const { return m_selection.get(); }
+  void SetSelection(std::unique_ptr<Region> selection);
+  void ClearSelection();
+  // Mask image under edit: replaces the active layer as the drawing target.
+  void EditMaskImage(std::unique_ptr<ImageSurface> image);
+  void EndMaskEdit();
+  ImageSurface* MaskImage() const { return m_maskImage.get(); }
+  // What tools draw into: the selection facade while a selection exists, else the mask image
+  // under edit, else the active layer.
+  ImageSurface* DrawingTarget();
+
+  // Undo and redo of the mask image under edit, else of the active layer; the changed part is
+  // recomposed.
+  int32_t Undo();
+  int32_t Redo();
+
+  // Runs an operation on the target (the active layer, or with a selection a temporary image of
+  // the selection's bounding rectangle merged back through the selection), every tile backed up
+  // with an undo step first.
+  void ApplyOperation(CanvasOperation& operation);
+
+  // Layer commands.
+  void DuplicateActiveLayer();
+  void MoveActiveLayerUp();
+  void MoveActiveLayerDown();
+  void DeleteSelectedLayers(std::vector<int32_t> selected);
+  void MergeDown(const std::vector<int32_t>& selected);
+  void MergeWithBase(const std::vector<int32_t>& selected);
+  void AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom, bool replace);
+  void MergeAll();
+
+  // Called when the views must be redrawn; the selection's display object draws over a
+  // composed rectangle through drawSelection.
+  std::function<void()> onRefresh;
+  std::function<void(const Rect&)> drawSelection;
+
+ private:
+  void Refresh();
+  void BindFacade();
+  void RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY);
+  void AskAndDelete(const std::vector<int32_t>& merged);
+
+  std::unique_ptr<ImageSurface> m_maskImage;
+  std::unique_ptr<Region> m_selection;
+  RegionClippedImage m_facade;
+  Layer m_composite;
+  int32_t m_layerCounter = 1;
+  int32_t m_activeIndex = 0;
+  std::vector<std::unique_ptr<Layer>> m_layers;
+  Layer* m_activeLayer = nullptr;
+};
+
+}  // namespace varnel

@@ -1,0 +1,51 @@
+#pragma once
+// Layer: an ImageSurface with a place on the canvas, a name, a blend mode, visibility, an
+// opacity (with its precomputed table) and a list of masks.
+
+#include <cstdint>
+#include <string>
+
+#include "core/layer_mask_list.h"
+#include "core/surface.h"
+
+namespace varnel {
+
+class Layer : public ImageSurface {
+ public:
+  Layer();
+  bool IsType(const char* tag) const override;  // "LAYER" only
+
+  int32_t OffsetX() const { return m_offsetX; }
+  int32_t OffsetY() const { return m_offsetY; }
+  void SetOffset(int32_t x, int32_t y) {
+    m_offsetX = x;
+    m_offsetY = y;
+  }
+  const std::string& Name() const { return m_name; }  // UTF-8
+  void SetName(std::string name) { m_name = std::move(name); }
+  int32_t BlendMode() const { return m_blendMode; }
+  void SetBlendMode(int32_t mode) { m_blendMode = mode; }
+  bool IsVisible() const { return m_visible != 0; }
+  void SetVisible(bool visible) { m_visible = visible ? 1 : 0; }
+  int32_t Opacity() const { return m_opacity; }
+  // Clamps to 0…100 and rebuilds the opacity table.
+  void SetOpacity(int32_t opacity);
+  const int32_t* OpacityTable() const { return m_opacityTable; }
+  int32_t Reserved(int i) const { return m_reserved[i & 1]; }
+  void SetReserved(int i, int32_t value) { m_reserved[i & 1] = value; }
+  LayerMaskList& Masks() { return m_masks; }
+  const LayerMaskList& Masks() const { return m_masks; }
+
+ private:
+  int32_t m_offsetX = 0;
+  int32_t m_offsetY = 0;
+  std::string m_name = "noname";
+  int32_t m_opacityTable[256];
+  int32_t m_blendMode = 0;
+  uint8_t m_visible = 1;
+  uint8_t m_opacity = 100;
+  int32_t m_reserved[2] = {0, 0};
+  LayerMaskList m_masks;
+};
+
+}  // namespace varnel

@@ -1,0 +1,407 @@
+// The canvas: the layer stack, composition against a per-pixel reference, merging, the layer
+// commands and undo at canvas level.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/blend.h"
+#include "core/canvas.h"
+#include "memwell/memwell.h"
+#include "platform/host.h"
+
+namespace varnel {
+namespace {
+
+// Tile backups need the program's pool of 1032-byte blocks.
+[[maybe_unused]] const int kPool = FXCreateMemBlock(1032);
+
+std::unique_ptr<Layer> MakeLayer(Size size, uint32_t fill, int32_t x = 0, int32_t y = 0) {
+  auto layer = std::make_unique<Layer>();
+  EXPECT_EQ(layer->Create(size), 0);
+  for (int32_t r = 0; r < size.height; ++r) std::fill_n(layer->Row(r), size.width, fill);
+  layer->SetOffset(x, y);
+  return layer;
+}
+
+uint32_t CompositeAt(const Canvas& canvas, int32_t x, int32_t y) {
+  uint32_t pixel = 0;
+  canvas.Composite().GetPixel(x, y, &pixel);
+  return pixel;
+}
+
+// The display composition of one canvas pixel, straight from the rules, one pixel at a time.
+uint32_t ReferencePixel(const Canvas& canvas, int32_t x, int32_t y) {
+  uint32_t d = 0xFFFFFFFFu;
+  for (int32_t i = 0; i < canvas.LayerCount(); ++i) {
+    const Layer& layer = *canvas.GetLayer(i);
+    if (!layer.IsVisible()) continue;
+    uint32_t u;
+    if (!layer.GetPixel(x - layer.OffsetX(), y - layer.OffsetY(), &u)) continue;
+    if (layer.Masks().HasEnabledMask()) {
+      uint8_t c = static_cast<uint8_t>(u >> 24);
+      for (int32_t m = 0; m < layer.Masks().Count(); ++m) {
+        if (!layer.Masks().IsEnabled(m)) continue;
+        const Region* region = layer.Masks().EnabledRegion(m);
+        const uint32_t mask = region ? region->At(x, y) : 0;
+        c = static_cast<uint8_t>(((mask + 1) * c) >> 8);
+      }
+      blend_reference::MergeRun(layer.BlendMode(), &d, &u, &c, OpacityWeight(layer.Opacity()), &d, 1);
+    } else {
+      blend_reference::DisplayRun(layer.BlendMode(), &d, &u, layer.OpacityTable(), 1);
+    }
+  }
+  return d;
+}
+
+// A random stack: sizes, offsets partly outside, every mode, hidden layers, masks, opacities.
+void RandomStack(Canvas& canvas, std::mt19937& random, Size canvasSize) {
+  canvas.InitWithLayer(MakeLayer(canvasSize, 0xFF808080u));
+  const int32_t opacities[] = {0, 1, 50, 99, 100};
+  const int32_t layers = 2 + int32_t(random() % 5);
+  for (int32_t i = 0; i < layers; ++i) {
+    const Size size{1 + int32_t(random() % 40), 1 + int32_t(random() % 40)};
+    auto layer = MakeLayer(size, 0, int32_t(random() % 50) - 10, int32_t(random() % 50) - 10);
+    for (int32_t r = 0; r < size.height; ++r)
+      for (int32_t c = 0; c < size.width; ++c) layer->Row(r)[c] = random();
+    layer->SetBlendMode(int32_t(random() % 27));
+    layer->SetOpacity(opacities[random() % 5]);
+    layer->SetVisible(random() % 5 != 0);
+    if (random() % 3 == 0) {
+      Region mask;
+      const int32_t left = int32_t(random() % 40) - 5, top = int32_t(random() % 40) - 5;
+      ASSERT_EQ(mask.Create({left, top, left + 15, top + 15}, 0), 0);
+      for (int32_t r = 0; r < 16; ++r)
+        for (int32_t c = 0; c < 16; ++c) mask.Row(r)[c] = static_cast<uint8_t>(random());
+      const int32_t index = layer->Masks().AddMask(mask);
+      ASSERT_GE(index, 0);
+      if (random() % 2 == 0) layer->Masks().SetMaskEnabled(index, true);
+    }
+    canvas.AppendLayer(std::move(layer), false);
+  }
+}
+
+TEST(CanvasCompose, RandomStacksMatchThePerPixelReference) {
+  const unsigned seed = 606;
+  std::mt19937 random(seed);
+  for (int trial = 0; trial < 30; ++trial) {
+    Canvas canvas;
+    RandomStack(canvas, random, {37, 29});
+    canvas.ComposeAll();
+    for (int32_t y = 0; y < 29; ++y)
+      for (int32_t x = 0; x < 37; ++x)
+        ASSERT_EQ(CompositeAt(canvas, x, y), ReferencePixel(canvas, x, y))
+            << "seed " << seed << " trial " << trial << " at " << x << "," << y;
+    EXPECT_EQ(canvas.Composite().DirtyRect(), (Rect{0, 0, 36, 28}));
+  }
+}
+
+TEST(CanvasCompose, RecomposingADirtyRectangleEqualsRecomposingEverything) {
+  std::mt19937 random(607);
+  for (int trial = 0; trial < 20; ++trial) {
+    Canvas canvas;
+    RandomStack(canvas, random, {40, 40});
+    canvas.ComposeAll();
+    // A dab on a layer, then only its rectangle is recomposed.
+    Layer* layer = canvas.GetLayer(1 + int32_t(random() % (canvas.LayerCount() - 1)));
+    std::vector<uint32_t> dab(8 * 8, random());
+    layer->ClearDirty();
+    layer->SetRect({2, 3, 9, 10}, dab.data());
+    const Rect dirty = layer->DirtyRect();
+    canvas.Compose({dirty.left + layer->OffsetX(), dirty.top + layer->OffsetY(), dirty.right + layer->OffsetX(),
+                    dirty.bottom + layer->OffsetY()});
+    std::vector<uint32_t> partial(40 * 40);
+    canvas.Composite().GetRect({0, 0, 39, 39}, partial.data());
+    canvas.ComposeAll();
+    std::vector<uint32_t> full(40 * 40);
+    canvas.Composite().GetRect({0, 0, 39, 39}, full.data());
+    ASSERT_EQ(partial, full) << trial;
+  }
+}
+
+TEST(CanvasCompose, TheMaskUnderEditTintsTowardRed) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({4, 1}, 0xFF000000u | 100u << 16 | 100u << 8 | 100u));
+  auto mask = std::make_unique<ImageSurface>();
+  ASSERT_EQ(mask->Create({4, 1}), 0);
+  mask->Row(0)[0] = 0xFF000000u;  // black: u = 127
+  mask->Row(0)[1] = 0xFFFFFFFFu;  // white: no tint
+  canvas.EditMaskImage(std::move(mask));
+  canvas.ComposeAll();
+  const int32_t u = 255 >> 1;
+  const uint32_t expected = 0xFF000000u | uint32_t(100 + (((255 - 100) * u) >> 8)) << 16 |
+                            uint32_t(100 + ((-100 * u) >> 8)) << 8 | uint32_t(100 + ((-100 * u) >> 8));
+  EXPECT_EQ(CompositeAt(canvas, 0, 0), expected);
+  EXPECT_EQ(CompositeAt(canvas, 1, 0), 0xFF646464u);
+}
+
+// --- the stack ----------------------------------------------------------------------------
+
+TEST(CanvasStack, GetLayerOutsideTheStackGivesNothing) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({4, 4}, 0xFFFFFFFFu));
+  EXPECT_EQ(canvas.GetLayer(-1), nullptr);
+  EXPECT_EQ(canvas.GetLayer(1), nullptr);
+  EXPECT_NE(canvas.GetLayer(0), nullptr);
+  EXPECT_EQ(canvas.GetSize(), (Size{4, 4}));
+}
+
+TEST(CanvasStack, AddedLayersAreTransparentWhiteAndNumberedInTurn) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({6, 5}, 0xFF000000u));
+  const int32_t counter = canvas.LayerCounter();
+  Layer* first = canvas.AddLayer();
+  Layer* second = canvas.AddLayer();
+  EXPECT_EQ(first->Name(), "レイヤ" + std::to_string(counter));
+  EXPECT_EQ(second->Name(), "レイヤ" + std::to_string(counter + 1));
+  EXPECT_EQ(first->GetSize(), (Size{6, 5}));
+  uint32_t pixel;
+  first->GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel, 0x00FFFFFFu);
+  EXPECT_EQ(canvas.ActiveIndex(), 0);
+  EXPECT_EQ(canvas.LayerCount(), 3);
+}
+
+TEST(CanvasStack, SwappingTheActiveLayerKeepsTheIndexAndTheMoveCommandsFollowTheLayer) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
+  canvas.AddLayer();
+  canvas.AddLayer();
+  canvas.SetActiveLayer(1);
+  Layer* moved = canvas.ActiveLayer();
+  EXPECT_TRUE(canvas.SwapLayers(1, 2));
+  EXPECT_EQ(canvas.ActiveIndex(), 1);
+  EXPECT_NE(canvas.ActiveLayer(), moved);  // the neighbour now sits at the active index
+  EXPECT_FALSE(canvas.SwapLayers(1, 1));
+  EXPECT_FALSE(canvas.SwapLayers(0, 3));
+  canvas.SetActiveLayer(2);  // the moved layer
+  canvas.MoveActiveLayerUp();  // toward index 0
+  EXPECT_EQ(canvas.ActiveIndex(), 1);
+  EXPECT_EQ(canvas.ActiveLayer(), moved);
+  canvas.MoveActiveLayerDown();
+  EXPECT_EQ(canvas.ActiveIndex(), 2);
+  EXPECT_EQ(canvas.ActiveLayer(), moved);
+  canvas.MoveActiveLayerDown();  // on the top layer: nothing
+  EXPECT_EQ(canvas.ActiveIndex(), 2);
+  canvas.SetActiveLayer(0);
+  Layer* base = canvas.ActiveLayer();
+  canvas.MoveActiveLayerUp();  // on layer 0: nothing
+  EXPECT_EQ(canvas.ActiveIndex(), 0);
+  EXPECT_EQ(canvas.GetLayer(0), base);
+}
+
+TEST(CanvasStack, DeletingKeepsTheActiveIndexPointingAtALayer) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
+  EXPECT_EQ(canvas.DeleteLayer(0), -1);  // the only layer stays
+  canvas.AddLayer();
+  canvas.AddLayer();
+  canvas.SetActiveLayer(2);
+  EXPECT_EQ(canvas.DeleteLayer(1), 0);
+  EXPECT_EQ(canvas.ActiveIndex(), 1);
+  EXPECT_EQ(canvas.ActiveLayer(), canvas.GetLayer(1));
+  EXPECT_EQ(canvas.DeleteLayer(5), -1);
+}
+
+TEST(CanvasStack, ResizingTheCanvasKeepsLayersAndRemakesTheComposite) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({8, 8}, 0xFF102030u));
+  canvas.ResizeCanvas(3, 12);
+  EXPECT_EQ(canvas.GetSize(), (Size{3, 12}));
+  EXPECT_EQ(canvas.GetLayer(0)->GetSize(), (Size{8, 8}));
+}
+
+// --- merging ------------------------------------------------------------------------------
+
+TEST(CanvasMerge, MergeIntoBlendsAtTheOffsetAndPushesOneUndoStep) {
+  auto target = MakeLayer({10, 10}, 0xFF000000u);
+  auto source = MakeLayer({4, 4}, 0xFFFFFFFFu, 8, 8);  // partly outside the target
+  Canvas::MergeInto(*target, *source);
+  uint32_t pixel;
+  target->GetPixel(9, 9, &pixel);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  target->GetPixel(7, 9, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  EXPECT_EQ(target->Undo().StepCount(), 1u);
+  ASSERT_EQ(target->Undo().Undo(*target), 0);
+  target->GetPixel(9, 9, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+}
+
+TEST(CanvasMerge, AModeOutsideTheTableChangesNothingButStillPushesAStep) {
+  auto target = MakeLayer({4, 4}, 0xFF123456u);
+  auto source = MakeLayer({4, 4}, 0xFFFFFFFFu);
+  source->SetBlendMode(40);
+  Canvas::MergeInto(*target, *source);
+  uint32_t pixel;
+  target->GetPixel(1, 1, &pixel);
+  EXPECT_EQ(pixel, 0xFF123456u);
+  EXPECT_EQ(target->Undo().StepCount(), 1u);
+}
+
+TEST(CanvasMerge, MergeAllMergesHiddenLayersOntoWhite) {
+  RecordingHost host;
+  ScopedHost scoped(host);
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({3, 3}, 0xFF000000u));
+  canvas.GetLayer(0)->SetVisible(false);
+  std::unique_ptr<Layer> result;
+  canvas.openDocument = [&](std::unique_ptr<Layer> layer) { result = std::move(layer); };
+  canvas.MergeAll();
+  ASSERT_NE(result, nullptr);
+  uint32_t pixel;
+  result->GetPixel(1, 1, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  canvas.MergeIntoNewDocument({});
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, "複数のレイヤを選択してください");
+}
+
+// --- commands -----------------------------------------------------------------------------
+
+TEST(CanvasCommands, DeletingAsksFirstAndKeepsTheBaseLayer) {
+  RecordingHost host;
+  ScopedHost scoped(host);
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
+  canvas.AddLayer();
+  canvas.AddLayer();
+  host.QueueAnswer(kIdNo);
+  canvas.DeleteSelectedLayers({0, 2});
+  EXPECT_EQ(canvas.LayerCount(), 3);
+  host.QueueAnswer(kIdYes);
+  canvas.DeleteSelectedLayers({0, 2});
+  EXPECT_EQ(canvas.LayerCount(), 2);
+  ASSERT_EQ(host.boxes.size(), 3u);
+  EXPECT_EQ(host.boxes[0].text, "レイヤを削除します。よろしいですか？");
+  EXPECT_EQ(host.boxes[2].text, "最下位レイヤは削除できません");
+}
+
+TEST(CanvasCommands, MergeDownMergesIntoTheFirstSelectedAndOffersToDeleteTheRest) {
+  RecordingHost host;
+  ScopedHost scoped(host);
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
+  canvas.AppendLayer(MakeLayer({2, 2}, 0xFFFFFFFFu), false);
+  host.QueueAnswer(kIdYes);  // delete the merged layer
+  host.QueueAnswer(kIdYes);  // confirm the deletion
+  canvas.MergeDown({0, 1});
+  EXPECT_EQ(canvas.LayerCount(), 1);
+  uint32_t pixel;
+  canvas.GetLayer(0)->GetPixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  EXPECT_EQ(host.boxes[0].text, "結合したレイヤを削除しますか？");
+  // Undo goes back over the merge, then over the backup step.
+  EXPECT_EQ(canvas.Undo(), 0);
+  canvas.GetLayer(0)->GetPixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+}
+
+TEST(CanvasCommands, AddingAMarginMovesTheLayerAndKeepsItsPixels) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({3, 2}, 0xFF00FF00u, 5, 5));
+  canvas.GetLayer(0)->SetName("背景");
+  canvas.AddMargin(1, 2, 3, 4, true);
+  Layer* layer = canvas.GetLayer(0);
+  EXPECT_EQ(layer->GetSize(), (Size{6, 9}));
+  EXPECT_EQ(layer->OffsetX(), 4);
+  EXPECT_EQ(layer->OffsetY(), 2);
+  EXPECT_EQ(layer->Name(), "背景");
+  uint32_t pixel;
+  layer->GetPixel(1, 3, &pixel);
+  EXPECT_EQ(pixel, 0xFF00FF00u);
+  layer->GetPixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, 0x00FFFFFFu);
+  EXPECT_EQ(layer->SavedTileCount(), 0);
+}
+
+TEST(CanvasCommands, DuplicateCopiesPixelsAndAttributes) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({3, 3}, 0xFF0000FFu, 2, 1));
+  canvas.GetLayer(0)->SetBlendMode(13);
+  canvas.GetLayer(0)->SetOpacity(40);
+  canvas.GetLayer(0)->SetVisible(false);
+  canvas.DuplicateActiveLayer();
+  ASSERT_EQ(canvas.LayerCount(), 2);
+  Layer* copy = canvas.GetLayer(1);
+  EXPECT_EQ(canvas.ActiveLayer(), copy);
+  EXPECT_EQ(copy->BlendMode(), 13);
+  EXPECT_EQ(copy->Opacity(), 40);
+  EXPECT_TRUE(copy->IsVisible());
+  EXPECT_EQ(copy->OffsetX(), 2);
+  uint32_t pixel;
+  copy->GetPixel(2, 2, &pixel);
+  EXPECT_EQ(pixel, 0xFF0000FFu);
+}
+
+// --- operations and undo ------------------------------------------------------------------
+
+struct Invert : CanvasOperation {
+  std::vector<int32_t> passes;
+  void Execute(ImageSurface& target, int32_t pass) override {
+    passes.push_back(pass);
+    if (pass != 1) return;
+    for (int32_t y = 0; y < target.Height(); ++y)
+      for (int32_t x = 0; x < target.Width(); ++x) target.Row(y)[x] ^= 0x00FFFFFFu;
+  }
+};
+
+TEST(CanvasOperations, RunOnTheActiveLayerWithPassesOneThenZeroAndUndoRestores) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({20, 20}, 0xFF102030u));
+  Invert invert;
+  canvas.ApplyOperation(invert);
+  EXPECT_EQ(invert.passes, (std::vector<int32_t>{1, 0}));
+  uint32_t pixel;
+  canvas.GetLayer(0)->GetPixel(5, 5, &pixel);
+  EXPECT_EQ(pixel, 0xFFEFDFCFu);
+  EXPECT_EQ(CompositeAt(canvas, 5, 5), 0xFFEFDFCFu);
+  EXPECT_EQ(canvas.Undo(), 0);
+  canvas.GetLayer(0)->GetPixel(5, 5, &pixel);
+  EXPECT_EQ(pixel, 0xFF102030u);
+  EXPECT_EQ(CompositeAt(canvas, 5, 5), 0xFF102030u);
+}
+
+TEST(CanvasOperations, WithASelectionOnlyTheSelectedPartChangesWeighedByItsCoverage) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({20, 20}, 0xFF000000u, 2, 3));
+  auto selection = std::make_unique<Region>();
+  ASSERT_EQ(selection->Create({4, 5, 7, 8}, 255), 0);  // canvas coordinates
+  selection->Row(0)[0] = 128;
+  canvas.SetSelection(std::move(selection));
+  Invert invert;
+  canvas.ApplyOperation(invert);
+  uint32_t pixel;
+  canvas.GetLayer(0)->GetPixel(3, 3, &pixel);  // canvas (5, 6): fully selected
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  canvas.GetLayer(0)->GetPixel(2, 2, &pixel);  // canvas (4, 5): coverage 128
+  EXPECT_EQ(pixel, 0xFF000000u | uint32_t((255 * 128) >> 8) * 0x010101u);
+  canvas.GetLayer(0)->GetPixel(0, 0, &pixel);  // outside the selection
+  EXPECT_EQ(pixel, 0xFF000000u);
+  EXPECT_EQ(canvas.Undo(), 0);
+  canvas.GetLayer(0)->GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+}
+
+TEST(CanvasSelection, ToolsDrawThroughTheFacadeBoundAtTheLayerOffset) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({10, 10}, 0xFF000000u, 3, 0));
+  EXPECT_EQ(canvas.DrawingTarget(), canvas.ActiveLayer());
+  auto selection = std::make_unique<Region>();
+  ASSERT_EQ(selection->Create({5, 0, 5, 0}, 255), 0);
+  canvas.SetSelection(std::move(selection));
+  ImageSurface* target = canvas.DrawingTarget();
+  EXPECT_TRUE(target->IsType("IMAGEREGION"));
+  target->SetPixel(2, 0, 0xFFFFFFFFu);  // canvas (5, 0)
+  target->SetPixel(3, 0, 0xFFFFFFFFu);  // canvas (6, 0): not selected
+  uint32_t pixel;
+  canvas.GetLayer(0)->GetPixel(2, 0, &pixel);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  canvas.GetLayer(0)->GetPixel(3, 0, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  canvas.ClearSelection();
+  EXPECT_EQ(canvas.DrawingTarget(), canvas.ActiveLayer());
+}
+
+}  // namespace
+}  // namespace varnel
