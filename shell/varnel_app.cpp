@@ -31,6 +31,12 @@ QColor FromColorRef(int32_t c) {
 CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console) {
   m_previousHost = SetHost(&m_host);
   m_host.SetEcho(qEnvironmentVariableIntValue("VARNEL_DEBUG_ECHO") != 0);
+  // Tools and commands reach the picture of the active document through this lookup.
+  Canvas::SetActiveCanvasLookup([this]() -> Canvas* {
+    if (!m_mainFrame) return nullptr;
+    CChildFrame* frame = m_mainFrame->ActiveChildFrame();
+    return frame ? &frame->GetActiveDocument()->GetCanvas() : nullptr;
+  });
   // A recorded change marks the active document as modified.
   SetUndoStepRecordedHandler([this](ImageSurface&) {
     if (!m_mainFrame) return;
@@ -40,6 +46,7 @@ CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console)
 
 CVarnelApp::~CVarnelApp() {
   SetUndoStepRecordedHandler(nullptr);
+  Canvas::SetActiveCanvasLookup(nullptr);
   if (m_mainFrame) delete m_mainFrame.data();
   SetHost(m_previousHost);
 }

@@ -13,9 +13,20 @@ void CVNDocument::SetTitle(const QString& title) {
   emit titleChanged(title);
 }
 
+CVarnelDoc::CVarnelDoc() {
+  m_canvas.onRefresh = [this] {
+    m_canvas.ComposeAll();
+    UpdateAllViews();
+  };
+}
+
 bool CVarnelDoc::OnNewDocument(Size size) {
-  if (m_picture.Create(size) != 0) return false;
-  m_picture.ClearDirty();
+  // A new image is one opaque white layer.
+  auto layer = std::make_unique<Layer>();
+  if (layer->Create(size) != 0) return false;
+  m_canvas.InitWithLayer(std::move(layer));
+  m_canvas.ComposeAll();
+  m_canvas.Composite().ClearDirty();
   SetModifiedFlag(false);
   return true;
 }
@@ -33,9 +44,10 @@ bool CVarnelDoc::OnOpenDocument(const QString& path) {
 }
 
 void CVarnelDoc::UpdateAllViews() {
-  if (m_picture.IsDirtyEmpty()) return;
-  const Rect area = m_picture.DirtyRect();
-  m_picture.ClearDirty();
+  ImageSurface& composite = m_canvas.Composite();
+  if (composite.IsDirtyEmpty()) return;
+  const Rect area = composite.DirtyRect();
+  composite.ClearDirty();
   emit pictureChanged(area);
 }
 

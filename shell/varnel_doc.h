@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-#include "core/surface.h"
+#include "core/canvas.h"
 
 namespace varnel {
 
@@ -45,15 +45,18 @@ class CVarnelDoc : public CVNDocument {
   // Opens a picture file. Answers false after telling the user why.
   bool OnOpenDocument(const QString& path);
 
-  // The picture the views show.
-  ImageSurface& Picture() { return m_picture; }
-  const ImageSurface& Picture() const { return m_picture; }
+  CVarnelDoc();
 
-  // Tells the views that part of the picture changed and clears its dirty rectangle.
+  // The picture: its layer stack and the composite the views show.
+  Canvas& GetCanvas() { return m_canvas; }
+  ImageSurface& Picture() { return m_canvas.Composite(); }
+  const ImageSurface& Picture() const { return m_canvas.Composite(); }
+
+  // Tells the views which part of the composite changed and clears its dirty rectangle.
   void UpdateAllViews();
 
  private:
-  ImageSurface m_picture;
+  Canvas m_canvas;
 };
 
 }  // namespace varnel

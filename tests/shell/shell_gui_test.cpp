@@ -107,9 +107,11 @@ TEST_F(ShellTest, ThePictureIsShownTheRightWayUpAndUpdatesWhereItChanged) {
   CVarnelView* view = ActiveView();
   CVarnelDoc* doc = view->GetDocument();
   ASSERT_EQ(doc->Picture().GetSize(), (Size{40, 30}));
-  // Top-left red, bottom-right green, BGRA in memory.
-  doc->Picture().SetPixel(0, 0, 0xFFFF0000u);
-  doc->Picture().SetPixel(39, 29, 0xFF00FF00u);
+  // Top-left red, bottom-right green, BGRA in memory, painted on the layer and composed.
+  Canvas& canvas = doc->GetCanvas();
+  canvas.ActiveLayer()->SetPixel(0, 0, 0xFFFF0000u);
+  canvas.ActiveLayer()->SetPixel(39, 29, 0xFF00FF00u);
+  canvas.Compose(canvas.ActiveLayer()->DirtyRect());
   doc->UpdateAllViews();
   QApplication::processEvents();
   EXPECT_EQ(ViewPixel(view, 20, 20), 0xFFFF0000u);
@@ -122,7 +124,10 @@ TEST_F(ShellTest, ThePictureIsShownTheRightWayUpAndUpdatesWhereItChanged) {
 TEST_F(ShellTest, ZoomScalesThePictureAroundTheSameMargin) {
   Start({{"NEWIMAGESIZE", PackSize(10, 10)}});
   CVarnelView* view = ActiveView();
-  view->GetDocument()->Picture().SetPixel(1, 1, 0xFF0000FFu);
+  Canvas& canvas = view->GetDocument()->GetCanvas();
+  canvas.ActiveLayer()->SetPixel(1, 1, 0xFF0000FFu);
+  canvas.ComposeAll();
+  view->GetDocument()->UpdateAllViews();
   view->SetZoom(4.0);
   QApplication::processEvents();
   // Pixel (1,1) covers 24…27 on both axes at zoom 4.
@@ -266,11 +271,13 @@ TEST_F(ShellTest, RecordingAnUndoStepMarksTheActiveDocumentModified) {
   Start();
   CVarnelDoc* doc = ActiveView()->GetDocument();
   ASSERT_FALSE(doc->IsModified());
-  doc->Picture().Undo().PushUndoStep(doc->Picture(), true);  // nothing saved: no step
+  Layer& layer = *doc->GetCanvas().ActiveLayer();
+  layer.Undo().PushUndoStep(layer, true);  // nothing saved: no step
   EXPECT_FALSE(doc->IsModified());
-  doc->Picture().SetPixel(3, 3, 0);
-  doc->Picture().Undo().PushUndoStep(doc->Picture(), true);
+  layer.SetPixel(3, 3, 0);
+  layer.Undo().PushUndoStep(layer, true);
   EXPECT_TRUE(doc->IsModified());
+  EXPECT_EQ(Canvas::GetActiveCanvas(), &doc->GetCanvas());
 }
 
 TEST_F(ShellTest, TheThreeClipboardFormatsAreRegisteredByName) {
