@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
+#include "core/surface.h"
 #include "document/layer_mask_file.h"
 
 namespace varnel {
@@ -96,6 +99,19 @@ int32_t LayerMaskList::ReadMask(int32_t index, Region& region) const {
     return -1;
   }
   return LoadRegionFile(m_masks[static_cast<size_t>(index)].path, region);
+}
+
+}  // namespace varnel
+
+namespace varnel {
+
+void LayerMaskList::DrawThumbnail(DrawContext& dc, int32_t index, int32_t x, int32_t y) const {
+  if (index < 0 || index >= Count()) return;
+  const std::array<uint32_t, 32 * 32> pixels = Thumbnail(index);
+  ImageSurface square;
+  if (square.Create({32, 32}) != 0) return;
+  for (int32_t row = 0; row < 32; ++row) std::copy_n(pixels.begin() + row * 32, 32, square.Row(row));
+  square.Draw(dc, {x, y, x + 32, y + 32}, {0, 0, 32, 32});
 }
 
 }  // namespace varnel

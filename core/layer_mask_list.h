@@ -36,6 +36,8 @@ class LayerMaskList {
   const std::string& FilePath(int32_t index) const;
   // 32 × 32 pixels, 0xAARRGGBB, rows top first; the red cross is added when disabled.
   std::array<uint32_t, 32 * 32> Thumbnail(int32_t index) const;
+  // Draws the thumbnail (with the cross while disabled) at (x, y) of a device.
+  void DrawThumbnail(DrawContext& dc, int32_t index, int32_t x, int32_t y) const;
   // Reads a mask back from its file (as the layer file writes masks).
   int32_t ReadMask(int32_t index, Region& region) const;
 

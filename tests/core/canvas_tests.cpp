@@ -403,5 +403,40 @@ TEST(CanvasSelection, ToolsDrawThroughTheFacadeBoundAtTheLayerOffset) {
   EXPECT_EQ(canvas.DrawingTarget(), canvas.ActiveLayer());
 }
 
+// Keeps the pixels of every copy it is asked for.
+struct CapturingContext : DrawContext {
+  std::vector<uint32_t> pixels;
+  Rect destination;
+  void CopyPixels(const ImageSurface& surface, const Rect& source, const Rect& to) override {
+    destination = to;
+    for (int32_t y = source.top; y < source.bottom; ++y)
+      for (int32_t x = source.left; x < source.right; ++x) {
+        uint32_t pixel = 0;
+        surface.GetPixel(x, y, &pixel);
+        pixels.push_back(pixel);
+      }
+  }
+};
+
+TEST(LayerMaskThumbnails, AreDrawnThroughTheDrawingInterfaceWithTheCrossWhileDisabled) {
+  Region mask;
+  ASSERT_EQ(mask.Create({0, 0, 31, 31}, 255), 0);
+  LayerMaskList masks;
+  ASSERT_EQ(masks.AddMask(mask), 0);
+  CapturingContext disabled;
+  masks.DrawThumbnail(disabled, 0, 100, 50);
+  EXPECT_EQ(disabled.destination, (Rect{100, 50, 132, 82}));
+  ASSERT_EQ(disabled.pixels.size(), 32u * 32u);
+  EXPECT_EQ(disabled.pixels[0], 0xFFFF0000u);       // the cross
+  EXPECT_EQ(disabled.pixels[1], 0xFF000000u);       // fully selected: black
+  masks.SetMaskEnabled(0, true);
+  CapturingContext enabled;
+  masks.DrawThumbnail(enabled, 0, 0, 0);
+  EXPECT_EQ(enabled.pixels[0], 0xFF000000u);
+  CapturingContext none;
+  masks.DrawThumbnail(none, 3, 0, 0);
+  EXPECT_TRUE(none.pixels.empty());
+}
+
 }  // namespace
 }  // namespace varnel
