@@ -113,27 +113,25 @@ bool Canvas::SwapLayers(int32_t i, int32_t j) {
 }
 
 ImageSurface* Canvas::DrawingTarget() {
-  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  ImageSurface* target = EditTarget();
   if (m_selection && m_facade.IsBound()) return &m_facade;
   return target;
 }
 
 void Canvas::BindFacade() {
-  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  ImageSurface* target = EditTarget();
   if (!m_selection || target == nullptr) {
     m_facade.Unbind();
     return;
   }
   // Region coordinates are canvas coordinates; the target layer's pixels are offset.
-  const int32_t offsetX = m_maskImage ? 0 : m_activeLayer->OffsetX();
-  const int32_t offsetY = m_maskImage ? 0 : m_activeLayer->OffsetY();
-  m_facade.Bind(target, m_selection.get(), -offsetX, -offsetY);
+  m_facade.Bind(target, m_selection.get(), -EditOffsetX(), -EditOffsetY());
 }
 
 void Canvas::SetActiveLayer(int32_t index) {
   Layer* layer = GetLayer(index);
   if (!layer) return;
-  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+  if (ImageSurface* current = EditTarget())
     current->RevertUncommitted();
   m_activeIndex = index;
   m_activeLayer = layer;
@@ -142,7 +140,7 @@ void Canvas::SetActiveLayer(int32_t index) {
 
 int32_t Canvas::DeleteLayer(int32_t index) {
   if (!GetLayer(index) || LayerCount() < 2) return -1;
-  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+  if (ImageSurface* current = EditTarget())
     current->RevertUncommitted();
   m_facade.Unbind();
   m_layers.erase(m_layers.begin() + index);
@@ -341,7 +339,7 @@ void Canvas::ClearSelection() {
 }
 
 void Canvas::EditMaskImage(std::unique_ptr<ImageSurface> image) {
-  if (ImageSurface* current = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer))
+  if (ImageSurface* current = EditTarget())
     current->RevertUncommitted();
   m_maskImage = std::move(image);
   BindFacade();
@@ -349,29 +347,30 @@ void Canvas::EditMaskImage(std::unique_ptr<ImageSurface> image) {
 
 void Canvas::EndMaskEdit() { EditMaskImage(nullptr); }
 
-int32_t Canvas::Undo() {
-  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+ImageSurface* Canvas::EditTarget() const {
+  return m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+}
+
+// The mask image lies on the canvas at the origin; a layer at its offset.
+int32_t Canvas::EditOffsetX() const { return m_maskImage || !m_activeLayer ? 0 : m_activeLayer->OffsetX(); }
+int32_t Canvas::EditOffsetY() const { return m_maskImage || !m_activeLayer ? 0 : m_activeLayer->OffsetY(); }
+
+int32_t Canvas::StepHistory(bool forward) {
+  ImageSurface* target = EditTarget();
   if (!target) return -1;
-  const int32_t result = target->Undo().Undo(*target);
-  const bool layer = !m_maskImage;
-  RecomposeDirty(*target, layer ? m_activeLayer->OffsetX() : 0, layer ? m_activeLayer->OffsetY() : 0);
+  const int32_t result = forward ? target->Undo().Redo(*target) : target->Undo().Undo(*target);
+  RecomposeDirty(*target, EditOffsetX(), EditOffsetY());
   return result;
 }
 
-int32_t Canvas::Redo() {
-  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
-  if (!target) return -1;
-  const int32_t result = target->Undo().Redo(*target);
-  const bool layer = !m_maskImage;
-  RecomposeDirty(*target, layer ? m_activeLayer->OffsetX() : 0, layer ? m_activeLayer->OffsetY() : 0);
-  return result;
-}
+int32_t Canvas::Undo() { return StepHistory(false); }
+
+int32_t Canvas::Redo() { return StepHistory(true); }
 
 void Canvas::ApplyOperation(CanvasOperation& operation) {
-  ImageSurface* target = m_maskImage ? m_maskImage.get() : static_cast<ImageSurface*>(m_activeLayer);
+  ImageSurface* target = EditTarget();
   if (!target) return;
-  const int32_t offsetX = m_maskImage ? 0 : m_activeLayer->OffsetX();
-  const int32_t offsetY = m_maskImage ? 0 : m_activeLayer->OffsetY();
+  const int32_t offsetX = EditOffsetX(), offsetY = EditOffsetY();
   if (!m_selection) {
     target->BackupAll(false, true);
     operation.Execute(*target, 1);
@@ -382,22 +381,18 @@ void Canvas::ApplyOperation(CanvasOperation& operation) {
     return;
   }
   // With a selection the operation works on a copy of the selection's bounding rectangle,
-  // which then goes back through the selection's coverage.
+  // which then goes back through the selection's coverage as one undo step.
   const Rect bounds = m_selection->Bounds();
   const Rect inTarget{bounds.left - offsetX, bounds.top - offsetY, bounds.right - offsetX, bounds.bottom - offsetY};
   ImageSurface temporary;
   if (temporary.Create({bounds.right - bounds.left + 1, bounds.bottom - bounds.top + 1}) != 0) return;
-  std::vector<uint32_t> pixels(static_cast<size_t>(temporary.Width()) * static_cast<size_t>(temporary.Height()));
   for (int32_t y = 0; y < temporary.Height(); ++y)
-    std::copy_n(temporary.Row(y), temporary.Width(), pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width());
-  target->GetRect(inTarget, pixels.data());
-  for (int32_t y = 0; y < temporary.Height(); ++y)
-    std::copy_n(pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width(), temporary.Width(), temporary.Row(y));
-  temporary.BackupAll(false, true);
+    target->GetRect({inTarget.left, inTarget.top + y, inTarget.right, inTarget.top + y}, temporary.Row(y));
+  temporary.DiscardBackups();
   operation.Execute(temporary, 1);
   operation.Execute(temporary, 0);
-  for (int32_t y = 0; y < temporary.Height(); ++y)
-    std::copy_n(temporary.Row(y), temporary.Width(), pixels.begin() + static_cast<ptrdiff_t>(y) * temporary.Width());
+  std::vector<uint32_t> pixels(static_cast<size_t>(temporary.Width()) * static_cast<size_t>(temporary.Height()));
+  temporary.GetRect({0, 0, temporary.Width() - 1, temporary.Height() - 1}, pixels.data());
   RegionClippedImage through;
   through.Bind(target, m_selection.get(), -offsetX, -offsetY);
   through.SetRect(inTarget, pixels.data());

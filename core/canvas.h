@@ -107,6 +107,11 @@ class Canvas {
 
  private:
   void Refresh();
+  // The surface edits go to (the mask image under edit, else the active layer) and its place.
+  ImageSurface* EditTarget() const;
+  int32_t EditOffsetX() const;
+  int32_t EditOffsetY() const;
+  int32_t StepHistory(bool forward);
   void BindFacade();
   void RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY);
   void AskAndDelete(const std::vector<int32_t>& merged);

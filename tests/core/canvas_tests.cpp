@@ -7,14 +7,10 @@
 
 #include "core/blend.h"
 #include "core/canvas.h"
-#include "memwell/memwell.h"
 #include "platform/host.h"
 
 namespace varnel {
 namespace {
-
-// Tile backups need the program's pool of 1032-byte blocks.
-[[maybe_unused]] const int kPool = FXCreateMemBlock(1032);
 
 std::unique_ptr<Layer> MakeLayer(Size size, uint32_t fill, int32_t x = 0, int32_t y = 0) {
   auto layer = std::make_unique<Layer>();

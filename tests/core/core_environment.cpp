@@ -1,6 +1,7 @@
 // The program creates the Memwell pool once at start-up with blocks that hold one tile
-// backup; the core tests run against the same pool. Undo steps spill into a temporary folder
-// of the test's own, which must be empty again when the test ends.
+// backup; the core tests run against the same pool. Undo steps and mask files go to a
+// temporary folder of the test's own, which must hold none of them any more when the test
+// ends: a file left there is a step or a mask that was not cleaned up.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,10 @@ class CoreEnvironment : public ::testing::Environment {
   }
   void TearDown() override {
     std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder, ec)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_FALSE(name.rfind("lm", 0) == 0 || name.rfind("vnt", 0) == 0) << "left behind: " << entry.path();
+    }
     std::filesystem::remove_all(m_folder, ec);
   }
 

@@ -12,39 +12,6 @@
 #include "core/layer_mask_list.h"
 #include "core/region_clipped_image.h"
 #include "document/region.h"
-#include "memwell/memwell.h"
-#include "sdk/varnel_image.h"
-
-namespace {
-
-// Same pool as the program; mask files go to a folder of the test's own, which must hold no
-// "lm" file any more when the test ends.
-class LayerTestEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnel-layer-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-    setenv("TMPDIR", m_folder.c_str(), 1);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder, ec)) {
-      EXPECT_NE(entry.path().filename().string().rfind("lm", 0), 0u)
-          << "mask file left behind: " << entry.path();
-    }
-    std::filesystem::remove_all(m_folder, ec);
-  }
-
- private:
-  std::string m_folder;
-};
-
-[[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new LayerTestEnvironment);
-
-}  // namespace
 
 namespace varnel {
 namespace {
