@@ -118,7 +118,11 @@ void ImageSurface::SetDirtyEmpty() {
   m_head.dirtyBottom = -1;
 }
 
-int32_t ImageSurface::Create(Size size) {
+int32_t ImageSurface::Create(Size size) { return Allocate(size, true); }
+
+int32_t ImageSurface::CreateUnfilled(Size size) { return Allocate(size, false); }
+
+int32_t ImageSurface::Allocate(Size size, bool fillWhite) {
   Release();
   if (size.width < 1 || size.height < 1) {
     return -1;
@@ -144,7 +148,7 @@ int32_t ImageSurface::Create(Size size) {
     std::free(rows);
     return -1;
   }
-  std::memset(bits, 0xFF, imageBytes);
+  if (fillWhite) std::memset(bits, 0xFF, imageBytes);
   for (int32_t y = 0; y < size.height; ++y) {
     rows[y] = bits + static_cast<size_t>(size.height - 1 - y) * static_cast<size_t>(stride);
   }

@@ -54,6 +54,9 @@ class ImageSurface {
   void CopyFrom(const ImageSurface& other, Rect rect);
   void DiscardBackups();
   int32_t CreateWithAlpha(Size size, uint8_t alpha);
+  // As Create, but the pixels are left as the allocator gives them: for readers that fill
+  // every byte at once (a file's pixel block), so the memory is not written twice.
+  int32_t CreateUnfilled(Size size);
   // Backs up every tile not yet saved; with push, closes them into an undo step.
   void BackupAll(bool writeNow, bool push);
   // Puts back every saved tile: the image returns to its state before the uncommitted change.
@@ -85,6 +88,7 @@ class ImageSurface {
 
   bool HasBitmap() const { return m_head.bitmap != nullptr; }
   void Release();
+  int32_t Allocate(Size size, bool fillWhite);
   void SetDirtyEmpty();
   void BackupTile(int32_t col, int32_t row);
   void BackupTiles(const Rect& clipped);

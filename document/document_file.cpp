@@ -1,0 +1,107 @@
+#include "document/document_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "document/bitmap_file.h"
+#include "platform/host.h"
+
+namespace varnel {
+
+int32_t ReadPicture(const std::string& path, OpenedPicture& picture) {
+  picture = OpenedPicture{};
+  if (!IsLayerFilePath(path)) {
+    // Bitmaps and the picture plug-ins come with the picture readers.
+    return -1;
+  }
+  int32_t result = -1;
+  switch (DetectLayerFileKind(path)) {
+    case 1:
+      picture.kind = OpenedPicture::Kind::kLayerList;
+      result = ReadLayerList(path, picture.layers);
+      break;
+    case 2: {
+      picture.kind = OpenedPicture::Kind::kLayerFile;
+      GridSettings grid;
+      Size canvas{};
+      bool hadCanvas = false;
+      result = ReadLayerFile(path, picture.layers, canvas, grid, hadCanvas);
+      if (hadCanvas) picture.canvasSize = canvas;
+      picture.grid = std::move(grid);
+      break;
+    }
+    default:
+      break;
+  }
+  if (result != 0 || picture.layers.empty()) {
+    picture.layers.clear();
+    return -1;
+  }
+  return 0;
+}
+
+void PlacePicture(Canvas& canvas, OpenedPicture& picture) {
+  Host& host = GetHost();
+  host.SetStatusText(kBuildingCanvas);
+  host.SetProgress(0);
+  const bool fresh = canvas.LayerCount() == 0;
+  for (auto& layer : picture.layers) canvas.AppendLayer(std::move(layer), false);
+  picture.layers.clear();
+  // The saved canvas size holds even when the first layer has another size (margins and
+  // offsets make that common); a size no canvas can have is left alone.
+  if (fresh && picture.canvasSize && picture.canvasSize->width > 0 && picture.canvasSize->height > 0)
+    canvas.ResizeCanvas(picture.canvasSize->width, picture.canvasSize->height);
+  canvas.ComposeAll();
+  host.SetStatusText("");
+}
+
+int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridSettings>* grid) {
+  WaitCursor wait;
+  OpenedPicture picture;
+  if (ReadPicture(path, picture) != 0) return -1;
+  if (grid) *grid = picture.grid;
+  PlacePicture(canvas, picture);
+  return 0;
+}
+
+LayerRefs CanvasLayers(const Canvas& canvas) {
+  LayerRefs layers;
+  for (int32_t i = 0; i < canvas.LayerCount(); ++i) layers.push_back(canvas.GetLayer(i));
+  return layers;
+}
+
+SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const GridSettings& grid) {
+  const LayerRefs layers = CanvasLayers(canvas);
+  if (layers.empty()) return SaveResult::kNothingToWrite;
+  WaitCursor wait;
+  if (IsLayerFilePath(path)) {
+    const Size size = canvas.GetSize();
+    return WriteLayerFile(path, layers, size.width, size.height, canvas.Composite(), grid) == 0
+               ? SaveResult::kWritten
+               : SaveResult::kNothingToWrite;
+  }
+  if (IsBitmapPath(path))
+    return WriteBitmap24(path, canvas.Composite()) == 0 ? SaveResult::kWritten : SaveResult::kFailed;
+  // Other formats go through the picture writers.
+  return SaveResult::kNoWriter;
+}
+
+SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup) {
+  if (canvas.LayerCount() == 0) return SaveResult::kNothingToWrite;
+  if (canvas.LayerCount() > 1 && !IsLayerFilePath(path) &&
+      GetHost().MessageBox(kLayersWillBeLost, "", kMbYesNo) != kIdYes)
+    return SaveResult::kDeclined;
+  if (backup) {
+    // The old file stays as the backup; an existing backup is not replaced (the new file is
+    // renamed over path afterwards, so a hard link keeps the old contents).
+    const std::string previous = path + ".bak";
+    if (::link(path.c_str(), previous.c_str()) != 0 && errno != EEXIST && errno != ENOENT &&
+        ::access(previous.c_str(), F_OK) != 0)
+      std::rename(path.c_str(), previous.c_str());  // a file system without hard links
+  }
+  return WriteCanvas(path, canvas, grid);
+}
+
+}  // namespace varnel

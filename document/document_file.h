@@ -1,0 +1,58 @@
+#pragma once
+// Opening a picture into a canvas and writing a canvas to a file, as the document commands do:
+// layer files of both kinds, and the composite as a 24-bit bitmap. Qt-free, so the desktop
+// program and the command-line tool open and save alike.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/canvas.h"
+#include "document/layer_file.h"
+
+namespace varnel {
+
+inline constexpr const char* kCannotReadPicture = "画像が読み込めません";
+inline constexpr const char* kLayersWillBeLost = "VLB形式以外ではレイヤ情報が失われます。よろしいですか？";
+inline constexpr const char* kBuildingCanvas = "キャンバスを作成中";
+inline constexpr const char* kNoWriterForFormat = "この形式では保存できません";
+
+// What a picture file gave before it goes into a canvas.
+struct OpenedPicture {
+  enum class Kind { kLayerFile, kLayerList, kBitmap, kPlugin };
+  Kind kind = Kind::kLayerFile;
+  LayerList layers;
+  std::optional<Size> canvasSize;      // from the file's canvas chunk
+  std::optional<GridSettings> grid;    // chunked layer files only
+};
+
+// Reads a picture. Layer files (by their path) of either kind; other files are read by the
+// picture readers. -1 when nothing usable could be read (the caller shows kCannotReadPicture);
+// a file that holds no layer counts as unreadable.
+int32_t ReadPicture(const std::string& path, OpenedPicture& picture);
+
+// Adds the picture's layers to the canvas in file order. A canvas that had no layers takes
+// the file's canvas size when it has one, else the size of its first layer; then the whole
+// canvas is composed.
+void PlacePicture(Canvas& canvas, OpenedPicture& picture);
+
+// Opens a picture as a new document's canvas; -1 as ReadPicture.
+int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridSettings>* grid = nullptr);
+
+// The canvas's layers in order.
+LayerRefs CanvasLayers(const Canvas& canvas);
+
+enum class SaveResult { kWritten, kNothingToWrite, kDeclined, kNoWriter, kFailed };
+
+// Writes the canvas by the path's extension: a layer file (every layer, the canvas size, the
+// preview of the composite, the grid), a bitmap (the composite as 24 bits), else the picture
+// writers. The composite must be up to date. A file system error of a layer file throws
+// FileError; every other failure is the answer.
+SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const GridSettings& grid);
+
+// Saving a document: asks before a layered picture goes to a format without layers, keeps the
+// previous file as path + ".bak" when backup is on (an existing backup is kept instead), then
+// writes.
+SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup);
+
+}  // namespace varnel

@@ -1,0 +1,252 @@
+#include "document/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace varnel {
+namespace {
+
+constexpr size_t kReadBuffer = 64 * 1024;
+
+std::string DescribeError(const std::string& path, int error) {
+  return path + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+FileError::FileError(const std::string& path, int error)
+    : std::runtime_error(DescribeError(path, error)), m_path(path), m_error(error) {}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+FileReader::~FileReader() { Close(); }
+
+bool FileReader::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = error;
+    return false;
+  }
+  m_fd = fd;
+  m_size = static_cast<uint64_t>(st.st_size);
+  m_position = 0;
+  m_bufferStart = m_bufferEnd = 0;
+  return true;
+}
+
+void FileReader::Close() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  m_size = m_position = 0;
+  m_bufferStart = m_bufferEnd = 0;
+}
+
+size_t FileReader::Read(void* buffer, size_t size) {
+  if (m_fd < 0) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  size_t done = 0;
+  // What the buffer holds first.
+  const size_t buffered = std::min(size, m_bufferEnd - m_bufferStart);
+  if (buffered > 0) {
+    std::memcpy(out, m_buffer.data() + m_bufferStart, buffered);
+    m_bufferStart += buffered;
+    done = buffered;
+  }
+  while (done < size) {
+    const size_t want = size - done;
+    if (want >= kReadBuffer) {
+      // Large reads (pixel blocks) go straight into the caller's memory.
+      const ssize_t n = ::read(m_fd, out + done, want);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (m_buffer.size() < kReadBuffer) m_buffer.resize(kReadBuffer);
+    const ssize_t n = ::read(m_fd, m_buffer.data(), kReadBuffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    m_bufferStart = 0;
+    m_bufferEnd = static_cast<size_t>(n);
+    const size_t take = std::min(want, m_bufferEnd);
+    std::memcpy(out + done, m_buffer.data(), take);
+    m_bufferStart = take;
+    done += take;
+  }
+  m_position += done;
+  return done;
+}
+
+void FileReader::Seek(uint64_t position) {
+  m_position = std::min(position, m_size);
+  m_bufferStart = m_bufferEnd = 0;
+  ::lseek(m_fd, static_cast<off_t>(m_position), SEEK_SET);
+}
+
+bool FileReader::Skip(uint64_t size) {
+  if (m_fd < 0) return false;
+  const uint64_t buffered = m_bufferEnd - m_bufferStart;
+  if (size <= buffered) {
+    m_bufferStart += static_cast<size_t>(size);
+    m_position += size;
+    return true;
+  }
+  const bool inside = size <= Remaining();
+  Seek(inside ? m_position + size : m_size);
+  return inside;
+}
+
+void FileReader::Back(uint64_t size) {
+  if (m_fd < 0) return;
+  if (size <= m_bufferStart) {
+    m_bufferStart -= static_cast<size_t>(size);
+    m_position -= size;
+    return;
+  }
+  Seek(size > m_position ? 0 : m_position - size);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+FileWriter::FileWriter(size_t bufferSize) : m_buffer(std::max<size_t>(bufferSize, 16)) {}
+
+FileWriter::~FileWriter() { Abandon(); }
+
+bool FileWriter::TryCreate(const std::string& path) {
+  Abandon();
+  static std::atomic<uint32_t> counter{0};
+  // The new file keeps the permissions of the one it replaces.
+  mode_t mode = 0666;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  for (int tried = 0; tried < 100; ++tried) {
+    std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      m_fd = fd;
+      m_path = path;
+      m_temporary = std::move(name);
+      m_fill = 0;
+      m_written = 0;
+      return true;
+    }
+    if (errno != EEXIST && errno != EINTR) return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+void FileWriter::Create(const std::string& path) {
+  if (!TryCreate(path)) throw FileError(path, errno);
+}
+
+void FileWriter::Fail(int error) {
+  const std::string path = m_path;
+  Abandon();
+  throw FileError(path, error);
+}
+
+void FileWriter::WriteOut(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(m_fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(errno);
+    }
+    if (n == 0) Fail(ENOSPC);
+    data += n;
+    size -= static_cast<size_t>(n);
+    m_written += static_cast<uint64_t>(n);
+  }
+}
+
+void FileWriter::Flush() {
+  if (m_fill == 0) return;
+  const size_t fill = m_fill;
+  m_fill = 0;
+  WriteOut(m_buffer.data(), fill);
+}
+
+void FileWriter::Write(const void* data, size_t size) {
+  if (m_fd < 0) throw FileError(m_path, EBADF);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (m_fill + size <= m_buffer.size()) {
+    std::memcpy(m_buffer.data() + m_fill, bytes, size);
+    m_fill += size;
+    return;
+  }
+  Flush();
+  if (size >= m_buffer.size()) {
+    WriteOut(bytes, size);
+  } else {
+    std::memcpy(m_buffer.data(), bytes, size);
+    m_fill = size;
+  }
+}
+
+void FileWriter::WriteU16(uint16_t v) {
+  const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+  Write(b, 2);
+}
+
+void FileWriter::WriteU32(uint32_t v) {
+  uint8_t b[4];
+  StoreU32(b, v);
+  Write(b, 4);
+}
+
+void FileWriter::PatchU32(uint64_t offset, uint32_t v) {
+  uint8_t b[4];
+  StoreU32(b, v);
+  if (offset >= m_written && offset + 4 <= m_written + m_fill) {
+    std::memcpy(m_buffer.data() + (offset - m_written), b, 4);
+    return;
+  }
+  Flush();
+  if (::pwrite(m_fd, b, 4, static_cast<off_t>(offset)) != 4) Fail(errno ? errno : EIO);
+}
+
+void FileWriter::Commit() {
+  if (m_fd < 0) throw FileError(m_path, EBADF);
+  Flush();
+  const int fd = m_fd;
+  m_fd = -1;
+  if (::close(fd) != 0) {
+    const int error = errno;
+    m_fd = -1;
+    ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    throw FileError(m_path, error);
+  }
+  if (std::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(m_temporary.c_str());
+    m_temporary.clear();
+    throw FileError(m_path, error);
+  }
+  m_temporary.clear();
+}
+
+void FileWriter::Abandon() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+  if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
+  m_temporary.clear();
+  m_fill = 0;
+}
+
+}  // namespace varnel

@@ -1,0 +1,112 @@
+// Feeds arbitrary bytes to both layer-file readers. Whatever a reader accepts must save and
+// read back to the same layers: attributes, pixels and mask rectangles.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "document/file_io.h"
+#include "document/layer_file.h"
+#include "platform/code_page.h"
+
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "layer_file_fuzz: %s\n", what);
+  std::abort();
+}
+
+std::string MakeTempFile() {
+  char name[] = "/tmp/layer_file_fuzz-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) Fail("cannot create a temporary file");
+  close(fd);
+  return name;
+}
+
+struct TempFiles {
+  std::string input = MakeTempFile();
+  std::string saved = MakeTempFile();
+};
+
+// libFuzzer ends its run without exit handlers: the files go after every input.
+struct RemoveAfterInput {
+  const TempFiles& files;
+  ~RemoveAfterInput() {
+    unlink(files.input.c_str());
+    unlink(files.saved.c_str());
+  }
+};
+
+// Names pass through code page 932 on the way out, which may replace characters: the name that
+// comes back is the converted one.
+bool SameName(const std::string& read, const std::string& again) {
+  const std::string onDisk = varnel::ToCodePage932(read);
+  return onDisk.size() > 65535 || again == varnel::FromCodePage932(onDisk);
+}
+
+bool SameLayer(const varnel::Layer& a, const varnel::Layer& b) {
+  if (!SameName(a.Name(), b.Name()) || a.OffsetX() != b.OffsetX() || a.OffsetY() != b.OffsetY() ||
+      a.Opacity() != b.Opacity() || a.BlendMode() != b.BlendMode() || a.IsVisible() != b.IsVisible() ||
+      !(a.GetSize() == b.GetSize()))
+    return false;
+  const size_t bytes = static_cast<size_t>(a.Width()) * static_cast<size_t>(a.Height()) * 4;
+  return std::memcmp(a.Bits(), b.Bits(), bytes) == 0;
+}
+
+void CheckRoundTrip(const varnel::LayerList& layers, const std::string& saved, bool chunked) {
+  if (layers.empty()) return;
+  varnel::LayerRefs refs;
+  for (const auto& layer : layers) refs.push_back(layer.get());
+  varnel::LayerList again;
+  try {
+    if (chunked) {
+      varnel::ImageSurface preview;
+      if (preview.Create({3, 2}) != 0) Fail("no preview");
+      varnel::GridSettings grid;
+      if (varnel::WriteLayerFile(saved, refs, 3, 2, preview, grid) != 0) Fail("cannot write layers that were read");
+      varnel::Size canvas{};
+      if (varnel::ReadLayerFile(saved, again, canvas, grid) != 0) Fail("cannot read a written layer file");
+    } else {
+      if (varnel::WriteLayerList(saved, refs) != 0) Fail("cannot write a layer list");
+      if (varnel::ReadLayerList(saved, again) != 0) Fail("cannot read a written layer list");
+    }
+  } catch (const varnel::FileError&) {
+    Fail("file error on a temporary file");
+  }
+  if (again.size() != layers.size()) Fail("a different number of layers came back");
+  for (size_t i = 0; i < layers.size(); ++i) {
+    if (!SameLayer(*layers[i], *again[i])) Fail("a layer came back different");
+    if (chunked && layers[i]->Masks().Count() < again[i]->Masks().Count()) Fail("masks appeared");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const TempFiles files;
+  const RemoveAfterInput cleanup{files};
+  std::FILE* f = std::fopen(files.input.c_str(), "wb");
+  if (f == nullptr) Fail("cannot write the input file");
+  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
+  std::fclose(f);
+
+  varnel::LayerList chunked;
+  varnel::Size canvas{};
+  varnel::GridSettings grid;
+  if (varnel::ReadLayerFile(files.input, chunked, canvas, grid) == 0) {
+    if (grid.axes.size() > varnel::GridSettings::kMaxAxes) Fail("too many axes");
+    CheckRoundTrip(chunked, files.saved, true);
+  }
+  varnel::LayerList list;
+  if (varnel::ReadLayerList(files.input, list) == 0) CheckRoundTrip(list, files.saved, false);
+  varnel::LayerList any;
+  varnel::ReadAnyLayerFile(files.input, any);
+  return 0;
+}
