@@ -2,17 +2,18 @@
 
 #include <ostream>
 
+#include "cli/document_commands.h"
 #include "cli/region_commands.h"
 
 namespace varnel::cli {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"info", "FILE", "print a picture file's canvas, grid and layers as JSON", nullptr},
-      {"new", "OUT [WIDTH HEIGHT]", "write a new image of one opaque white layer", nullptr},
-      {"convert", "IN OUT", "open IN and save it as OUT", nullptr},
-      {"flatten", "IN OUT [--enable-masks]", "save the display composite as one layer", nullptr},
-      {"merge-all", "IN OUT [--enable-masks]", "merge every layer into one opaque white layer", nullptr},
+      {"info", "FILE", "print a picture file's canvas, grid and layers as JSON", RunInfo},
+      {"new", "OUT [WIDTH HEIGHT]", "write a new image of one opaque white layer", RunNew},
+      {"convert", "IN OUT", "open IN and save it as OUT", RunConvert},
+      {"flatten", "IN OUT [--enable-masks]", "save the display composite as one layer", RunFlatten},
+      {"merge-all", "IN OUT [--enable-masks]", "merge every layer into one opaque white layer", RunMergeAll},
       {"resize", "IN OUT WIDTH HEIGHT [--method M] [--all-layers] [--layer N]",
        "resize the active layer or every layer", nullptr},
       {"rotate", "IN OUT DEGREES [--layer N]", "rotate the active layer by any angle", nullptr},

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_support.h"
 #include "document/region.h"
 
 namespace varnel::cli {
@@ -19,27 +20,6 @@ constexpr const char* kCannotRead = "領域ファイルが読み込めません"
 constexpr const char* kCannotWrite = "領域ファイルを保存できません";
 constexpr const char* kCannotOpen = "ファイルを開けません";
 constexpr const char* kUnknownFormat = "このファイル形式は扱えません";
-constexpr const char* kNoMemory = "メモリが足りません";
-
-int Fail(const Invocation& call, std::string_view message) {
-  call.err << "varnel-cli: " << message << '\n';
-  return kFailed;
-}
-
-int Usage(const Invocation& call, std::string_view message) {
-  call.err << "varnel-cli: " << call.command << ": " << message << " (see varnel-cli --help)\n";
-  return kUsage;
-}
-
-// A whole decimal number in [low, high]; nothing else in the text.
-bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
-  int32_t parsed = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return false;
-  if (parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
 
 // WIDTHxHEIGHT, each side 1 to the largest region side.
 bool ParseCanvas(std::string_view text, int32_t& width, int32_t& height) {

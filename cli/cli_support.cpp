@@ -1,0 +1,58 @@
+#include "cli/cli_support.h"
+
+#include <charconv>
+#include <ostream>
+
+namespace varnel::cli {
+
+int Fail(const Invocation& call, std::string_view message) {
+  call.err << "varnel-cli: " << message << '\n';
+  return kFailed;
+}
+
+int Usage(const Invocation& call, std::string_view message) {
+  call.err << "varnel-cli: " << call.command << ": " << message << " (see varnel-cli --help)\n";
+  return kUsage;
+}
+
+bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
+  int32_t parsed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return false;
+  if (parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+const std::string* ParsedArguments::Value(std::string_view option) const {
+  const std::string* found = nullptr;
+  for (const auto& [name, value] : values) {
+    if (name == option) found = &value;
+  }
+  return found;
+}
+
+bool ParseArguments(const Invocation& call, const std::set<std::string, std::less<>>& flags,
+                    const std::set<std::string, std::less<>>& valued, ParsedArguments& parsed, int& status) {
+  const std::vector<std::string>& args = call.arguments;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!a.starts_with("--")) {
+      parsed.positional.push_back(a);
+    } else if (flags.count(a)) {
+      parsed.flags.insert(a);
+    } else if (valued.count(a)) {
+      if (i + 1 >= args.size()) {
+        status = Usage(call, a + " needs a value");
+        return false;
+      }
+      parsed.values.emplace_back(a, args[++i]);
+    } else {
+      status = Usage(call, "unknown option '" + a + "'");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace varnel::cli

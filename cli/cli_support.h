@@ -1,0 +1,40 @@
+#pragma once
+// What every varnel-cli command shares: failure and usage lines, number parsing, options that
+// may stand anywhere after the command.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace varnel::cli {
+
+inline constexpr const char* kNoMemory = "メモリが足りません";
+
+// "varnel-cli: MESSAGE" on stderr; exit status 1.
+int Fail(const Invocation& call, std::string_view message);
+// "varnel-cli: COMMAND: MESSAGE (see varnel-cli --help)"; exit status 2.
+int Usage(const Invocation& call, std::string_view message);
+
+// A whole decimal number in [low, high]; nothing else in the text.
+bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
+
+// The arguments of a call split into positional ones and options. Flags take no value;
+// valued options take the next argument.
+struct ParsedArguments {
+  std::vector<std::string> positional;
+  std::set<std::string> flags;
+  std::vector<std::pair<std::string, std::string>> values;
+  // The value of the last occurrence of an option, or null.
+  const std::string* Value(std::string_view option) const;
+  bool Has(std::string_view flag) const { return flags.count(std::string(flag)) != 0; }
+};
+
+// False (with the usage line already written) on an unknown option or a missing value.
+bool ParseArguments(const Invocation& call, const std::set<std::string, std::less<>>& flags,
+                    const std::set<std::string, std::less<>>& valued, ParsedArguments& parsed, int& status);
+
+}  // namespace varnel::cli

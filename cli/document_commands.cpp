@@ -1,0 +1,214 @@
+#include "cli/document_commands.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_support.h"
+#include "core/canvas.h"
+#include "document/document_file.h"
+#include "document/file_io.h"
+#include "shell/settings.h"
+
+namespace varnel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kDocumentFailed = "ドキュメントの作成に失敗しました";
+
+// An input picture opened as the desktop program opens a document.
+struct Document {
+  Canvas canvas;
+  OpenedPicture::Kind kind = OpenedPicture::Kind::kLayerFile;
+  std::optional<GridSettings> grid;
+};
+
+bool Open(const std::string& path, Document& document) {
+  OpenedPicture picture;
+  if (ReadPicture(path, picture) != 0) return false;
+  document.kind = picture.kind;
+  document.grid = picture.grid;
+  PlacePicture(document.canvas, picture);
+  return true;
+}
+
+// Writes OUT by its extension; the exit status.
+int Save(const Invocation& call, const std::string& path, const Canvas& canvas, const GridSettings& grid) {
+  try {
+    switch (WriteCanvas(path, canvas, grid)) {
+      case SaveResult::kWritten:
+        return kSuccess;
+      case SaveResult::kNoWriter:
+        return Fail(call, kNoWriterForFormat);
+      default:
+        return Fail(call, "cannot write " + path);
+    }
+  } catch (const FileError& e) {
+    return Fail(call, e.what());
+  }
+}
+
+// A one-layer document of layer, the canvas its size.
+int SaveLayer(const Invocation& call, const std::string& path, std::unique_ptr<Layer> layer, const GridSettings& grid) {
+  Canvas result;
+  result.InitWithLayer(std::move(layer));
+  result.ComposeAll();
+  return Save(call, path, result, grid);
+}
+
+void EnableAllMasks(Canvas& canvas) {
+  for (int32_t i = 0; i < canvas.LayerCount(); ++i) {
+    LayerMaskList& masks = canvas.GetLayer(i)->Masks();
+    for (int32_t m = 0; m < masks.Count(); ++m) masks.SetMaskEnabled(m, true);
+  }
+}
+
+const char* FormatName(OpenedPicture::Kind kind) {
+  switch (kind) {
+    case OpenedPicture::Kind::kLayerFile:
+      return "vlb";
+    case OpenedPicture::Kind::kLayerList:
+      return "vlb-list";
+    case OpenedPicture::Kind::kBitmap:
+      return "bitmap";
+    case OpenedPicture::Kind::kPlugin:
+      return "plugin";
+  }
+  return "";
+}
+
+Json GridJson(const GridSettings& grid) {
+  Json axes = Json::array();
+  for (const GridAxis& axis : grid.axes)
+    axes.push_back({{"colour", axis.colour}, {"interval", axis.interval}, {"angle", axis.angle}});
+  return {{"shown", grid.shown ? 1 : 0}, {"kind", grid.kind},         {"cell_width", grid.cellWidth},
+          {"cell_height", grid.cellHeight}, {"origin_x", grid.originX}, {"origin_y", grid.originY},
+          {"zoom_gate", grid.zoomGate},   {"zoom_threshold", grid.zoomThreshold}, {"colour", grid.colour},
+          {"snap", grid.snap},            {"axes", axes}};
+}
+
+Json LayerJson(const Layer& layer) {
+  Json masks = Json::array();
+  const LayerMaskList& list = layer.Masks();
+  for (int32_t m = 0; m < list.Count(); ++m) {
+    Region region;
+    if (list.ReadMask(m, region) != 0 || region.IsEmpty()) continue;
+    masks.push_back({{"left", region.Left()}, {"top", region.Top()}, {"right", region.Right()}, {"bottom", region.Bottom()}});
+  }
+  return {{"name", layer.Name()},          {"width", layer.Width()},   {"height", layer.Height()},
+          {"x", layer.OffsetX()},          {"y", layer.OffsetY()},     {"opacity", layer.Opacity()},
+          {"blend_mode", layer.BlendMode()}, {"visible", layer.IsVisible() ? 1 : 0}, {"masks", masks}};
+}
+
+// IN OUT plus the given flags; false with the status set on wrong usage.
+bool InOut(const Invocation& call, const std::set<std::string, std::less<>>& flags, ParsedArguments& args, int& status) {
+  if (!ParseArguments(call, flags, {}, args, status)) return false;
+  if (args.positional.size() != 2) {
+    status = Usage(call, "expects IN OUT");
+    return false;
+  }
+  return true;
+}
+
+int Guarded(const Invocation& call, int (*body)(const Invocation&)) {
+  try {
+    return body(call);
+  } catch (const std::bad_alloc&) {
+    return Fail(call, kNoMemory);
+  }
+}
+
+int Info(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!ParseArguments(call, {}, {}, args, status)) return status;
+  if (args.positional.size() != 1) return Usage(call, "expects FILE");
+  OpenedPicture picture;
+  if (ReadPicture(args.positional[0], picture) != 0) return Fail(call, kCannotReadPicture);
+  Size canvas = picture.layers.front()->GetSize();
+  if (picture.canvasSize && picture.canvasSize->width > 0 && picture.canvasSize->height > 0) canvas = *picture.canvasSize;
+  Json info = {{"format", FormatName(picture.kind)}, {"canvas", {{"width", canvas.width}, {"height", canvas.height}}}};
+  if (picture.grid) info["grid"] = GridJson(*picture.grid);
+  Json layers = Json::array();
+  for (const auto& layer : picture.layers) layers.push_back(LayerJson(*layer));
+  info["layers"] = layers;
+  call.out << info.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  return kSuccess;
+}
+
+int New(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!ParseArguments(call, {}, {}, args, status)) return status;
+  const auto& p = args.positional;
+  if (p.size() != 1 && p.size() != 3) return Usage(call, "expects OUT [WIDTH HEIGHT]");
+  Size size{};
+  if (p.size() == 3) {
+    if (!ParseInt(p[1], 1, 0xFFFF, size.width) || !ParseInt(p[2], 1, 0xFFFF, size.height))
+      return Usage(call, "WIDTH and HEIGHT must be whole numbers from 1 to 65535");
+  } else {
+    const Profile profile(Profile::DefaultPath());
+    PackedSize packed = AppSettings::Load(profile).NewImageSize();
+    if (packed.width < 1 || packed.height < 1) packed = UnpackSize(kDefaultNewImageSize);
+    size = {packed.width, packed.height};
+  }
+  auto layer = std::make_unique<Layer>();
+  if (layer->Create(size) != 0) return Fail(call, kDocumentFailed);
+  return SaveLayer(call, p[0], std::move(layer), GridSettings{});
+}
+
+int Convert(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!InOut(call, {}, args, status)) return status;
+  Document document;
+  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  return Save(call, args.positional[1], document.canvas, document.grid.value_or(GridSettings{}));
+}
+
+int Flatten(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!InOut(call, {"--enable-masks"}, args, status)) return status;
+  Document document;
+  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  if (args.Has("--enable-masks")) {
+    EnableAllMasks(document.canvas);
+    document.canvas.ComposeAll();
+  }
+  const Layer& composite = document.canvas.Composite();
+  auto flat = std::make_unique<Layer>();
+  if (flat->CreateUnfilled(composite.GetSize()) != 0) return Fail(call, kDocumentFailed);
+  std::memcpy(flat->Bits(), composite.Bits(), static_cast<size_t>(composite.Stride()) * static_cast<size_t>(composite.Height()));
+  return SaveLayer(call, args.positional[1], std::move(flat), document.grid.value_or(GridSettings{}));
+}
+
+int MergeAll(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!InOut(call, {"--enable-masks"}, args, status)) return status;
+  Document document;
+  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  if (args.Has("--enable-masks")) EnableAllMasks(document.canvas);
+  // The command's own path: a new document receives the merged layer.
+  std::unique_ptr<Layer> merged;
+  document.canvas.openDocument = [&merged](std::unique_ptr<Layer> layer) { merged = std::move(layer); };
+  document.canvas.MergeAll();
+  if (!merged) return Fail(call, kDocumentFailed);
+  merged->Undo().ClearHistory();
+  return SaveLayer(call, args.positional[1], std::move(merged), GridSettings{});
+}
+
+}  // namespace
+
+int RunInfo(const Invocation& call) { return Guarded(call, Info); }
+int RunNew(const Invocation& call) { return Guarded(call, New); }
+int RunConvert(const Invocation& call) { return Guarded(call, Convert); }
+int RunFlatten(const Invocation& call) { return Guarded(call, Flatten); }
+int RunMergeAll(const Invocation& call) { return Guarded(call, MergeAll); }
+
+}  // namespace varnel::cli

@@ -1,0 +1,209 @@
+// The document commands of varnel-cli: info, new, convert, flatten and merge-all, their
+// outputs by extension and their answers to bad input.
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "document/document_file.h"
+#include "platform/profile.h"
+#include "shell/settings.h"
+#include "tests/document/test_files.h"
+
+namespace varnel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::WriteBytes;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunCli(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = Run(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::unique_ptr<Layer> Filled(int32_t w, int32_t h, uint32_t colour) {
+  auto layer = std::make_unique<Layer>();
+  EXPECT_EQ(layer->Create({w, h}), 0);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) layer->Row(y)[x] = colour;
+  return layer;
+}
+
+class DocumentCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The settings of the test's own; nothing of the user's is read.
+    setenv("VARNEL_CONFIG", Path("varnel.ini").c_str(), 1);
+  }
+  void TearDown() override { unsetenv("VARNEL_CONFIG"); }
+
+  std::string Path(const std::string& name) const { return folder.File(name); }
+
+  // A 4 × 3 canvas: an opaque red base, a hidden green layer, and a blue layer of 2 × 1 at
+  // (1, 1) with a mask that covers only its left pixel.
+  std::string WriteSample(const std::string& name) {
+    LayerList layers;
+    layers.push_back(Filled(4, 3, 0xFFFF0000));
+    layers.push_back(Filled(4, 3, 0xFF00FF00));
+    layers[1]->SetVisible(false);
+    layers[1]->SetName("隠し");
+    layers.push_back(Filled(2, 1, 0xFF0000FF));
+    layers[2]->SetOffset(1, 1);
+    layers[2]->SetName("青");
+    Region mask;
+    mask.Create({1, 1, 1, 1}, 255);
+    layers[2]->Masks().AddMask(mask);
+    LayerRefs refs{layers[0].get(), layers[1].get(), layers[2].get()};
+    ImageSurface composite;
+    composite.Create({4, 3});
+    GridSettings grid;
+    grid.shown = 1;
+    grid.axes = GridSettings::DialogAxes();
+    EXPECT_EQ(WriteLayerFile(Path(name), refs, 4, 3, composite, grid), 0);
+    return Path(name);
+  }
+
+  // The pixels (0xAARRGGBB, rows top first) of the only layer of a layer file.
+  std::vector<uint32_t> OnlyLayer(const std::string& path, Size* size = nullptr) {
+    LayerList layers;
+    EXPECT_EQ(ReadAnyLayerFile(path, layers), 0);
+    EXPECT_EQ(layers.size(), 1u);
+    if (layers.size() != 1) return {};
+    if (size) *size = layers[0]->GetSize();
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < layers[0]->Height(); ++y)
+      pixels.insert(pixels.end(), layers[0]->Row(y), layers[0]->Row(y) + layers[0]->Width());
+    return pixels;
+  }
+
+  test::TempFolder folder;
+};
+
+TEST_F(DocumentCliTest, InfoDescribesCanvasGridAndLayers) {
+  const Result r = RunCli({"info", WriteSample("s.vlb")});
+  ASSERT_EQ(r.status, kSuccess) << r.err;
+  const auto info = nlohmann::json::parse(r.out);
+  EXPECT_EQ(info["format"], "vlb");
+  EXPECT_EQ(info["canvas"], (nlohmann::json{{"width", 4}, {"height", 3}}));
+  EXPECT_EQ(info["grid"]["shown"], 1);
+  EXPECT_EQ(info["grid"]["cell_width"], 16);
+  EXPECT_EQ(info["grid"]["zoom_threshold"], 4.0);
+  ASSERT_EQ(info["grid"]["axes"].size(), 3u);
+  EXPECT_EQ(info["grid"]["axes"][1], (nlohmann::json{{"colour", 0x00F0C8C8}, {"interval", 16}, {"angle", 60}}));
+  ASSERT_EQ(info["layers"].size(), 3u);
+  EXPECT_EQ(info["layers"][1]["name"], "隠し");
+  EXPECT_EQ(info["layers"][1]["visible"], 0);
+  EXPECT_EQ(info["layers"][2]["x"], 1);
+  EXPECT_EQ(info["layers"][2]["width"], 2);
+  EXPECT_EQ(info["layers"][2]["masks"],
+            (nlohmann::json::array({{{"left", 1}, {"top", 1}, {"right", 1}, {"bottom", 1}}})));
+  // The keys in the order of the contract.
+  EXPECT_LT(r.out.find("\"format\""), r.out.find("\"canvas\""));
+  EXPECT_LT(r.out.find("\"grid\""), r.out.find("\"layers\""));
+}
+
+TEST_F(DocumentCliTest, NewWritesOneOpaqueWhiteLayerOfTheGivenOrConfiguredSize) {
+  ASSERT_EQ(RunCli({"new", Path("a.vlb"), "5", "2"}).status, kSuccess);
+  Size size{};
+  EXPECT_EQ(OnlyLayer(Path("a.vlb"), &size), std::vector<uint32_t>(10, 0xFFFFFFFF));
+  EXPECT_EQ(size, (Size{5, 2}));
+
+  ASSERT_EQ(RunCli({"new", Path("default.vlb")}).status, kSuccess);
+  OnlyLayer(Path("default.vlb"), &size);
+  EXPECT_EQ(size, (Size{300, 300}));
+
+  Profile(Path("varnel.ini")).WriteInt("Settings", "NEWIMAGESIZE", PackSize(40, 30));
+  ASSERT_EQ(RunCli({"new", Path("set.vlb")}).status, kSuccess);
+  OnlyLayer(Path("set.vlb"), &size);
+  EXPECT_EQ(size, (Size{40, 30}));
+}
+
+TEST_F(DocumentCliTest, ConvertWritesTheCompositeAsBitmapAndKeepsLayersAndGridAsLayerFile) {
+  const std::string in = WriteSample("s.vlb");
+  ASSERT_EQ(RunCli({"convert", in, Path("out.BMP")}).status, kSuccess);
+  const std::vector<uint8_t> bmp = ReadBytes(Path("out.BMP"));
+  ASSERT_EQ(bmp.size(), 54u + 3 * 12);  // stride of 4 pixels: 12 bytes
+  // Bottom row first. Row 1 from the top: red, blue (masked in), red (the mask is off), red.
+  const std::vector<uint8_t> middle(bmp.begin() + 54 + 12, bmp.begin() + 54 + 24);
+  EXPECT_EQ(middle, (std::vector<uint8_t>{0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 0, 255}));
+
+  ASSERT_EQ(RunCli({"convert", in, Path("copy.vlb")}).status, kSuccess);
+  const auto info = nlohmann::json::parse(RunCli({"info", Path("copy.vlb")}).out);
+  EXPECT_EQ(info["layers"].size(), 3u);
+  EXPECT_EQ(info["grid"]["axes"].size(), 3u);
+  EXPECT_EQ(info["layers"][2]["name"], "青");
+}
+
+TEST_F(DocumentCliTest, ConvertReadsSimpleLayerLists) {
+  LayerList layers;
+  layers.push_back(Filled(2, 2, 0xFF102030));
+  ASSERT_EQ(WriteLayerList(Path("list.vlb"), LayerRefs{layers[0].get()}), 0);
+  const auto info = nlohmann::json::parse(RunCli({"info", Path("list.vlb")}).out);
+  EXPECT_EQ(info["format"], "vlb-list");
+  EXPECT_FALSE(info.contains("grid"));
+  ASSERT_EQ(RunCli({"convert", Path("list.vlb"), Path("chunked.vlb")}).status, kSuccess);
+  EXPECT_EQ(DetectLayerFileKind(Path("chunked.vlb")), 2);
+  EXPECT_EQ(OnlyLayer(Path("chunked.vlb")), std::vector<uint32_t>(4, 0xFF102030));
+}
+
+TEST_F(DocumentCliTest, FlattenComposesVisibleLayersWithEnabledMasksOnly) {
+  const std::string in = WriteSample("s.vlb");
+  ASSERT_EQ(RunCli({"flatten", in, Path("flat.vlb")}).status, kSuccess);
+  const uint32_t R = 0xFFFF0000, B = 0xFF0000FF;
+  Size size{};
+  EXPECT_EQ(OnlyLayer(Path("flat.vlb"), &size), (std::vector<uint32_t>{R, R, R, R, R, B, B, R, R, R, R, R}));
+  EXPECT_EQ(size, (Size{4, 3}));
+  ASSERT_EQ(RunCli({"flatten", in, Path("masked.vlb"), "--enable-masks"}).status, kSuccess);
+  EXPECT_EQ(OnlyLayer(Path("masked.vlb")), (std::vector<uint32_t>{R, R, R, R, R, B, R, R, R, R, R, R}));
+}
+
+TEST_F(DocumentCliTest, MergeAllMergesHiddenLayersToo) {
+  const std::string in = WriteSample("s.vlb");
+  ASSERT_EQ(RunCli({"merge-all", "--enable-masks", in, Path("all.vlb")}).status, kSuccess);
+  const uint32_t G = 0xFF00FF00, B = 0xFF0000FF;
+  EXPECT_EQ(OnlyLayer(Path("all.vlb")), (std::vector<uint32_t>{G, G, G, G, G, B, G, G, G, G, G, G}));
+}
+
+TEST_F(DocumentCliTest, BadInputFailsWithTheProgramsMessageAndWritesNothing) {
+  WriteBytes(Path("junk.vlb"), {'L', 'B', 1, 0, 0, 0, 9});
+  for (const char* command : {"convert", "flatten", "merge-all"}) {
+    const Result r = RunCli({command, Path("junk.vlb"), Path("out.vlb")});
+    EXPECT_EQ(r.status, kFailed) << command;
+    EXPECT_EQ(r.err, "varnel-cli: 画像が読み込めません\n") << command;
+  }
+  EXPECT_EQ(RunCli({"info", Path("missing.vlb")}).status, kFailed);
+  const Result noWriter = RunCli({"convert", WriteSample("s.vlb"), Path("out.xyz")});
+  EXPECT_EQ(noWriter.status, kFailed);
+  EXPECT_EQ(noWriter.err, std::string("varnel-cli: ") + kNoWriterForFormat + "\n");
+  const Result noFolder = RunCli({"new", Path("none/a.vlb"), "2", "2"});
+  EXPECT_EQ(noFolder.status, kFailed);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder.Path())) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"junk.vlb", "s.vlb"}));
+}
+
+TEST_F(DocumentCliTest, WrongUsageAnswersStatus2) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"info"}, {"info", "a", "b"}, {"new"}, {"new", "a", "0", "5"}, {"new", "a", "5"},
+           {"convert", "a"}, {"flatten", "a", "b", "--bogus"}, {"merge-all", "a", "b", "c"}}) {
+    EXPECT_EQ(RunCli(args).status, kUsage) << args[0];
+  }
+}
+
+}  // namespace
+}  // namespace varnel::cli
