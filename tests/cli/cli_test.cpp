@@ -77,9 +77,12 @@ TEST(CliProgram, RunsFromTheProgramFolderWithTheSameAnswers) {
   auto [helpStatus, help] = run("--help");
   EXPECT_EQ(helpStatus, 0);
   EXPECT_NE(help.find("merge-all"), std::string::npos);
-  auto [status, text] = run("flatten a.vlb b.vlb");
-  EXPECT_EQ(status, 2);
-  EXPECT_EQ(text, "varnel-cli: flatten is not available yet\n");
+  auto [status, text] = run("flatten /nonexistent/a.vlb b.vlb");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(text, "varnel-cli: 画像が読み込めません\n");
+  auto [usageStatus, usage] = run("flatten a.vlb");
+  EXPECT_EQ(usageStatus, 2);
+  EXPECT_NE(usage.find("expects IN OUT"), std::string::npos);
 }
 
 }  // namespace
