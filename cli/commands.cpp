@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/document_commands.h"
+#include "cli/dump_command.h"
 #include "cli/region_commands.h"
 
 namespace varnel::cli {

@@ -18,8 +18,6 @@ namespace {
 
 constexpr const char* kCannotRead = "領域ファイルが読み込めません";
 constexpr const char* kCannotWrite = "領域ファイルを保存できません";
-constexpr const char* kCannotOpen = "ファイルを開けません";
-constexpr const char* kUnknownFormat = "このファイル形式は扱えません";
 
 // WIDTHxHEIGHT, each side 1 to the largest region side.
 bool ParseCanvas(std::string_view text, int32_t& width, int32_t& height) {
@@ -48,6 +46,8 @@ constexpr OpName kOps[] = {
     {"union", Op::kUnion, true},
     {"subtract", Op::kSubtract, true},
 };
+
+}  // namespace
 
 bool HasRegionMagic(const std::string& path, bool& opened) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -84,6 +84,8 @@ int DumpRegion(const Invocation& call, const std::string& path) {
   call.out << "\"}\n";
   return kSuccess;
 }
+
+namespace {
 
 int RunRegionOp(const Invocation& call) {
   const std::vector<std::string>& args = call.arguments;
@@ -172,23 +174,6 @@ int RunRegionOp(const Invocation& call) {
 int RunRegion(const Invocation& call) {
   try {
     return RunRegionOp(call);
-  } catch (const std::bad_alloc&) {
-    return Fail(call, kNoMemory);
-  }
-}
-
-int RunDump(const Invocation& call) {
-  for (const std::string& a : call.arguments) {
-    if (a.starts_with("--")) return Usage(call, "unknown option '" + a + "'");
-  }
-  if (call.arguments.size() != 1) return Usage(call, "expects FILE");
-  const std::string& path = call.arguments[0];
-  bool opened = false;
-  const bool region = HasRegionMagic(path, opened);
-  if (!opened) return Fail(call, kCannotOpen);
-  if (!region) return Fail(call, kUnknownFormat);
-  try {
-    return DumpRegion(call, path);
   } catch (const std::bad_alloc&) {
     return Fail(call, kNoMemory);
   }

@@ -1,0 +1,56 @@
+#include "cli/dump_command.h"
+
+#include <cstdio>
+#include <new>
+
+#include "cli/cli_support.h"
+#include "cli/region_commands.h"
+#include "cli/tool_state_dump.h"
+
+namespace varnel::cli {
+namespace {
+
+constexpr const char* kCannotOpen = "ファイルを開けません";
+constexpr const char* kUnknownFormat = "このファイル形式は扱えません";
+
+bool IsRegionFile(const std::string& path) {
+  bool opened = false;
+  return HasRegionMagic(path, opened);
+}
+
+// Every format dump knows, tried in this order: a format is recognised by its content (magic,
+// first line) or, where it has none, by its extension.
+struct Format {
+  bool (*recognise)(const std::string& path);
+  int (*dump)(const Invocation& call, const std::string& path);
+};
+
+constexpr Format kFormats[] = {
+    {IsRegionFile, DumpRegion},
+    {LooksLikeToolState, DumpToolState},
+};
+
+}  // namespace
+
+int RunDump(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!ParseArguments(call, {}, {}, args, status)) return status;
+  if (args.positional.size() != 1) return Usage(call, "expects FILE");
+  const std::string& path = args.positional[0];
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::fclose(f);
+  } else {
+    return Fail(call, kCannotOpen);
+  }
+  try {
+    for (const Format& format : kFormats) {
+      if (format.recognise(path)) return format.dump(call, path);
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(call, kNoMemory);
+  }
+  return Fail(call, kUnknownFormat);
+}
+
+}  // namespace varnel::cli
