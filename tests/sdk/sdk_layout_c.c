@@ -4,6 +4,7 @@
 #include "tests/sdk/sdk_layout_c.h"
 
 #include "sdk/varnel_image.h"
+#include "sdk/varnel_picture_plugin.h"
 
 #define FIELD(record, field, expected) \
   { #record "." #field, offsetof(record, field), (expected) }
@@ -12,6 +13,13 @@
 
 static const SdkLayoutEntry kEntries[] = {
     SIZE(VarnelBitmapInfoHeader, 40),
+    SIZE(VarnelPictureInfo, 32),
+    FIELD(VarnelPictureInfo, width, 8),
+    FIELD(VarnelPictureInfo, xDensity, 16),
+    FIELD(VarnelPictureInfo, colourDepth, 20),
+    FIELD(VarnelPictureInfo, text, 24),
+    SIZE(VarnelWriteInfo, 44),
+    FIELD(VarnelWriteInfo, reserved, 40),
     FIELD(VarnelBitmapInfoHeader, biSize, 0),
     FIELD(VarnelBitmapInfoHeader, biWidth, 4),
     FIELD(VarnelBitmapInfoHeader, biHeight, 8),

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sdk/varnel_image.h"
+#include "sdk/varnel_picture_plugin.h"
 #include "tests/sdk/sdk_layout_c.h"
 
 namespace {
@@ -20,6 +21,13 @@ namespace {
 const std::map<std::string, size_t>& CxxLayout() {
   static const std::map<std::string, size_t> kLayout = {
       CXX_SIZE(VarnelBitmapInfoHeader),
+      CXX_SIZE(VarnelPictureInfo),
+      CXX_FIELD(VarnelPictureInfo, width),
+      CXX_FIELD(VarnelPictureInfo, xDensity),
+      CXX_FIELD(VarnelPictureInfo, colourDepth),
+      CXX_FIELD(VarnelPictureInfo, text),
+      CXX_SIZE(VarnelWriteInfo),
+      CXX_FIELD(VarnelWriteInfo, reserved),
       CXX_FIELD(VarnelBitmapInfoHeader, biSize),
       CXX_FIELD(VarnelBitmapInfoHeader, biWidth),
       CXX_FIELD(VarnelBitmapInfoHeader, biHeight),

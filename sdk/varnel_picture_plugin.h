@@ -1,0 +1,123 @@
+#ifndef VARNEL_SDK_VARNEL_PICTURE_PLUGIN_H
+#define VARNEL_SDK_VARNEL_PICTURE_PLUGIN_H
+/*
+ * Picture plug-ins: shared libraries with the extension ".spi" that read (and optionally
+ * write) pictures in foreign formats. The host finds them in its program folder (and in the
+ * folder the setting SusieFolder names), loads them with dlopen and looks the entry points
+ * below up by name. Export them with C linkage and default visibility:
+ *
+ *   VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) { ... }
+ *
+ * Reading: GetPluginInfo, IsSupported, GetPictureInfo, GetPicture, GetPreview.
+ * Writing (optional): IsSaveSupported, WriteImage, GetSupportFormatFilter,
+ * GetSupportFormatDescriptor, OpenConfig.
+ *
+ * Memory: every block a plug-in hands back (picture information, pixel bits) is allocated with
+ * malloc and belongs to the caller, who releases it with free.
+ *
+ * Pictures handed back are Windows device-independent bitmaps: the information block starts
+ * with a 40-byte VarnelBitmapInfoHeader, followed by the palette (4 bytes an entry, blue,
+ * green, red, 0) for 1, 2, 4 and 8 bits per pixel; the bits block holds the rows, each padded
+ * to a multiple of 4 bytes, bottom row first for a positive height.
+ *
+ * Plain C11 and C++.
+ */
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "sdk/varnel_image.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define VARNEL_PLUGIN_EXPORT __attribute__((visibility("default")))
+#else
+#define VARNEL_PLUGIN_EXPORT
+#endif
+
+/* Results of the reading entry points. */
+enum {
+  kVarnelPluginSuccess = 0,
+  kVarnelPluginNotImplemented = -1,
+  kVarnelPluginCancelled = 1,   /* the progress callback asked to stop */
+  kVarnelPluginUnknownFormat = 2,
+  kVarnelPluginBrokenData = 3,
+  kVarnelPluginNoMemory = 4,
+  kVarnelPluginMemoryError = 5,
+  kVarnelPluginReadError = 6,
+  kVarnelPluginInternalError = 8
+};
+
+/* The low three bits of the flag argument: where the picture comes from. */
+enum { kVarnelInputMask = 7, kVarnelInputFile = 0, kVarnelInputMemory = 1 };
+
+/* Called now and then while a picture is read: num of denom done. A non-zero answer asks the
+ * plug-in to stop (it then answers kVarnelPluginCancelled). */
+typedef int (*VarnelProgressCallback)(int num, int denom, intptr_t data);
+
+typedef struct VarnelPictureInfo {
+  int32_t left;
+  int32_t top;
+  int32_t width;
+  int32_t height;
+  uint16_t xDensity;
+  uint16_t yDensity;
+  int16_t colourDepth;
+  void* text; /* malloc'ed text information, or null; the caller frees it */
+} VarnelPictureInfo;
+
+VARNEL_STATIC_ASSERT(sizeof(VarnelPictureInfo) == 32, "VarnelPictureInfo is 32 bytes");
+VARNEL_STATIC_ASSERT(offsetof(VarnelPictureInfo, colourDepth) == 20, "colourDepth at 20");
+VARNEL_STATIC_ASSERT(offsetof(VarnelPictureInfo, text) == 24, "text at 24");
+
+/* The 44-byte picture information handed to WriteImage: the header, then 4 zero bytes. */
+typedef struct VarnelWriteInfo {
+  VarnelBitmapInfoHeader header;
+  uint32_t reserved;
+} VarnelWriteInfo;
+
+VARNEL_STATIC_ASSERT(sizeof(VarnelWriteInfo) == 44, "VarnelWriteInfo is 44 bytes");
+
+/*
+ * GetPluginInfo: number 0 → the interface version ("00IN"), 1 → the plug-in's name and
+ * version, 2, 4, 6, … → extension patterns ("*.png;*.apng"), 3, 5, 7, … → the description of
+ * the patterns before. Copies at most length bytes (with the terminating zero when it fits) and
+ * answers the length of the text, 0 when there is none.
+ */
+typedef int (*VarnelGetPluginInfo)(int number, char* buffer, int length);
+
+/*
+ * IsSupported: path is the file's name; handleOrBytes is an open file descriptor (a value
+ * whose upper bits above the low 16 are all zero) or a pointer to at least the first 2048
+ * bytes of the file (zero-padded for shorter files). Non-zero when the plug-in reads it.
+ */
+typedef int (*VarnelIsSupported)(const char* path, intptr_t handleOrBytes);
+
+/* For file input, buffer is the path and offset the byte at which the picture starts; for
+ * memory input, buffer points to the bytes and offset is their count. */
+typedef int (*VarnelGetPictureInfo)(const char* buffer, intptr_t offset, unsigned int flag,
+                                    VarnelPictureInfo* info);
+typedef int (*VarnelGetPicture)(const char* buffer, intptr_t offset, unsigned int flag, void** info,
+                                void** bits, VarnelProgressCallback progress, intptr_t data);
+typedef int (*VarnelGetPreview)(const char* buffer, intptr_t offset, unsigned int flag, void** info,
+                                void** bits, VarnelProgressCallback progress, intptr_t data);
+
+/* Writing. IsSaveSupported answers 0 when the plug-in writes files with the extension (without
+ * the dot, any case). WriteImage receives 32-bit bottom-up pixels and a VarnelWriteInfo; it
+ * answers 0 when the file was written. The two text queries fill buffer (size bytes, 512 from
+ * the host) and answer the text's length. OpenConfig shows the plug-in's own options (window is
+ * the owner, or null) and answers 0. */
+typedef int (*VarnelIsSaveSupported)(const char* extension);
+typedef int (*VarnelWriteImage)(const char* path, const void* bits, const VarnelWriteInfo* info);
+typedef int (*VarnelGetSupportFormatFilter)(char* buffer, int size);
+typedef int (*VarnelGetSupportFormatDescriptor)(char* buffer, int size);
+typedef int (*VarnelOpenConfig)(void* window);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VARNEL_SDK_VARNEL_PICTURE_PLUGIN_H */
