@@ -223,5 +223,33 @@ TEST_F(ToolStateDump, ToolStatesAreRecognisedByTheirFirstBytes) {
   EXPECT_FALSE(LooksLikeToolState((m_folder / "none").string()));
 }
 
+struct RunCase {
+  const char* what;
+  Bytes file;
+  int status;
+  std::string out;
+  std::string err;
+};
+
+TEST_F(ToolStateDump, TheDumpCommandDescribesRecordsAndToolStateFiles) {
+  const std::vector<RunCase> cases = {
+      {"a bare record", kEveryKind, 0, kEveryKindJson, ""},
+      {"a tool state file",
+       RecordBuilder().Raw("Varnel.Embedded.Pen\n").Head("CPen").Entry("I4XO", "w", std::string_view("\x05\0\0\0", 4)).End().Get(),
+       0, R"({"tool":"Pen","class":"CPen","entries":[{"key":"w","type":"I4XO","value":5}]})" "\n", ""},
+      {"a malformed record", RecordBuilder().Head("T").Entry("I4XO", "i", "ab").End().Get(), 1, "",
+       std::string("varnel-cli: ") + kMalformedToolState + "\n"},
+      {"a tool state file without a record", RecordBuilder().Raw("Varnel.Embedded.Pen\n").Get(), 1, "",
+       std::string("varnel-cli: ") + kUnsupportedObjectFormat + "\n"},
+  };
+  for (const RunCase& c : cases) {
+    const std::vector<std::string> args = {"dump", WriteFile("run.vpo", c.file)};
+    std::ostringstream out, err;
+    EXPECT_EQ(varnel::cli::Run(args, out, err), c.status) << c.what;
+    EXPECT_EQ(out.str(), c.out) << c.what;
+    EXPECT_EQ(err.str(), c.err) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace varnel::cli
