@@ -55,6 +55,8 @@ const int16_t* WeightTable();  // index j * 256 + k
 int32_t OpacityWeight(int32_t opacity);
 // A layer's opacity table: entry i = i × opacity / 100, entry 255 raised to 256 when it is 255.
 void BuildOpacityTable(int32_t opacity, int32_t table[256]);
+// The opacity 0…100 whose BuildOpacityTable gives exactly this table; -1 for any other table.
+int32_t OpacityOfTable(const int32_t table[256]);
 
 // Coverage of a row of an upper layer: its alpha bytes, then each enabled mask row in turn
 // (c becomes ((m + 1) × c) >> 8).
@@ -72,6 +74,11 @@ void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const 
 // outside 0…26 changes nothing.
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                 size_t n);
+
+// DisplayRun with a table that OpacityOfTable found to be opacity's: the same result, with the
+// weights computed instead of looked up pixel by pixel.
+void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* upper,
+                         const int32_t opacityTable[256], int32_t opacity, size_t n);
 
 // True when VARNEL_FORCE_REFERENCE=1 made the reference the path in use.
 bool UsingReferenceBlend();

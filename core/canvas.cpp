@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "core/blend.h"
 #include "platform/host.h"
@@ -42,6 +44,87 @@ void RowCoverage(const Layer& layer, const uint32_t* pixels, int32_t canvasX, in
     ApplyMaskCoverage(maskRow.data(), coverage, n);
   }
 }
+
+// One visible layer's share of a composition.
+struct ComposePart {
+  const Layer* layer;
+  Rect area;  // canvas coordinates
+  bool masked;
+  int32_t opacity;  // the opacity the layer's table was built for, or -1 when it is another table
+};
+
+// Rows of different layers lie far apart in memory, where the hardware does not look ahead by
+// itself: the rows a few steps ahead are asked for, every cache line of their start (rows
+// longer than that are streamed by the hardware once begun), so the loads overlap. They are
+// asked into the second-level cache only: the first level has too few slots for lines still
+// on their way, and a small rectangle needs many such lines at once.
+constexpr int32_t kRowsAhead = 4;
+constexpr size_t kPrefetchBytes = 1024;
+
+// Inlined by force: out of line, a function of nothing but prefetches counts as free of side
+// effects to the compiler, which then drops its calls altogether.
+[[gnu::always_inline]] inline void PrefetchSpan(const uint32_t* pixels, size_t count) {
+  const size_t bytes = std::min(count * 4, kPrefetchBytes);
+  // From the line holding the first byte to the line holding the last.
+  const uintptr_t first = reinterpret_cast<uintptr_t>(pixels) & ~uintptr_t{63};
+  const uintptr_t last = reinterpret_cast<uintptr_t>(pixels) + bytes - 1;
+  for (uintptr_t line = first; line <= last; line += 64) __builtin_prefetch(reinterpret_cast<const void*>(line), 0, 1);
+}
+
+void PrefetchRow(const Layer& composite, const std::vector<ComposePart>& parts, int32_t left, int32_t right,
+                 int32_t y) {
+  PrefetchSpan(composite.Row(y) + left, static_cast<size_t>(right - left + 1));
+  for (const ComposePart& part : parts) {
+    if (y < part.area.top || y > part.area.bottom) continue;
+    const Layer& layer = *part.layer;
+    PrefetchSpan(layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX()),
+                 static_cast<size_t>(part.area.right - part.area.left + 1));
+  }
+}
+
+// Row buffers of one band, sized for the full width before the band starts, so a band on a
+// second thread never allocates (and so never throws).
+struct BandBuffers {
+  std::vector<uint8_t> coverage, maskRow;
+  explicit BandBuffers(size_t width) : coverage(width), maskRow(width) {}
+};
+
+// Composes rows top…bottom (canvas coordinates) of the columns left…right: each composite row
+// is filled white and then goes through the whole stack while it stays in the cache, so the
+// composite is passed over once whatever the number of layers. Touches those composite rows
+// only, so disjoint bands may run at the same time.
+void ComposeRows(Layer& composite, const std::vector<ComposePart>& parts, int32_t left, int32_t right, int32_t top,
+                 int32_t bottom, BandBuffers& buffers) {
+  const size_t width = static_cast<size_t>(right - left + 1);
+  std::vector<uint8_t>& coverage = buffers.coverage;
+  std::vector<uint8_t>& maskRow = buffers.maskRow;
+  for (int32_t y = top; y < std::min(top + kRowsAhead, bottom + 1); ++y) PrefetchRow(composite, parts, left, right, y);
+  for (int32_t y = top; y <= bottom; ++y) {
+    if (y + kRowsAhead <= bottom) PrefetchRow(composite, parts, left, right, y + kRowsAhead);
+    uint32_t* row = composite.Row(y);
+    std::fill_n(row + left, width, 0xFFFFFFFFu);
+    for (const ComposePart& part : parts) {
+      if (y < part.area.top || y > part.area.bottom) continue;
+      const Layer& layer = *part.layer;
+      const size_t n = static_cast<size_t>(part.area.right - part.area.left + 1);
+      const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX());
+      uint32_t* destination = row + part.area.left;
+      if (part.masked) {
+        RowCoverage(layer, upper, part.area.left, y, n, coverage.data(), maskRow);
+        MergeRun(layer.BlendMode(), destination, upper, coverage.data(), OpacityWeight(layer.Opacity()), destination, n);
+      } else if (part.opacity >= 0) {
+        DisplayRunAtOpacity(layer.BlendMode(), destination, upper, layer.OpacityTable(), part.opacity, n);
+      } else {
+        DisplayRun(layer.BlendMode(), destination, upper, layer.OpacityTable(), n);
+      }
+    }
+  }
+}
+
+// A composition of at least this many pixel-layer steps is split into two bands of rows, the
+// lower one on a second thread; below it starting the thread costs more than it saves.
+constexpr int64_t kBandedWork = int64_t{1} << 21;
+constexpr int32_t kMinBandRows = 16;
 
 }  // namespace
 
@@ -203,14 +286,8 @@ void Canvas::Compose(const Rect& requested) {
   Rect rect;
   if (size.width < 1 || !ClipTo(requested, size.width, size.height, rect)) return;
   m_composite.RevertUncommitted();
-  // Row by row through the whole stack, so each composite row stays in the cache while every
-  // layer is blended onto it: one pass over the composite, whatever the number of layers.
-  struct Part {
-    const Layer* layer;
-    Rect area;  // canvas coordinates
-    bool masked;
-  };
-  std::vector<Part> parts;
+  std::vector<ComposePart> parts;
+  int64_t work = 0;
   for (const auto& layerPointer : m_layers) {
     const Layer& layer = *layerPointer;
     if (!layer.IsVisible()) continue;
@@ -219,41 +296,32 @@ void Canvas::Compose(const Rect& requested) {
     const Rect area{std::max(layer.OffsetX(), rect.left), std::max(layer.OffsetY(), rect.top),
                     std::min(layer.OffsetX() + layerSize.width - 1, rect.right),
                     std::min(layer.OffsetY() + layerSize.height - 1, rect.bottom)};
-    if (area.left <= area.right && area.top <= area.bottom) parts.push_back({&layer, area, layer.Masks().HasEnabledMask()});
+    if (area.left > area.right || area.top > area.bottom) continue;
+    parts.push_back({&layer, area, layer.Masks().HasEnabledMask(), OpacityOfTable(layer.OpacityTable())});
+    work += int64_t{area.right - area.left + 1} * (area.bottom - area.top + 1);
   }
   const size_t width = static_cast<size_t>(rect.right - rect.left + 1);
-  std::vector<uint8_t> coverage(width), maskRow;
-  // Rows of different layers lie far apart in memory, where the hardware does not look ahead
-  // by itself: ask for the rows a few steps ahead so the loads overlap.
-  constexpr int32_t kRowsAhead = 4;
-  auto prefetchRow = [&](int32_t y) {
-    for (const Part& part : parts) {
-      if (y < part.area.top || y > part.area.bottom) continue;
-      const Layer& layer = *part.layer;
-      const auto* from = reinterpret_cast<const char*>(layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX()));
-      const size_t bytes = static_cast<size_t>(part.area.right - part.area.left + 1) * 4;
-      for (size_t at = 0; at < std::min<size_t>(bytes, 1024); at += 64) __builtin_prefetch(from + at);
+  const int32_t rows = rect.bottom - rect.top + 1;
+  static const bool twoCores = std::thread::hardware_concurrency() >= 2;
+  BandBuffers buffers(width);
+  bool composed = false;
+  if (work >= kBandedWork && rows >= 2 * kMinBandRows && twoCores) {
+    const int32_t middle = rect.top + rows / 2;
+    BandBuffers lowerBuffers(width);
+    std::thread lowerBand;
+    try {
+      lowerBand = std::thread(ComposeRows, std::ref(m_composite), std::cref(parts), rect.left, rect.right, middle,
+                              rect.bottom, std::ref(lowerBuffers));
+    } catch (const std::system_error&) {
+      // No thread to be had: everything on this one.
     }
-  };
-  for (int32_t y = rect.top; y < std::min(rect.top + kRowsAhead, rect.bottom + 1); ++y) prefetchRow(y);
-  for (int32_t y = rect.top; y <= rect.bottom; ++y) {
-    if (y + kRowsAhead <= rect.bottom) prefetchRow(y + kRowsAhead);
-    uint32_t* row = m_composite.Row(y);
-    std::fill_n(row + rect.left, width, 0xFFFFFFFFu);
-    for (const Part& part : parts) {
-      if (y < part.area.top || y > part.area.bottom) continue;
-      const Layer& layer = *part.layer;
-      const size_t n = static_cast<size_t>(part.area.right - part.area.left + 1);
-      const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX());
-      uint32_t* destination = row + part.area.left;
-      if (part.masked) {
-        RowCoverage(layer, upper, part.area.left, y, n, coverage.data(), maskRow);
-        MergeRun(layer.BlendMode(), destination, upper, coverage.data(), OpacityWeight(layer.Opacity()), destination, n);
-      } else {
-        DisplayRun(layer.BlendMode(), destination, upper, layer.OpacityTable(), n);
-      }
+    if (lowerBand.joinable()) {
+      ComposeRows(m_composite, parts, rect.left, rect.right, rect.top, middle - 1, buffers);
+      lowerBand.join();
+      composed = true;
     }
   }
+  if (!composed) ComposeRows(m_composite, parts, rect.left, rect.right, rect.top, rect.bottom, buffers);
 
   if (m_maskImage) {
     // Dark mask pixels show up to half red over the picture.

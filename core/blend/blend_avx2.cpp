@@ -18,6 +18,9 @@
 namespace varnel::blend_avx2 {
 namespace {
 
+// The HLS helpers hand several registers back and forth; out of line they would go through memory.
+#define VARNEL_HOT inline __attribute__((always_inline))
+
 struct Lanes {
   __m256i lo;  // pixels 0, 1 | 4, 5 as 16-bit channels
   __m256i hi;  // pixels 2, 3 | 6, 7
@@ -135,148 +138,165 @@ inline __m256i DensityPixels(__m256i lower, __m256i upper) {
 }
 
 
-// ---- HLS, eight pixels at a time ----------------------------------------------------------
-// The integer HLS rules with every branch turned into a select. Divisions by a divisor that
-// depends on the pixel are done in single precision and truncated. That is exact here: every
-// numerator is below 2^24 (so converts exactly), every quotient is below 2^10, so the correctly
-// rounded quotient is within 2^-14 of the true one, while a quotient that is not whole lies at
-// least 1 / 510 from the next integer. Negative quotients truncate toward zero, as the rule
-// divides.
+// ---- HLS, sixteen pixels at a time in 16-bit lanes -------------------------------------------
+// Every HLS mode takes its hue whole from one of the two pixels, and the hue only ever goes
+// back into HlsToRgb. There it gives the channel that was the largest (red before green before
+// blue on ties) m2, the smallest m1 and the third m1 + ((m2 − m1) × a + 30) / 60, where a is
+// the magnitude of the hue rule's quotient (h + 60 × spread) / d: the hue's distance from the
+// base of its sextant. A grey has hue 0: red takes m2, green and blue m1. So the hue is kept as
+// those roles and a, never as degrees, and no channel needs the sextant search.
+//
+// The two divisions by pixel-dependent divisors (a = x / d, saturation = x / D) are floors of
+// quotients of integers x < 2^16 by divisors 1…510, done in single precision with a
+// reciprocal r that is deliberately a little too large: r = (1 / d)(1 + η) with η between
+// 3.5e-6 and 4.0e-6. rcp gives 1 / d to a relative error ε of at most 1.5 × 2^-12; one
+// Newton step aimed at 1 + 2^-18 instead of 1 leaves η = 2^-18 − ε² + O(2^-23). The product
+// x × r then errs upward by less than 4.1e-6 relatively: an exact quotient k comes out as k
+// plus a little and truncates to k, and a quotient that is not whole is at least 1 / d below
+// the next integer, more than the x × 4.1e-6 / d < 0.3 / d it can grow by.
 
-struct HlsLanes {
-  __m256i hue, lightness, saturation;
+struct Planar {
+  __m256i b, g, r, a;  // 16-bit lanes; pixels 0…3, 8…11 in the low half, 4…7, 12…15 in the high
 };
 
-inline __m256i DivideTruncating(__m256i numerator, __m256i divisor) {
-  return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(divisor)));
+VARNEL_HOT Planar Deinterleave(__m256i p0, __m256i p1) {
+  const __m256i blueGreen = _mm256_setr_epi8(0, -1, 4, -1, 8, -1, 12, -1, 1, -1, 5, -1, 9, -1, 13, -1,
+                                             0, -1, 4, -1, 8, -1, 12, -1, 1, -1, 5, -1, 9, -1, 13, -1);
+  const __m256i redAlpha = _mm256_setr_epi8(2, -1, 6, -1, 10, -1, 14, -1, 3, -1, 7, -1, 11, -1, 15, -1,
+                                            2, -1, 6, -1, 10, -1, 14, -1, 3, -1, 7, -1, 11, -1, 15, -1);
+  const __m256i bg0 = _mm256_shuffle_epi8(p0, blueGreen), bg1 = _mm256_shuffle_epi8(p1, blueGreen);
+  const __m256i ra0 = _mm256_shuffle_epi8(p0, redAlpha), ra1 = _mm256_shuffle_epi8(p1, redAlpha);
+  return {_mm256_unpacklo_epi64(bg0, bg1), _mm256_unpackhi_epi64(bg0, bg1), _mm256_unpacklo_epi64(ra0, ra1),
+          _mm256_unpackhi_epi64(ra0, ra1)};
 }
 
-inline __m256i Select(__m256i condition, __m256i ifTrue, __m256i ifFalse) {
-  return _mm256_blendv_epi8(ifFalse, ifTrue, condition);
+// The inverse of Deinterleave; every lane must hold 0…255.
+VARNEL_HOT void Interleave(const Planar& p, __m256i& p0, __m256i& p1) {
+  const __m256i blueGreen = _mm256_or_si256(p.b, _mm256_slli_epi16(p.g, 8));
+  const __m256i redAlpha = _mm256_or_si256(p.r, _mm256_slli_epi16(p.a, 8));
+  p0 = _mm256_unpacklo_epi16(blueGreen, redAlpha);
+  p1 = _mm256_unpackhi_epi16(blueGreen, redAlpha);
 }
 
-// Only the components a mode uses are computed; the others are left 0.
-template <bool kHue = true, bool kSaturation = true>
-inline HlsLanes RgbToHls8(__m256i pixels) {
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const __m256i red = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byte);
-  const __m256i green = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byte);
-  const __m256i blue = _mm256_and_si256(pixels, byte);
-  const __m256i high = _mm256_max_epi32(red, _mm256_max_epi32(green, blue));
-  const __m256i low = _mm256_min_epi32(red, _mm256_min_epi32(green, blue));
-  const __m256i difference = _mm256_sub_epi32(high, low);
-  const __m256i sum = _mm256_add_epi32(high, low);
-  const __m256i lightness = _mm256_srli_epi32(_mm256_add_epi32(sum, _mm256_set1_epi32(1)), 1);
-  const __m256i grey = _mm256_cmpgt_epi32(_mm256_set1_epi32(4), difference);
-  const __m256i one = _mm256_set1_epi32(1);
-  // Greys divide by 1 instead of by a zero that would not be used.
-  __m256i saturation = _mm256_setzero_si256();
-  if constexpr (kSaturation) {
-    __m256i divisor = Select(_mm256_cmpgt_epi32(lightness, _mm256_set1_epi32(127)),
-                             _mm256_sub_epi32(_mm256_set1_epi32(510), sum), sum);
-    divisor = Select(grey, one, divisor);
-    const __m256i numerator =
-        _mm256_add_epi32(_mm256_srli_epi32(divisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(255), difference));
-    saturation = DivideTruncating(numerator, divisor);
+// floor(x / d) for 0 <= x < 2^16 (unsigned lanes) and 1 <= d <= 510; see above.
+VARNEL_HOT __m256i DivideFloor(__m256i x, __m256i d) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256 target = _mm256_set1_ps(1.0f + 0x1p-18f);
+  auto half = [&](__m256i x32, __m256i d32) {
+    const __m256 divisor = _mm256_cvtepi32_ps(d32);
+    const __m256 r0 = _mm256_rcp_ps(divisor);
+    const __m256 r1 = _mm256_fmadd_ps(r0, _mm256_fnmadd_ps(divisor, r0, target), r0);
+    return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x32), r1));
+  };
+  return _mm256_packus_epi32(half(_mm256_unpacklo_epi16(x, zero), _mm256_unpacklo_epi16(d, zero)),
+                             half(_mm256_unpackhi_epi16(x, zero), _mm256_unpackhi_epi16(d, zero)));
+}
+
+// The hue as HlsToRgb uses it.
+struct HueRoles {
+  __m256i maxRed, maxGreen;            // the channel that takes m2; blue when neither
+  __m256i minRed, minGreen, minBlue;   // channels at the minimum take m1 (unless they take m2)
+  __m256i along;                       // 0…60; the remaining channel is the ramp at this step
+};
+
+struct HlsParts16 {
+  __m256i lightness, saturation;
+  HueRoles hue;
+};
+
+// RgbToHls of sixteen pixels; only the parts asked for are computed, the others are left 0.
+template <bool kHue, bool kSaturation>
+VARNEL_HOT HlsParts16 Analyse(const Planar& p) {
+  const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi16(1);
+  const __m256i high = _mm256_max_epi16(p.r, _mm256_max_epi16(p.g, p.b));
+  const __m256i low = _mm256_min_epi16(p.r, _mm256_min_epi16(p.g, p.b));
+  const __m256i difference = _mm256_sub_epi16(high, low);
+  const __m256i sum = _mm256_add_epi16(high, low);
+  HlsParts16 out{};
+  out.lightness = _mm256_srli_epi16(_mm256_add_epi16(sum, one), 1);
+  if constexpr (kHue || kSaturation) {
+    // Spreads below 4 are grey: hue 0, saturation 0. Their divisors may be 0; 1 stands in.
+    const __m256i grey = _mm256_cmpgt_epi16(_mm256_set1_epi16(4), difference);
+    if constexpr (kSaturation) {
+      // Lightness above 127 is a sum of 255 or more.
+      const __m256i light = _mm256_cmpgt_epi16(sum, _mm256_set1_epi16(254));
+      const __m256i divisor = _mm256_blendv_epi8(sum, _mm256_sub_epi16(_mm256_set1_epi16(510), sum), light);
+      // D / 2 + 255 × d reaches 65,278: an unsigned lane.
+      const __m256i numerator = _mm256_add_epi16(_mm256_srli_epi16(divisor, 1),
+                                                 _mm256_sub_epi16(_mm256_slli_epi16(difference, 8), difference));
+      out.saturation = _mm256_andnot_si256(grey, DivideFloor(numerator, _mm256_max_epi16(divisor, one)));
+    }
+    if constexpr (kHue) {
+      const __m256i maxRed = _mm256_or_si256(_mm256_cmpeq_epi16(p.r, high), grey);
+      const __m256i maxGreen = _mm256_andnot_si256(maxRed, _mm256_cmpeq_epi16(p.g, high));
+      const __m256i spread = _mm256_blendv_epi8(
+          _mm256_blendv_epi8(_mm256_sub_epi16(p.r, p.g), _mm256_sub_epi16(p.b, p.r), maxGreen),
+          _mm256_sub_epi16(p.g, p.b), maxRed);
+      // |trunc((h + 60 × spread) / d)| with h = d / 2 is floor((60 × |spread| ± h) / d), taking
+      // +h for a positive spread and −h for a negative one, and 0 when that goes below 0.
+      const __m256i half = _mm256_srli_epi16(difference, 1);
+      const __m256i numerator = _mm256_max_epi16(
+          _mm256_add_epi16(_mm256_mullo_epi16(_mm256_abs_epi16(spread), _mm256_set1_epi16(60)),
+                           _mm256_sign_epi16(half, spread)),
+          zero);
+      out.hue.along = _mm256_andnot_si256(grey, DivideFloor(numerator, _mm256_max_epi16(difference, one)));
+      out.hue.maxRed = maxRed;
+      out.hue.maxGreen = maxGreen;
+      out.hue.minRed = _mm256_cmpeq_epi16(p.r, low);
+      out.hue.minGreen = _mm256_cmpeq_epi16(p.g, low);
+      out.hue.minBlue = _mm256_cmpeq_epi16(p.b, low);
+    }
   }
-  __m256i hue = _mm256_setzero_si256();
-  if constexpr (kHue) {
-    const __m256i redHigh = _mm256_cmpeq_epi32(red, high);
-    const __m256i greenHigh = _mm256_andnot_si256(redHigh, _mm256_cmpeq_epi32(green, high));
-    const __m256i spread = Select(redHigh, _mm256_sub_epi32(green, blue),
-                                  Select(greenHigh, _mm256_sub_epi32(blue, red), _mm256_sub_epi32(red, green)));
-    const __m256i base = Select(redHigh, _mm256_setzero_si256(),
-                                Select(greenHigh, _mm256_set1_epi32(120), _mm256_set1_epi32(240)));
-    const __m256i hueDivisor = Select(grey, one, difference);
-    const __m256i hueNumerator =
-        _mm256_add_epi32(_mm256_srli_epi32(hueDivisor, 1), _mm256_mullo_epi32(_mm256_set1_epi32(60), spread));
-    hue = _mm256_add_epi32(DivideTruncating(hueNumerator, hueDivisor), base);
-    hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), _mm256_set1_epi32(360)));
-    hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), _mm256_set1_epi32(360)));
-  }
-  return {_mm256_andnot_si256(grey, hue), lightness, _mm256_andnot_si256(grey, saturation)};
+  return out;
 }
 
-// x / 60 for 0 <= x <= 15330 (the largest interpolation numerator): (x × 34953) >> 21.
-inline __m256i DivideBy60(__m256i x) { return _mm256_srli_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(34953)), 21); }
-
-inline __m256i HlsChannel(__m256i hue, __m256i m1, __m256i m2) {
-  const __m256i turn = _mm256_set1_epi32(360);
-  hue = _mm256_add_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), hue), turn));
-  hue = _mm256_sub_epi32(hue, _mm256_and_si256(_mm256_cmpgt_epi32(hue, _mm256_set1_epi32(359)), turn));
-  const __m256i below60 = _mm256_cmpgt_epi32(_mm256_set1_epi32(60), hue);
-  const __m256i below180 = _mm256_cmpgt_epi32(_mm256_set1_epi32(180), hue);
-  const __m256i below240 = _mm256_cmpgt_epi32(_mm256_set1_epi32(240), hue);
-  const __m256i along = Select(below60, hue, _mm256_sub_epi32(_mm256_set1_epi32(240), hue));
-  // Lanes that do not interpolate may compute a negative numerator; they are not selected.
-  const __m256i ramp = _mm256_add_epi32(
-      m1, DivideBy60(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(m2, m1), along), _mm256_set1_epi32(30))));
-  const __m256i flat = Select(below240, m2, m1);
-  const __m256i interpolates = _mm256_or_si256(below60, _mm256_andnot_si256(below180, below240));
-  return Select(interpolates, ramp, flat);
+// HlsToRgb: red, green and blue (0…255) of a hue, lightness 0…255 and saturation 0…255. At
+// saturation 0, m1 = m2 = the lightness, so every channel is the lightness, as the rule says.
+VARNEL_HOT void Synthesise(const HueRoles& hue, __m256i l, __m256i s, Planar& out) {
+  const __m256i c127 = _mm256_set1_epi16(127), c255 = _mm256_set1_epi16(255);
+  const __m256i light = _mm256_cmpgt_epi16(l, c127);
+  // m2 = l + s − (l × s + 127) / 255 when light, else ((255 + s) × l + 127) / 255. Both
+  // numerators stay below 2^16; x / 255 is (x × 0x8081) >> 23 for every 16-bit x.
+  const __m256i factor = _mm256_add_epi16(s, _mm256_andnot_si256(light, c255));
+  const __m256i numerator = _mm256_add_epi16(_mm256_mullo_epi16(factor, l), c127);
+  const __m256i quotient = _mm256_srli_epi16(_mm256_mulhi_epu16(numerator, _mm256_set1_epi16(-32639)), 7);
+  const __m256i m2 = _mm256_blendv_epi8(quotient, _mm256_sub_epi16(_mm256_add_epi16(l, s), quotient), light);
+  const __m256i m1 = _mm256_sub_epi16(_mm256_add_epi16(l, l), m2);
+  // ((m2 − m1) × a + 30) / 60 with a numerator up to 15,330: (x × 17477) >> 20.
+  const __m256i step = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(m2, m1), hue.along), _mm256_set1_epi16(30));
+  const __m256i ramp = _mm256_add_epi16(m1, _mm256_srli_epi16(_mm256_mulhi_epu16(step, _mm256_set1_epi16(17477)), 4));
+  out.r = _mm256_blendv_epi8(_mm256_blendv_epi8(ramp, m1, hue.minRed), m2, hue.maxRed);
+  out.g = _mm256_blendv_epi8(_mm256_blendv_epi8(ramp, m1, hue.minGreen), m2, hue.maxGreen);
+  out.b = _mm256_blendv_epi8(m2, _mm256_blendv_epi8(ramp, m1, hue.minBlue), _mm256_or_si256(hue.maxRed, hue.maxGreen));
 }
 
-// Replaces blue, green and red of pixels; every lane in range.
-inline __m256i HlsToRgb8(const HlsLanes& hls, __m256i pixels) {
-  const __m256i l = hls.lightness, s = hls.saturation;
-  const __m256i c127 = _mm256_set1_epi32(127), c255 = _mm256_set1_epi32(255);
-  const __m256i light = _mm256_cmpgt_epi32(l, c127);
-  // m2 = l + s − (l × s + 127) / 255 when light, else ((255 + s) × l + 127) / 255: one division.
-  const __m256i numerator = _mm256_add_epi32(
-      _mm256_mullo_epi32(Select(light, s, _mm256_add_epi32(c255, s)), l), c127);
-  const __m256i quotient = DivideTruncating(numerator, c255);
-  const __m256i m2 = Select(light, _mm256_sub_epi32(_mm256_add_epi32(l, s), quotient), quotient);
-  const __m256i m1 = _mm256_sub_epi32(_mm256_add_epi32(l, l), m2);
-  const __m256i c120 = _mm256_set1_epi32(120);
-  const __m256i noSaturation = _mm256_cmpeq_epi32(s, _mm256_setzero_si256());
-  const __m256i red = Select(noSaturation, l, HlsChannel(_mm256_add_epi32(hls.hue, c120), m1, m2));
-  const __m256i green = Select(noSaturation, l, HlsChannel(hls.hue, m1, m2));
-  const __m256i blue = Select(noSaturation, l, HlsChannel(_mm256_sub_epi32(hls.hue, c120), m1, m2));
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const __m256i colour = _mm256_or_si256(
-      _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(red, byte), 16), _mm256_slli_epi32(_mm256_and_si256(green, byte), 8)),
-      _mm256_and_si256(blue, byte));
-  return _mm256_blendv_epi8(colour, pixels, _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
-}
-
+// F of an HLS mode for sixteen pixel pairs: red, green and blue; alpha is left as it was.
 template <int kMode>
-inline __m256i HlsPixels(__m256i lower, __m256i upper) {
-  // 14 takes only the lower lightness; the upper pixel gives one component, except for 14.
-  const HlsLanes l = kMode == 14 ? RgbToHls8<false, false>(lower) : RgbToHls8(lower);
+VARNEL_HOT void HlsColours(const Planar& lower, const Planar& upper, Planar& out) {
   constexpr bool kUpperHue = kMode == 14 || kMode == 15;
+  constexpr bool kLowerSaturation = kMode == 15 || kMode >= 17;
   constexpr bool kUpperSaturation = kMode == 14 || kMode == 16 || kMode == 20 || kMode == 21;
-  const HlsLanes u = RgbToHls8<kUpperHue, kUpperSaturation>(upper);
-  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
-  HlsLanes r = l;
-  if constexpr (kMode == 14) r = {u.hue, l.lightness, u.saturation};
-  if constexpr (kMode == 15) r.hue = u.hue;
-  if constexpr (kMode == 16) r.saturation = u.saturation;
-  if constexpr (kMode == 17) r.lightness = u.lightness;
-  if constexpr (kMode == 18) r.lightness = _mm256_min_epi32(c255, _mm256_add_epi32(l.lightness, u.lightness));
-  if constexpr (kMode == 19) r.lightness = _mm256_max_epi32(zero, _mm256_sub_epi32(l.lightness, u.lightness));
-  if constexpr (kMode == 20) r.saturation = _mm256_min_epi32(c255, _mm256_add_epi32(l.saturation, u.saturation));
-  if constexpr (kMode == 21) r.saturation = _mm256_max_epi32(zero, _mm256_sub_epi32(l.saturation, u.saturation));
-  return HlsToRgb8(r, lower);
+  const HlsParts16 l = Analyse<!kUpperHue, kLowerSaturation>(lower);
+  const HlsParts16 u = Analyse<kUpperHue, kUpperSaturation>(upper);
+  const __m256i c255 = _mm256_set1_epi16(255);
+  __m256i lightness = l.lightness, saturation = l.saturation;
+  if constexpr (kMode == 14 || kMode == 16) saturation = u.saturation;
+  if constexpr (kMode == 17) lightness = u.lightness;
+  if constexpr (kMode == 18) lightness = _mm256_min_epi16(c255, _mm256_add_epi16(l.lightness, u.lightness));
+  if constexpr (kMode == 19) lightness = _mm256_subs_epu16(l.lightness, u.lightness);
+  if constexpr (kMode == 20) saturation = _mm256_min_epi16(c255, _mm256_add_epi16(l.saturation, u.saturation));
+  if constexpr (kMode == 21) saturation = _mm256_subs_epu16(l.saturation, u.saturation);
+  Synthesise(kUpperHue ? u.hue : l.hue, lightness, saturation, out);
 }
 
 const __m256i kAlphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-
-// The opacity a table was built for, when it is exactly BuildOpacityTable's table for it (the
-// table of every layer); -1 otherwise. Its weights can then be computed instead of gathered.
-int32_t StandardOpacity(const int32_t* table) {
-  const int32_t opacity = table[100];
-  if (opacity < 0 || opacity > 100) return -1;
-  int32_t expected[256];
-  BuildOpacityTable(opacity, expected);
-  return std::equal(expected, expected + 256, table) ? opacity : -1;
-}
 
 // alpha × opacity / 100 for alpha × opacity <= 25500: (x × 5243) >> 19, and 256 for alpha 255
 // at opacity 100, as the layer's table holds.
 struct ComputedWeights {
   __m256i opacity;
   bool full;
-  __m256i operator()(__m256i alpha) const {
+  VARNEL_HOT __m256i operator()(__m256i alpha) const {
     const __m256i x = _mm256_mullo_epi32(alpha, opacity);
     __m256i t = _mm256_srli_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(5243)), 19);
     if (full) t = _mm256_sub_epi32(t, _mm256_cmpeq_epi32(alpha, _mm256_set1_epi32(255)));
@@ -286,51 +306,156 @@ struct ComputedWeights {
 
 struct GatheredWeights {
   const int32_t* table;
-  __m256i operator()(__m256i alpha) const { return _mm256_i32gather_epi32(table, alpha, 4); }
+  VARNEL_HOT __m256i operator()(__m256i alpha) const { return _mm256_i32gather_epi32(table, alpha, 4); }
 };
 
-template <typename BlendedLanes, typename Weights>
-void DisplayWith(uint32_t* dst, const uint32_t* up, const Weights& weights, size_t n, BlendedLanes blended) {
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
-    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + i));
-    const __m256i t = weights(_mm256_srli_epi32(u, 24));
-    const Lanes dl = Widen(d);
-    const Lanes f = blended(d, u, dl);
-    const Lanes weight = Spread(t);
-    const __m256i mixed = Narrow({Mix(dl.lo, f.lo, weight.lo), Mix(dl.hi, f.hi, weight.hi)});
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_blendv_epi8(mixed, d, kAlphaMask));
+// The same two ways for sixteen alphas in 16-bit lanes, giving twice the weight, as Mix16 takes it.
+struct ComputedWeights16 {
+  __m256i opacity;
+  bool full;
+  explicit ComputedWeights16(const ComputedWeights& w)
+      : opacity(_mm256_packus_epi32(w.opacity, w.opacity)), full(w.full) {}
+  VARNEL_HOT __m256i operator()(__m256i alpha) const {
+    // x / 100 for x <= 25500 is (x × 5243) >> 19.
+    __m256i t = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(alpha, opacity), _mm256_set1_epi16(5243)), 3);
+    if (full) t = _mm256_sub_epi16(t, _mm256_cmpeq_epi16(alpha, _mm256_set1_epi16(255)));
+    return _mm256_slli_epi16(t, 1);
+  }
+};
+
+struct GatheredWeights16 {
+  const int32_t* table;
+  explicit GatheredWeights16(const GatheredWeights& w) : table(w.table) {}
+  VARNEL_HOT __m256i operator()(__m256i alpha) const {
+    const __m256i zero = _mm256_setzero_si256(), low16 = _mm256_set1_epi32(0xFFFF);
+    // Only the low 16 bits of an entry count, as in Spread.
+    const __m256i lo = _mm256_and_si256(_mm256_i32gather_epi32(table, _mm256_unpacklo_epi16(alpha, zero), 4), low16);
+    const __m256i hi = _mm256_and_si256(_mm256_i32gather_epi32(table, _mm256_unpackhi_epi16(alpha, zero), 4), low16);
+    return _mm256_slli_epi16(_mm256_packus_epi32(lo, hi), 1);
+  }
+};
+
+template <typename Weights>
+struct Weights16Of;
+template <>
+struct Weights16Of<ComputedWeights> {
+  using Type = ComputedWeights16;
+};
+template <>
+struct Weights16Of<GatheredWeights> {
+  using Type = GatheredWeights16;
+};
+
+// d + ((f − d) × t) >> 8 in 16-bit lanes, given 2t.
+VARNEL_HOT __m256i Mix16(__m256i d, __m256i f, __m256i twiceWeight) {
+  return _mm256_add_epi16(d, _mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(f, d), 7), twiceWeight));
+}
+
+// F of sixteen pixel pairs, widened. Modes that work on eight pixels at a time run twice.
+template <typename Blended>
+VARNEL_HOT void BlendSixteen(const Blended& blended, const __m256i (&l)[2], const __m256i (&u)[2], const Lanes (&b)[2],
+                         Lanes (&f)[2]) {
+  if constexpr (Blended::kPlanar) {
+    Planar colours;
+    const Planar lower = Deinterleave(l[0], l[1]);
+    blended.Colours(lower, Deinterleave(u[0], u[1]), colours);
+    colours.a = lower.a;
+    __m256i f0, f1;
+    Interleave(colours, f0, f1);
+    f[0] = Widen(f0);
+    f[1] = Widen(f1);
+  } else {
+    f[0] = blended(l[0], u[0], b[0]);
+    f[1] = blended(l[1], u[1], b[1]);
+  }
+}
+
+// One step of the display frame over kGroups × 8 pixels; a single group is blended as the
+// sixteen-pixel modes need, with its eight pixels twice.
+template <int kGroups, typename Blended, typename Weights>
+VARNEL_HOT void DisplayStep(uint32_t* dst, const uint32_t* up, const Weights& weights, const Blended& blended) {
+  __m256i d[2], u[2];
+  Lanes dl[2], f[2];
+  for (int k = 0; k < 2; ++k) {
+    const int at = kGroups == 2 ? 8 * k : 0;
+    d[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + at));
+    u[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + at));
+    dl[k] = Widen(d[k]);
+  }
+  BlendSixteen(blended, d, u, dl, f);
+  for (int k = 0; k < kGroups; ++k) {
+    const Lanes weight = Spread(weights(_mm256_srli_epi32(u[k], 24)));
+    const __m256i mixed = Narrow({Mix(dl[k].lo, f[k].lo, weight.lo), Mix(dl[k].hi, f[k].hi, weight.hi)});
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * k), _mm256_blendv_epi8(mixed, d[k], kAlphaMask));
+  }
+}
+
+// The display frame for the modes that work on sixteen planar pixels: the weights and the
+// mix stay in the channel lanes the mode computed in.
+template <int kGroups, typename Blended, typename Weights16>
+VARNEL_HOT void DisplayPlanarStep(uint32_t* dst, const uint32_t* up, const Weights16& weights, const Blended& blended) {
+  const int second = kGroups == 2 ? 8 : 0;
+  const __m256i d0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+  const __m256i d1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + second));
+  const Planar lower = Deinterleave(d0, d1);
+  const Planar upper = Deinterleave(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(up)),
+                                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + second)));
+  Planar f;
+  blended.Colours(lower, upper, f);
+  const __m256i t = weights(upper.a);
+  const Planar mixed{Mix16(lower.b, f.b, t), Mix16(lower.g, f.g, t), Mix16(lower.r, f.r, t), lower.a};
+  __m256i p0, p1;
+  Interleave(mixed, p0, p1);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), p0);
+  if constexpr (kGroups == 2) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8), p1);
+}
+
+// Runs over n & ~7 pixels.
+template <typename Blended, typename Weights>
+void DisplayWith(uint32_t* dst, const uint32_t* up, const Weights& weights, size_t n, const Blended& blended) {
+  size_t i = 0;
+  if constexpr (Blended::kPlanarDisplay) {
+    const typename Weights16Of<Weights>::Type weights16(weights);
+    for (; i + 16 <= n; i += 16) DisplayPlanarStep<2>(dst + i, up + i, weights16, blended);
+    if (i + 8 <= n) DisplayPlanarStep<1>(dst + i, up + i, weights16, blended);
+  } else {
+    for (; i + 16 <= n; i += 16) DisplayStep<2>(dst + i, up + i, weights, blended);
+    if (i + 8 <= n) DisplayStep<1>(dst + i, up + i, weights, blended);
   }
 }
 
 // Below this many pixels the table check costs more than gathering the weights.
 constexpr size_t kComputedWeightsFrom = 1024;
 
-template <typename BlendedLanes>
-void Display(uint32_t* dst, const uint32_t* up, const int32_t* table, size_t n, BlendedLanes blended) {
-  const int32_t opacity = n >= kComputedWeightsFrom ? StandardOpacity(table) : -1;
+template <typename Blended>
+void Display(uint32_t* dst, const uint32_t* up, const int32_t* table, int32_t knownOpacity, size_t n,
+             const Blended& blended) {
+  const int32_t opacity = knownOpacity >= 0 ? knownOpacity : n >= kComputedWeightsFrom ? OpacityOfTable(table) : -1;
   if (opacity >= 0)
     DisplayWith(dst, up, ComputedWeights{_mm256_set1_epi32(opacity), opacity == 100}, n, blended);
   else
     DisplayWith(dst, up, GatheredWeights{table}, n, blended);
 }
 
-template <typename BlendedLanes>
-void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, int32_t opacityWeight,
-           uint32_t* out, size_t n, BlendedLanes blended) {
-  // WEIGHT is read 32 bits at a time at 16-bit steps; the table carries a padding entry.
-  const int16_t* weights = WeightTable();
-  const __m256i o = _mm256_set1_epi32(opacityWeight);
+template <int kGroups, typename Blended>
+VARNEL_HOT void MergeStep(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, __m256i o,
+                      const int16_t* weights, uint32_t* out, const Blended& blended) {
   const __m256i c255 = _mm256_set1_epi32(255), c127 = _mm256_set1_epi32(127), one = _mm256_set1_epi32(1);
-  const __m256i low16 = _mm256_set1_epi32(0xFFFF);
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + i));
-    const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + i));
-    const __m256i c = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage + i)));
+  __m256i l[2], u[2];
+  Lanes ll[2], f[2];
+  for (int k = 0; k < 2; ++k) {
+    const int at = kGroups == 2 ? 8 * k : 0;
+    l[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + at));
+    u[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + at));
+    ll[k] = Widen(l[k]);
+  }
+  BlendSixteen(blended, l, u, ll, f);
+  for (int k = 0; k < kGroups; ++k) {
+    const __m256i c = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage + 8 * k)));
     // c × O and (255 − Ab) × (a + 1) are at most 255 × 256, so 16-bit multiplies of the
     // 32-bit lanes (whose high halves are 0) give them exactly.
     const __m256i a1 = _mm256_add_epi32(_mm256_srli_epi32(_mm256_mullo_epi16(c, o), 8), one);
-    const __m256i lowerAlpha = _mm256_srli_epi32(l, 24);
+    const __m256i lowerAlpha = _mm256_srli_epi32(l[k], 24);
     const __m256i alpha = _mm256_add_epi32(
         lowerAlpha, _mm256_srli_epi32(_mm256_add_epi32(_mm256_mullo_epi16(_mm256_sub_epi32(c255, lowerAlpha), a1), c127), 8));
     // Over opaque lower pixels A is 255 and WEIGHT[a + 1][255] is a + 1 itself.
@@ -338,41 +463,67 @@ void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage
     if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(lowerAlpha, c255)) == -1) {
       w = a1;
     } else {
+      // WEIGHT is read 32 bits at a time at 16-bit steps; the table carries a padding entry.
       const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(a1, 8), alpha);
-      w = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), index, 2), low16);
+      w = _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), index, 2),
+                           _mm256_set1_epi32(0xFFFF));
     }
-    const Lanes ll = Widen(l);
-    const Lanes f = blended(l, u, ll);
     const Lanes weight = Spread(w);
-    __m256i mixed = Narrow({Mix(ll.lo, f.lo, weight.lo), Mix(ll.hi, f.hi, weight.hi)});
+    __m256i mixed = Narrow({Mix(ll[k].lo, f[k].lo, weight.lo), Mix(ll[k].hi, f[k].hi, weight.hi)});
     mixed = _mm256_blendv_epi8(mixed, _mm256_slli_epi32(alpha, 24), kAlphaMask);
     // Coverage 0 leaves the lower pixel as it was, alpha included.
     const __m256i untouched = _mm256_cmpeq_epi32(c, _mm256_setzero_si256());
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_blendv_epi8(mixed, l, untouched));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * k), _mm256_blendv_epi8(mixed, l[k], untouched));
   }
+}
+
+// Runs over n & ~7 pixels; out may be lower (each step loads before it stores).
+template <typename Blended>
+void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, int32_t opacityWeight,
+           uint32_t* out, size_t n, const Blended& blended) {
+  const int16_t* weights = WeightTable();
+  const __m256i o = _mm256_set1_epi32(opacityWeight);
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) MergeStep<2>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+  if (i + 8 <= n) MergeStep<1>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
 }
 
 template <int kMode>
 struct ArithmeticMode {
-  Lanes operator()(__m256i, __m256i u, const Lanes& b) const {
+  static constexpr bool kPlanar = false;
+  static constexpr bool kPlanarDisplay = true;
+  VARNEL_HOT Lanes operator()(__m256i, __m256i u, const Lanes& b) const {
     const Lanes s = Widen(u);
     return {Channels<kMode>(b.lo, s.lo), Channels<kMode>(b.hi, s.hi)};
+  }
+  VARNEL_HOT void Colours(const Planar& lower, const Planar& upper, Planar& out) const {
+    out.b = Channels<kMode>(lower.b, upper.b);
+    out.g = Channels<kMode>(lower.g, upper.g);
+    out.r = Channels<kMode>(lower.r, upper.r);
   }
 };
 
 struct TableMode {
+  static constexpr bool kPlanar = false;
+  static constexpr bool kPlanarDisplay = false;
   const uint8_t* table;
-  Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(TablePixels(table, l, u)); }
-};
-
-template <int kMode>
-struct HlsMode {
-  Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(HlsPixels<kMode>(l, u)); }
+  VARNEL_HOT Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(TablePixels(table, l, u)); }
 };
 
 template <int kMode>
 struct DensityMode {
-  Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(DensityPixels<kMode>(l, u)); }
+  static constexpr bool kPlanar = false;
+  static constexpr bool kPlanarDisplay = false;
+  VARNEL_HOT Lanes operator()(__m256i l, __m256i u, const Lanes&) const { return Widen(DensityPixels<kMode>(l, u)); }
+};
+
+template <int kMode>
+struct HlsMode {
+  static constexpr bool kPlanar = true;
+  static constexpr bool kPlanarDisplay = true;
+  VARNEL_HOT void Colours(const Planar& lower, const Planar& upper, Planar& out) const {
+    HlsColours<kMode>(lower, upper, out);
+  }
 };
 
 // Runs the frame for the modes done here; answers false for those left to the scalar kernels.
@@ -410,53 +561,88 @@ bool ForMode(int32_t mode, Frame&& frame) {
   }
 }
 
-}  // namespace
+// Lane k of a Planar register holds this pixel of the sixteen.
+constexpr int PixelOfLane(int k) { return (k & 3) + ((k >> 3) << 2) + ((k & 4) << 1); }
 
-void RgbToHlsRun(const uint32_t* pixels, HlsColour* out, size_t n) {
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const HlsLanes lanes = RgbToHls8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i)));
-    alignas(32) int32_t hue[8], lightness[8], saturation[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(hue), lanes.hue);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lightness), lanes.lightness);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(saturation), lanes.saturation);
-    for (int k = 0; k < 8; ++k) out[i + k] = {hue[k], lightness[k], saturation[k]};
-  }
-  for (; i < n; ++i) out[i] = RgbToHls(pixels[i]);
+void DisplayAll(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
+                int32_t knownOpacity, size_t n) {
+  const size_t body = n & ~size_t{7};
+  if (mode < 0 || mode >= kBlendModeCount ||
+      !ForMode(mode, [&](const auto& blended) {
+        Display(destination, upper, opacityTable, knownOpacity, body, blended);
+      }))
+    return blend_fast::DisplayRun(mode, destination, upper, opacityTable, n);
+  blend_fast::DisplayRun(mode, destination + body, upper + body, opacityTable, n - body);
 }
 
-void HlsToRgbRun(const HlsColour* hls, uint32_t* pixels, size_t n) {
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    alignas(32) int32_t hue[8], lightness[8], saturation[8];
-    for (int k = 0; k < 8; ++k) {
-      hue[k] = hls[i + k].hue;
-      lightness[k] = hls[i + k].lightness;
-      saturation[k] = hls[i + k].saturation;
+#undef VARNEL_HOT
+
+}  // namespace
+
+void AnalyseHlsRun(const uint32_t* pixels, HlsParts* out, size_t n) {
+  for (size_t i = 0; i < n; i += 16) {
+    alignas(32) uint32_t block[16] = {};
+    std::copy(pixels + i, pixels + std::min(n, i + 16), block);
+    const Planar planar = Deinterleave(_mm256_load_si256(reinterpret_cast<const __m256i*>(block)),
+                                       _mm256_load_si256(reinterpret_cast<const __m256i*>(block + 8)));
+    const HlsParts16 parts = Analyse<true, true>(planar);
+    alignas(32) int16_t lanes[9][16];
+    const __m256i* from[9] = {&parts.lightness,     &parts.saturation,   &parts.hue.along,
+                              &parts.hue.maxRed,    &parts.hue.maxGreen, &parts.hue.minRed,
+                              &parts.hue.minGreen,  &parts.hue.minBlue,  &parts.hue.minBlue};
+    for (int v = 0; v < 9; ++v) _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[v]), *from[v]);
+    for (int k = 0; k < 16; ++k) {
+      const size_t at = i + static_cast<size_t>(PixelOfLane(k));
+      if (at >= n) continue;
+      out[at].lightness = lanes[0][k];
+      out[at].saturation = lanes[1][k];
+      out[at].along = lanes[2][k];
+      out[at].roles = static_cast<uint8_t>((lanes[3][k] & kMaxRed) | (lanes[4][k] & kMaxGreen) |
+                                           (lanes[5][k] & kMinRed) | (lanes[6][k] & kMinGreen) |
+                                           (lanes[7][k] & kMinBlue));
     }
-    const HlsLanes lanes{_mm256_load_si256(reinterpret_cast<const __m256i*>(hue)),
-                         _mm256_load_si256(reinterpret_cast<const __m256i*>(lightness)),
-                         _mm256_load_si256(reinterpret_cast<const __m256i*>(saturation))};
-    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), HlsToRgb8(lanes, in));
   }
-  for (; i < n; ++i) HlsToRgb(hls[i], reinterpret_cast<uint8_t*>(&pixels[i]));
+}
+
+void SynthesiseHlsRun(const HlsParts* parts, uint32_t* pixels, size_t n) {
+  for (size_t i = 0; i < n; i += 16) {
+    alignas(32) int16_t lanes[8][16] = {};
+    for (int k = 0; k < 16; ++k) {
+      const size_t at = i + static_cast<size_t>(PixelOfLane(k));
+      if (at >= n) continue;
+      const HlsParts& p = parts[at];
+      lanes[0][k] = p.lightness;
+      lanes[1][k] = p.saturation;
+      lanes[2][k] = p.along;
+      const uint8_t bits[5] = {kMaxRed, kMaxGreen, kMinRed, kMinGreen, kMinBlue};
+      for (int v = 0; v < 5; ++v) lanes[3 + v][k] = (p.roles & bits[v]) ? int16_t{-1} : int16_t{0};
+    }
+    auto load = [&](int v) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes[v])); };
+    const HueRoles hue{load(3), load(4), load(5), load(6), load(7), load(2)};
+    Planar out;
+    Synthesise(hue, load(0), load(1), out);
+    out.a = _mm256_setzero_si256();
+    alignas(32) uint32_t block[16];
+    Interleave(out, *reinterpret_cast<__m256i*>(block), *reinterpret_cast<__m256i*>(block + 8));
+    std::copy(block, block + std::min<size_t>(16, n - i), pixels + i);
+  }
 }
 
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                 size_t n) {
-  const size_t body = n & ~size_t{7};
-  if (mode < 0 || mode >= kBlendModeCount ||
-      !ForMode(mode, [&](auto blended) { Display(destination, upper, opacityTable, body, blended); }))
-    return blend_fast::DisplayRun(mode, destination, upper, opacityTable, n);
-  blend_fast::DisplayRun(mode, destination + body, upper + body, opacityTable, n - body);
+  DisplayAll(mode, destination, upper, opacityTable, -1, n);
+}
+
+void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
+                         int32_t opacity, size_t n) {
+  DisplayAll(mode, destination, upper, opacityTable, opacity, n);
 }
 
 void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
               int32_t opacityWeight, uint32_t* out, size_t n) {
   const size_t body = n & ~size_t{7};
   if (mode < 0 || mode >= kBlendModeCount ||
-      !ForMode(mode, [&](auto blended) { Merge(lower, upper, coverage, opacityWeight, out, body, blended); }))
+      !ForMode(mode, [&](const auto& blended) { Merge(lower, upper, coverage, opacityWeight, out, body, blended); }))
     return blend_fast::MergeRun(mode, lower, upper, coverage, opacityWeight, out, n);
   blend_fast::MergeRun(mode, lower + body, upper + body, coverage + body, opacityWeight, out + body, n - body);
 }

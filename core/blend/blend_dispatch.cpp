@@ -13,16 +13,26 @@ namespace {
 struct Kernels {
   decltype(&blend_reference::MergeRun) merge;
   decltype(&blend_reference::DisplayRun) display;
+  decltype(&blend_avx2::DisplayRunAtOpacity) displayAtOpacity;
 };
+
+// Kernels without a computed-weight path read the table, which holds the same weights.
+template <decltype(&blend_reference::DisplayRun) kDisplay>
+void ThroughTable(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256], int32_t,
+                  size_t n) {
+  kDisplay(mode, destination, upper, opacityTable, n);
+}
 
 Kernels Choose() {
   const char* force = std::getenv("VARNEL_FORCE_REFERENCE");
   if (force != nullptr && std::strcmp(force, "1") == 0)
-    return {&blend_reference::MergeRun, &blend_reference::DisplayRun};
+    return {&blend_reference::MergeRun, &blend_reference::DisplayRun, &ThroughTable<&blend_reference::DisplayRun>};
 #if defined(__x86_64__)
-  if (__builtin_cpu_supports("avx2")) return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun};
+  // The vector HLS divides with fused multiply-adds.
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+    return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun, &blend_avx2::DisplayRunAtOpacity};
 #endif
-  return {&blend_fast::MergeRun, &blend_fast::DisplayRun};
+  return {&blend_fast::MergeRun, &blend_fast::DisplayRun, &ThroughTable<&blend_fast::DisplayRun>};
 }
 
 const Kernels& Active() {
@@ -50,6 +60,12 @@ void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const 
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                 size_t n) {
   Active().display(mode, destination, upper, opacityTable, n);
+}
+
+void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* upper,
+                         const int32_t opacityTable[256], int32_t opacity, size_t n) {
+  if (opacity < 0 || opacity > 100) return Active().display(mode, destination, upper, opacityTable, n);
+  Active().displayAtOpacity(mode, destination, upper, opacityTable, opacity, n);
 }
 
 }  // namespace varnel

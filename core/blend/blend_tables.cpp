@@ -1,5 +1,6 @@
 // Blend mode names, the process-wide lookup tables, opacity and coverage.
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -87,6 +88,14 @@ int32_t OpacityWeight(int32_t opacity) { return (opacity * 256) / 100; }
 void BuildOpacityTable(int32_t opacity, int32_t table[256]) {
   for (int32_t i = 0; i < 256; ++i) table[i] = (i * opacity) / 100;
   if (table[255] == 255) table[255] = 256;
+}
+
+int32_t OpacityOfTable(const int32_t table[256]) {
+  const int32_t opacity = table[100];
+  if (opacity < 0 || opacity > 100) return -1;
+  int32_t expected[256];
+  BuildOpacityTable(opacity, expected);
+  return std::equal(expected, expected + 256, table) ? opacity : -1;
 }
 
 void CoverageFromAlpha(const uint32_t* upper, uint8_t* coverage, size_t n) {

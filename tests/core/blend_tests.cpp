@@ -289,7 +289,8 @@ struct FastKernels {
 std::vector<FastKernels> KernelsToTest() {
   std::vector<FastKernels> kernels{{"scalar", &blend_fast::MergeRun, &blend_fast::DisplayRun}};
 #if defined(__x86_64__)
-  if (__builtin_cpu_supports("avx2")) kernels.push_back({"avx2", &blend_avx2::MergeRun, &blend_avx2::DisplayRun});
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+    kernels.push_back({"avx2", &blend_avx2::MergeRun, &blend_avx2::DisplayRun});
 #endif
   return kernels;
 }
@@ -448,31 +449,113 @@ namespace varnel {
 namespace {
 
 #if defined(__x86_64__)
-TEST(VectorHls, ConvertsEveryColourExactlyAsTheIntegerRule) {
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
+bool VectorKernelsHere() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }
+
+// The hue the vector kernels' roles stand for: the base of the largest channel, plus along
+// when the next channel round red → green → blue → red is the middle one, minus otherwise.
+int32_t HueOfParts(const blend_avx2::HlsParts& p) {
+  using namespace blend_avx2;
+  int32_t base = 240;
+  bool nextIsSmallest = (p.roles & kMinRed) != 0;
+  if (p.roles & kMaxRed) {
+    base = 0;
+    nextIsSmallest = (p.roles & kMinGreen) != 0;
+  } else if (p.roles & kMaxGreen) {
+    base = 120;
+    nextIsSmallest = (p.roles & kMinBlue) != 0;
+  }
+  const int32_t hue = nextIsSmallest ? base - p.along : base + p.along;
+  return hue < 0 ? hue + 360 : hue;
+}
+
+TEST(VectorHls, AnalysesEveryColourExactlyAsTheIntegerRule) {
+  if (!VectorKernelsHere()) GTEST_SKIP() << "no AVX2 and FMA here";
+  using namespace blend_avx2;
   std::vector<uint32_t> pixels(1 << 16);
-  std::vector<HlsColour> hls(pixels.size());
+  std::vector<HlsParts> parts(pixels.size());
   for (uint32_t block = 0; block < 256; ++block) {
     for (uint32_t i = 0; i < pixels.size(); ++i) pixels[i] = (block << 16 | i) | 0xC3000000u;
-    blend_avx2::RgbToHlsRun(pixels.data(), hls.data(), pixels.size());
-    for (uint32_t i = 0; i < pixels.size(); ++i) ASSERT_EQ(hls[i], RgbToHls(pixels[i])) << std::hex << pixels[i];
+    AnalyseHlsRun(pixels.data(), parts.data(), pixels.size());
+    for (uint32_t i = 0; i < pixels.size(); ++i) {
+      const HlsColour expected = RgbToHls(pixels[i]);
+      const HlsParts& p = parts[i];
+      ASSERT_EQ(p.lightness, expected.lightness) << std::hex << pixels[i];
+      ASSERT_EQ(p.saturation, expected.saturation) << std::hex << pixels[i];
+      ASSERT_LE(p.along, 60) << std::hex << pixels[i];
+      ASSERT_FALSE((p.roles & kMaxRed) && (p.roles & kMaxGreen)) << std::hex << pixels[i];
+      ASSERT_EQ(HueOfParts(p), expected.hue) << std::hex << pixels[i];
+      if (p.along > 0) {
+        // Exactly one of the two channels that do not take m2 is the smallest.
+        const uint8_t others = (p.roles & kMaxRed) ? (kMinGreen | kMinBlue)
+                               : (p.roles & kMaxGreen) ? (kMinRed | kMinBlue)
+                                                        : (kMinRed | kMinGreen);
+        const uint8_t flagged = p.roles & others;
+        ASSERT_TRUE(flagged != 0 && flagged != others) << std::hex << pixels[i];
+      }
+    }
   }
 }
 
-TEST(VectorHls, ConvertsEveryInRangeHlsBackExactlyAsTheIntegerRule) {
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 here";
-  std::vector<HlsColour> hls(256 * 256);
-  std::vector<uint32_t> pixels(hls.size());
-  for (int32_t hue = 0; hue < 360; ++hue) {
-    for (int32_t l = 0; l < 256; ++l)
-      for (int32_t s = 0; s < 256; ++s) hls[static_cast<size_t>(l * 256 + s)] = {hue, l, s};
-    std::fill(pixels.begin(), pixels.end(), 0x7E000000u);
-    blend_avx2::HlsToRgbRun(hls.data(), pixels.data(), pixels.size());
-    for (size_t i = 0; i < hls.size(); ++i) {
-      uint32_t expected = 0x7E000000u;
-      HlsToRgb(hls[i], reinterpret_cast<uint8_t*>(&expected));
-      ASSERT_EQ(pixels[i], expected) << hls[i].hue << "," << hls[i].lightness << "," << hls[i].saturation;
+// Every role pattern the analysis can give (checked above): with along 0 any channels may be
+// flagged smallest; otherwise exactly one of the two that do not take m2, and never the
+// largest one. Each goes back as HlsToRgb takes its hue back, for every lightness and saturation.
+TEST(VectorHls, SynthesisesEveryHueLightnessAndSaturationExactlyAsTheIntegerRule) {
+  if (!VectorKernelsHere()) GTEST_SKIP() << "no AVX2 and FMA here";
+  using namespace blend_avx2;
+  std::vector<HlsParts> patterns;
+  const uint8_t largest[3] = {kMaxRed, kMaxGreen, 0};
+  const uint8_t othersOf[3][2] = {{kMinGreen, kMinBlue}, {kMinRed, kMinBlue}, {kMinRed, kMinGreen}};
+  for (int m = 0; m < 3; ++m) {
+    for (uint8_t flags = 0; flags < 8; ++flags)
+      patterns.push_back({0, 0, 0, static_cast<uint8_t>(largest[m] | (flags * kMinRed))});
+    for (int16_t along = 1; along <= 60; ++along)
+      for (int smallest = 0; smallest < 2; ++smallest)
+        patterns.push_back({0, 0, along, static_cast<uint8_t>(largest[m] | othersOf[m][smallest])});
+  }
+  std::vector<HlsParts> parts(256 * 256);
+  std::vector<uint32_t> pixels(parts.size());
+  for (const HlsParts& pattern : patterns) {
+    for (int16_t l = 0; l < 256; ++l)
+      for (int16_t s = 0; s < 256; ++s) parts[static_cast<size_t>(l * 256 + s)] = {l, s, pattern.along, pattern.roles};
+    SynthesiseHlsRun(parts.data(), pixels.data(), pixels.size());
+    const int32_t hue = HueOfParts(pattern);
+    for (size_t i = 0; i < parts.size(); ++i) {
+      uint32_t expected = 0;
+      HlsToRgb({hue, parts[i].lightness, parts[i].saturation}, reinterpret_cast<uint8_t*>(&expected));
+      ASSERT_EQ(pixels[i], expected) << "roles " << int{pattern.roles} << " along " << pattern.along << " hls " << hue
+                                     << "," << parts[i].lightness << "," << parts[i].saturation;
     }
+  }
+}
+
+// Pixels at the edges of the HLS rules: greys and near greys, black and white, fully
+// saturated colours, channel ties, and every hue sextant; every pair of them in every HLS mode.
+TEST(VectorHls, EveryHlsModeMatchesTheReferenceOnEveryPairOfEdgeColours) {
+  if (!VectorKernelsHere()) GTEST_SKIP() << "no AVX2 and FMA here";
+  const int values[] = {0, 1, 3, 4, 127, 128, 130, 254, 255};
+  std::vector<uint32_t> colours;
+  for (int b : values)
+    for (int g : values)
+      for (int r : values) colours.push_back(Pixel(b, g, r, (b * 3 + g * 5 + r * 7) & 255));
+  std::vector<uint32_t> lower, upper;
+  for (uint32_t l : colours)
+    for (uint32_t u : colours) {
+      lower.push_back(l | 0xFF000000u);
+      upper.push_back(u);
+    }
+  std::vector<uint8_t> coverage(lower.size());
+  for (size_t i = 0; i < coverage.size(); ++i) coverage[i] = static_cast<uint8_t>(i * 37);
+  int32_t table[256];
+  BuildOpacityTable(100, table);
+  for (int mode = 14; mode <= 21; ++mode) {
+    std::vector<uint32_t> displayed = lower, fast = lower;
+    blend_reference::DisplayRun(mode, displayed.data(), upper.data(), table, lower.size());
+    blend_avx2::DisplayRun(mode, fast.data(), upper.data(), table, fast.size());
+    ASSERT_EQ(fast, displayed) << "display mode " << mode;
+    std::vector<uint32_t> merged(lower.size());
+    blend_reference::MergeRun(mode, lower.data(), upper.data(), coverage.data(), 256, merged.data(), lower.size());
+    blend_avx2::MergeRun(mode, lower.data(), upper.data(), coverage.data(), 256, fast.data(), fast.size());
+    ASSERT_EQ(fast, merged) << "merge mode " << mode;
   }
 }
 #endif
