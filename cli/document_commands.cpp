@@ -27,9 +27,13 @@ struct Document {
   std::optional<GridSettings> grid;
 };
 
-bool Open(const std::string& path, Document& document) {
+// False with message set to what to tell the user.
+bool Open(const std::string& path, Document& document, std::string& message) {
   OpenedPicture picture;
-  if (ReadPicture(path, picture) != 0) return false;
+  if (ReadPicture(path, picture, &message) != 0) {
+    if (message.empty()) message = kCannotReadPicture;
+    return false;
+  }
   document.kind = picture.kind;
   document.grid = picture.grid;
   PlacePicture(document.canvas, picture);
@@ -128,7 +132,9 @@ int Info(const Invocation& call) {
   if (!ParseArguments(call, {}, {}, args, status)) return status;
   if (args.positional.size() != 1) return Usage(call, "expects FILE");
   OpenedPicture picture;
-  if (ReadPicture(args.positional[0], picture) != 0) return Fail(call, kCannotReadPicture);
+  std::string message;
+  if (ReadPicture(args.positional[0], picture, &message) != 0)
+    return Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
   Size canvas = picture.layers.front()->GetSize();
   if (picture.canvasSize && picture.canvasSize->width > 0 && picture.canvasSize->height > 0) canvas = *picture.canvasSize;
   Json info = {{"format", FormatName(picture.kind)}, {"canvas", {{"width", canvas.width}, {"height", canvas.height}}}};
@@ -166,7 +172,8 @@ int Convert(const Invocation& call) {
   int status = kSuccess;
   if (!InOut(call, {}, args, status)) return status;
   Document document;
-  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  std::string message;
+  if (!Open(args.positional[0], document, message)) return Fail(call, message);
   return Save(call, args.positional[1], document.canvas, document.grid.value_or(GridSettings{}));
 }
 
@@ -175,7 +182,8 @@ int Flatten(const Invocation& call) {
   int status = kSuccess;
   if (!InOut(call, {"--enable-masks"}, args, status)) return status;
   Document document;
-  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  std::string message;
+  if (!Open(args.positional[0], document, message)) return Fail(call, message);
   if (args.Has("--enable-masks")) {
     EnableAllMasks(document.canvas);
     document.canvas.ComposeAll();
@@ -192,7 +200,8 @@ int MergeAll(const Invocation& call) {
   int status = kSuccess;
   if (!InOut(call, {"--enable-masks"}, args, status)) return status;
   Document document;
-  if (!Open(args.positional[0], document)) return Fail(call, kCannotReadPicture);
+  std::string message;
+  if (!Open(args.positional[0], document, message)) return Fail(call, message);
   if (args.Has("--enable-masks")) EnableAllMasks(document.canvas);
   // The command's own path: a new document receives the merged layer.
   std::unique_ptr<Layer> merged;

@@ -6,15 +6,27 @@
 #include <cstdio>
 
 #include "document/bitmap_file.h"
+#include "document/picture_loader.h"
 #include "platform/host.h"
 
 namespace varnel {
 
-int32_t ReadPicture(const std::string& path, OpenedPicture& picture) {
+int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string* message) {
   picture = OpenedPicture{};
+  if (message) message->clear();
   if (!IsLayerFilePath(path)) {
-    // Bitmaps and the picture plug-ins come with the picture readers.
-    return -1;
+    Host& host = GetHost();
+    host.SetStatusText(kBuildingCanvas);
+    host.SetProgress(0);
+    auto layer = std::make_unique<Layer>();
+    std::string reason;
+    const int32_t result = LoadPicture(path, *layer, reason);
+    host.SetStatusText("");
+    if (message) *message = reason;
+    if (result != 0) return -1;
+    picture.kind = IsBuiltInBitmapPath(path) ? OpenedPicture::Kind::kBitmap : OpenedPicture::Kind::kPlugin;
+    picture.layers.push_back(std::move(layer));
+    return 0;
   }
   int32_t result = -1;
   switch (DetectLayerFileKind(path)) {
@@ -84,8 +96,14 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
   }
   if (IsBitmapPath(path))
     return WriteBitmap24(path, canvas.Composite()) == 0 ? SaveResult::kWritten : SaveResult::kFailed;
-  // Other formats go through the picture writers.
-  return SaveResult::kNoWriter;
+  switch (WritePicture(path, canvas.Composite())) {
+    case PictureWrite::kWritten:
+      return SaveResult::kWritten;
+    case PictureWrite::kNoWriter:
+      return SaveResult::kNoWriter;
+    default:
+      return SaveResult::kFailed;
+  }
 }
 
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup) {

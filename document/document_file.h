@@ -29,7 +29,8 @@ struct OpenedPicture {
 // Reads a picture. Layer files (by their path) of either kind; other files are read by the
 // picture readers. -1 when nothing usable could be read (the caller shows kCannotReadPicture);
 // a file that holds no layer counts as unreadable.
-int32_t ReadPicture(const std::string& path, OpenedPicture& picture);
+// message, when given, receives the reader's own reason (empty when it has none).
+int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string* message = nullptr);
 
 // Adds the picture's layers to the canvas in file order. A canvas that had no layers takes
 // the file's canvas size when it has one, else the size of its first layer; then the whole

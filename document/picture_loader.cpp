@@ -1,0 +1,183 @@
+#include "document/picture_loader.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "document/bitmap_file.h"
+#include "platform/dynamic_library.h"
+#include "platform/host.h"
+#include "platform/profile.h"
+#include "platform/program_folder.h"
+#include "sdk/varnel_picture_plugin.h"
+
+namespace varnel {
+namespace {
+
+constexpr size_t kManyPlugins = 50;
+constexpr off_t kRetryOffset = 128;
+
+struct Plugin {
+  DynamicLibrary library;
+  VarnelIsSupported isSupported = nullptr;
+  VarnelGetPicture getPicture = nullptr;
+};
+
+// The plug-ins that have accepted a file, in the order they did.
+std::vector<std::unique_ptr<Plugin>>& Kept() {
+  static std::vector<std::unique_ptr<Plugin>> kept;
+  return kept;
+}
+
+std::string Extension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+std::vector<std::string> SpiFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return files;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() > 4 && Extension(name) == "spi") files.push_back(folder + "/" + name);
+  }
+  ::closedir(dir);
+  // A stable order, so that the same plug-in wins every time.
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::unique_ptr<Plugin> OpenPlugin(const std::string& file) {
+  auto plugin = std::make_unique<Plugin>();
+  if (!plugin->library.Open(file)) return nullptr;
+  plugin->isSupported = plugin->library.Function<VarnelIsSupported>("IsSupported");
+  plugin->getPicture = plugin->library.Function<VarnelGetPicture>("GetPicture");
+  if (plugin->isSupported == nullptr) return nullptr;
+  return plugin;
+}
+
+// Asks a plug-in about the open file at its start, then once more 128 bytes in (pictures with
+// a header of their own ahead of them).
+bool Accepts(const Plugin& plugin, const std::string& path, int fd) {
+  ::lseek(fd, 0, SEEK_SET);
+  if (plugin.isSupported(path.c_str(), static_cast<intptr_t>(fd)) != 0) return true;
+  ::lseek(fd, kRetryOffset, SEEK_SET);
+  return plugin.isSupported(path.c_str(), static_cast<intptr_t>(fd)) != 0;
+}
+
+// The plug-in for the file: kept ones first, then every plug-in file in turn.
+Plugin* FindReader(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  Plugin* found = nullptr;
+  for (auto& plugin : Kept()) {
+    if (Accepts(*plugin, path, fd)) {
+      found = plugin.get();
+      break;
+    }
+  }
+  if (found == nullptr) {
+    for (const std::string& file : PluginFiles()) {
+      bool kept = false;
+      for (auto& plugin : Kept()) kept = kept || plugin->library.Path() == file;
+      if (kept) continue;
+      std::unique_ptr<Plugin> plugin = OpenPlugin(file);
+      if (plugin && Accepts(*plugin, path, fd)) {
+        found = plugin.get();
+        Kept().push_back(std::move(plugin));
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return found;
+}
+
+struct FreeBlock {
+  void operator()(void* p) const { std::free(p); }
+};
+
+}  // namespace
+
+bool IsBuiltInBitmapPath(const std::string& path) {
+  const std::string ext = Extension(path);
+  return ext == "bmp" || ext == "dib" || ext == "vrb";
+}
+
+std::vector<std::string> PluginFiles() {
+  std::vector<std::string> files = SpiFiles(ProgramFolder());
+  const std::string susie = AppProfile().GetString("Settings", "SusieFolder", "");
+  if (!susie.empty()) {
+    std::vector<std::string> more = SpiFiles(ToNativePath(susie));
+    files.insert(files.end(), more.begin(), more.end());
+  }
+  return files;
+}
+
+void ReleasePictureLoaders() { Kept().clear(); }
+
+int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string& message) {
+  if (IsBuiltInBitmapPath(path)) return ReadBitmapFile(path, surface, message);
+  message.clear();
+  Plugin* plugin = FindReader(path);
+  if (plugin == nullptr || plugin->getPicture == nullptr) return -1;
+  void* info = nullptr;
+  void* bits = nullptr;
+  if (plugin->getPicture(path.c_str(), 0, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+    std::free(info);
+    std::free(bits);
+    info = bits = nullptr;
+    if (plugin->getPicture(path.c_str(), kRetryOffset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+      std::free(info);
+      std::free(bits);
+      return -1;
+    }
+  }
+  const std::unique_ptr<void, FreeBlock> infoBlock(info);
+  const std::unique_ptr<void, FreeBlock> bitsBlock(bits);
+  if (info == nullptr || bits == nullptr) return -1;
+  VarnelBitmapInfoHeader header;
+  std::memcpy(&header, info, sizeof header);
+  if (header.biHeight < 0) {
+    message = kTopDownBitmap;
+    GetHost().MessageBox(kTopDownBitmap, "", kMbOk);
+    return -1;
+  }
+  // The palette follows the header; a plug-in states how many entries it filled.
+  const size_t entries = header.biBitCount <= 8
+                             ? (header.biClrUsed != 0 ? std::min<size_t>(header.biClrUsed, size_t{1} << header.biBitCount)
+                                                      : size_t{1} << header.biBitCount)
+                             : 0;
+  std::vector<uint32_t> palette(entries);
+  if (entries > 0) std::memcpy(palette.data(), static_cast<const uint8_t*>(info) + 40, entries * 4);
+  return SurfaceFromDib(header, palette.data(), palette.size(), static_cast<const uint8_t*>(bits), surface);
+}
+
+PictureWrite WritePicture(const std::string& path, const ImageSurface& picture) {
+  if (picture.Bits() == nullptr) return PictureWrite::kFailed;
+  const std::string ext = Extension(path);
+  for (const std::string& file : PluginFiles()) {
+    DynamicLibrary library;
+    if (!library.Open(file)) continue;
+    auto isSaveSupported = library.Function<VarnelIsSaveSupported>("IsSaveSupported");
+    auto writeImage = library.Function<VarnelWriteImage>("WriteImage");
+    if (isSaveSupported == nullptr || writeImage == nullptr || isSaveSupported(ext.c_str()) != 0) continue;
+    VarnelWriteInfo info{};
+    info.header = picture.Descriptor()->header;
+    return writeImage(path.c_str(), picture.Bits(), &info) == 0 ? PictureWrite::kWritten : PictureWrite::kFailed;
+  }
+  return PictureWrite::kNoWriter;
+}
+
+}  // namespace varnel

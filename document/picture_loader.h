@@ -1,0 +1,36 @@
+#pragma once
+// The program's picture loader: Windows bitmaps by the built-in reader, every other format
+// through the picture plug-ins (".spi") of the program folder and of the folder the setting
+// SusieFolder names. A plug-in that has read a file once is asked first from then on. The
+// picture writers: the first plug-in that saves an extension writes it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/surface.h"
+
+namespace varnel {
+
+inline constexpr const char* kTopDownBitmap = "トップダウンビットマップ？";
+
+// Reads the picture at path into surface (32 bits per pixel). -1 with message set on failure
+// (the built-in reader's reason, or the loader's own; callers add "画像が読み込めません").
+int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string& message);
+
+// True for the extensions the built-in bitmap reader takes: "bmp", "dib", "vrb", any case.
+bool IsBuiltInBitmapPath(const std::string& path);
+
+enum class PictureWrite { kWritten, kNoWriter, kFailed };
+
+// Writes a 32-bit picture through the first plug-in whose IsSaveSupported accepts the path's
+// extension (the text after the last ".").
+PictureWrite WritePicture(const std::string& path, const ImageSurface& picture);
+
+// The plug-in files the loader looks at, in order: the program folder, then SusieFolder.
+std::vector<std::string> PluginFiles();
+
+// Forgets the plug-ins kept from earlier loads (when the plug-in folders change).
+void ReleasePictureLoaders();
+
+}  // namespace varnel
