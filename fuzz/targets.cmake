@@ -5,3 +5,4 @@ varnel_fuzz(open_file_message_fuzz SOURCES open_file_message_fuzz.cpp LIBS varne
 varnel_fuzz(region_file_fuzz SOURCES region_file_fuzz.cpp LIBS varnel_document)
 varnel_fuzz(layer_file_fuzz SOURCES layer_file_fuzz.cpp LIBS varnel_files)
 varnel_fuzz(tool_state_fuzz SOURCES tool_state_fuzz.cpp LIBS varnel_document)
+varnel_fuzz(bitmap_file_fuzz SOURCES bitmap_file_fuzz.cpp LIBS varnel_files)
