@@ -197,6 +197,31 @@ TEST_F(DocumentCliTest, BadInputFailsWithTheProgramsMessageAndWritesNothing) {
   EXPECT_EQ(left, (std::vector<std::string>{"junk.vlb", "s.vlb"}));
 }
 
+TEST_F(DocumentCliTest, BitmapsAreReadByTheBuiltInReader) {
+  test::Bytes bmp;  // 2 × 1, 24 bits: blue, then red
+  bmp.Raw("BM").U32(62).U16(0).U16(0).U32(54);
+  bmp.U32(40).I32(2).I32(1).U16(1).U16(24).U32(0).U32(8).U32(0).U32(0).U32(0).U32(0);
+  bmp.U8(255).U8(0).U8(0).U8(0).U8(0).U8(255).Zeros(2);
+  WriteBytes(Path("in.DIB"), bmp.data);
+  const Result info = RunCli({"info", Path("in.DIB")});
+  ASSERT_EQ(info.status, kSuccess) << info.err;
+  const auto json = nlohmann::json::parse(info.out);
+  EXPECT_EQ(json["format"], "bitmap");
+  EXPECT_EQ(json["canvas"], (nlohmann::json{{"width", 2}, {"height", 1}}));
+  EXPECT_FALSE(json.contains("grid"));
+  ASSERT_EQ(RunCli({"convert", Path("in.DIB"), Path("out.vlb")}).status, kSuccess);
+  EXPECT_EQ(OnlyLayer(Path("out.vlb")), (std::vector<uint32_t>{0xFF0000FF, 0xFFFF0000}));
+
+  bmp.data[28] = 0;  // bit count 0
+  WriteBytes(Path("bad.bmp"), bmp.data);
+  const Result bad = RunCli({"convert", Path("bad.bmp"), Path("bad.vlb")});
+  EXPECT_EQ(bad.status, kFailed);
+  EXPECT_EQ(bad.err, "varnel-cli: BMPファイルではありません\n");
+  WriteBytes(Path("picture.qqq"), {1, 2, 3});
+  const Result unknown = RunCli({"convert", Path("picture.qqq"), Path("q.vlb")});
+  EXPECT_EQ(unknown.err, "varnel-cli: 画像が読み込めません\n");
+}
+
 TEST_F(DocumentCliTest, WrongUsageAnswersStatus2) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"info"}, {"info", "a", "b"}, {"new"}, {"new", "a", "0", "5"}, {"new", "a", "5"},
