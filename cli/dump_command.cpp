@@ -4,6 +4,7 @@
 #include <new>
 
 #include "cli/cli_support.h"
+#include "cli/colour_shape_dump.h"
 #include "cli/region_commands.h"
 #include "cli/tool_state_dump.h"
 
@@ -28,6 +29,10 @@ struct Format {
 constexpr Format kFormats[] = {
     {IsRegionFile, DumpRegion},
     {LooksLikeToolState, DumpToolState},
+    {LooksLikeShapeFile, DumpShapeFile},
+    {LooksLikeNamedColourList, DumpNamedColourList},
+    {LooksLikeColourDefinitionFile, DumpColourDefinitionFile},
+    {LooksLikeColourCurveFile, DumpColourCurveFile},
 };
 
 }  // namespace

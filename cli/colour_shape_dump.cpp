@@ -1,0 +1,137 @@
+#include "cli/colour_shape_dump.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_support.h"
+#include "document/colour_curve_file.h"
+#include "document/colour_file.h"
+#include "document/file_io.h"
+#include "document/shape_file.h"
+
+namespace varnel::cli {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr const char* kCannotOpen = "ファイルを開けません";
+// Recognising a file by its first line needs no more than this much of it.
+constexpr size_t kHeadSize = 64;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool HasExtension(std::string_view path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  const std::string_view tail = path.substr(path.size() - extension.size());
+  for (size_t i = 0; i < tail.size(); ++i) {
+    if (Lower(tail[i]) != Lower(extension[i])) return false;
+  }
+  return true;
+}
+
+// The first line of the file, as far as kHeadSize bytes reach, without its line end.
+std::string FirstLine(const std::string& path) {
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return {};
+  char head[kHeadSize];
+  const size_t got = std::fread(head, 1, sizeof head, file.get());
+  std::string_view line(head, got);
+  line = line.substr(0, line.find('\n'));
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return std::string(line);
+}
+
+void Print(const Invocation& call, const Json& value) {
+  call.out << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+std::string Hex6(uint32_t web) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (int shift = 20; shift >= 0; shift -= 4) text += kDigits[web >> shift & 0xF];
+  return text;
+}
+
+}  // namespace
+
+bool LooksLikeShapeFile(const std::string& path) {
+  return HasExtension(path, kShapeDefinitionExtension) || FirstLine(path).starts_with(kShapeFileHeader);
+}
+
+bool LooksLikeNamedColourList(const std::string& path) {
+  if (HasExtension(path, kNamedColourListExtension)) return true;
+  const std::string line = FirstLine(path);
+  if (line.size() != kNamedColourListHeader.size()) return false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (Lower(line[i]) != Lower(kNamedColourListHeader[i])) return false;
+  }
+  return true;
+}
+
+bool LooksLikeColourDefinitionFile(const std::string& path) {
+  return HasExtension(path, kColourDefinitionExtension);
+}
+
+bool LooksLikeColourCurveFile(const std::string& path) { return HasExtension(path, kColourCurveExtension); }
+
+int DumpShapeFile(const Invocation& call, const std::string& path) {
+  ShapeDefinition definition;
+  try {
+    ReadShapeFile(path, definition);
+  } catch (const FileError&) {
+    return Fail(call, kCannotOpen);
+  } catch (const ShapeFormatError& error) {
+    return Fail(call, error.what());
+  }
+  Json vertices = Json::array();
+  for (const ShapeVertex& v : definition.vertices) vertices.push_back({v.x, v.y, v.w});
+  Print(call, Json{{"type", definition.type}, {"vertices", std::move(vertices)}});
+  return kSuccess;
+}
+
+int DumpColourDefinitionFile(const Invocation& call, const std::string& path) {
+  std::vector<uint32_t> colours;
+  if (!ReadColourDefinitionFile(path, colours)) return Fail(call, kCannotOpen);
+  Json list = Json::array();
+  for (const uint32_t c : colours) list.push_back({{"red", RedOf(c)}, {"green", GreenOf(c)}, {"blue", BlueOf(c)}});
+  Print(call, Json{{"colours", std::move(list)}});
+  return kSuccess;
+}
+
+int DumpNamedColourList(const Invocation& call, const std::string& path) {
+  std::vector<NamedColour> entries;
+  switch (ReadNamedColourList(path, entries)) {
+    case NamedColourListResult::kRead:
+      break;
+    case NamedColourListResult::kCannotOpen:
+      return Fail(call, kCannotOpen);
+    case NamedColourListResult::kNotAList:
+      return Fail(call, kNotANamedColourList);
+  }
+  Json list = Json::array();
+  for (const NamedColour& e : entries) list.push_back({{"hex", Hex6(ColourToWeb(e.colour))}, {"name", e.name}});
+  Print(call, Json{{"colours", std::move(list)}});
+  return kSuccess;
+}
+
+int DumpColourCurveFile(const Invocation& call, const std::string& path) {
+  ColourCurve curve;
+  const CurveFileResult result = ReadColourCurveFile(path, curve);
+  if (result != CurveFileResult::kRead) return Fail(call, CurveFileMessage(result));
+  Json points = Json::array();
+  for (const CurvePoint& p : curve.points) points.push_back({p.x, p.y});
+  Print(call, Json{{"channel", kCurveChannelNames[static_cast<size_t>(curve.channel)]},
+                   {"type", curve.type == kCurveBSpline ? kCurveBSplineName : kCurvePolylineName},
+                   {"points", std::move(points)}});
+  return kSuccess;
+}
+
+}  // namespace varnel::cli
