@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "cli/brush_preset_dump.h"
 #include "cli/cli_support.h"
 #include "cli/colour_shape_dump.h"
 #include "cli/region_commands.h"
@@ -33,6 +34,7 @@ constexpr Format kFormats[] = {
     {LooksLikeNamedColourList, DumpNamedColourList},
     {LooksLikeColourDefinitionFile, DumpColourDefinitionFile},
     {LooksLikeColourCurveFile, DumpColourCurveFile},
+    {LooksLikeBrushPreset, DumpBrushPreset},
 };
 
 }  // namespace
