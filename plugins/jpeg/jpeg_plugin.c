@@ -46,9 +46,11 @@ typedef struct ErrorManager {
 static void OnErrorExit(j_common_ptr common) { longjmp(((ErrorManager*)common->err)->jump, 1); }
 
 static void OnEmitMessage(j_common_ptr common, int level) {
-  /* libjpeg fills what is missing at the end of the data with grey and calls it a warning; a
-   * picture that is not all there must not pass for a good one. */
-  if (level < 0 && common->err->msg_code == JWRN_JPEG_EOF) longjmp(((ErrorManager*)common->err)->jump, 1);
+  /* When the data ends, or a marker comes, before every block is decoded, libjpeg fills the
+   * rest with grey and calls it a warning; a picture that is not all there must not pass for a
+   * good one. */
+  const int code = common->err->msg_code;
+  if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) longjmp(((ErrorManager*)common->err)->jump, 1);
 }
 
 static void OnOutputMessage(j_common_ptr common) { (void)common; }

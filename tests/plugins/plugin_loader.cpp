@@ -2,8 +2,10 @@
 
 #include <elf.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -127,6 +129,55 @@ std::string RunPil(const std::vector<std::string>& arguments) {
 
 size_t DibStride(int32_t width, int32_t bitCount) {
   return (static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32 * 4;
+}
+
+std::vector<uint8_t> TopDownRgba(const Picture& picture) {
+  const VarnelBitmapInfoHeader& h = picture.Header();
+  const size_t bytesPerPixel = h.biBitCount / 8;
+  const size_t stride = DibStride(h.biWidth, h.biBitCount);
+  std::vector<uint8_t> rgba;
+  rgba.reserve(static_cast<size_t>(h.biWidth) * h.biHeight * 4);
+  for (int32_t y = 0; y < h.biHeight; ++y) {
+    const uint8_t* row = picture.Bytes() + static_cast<size_t>(h.biHeight - 1 - y) * stride;
+    for (int32_t x = 0; x < h.biWidth; ++x) {
+      const uint8_t* p = row + x * bytesPerPixel;
+      rgba.insert(rgba.end(), {p[2], p[1], p[0], bytesPerPixel == 4 ? p[3] : uint8_t{255}});
+    }
+  }
+  return rgba;
+}
+
+std::vector<uint8_t> BottomUpBgra(const std::vector<uint8_t>& rgba, int32_t width, int32_t height) {
+  std::vector<uint8_t> bgra(rgba.size());
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* in = rgba.data() + (static_cast<size_t>(y) * width + x) * 4;
+      uint8_t* out = bgra.data() + (static_cast<size_t>(height - 1 - y) * width + x) * 4;
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      out[3] = in[3];
+    }
+  }
+  return bgra;
+}
+
+VarnelWriteInfo WriteInfo(int32_t width, int32_t height, uint16_t bitCount) {
+  VarnelWriteInfo info;
+  std::memset(&info, 0, sizeof info);
+  info.header.biSize = 40;
+  info.header.biWidth = width;
+  info.header.biHeight = height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = bitCount;
+  return info;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace varnel::test

@@ -75,7 +75,20 @@ const std::string& PythonWithPil();
 // "error: ..." when it failed.
 std::string RunPil(const std::vector<std::string>& arguments);
 
-// Bottom-up rows of width x height pixels of bytesPerPixel bytes, each row padded to 4 bytes.
+// Bytes of one bitmap row: bitCount bits a pixel, padded to a multiple of 4.
 size_t DibStride(int32_t width, int32_t bitCount);
+
+// A plug-in's picture (24 or 32 bits, bottom row first) as top-down RGBA bytes, the layout PIL
+// reads and writes; 24-bit pictures get alpha 255.
+std::vector<uint8_t> TopDownRgba(const Picture& picture);
+
+// Top-down RGBA bytes as the program hands pixels to WriteImage: 32-bit BGRA, bottom row first.
+std::vector<uint8_t> BottomUpBgra(const std::vector<uint8_t>& rgba, int32_t width, int32_t height);
+
+// The 44-byte block WriteImage receives.
+VarnelWriteInfo WriteInfo(int32_t width, int32_t height, uint16_t bitCount = 32);
+
+// The names in a folder, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
 
 }  // namespace varnel::test
