@@ -39,10 +39,11 @@ inline Lanes Spread(__m256i perPixel) {
   return {_mm256_unpacklo_epi32(both, both), _mm256_unpackhi_epi32(both, both)};
 }
 
-// (x + 127) / 255 of products x = b × s, rounding exactly as the MUL table does.
+// (x + 127) / 255 of products x = b × s, rounding exactly as the MUL table does: with
+// t = x + 128 <= 65153, (t + (t >> 8)) >> 8 equals (t × 257) >> 16, one high multiply.
 inline __m256i Mul(__m256i b, __m256i s) {
   const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(b, s), _mm256_set1_epi16(128));
-  return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+  return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
 }
 
 inline __m256i Mix(__m256i d, __m256i f, __m256i weight) {
@@ -147,13 +148,10 @@ inline __m256i DensityPixels(__m256i lower, __m256i upper) {
 // those roles and a, never as degrees, and no channel needs the sextant search.
 //
 // The two divisions by pixel-dependent divisors (a = x / d, saturation = x / D) are floors of
-// quotients of integers x < 2^16 by divisors 1…510, done in single precision with a
-// reciprocal r that is deliberately a little too large: r = (1 / d)(1 + η) with η between
-// 3.5e-6 and 4.0e-6. rcp gives 1 / d to a relative error ε of at most 1.5 × 2^-12; one
-// Newton step aimed at 1 + 2^-18 instead of 1 leaves η = 2^-18 − ε² + O(2^-23). The product
-// x × r then errs upward by less than 4.1e-6 relatively: an exact quotient k comes out as k
-// plus a little and truncates to k, and a quotient that is not whole is at least 1 / d below
-// the next integer, more than the x × 4.1e-6 / d < 0.3 / d it can grow by.
+// quotients below 256 of integers x < 2^16 by divisors 1…510, done in single precision and
+// truncated: the operands convert exactly and the quotient is correctly rounded, so a whole
+// quotient comes out exact, and one that is not whole, at least 1 / 510 from the next integer,
+// stays within 2^-17 of itself (the half step of single precision below 256).
 
 struct Planar {
   __m256i b, g, r, a;  // 16-bit lanes; pixels 0…3, 8…11 in the low half, 4…7, 12…15 in the high
@@ -178,15 +176,12 @@ VARNEL_HOT void Interleave(const Planar& p, __m256i& p0, __m256i& p1) {
   p1 = _mm256_unpackhi_epi16(blueGreen, redAlpha);
 }
 
-// floor(x / d) for 0 <= x < 2^16 (unsigned lanes) and 1 <= d <= 510; see above.
+// floor(x / d) for 0 <= x < 2^16 (unsigned lanes) and 1 <= d <= 510, where the quotient is
+// below 256; see above.
 VARNEL_HOT __m256i DivideFloor(__m256i x, __m256i d) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256 target = _mm256_set1_ps(1.0f + 0x1p-18f);
-  auto half = [&](__m256i x32, __m256i d32) {
-    const __m256 divisor = _mm256_cvtepi32_ps(d32);
-    const __m256 r0 = _mm256_rcp_ps(divisor);
-    const __m256 r1 = _mm256_fmadd_ps(r0, _mm256_fnmadd_ps(divisor, r0, target), r0);
-    return _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x32), r1));
+  auto half = [](__m256i x32, __m256i d32) {
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(x32), _mm256_cvtepi32_ps(d32)));
   };
   return _mm256_packus_epi32(half(_mm256_unpacklo_epi16(x, zero), _mm256_unpacklo_epi16(d, zero)),
                              half(_mm256_unpackhi_epi16(x, zero), _mm256_unpackhi_epi16(d, zero)));
@@ -572,7 +567,7 @@ void DisplayAll(int32_t mode, uint32_t* destination, const uint32_t* upper, cons
         Display(destination, upper, opacityTable, knownOpacity, body, blended);
       }))
     return blend_fast::DisplayRun(mode, destination, upper, opacityTable, n);
-  blend_fast::DisplayRun(mode, destination + body, upper + body, opacityTable, n - body);
+  if (body < n) blend_fast::DisplayRun(mode, destination + body, upper + body, opacityTable, n - body);
 }
 
 #undef VARNEL_HOT
@@ -644,7 +639,7 @@ void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const 
   if (mode < 0 || mode >= kBlendModeCount ||
       !ForMode(mode, [&](const auto& blended) { Merge(lower, upper, coverage, opacityWeight, out, body, blended); }))
     return blend_fast::MergeRun(mode, lower, upper, coverage, opacityWeight, out, n);
-  blend_fast::MergeRun(mode, lower + body, upper + body, coverage + body, opacityWeight, out + body, n - body);
+  if (body < n) blend_fast::MergeRun(mode, lower + body, upper + body, coverage + body, opacityWeight, out + body, n - body);
 }
 
 }  // namespace varnel::blend_avx2

@@ -28,8 +28,7 @@ Kernels Choose() {
   if (force != nullptr && std::strcmp(force, "1") == 0)
     return {&blend_reference::MergeRun, &blend_reference::DisplayRun, &ThroughTable<&blend_reference::DisplayRun>};
 #if defined(__x86_64__)
-  // The vector HLS divides with fused multiply-adds.
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+  if (__builtin_cpu_supports("avx2"))
     return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun, &blend_avx2::DisplayRunAtOpacity};
 #endif
   return {&blend_fast::MergeRun, &blend_fast::DisplayRun, &ThroughTable<&blend_fast::DisplayRun>};
