@@ -44,20 +44,6 @@ std::string Extension(const std::string& path) {
   return ext;
 }
 
-std::vector<std::string> SpiFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return files;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() > 4 && Extension(name) == "spi") files.push_back(folder + "/" + name);
-  }
-  ::closedir(dir);
-  // A stable order, so that the same plug-in wins every time.
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 std::unique_ptr<Plugin> OpenPlugin(const std::string& file) {
   auto plugin = std::make_unique<Plugin>();
   if (!plugin->library.Open(file)) return nullptr;
@@ -115,6 +101,20 @@ bool IsBuiltInBitmapPath(const std::string& path) {
   return ext == "bmp" || ext == "dib" || ext == "vrb";
 }
 
+std::vector<std::string> SpiFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return files;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() > 4 && Extension(name) == "spi") files.push_back(folder + "/" + name);
+  }
+  ::closedir(dir);
+  // A stable order, so that the same plug-in wins every time.
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 std::vector<std::string> PluginFiles() {
   std::vector<std::string> files = SpiFiles(ProgramFolder());
   const std::string susie = AppProfile().GetString("Settings", "SusieFolder", "");
@@ -151,7 +151,6 @@ int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string&
   std::memcpy(&header, info, sizeof header);
   if (header.biHeight < 0) {
     message = kTopDownBitmap;
-    GetHost().MessageBox(kTopDownBitmap, "", kMbOk);
     return -1;
   }
   // The palette follows the header; a plug-in states how many entries it filled.

@@ -15,7 +15,8 @@ namespace varnel {
 inline constexpr const char* kTopDownBitmap = "トップダウンビットマップ？";
 
 // Reads the picture at path into surface (32 bits per pixel). -1 with message set on failure
-// (the built-in reader's reason, or the loader's own; callers add "画像が読み込めません").
+// (the built-in reader's reason, or the loader's own, for the caller to show before
+// "画像が読み込めません"; empty when there is nothing more to say).
 int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string& message);
 
 // True for the extensions the built-in bitmap reader takes: "bmp", "dib", "vrb", any case.
@@ -26,6 +27,10 @@ enum class PictureWrite { kWritten, kNoWriter, kFailed };
 // Writes a 32-bit picture through the first plug-in whose IsSaveSupported accepts the path's
 // extension (the text after the last ".").
 PictureWrite WritePicture(const std::string& path, const ImageSurface& picture);
+
+// The plug-in files ("*.spi", any case) of one folder, sorted by name so that the same plug-in
+// wins every time; none when the folder cannot be read. Shared with the image file gateway.
+std::vector<std::string> SpiFiles(const std::string& folder);
 
 // The plug-in files the loader looks at, in order: the program folder, then SusieFolder.
 std::vector<std::string> PluginFiles();

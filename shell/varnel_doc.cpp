@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "document/document_file.h"
 #include "platform/host.h"
 #include "shell/messages.h"
 
@@ -38,9 +39,19 @@ bool CVarnelDoc::OnOpenDocument(const QString& path) {
     return false;
   }
   WaitCursor wait;
-  // No picture reader is part of this build yet, so every file is one it cannot read.
-  GetHost().MessageBox(kMsgCannotReadPicture, "", kMbOk);
-  return false;
+  OpenedPicture picture;
+  std::string reason;
+  if (ReadPicture(path.toStdString(), picture, &reason) != 0) {
+    if (!reason.empty()) GetHost().MessageBox(reason, "", kMbOk);
+    GetHost().MessageBox(kMsgCannotReadPicture, "", kMbOk);
+    return false;
+  }
+  // The grid travels with the document until its view takes it over.
+  m_grid = picture.grid.value_or(GridSettings{});
+  PlacePicture(m_canvas, picture);
+  m_canvas.Composite().ClearDirty();
+  SetModifiedFlag(false);
+  return true;
 }
 
 void CVarnelDoc::UpdateAllViews() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/canvas.h"
+#include "document/layer_file.h"
 
 namespace varnel {
 
@@ -55,8 +56,12 @@ class CVarnelDoc : public CVNDocument {
   // Tells the views which part of the composite changed and clears its dirty rectangle.
   void UpdateAllViews();
 
+  // The grid settings the document's file carried (defaults for a new picture).
+  const GridSettings& Grid() const { return m_grid; }
+
  private:
   Canvas m_canvas;
+  GridSettings m_grid;
 };
 
 }  // namespace varnel

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTest>
 
+#include "document/layer_file.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
 #include "shell/child_frame.h"
@@ -265,6 +266,53 @@ TEST_F(ShellTest, AnExistingFileNoReaderUnderstandsSaysThePictureCannotBeRead) {
   EXPECT_EQ(recorder.waitCursorDepth, 0);
   EXPECT_EQ(recorder.waitCursorMaxDepth, 1);
   EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(ShellTest, ALayerFileOpensWithItsLayersCanvasSizeAndGrid) {
+  LayerList layers;
+  for (const uint32_t colour : {0xFF0000FFu, 0x80FF0000u}) {
+    auto layer = std::make_unique<Layer>();
+    ASSERT_EQ(layer->Create({6, 4}), 0);
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 6; ++x) layer->Row(y)[x] = colour;
+    layers.push_back(std::move(layer));
+  }
+  layers[1]->SetName("上");
+  GridSettings grid;
+  grid.shown = 1;
+  grid.cellWidth = 5;
+  ImageSurface preview;
+  ASSERT_EQ(preview.Create({10, 8}), 0);
+  const std::string path = m_dir.File("two.vlb");
+  ASSERT_EQ(WriteLayerFile(path, LayerRefs{layers[0].get(), layers[1].get()}, 10, 8, preview, grid), 0);
+  Start();
+  CVarnelDoc* doc = m_app->OpenDocumentFile(QString::fromStdString(path));
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(doc->GetCanvas().LayerCount(), 2);
+  EXPECT_EQ(doc->GetCanvas().GetSize(), (Size{10, 8}));
+  EXPECT_EQ(doc->GetCanvas().GetLayer(1)->Name(), "上");
+  EXPECT_EQ(doc->Grid().cellWidth, 5);
+  EXPECT_EQ(doc->Title(), "two.vlb");
+  EXPECT_FALSE(doc->IsModified());
+  // Blue under half-transparent red, on the white background beyond the layers.
+  uint32_t pixel = 0;
+  ASSERT_EQ(doc->Picture().GetPixel(0, 0, &pixel), 1);
+  EXPECT_NE(pixel & 0x00FF0000u, 0u);
+  ASSERT_EQ(doc->Picture().GetPixel(9, 7, &pixel), 1);
+  EXPECT_EQ(pixel | 0xFF000000u, 0xFFFFFFFFu);
+}
+
+TEST_F(ShellTest, ABrokenBitmapShowsTheReadersReasonThenThePictureMessage) {
+  const std::string path = m_dir.File("broken.bmp");
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fputs("BMnot really a bitmap header at all, but long enough to be read as one....", f);
+  std::fclose(f);
+  Start();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  EXPECT_EQ(m_app->OpenDocumentFile(QString::fromStdString(path)), nullptr);
+  ASSERT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_EQ(recorder.boxes[1].text, kMsgCannotReadPicture);
 }
 
 TEST_F(ShellTest, RecordingAnUndoStepMarksTheActiveDocumentModified) {
