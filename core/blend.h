@@ -80,6 +80,18 @@ void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, cons
 void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* upper,
                          const int32_t opacityTable[256], int32_t opacity, size_t n);
 
+// One layer of a DisplayStack: its mode, its pixels over the run, its opacity table, and the
+// opacity OpacityOfTable found for that table (-1 when it found none: the table is read).
+struct DisplayLayer {
+  int32_t mode;
+  const uint32_t* upper;
+  const int32_t* opacityTable;
+  int32_t opacity;
+};
+// The display frame of several layers in turn over one run, the first one lowest: the same as
+// DisplayRun (DisplayRunAtOpacity) of each in order, in a single pass over destination.
+void DisplayStack(uint32_t* destination, const DisplayLayer* layers, size_t count, size_t n);
+
 // True when VARNEL_FORCE_REFERENCE=1 made the reference the path in use.
 bool UsingReferenceBlend();
 

@@ -82,41 +82,62 @@ void PrefetchRow(const Layer& composite, const std::vector<ComposePart>& parts, 
   }
 }
 
-// Row buffers of one band, sized for the full width before the band starts, so a band on a
-// second thread never allocates (and so never throws).
+// Row buffers of one band, sized before the band starts, so a band on a second thread never
+// allocates (and so never throws).
 struct BandBuffers {
   std::vector<uint8_t> coverage, maskRow;
-  explicit BandBuffers(size_t width) : coverage(width), maskRow(width) {}
+  std::vector<int32_t> edges;
+  std::vector<DisplayLayer> stack;
+  BandBuffers(size_t width, size_t parts) : coverage(width), maskRow(width) {
+    edges.reserve(2 * parts + 2);
+    stack.reserve(parts);
+  }
 };
 
 // Composes rows top…bottom (canvas coordinates) of the columns left…right: each composite row
 // is filled white and then goes through the whole stack while it stays in the cache, so the
-// composite is passed over once whatever the number of layers. Touches those composite rows
-// only, so disjoint bands may run at the same time.
+// composite is passed over once whatever the number of layers. A row is cut where layers begin
+// and end; over each piece the layers without masks go through in one pass, and a layer with
+// masks takes the merge frame between them. Touches those composite rows only, so disjoint
+// bands may run at the same time.
 void ComposeRows(Layer& composite, const std::vector<ComposePart>& parts, int32_t left, int32_t right, int32_t top,
                  int32_t bottom, BandBuffers& buffers) {
   const size_t width = static_cast<size_t>(right - left + 1);
-  std::vector<uint8_t>& coverage = buffers.coverage;
-  std::vector<uint8_t>& maskRow = buffers.maskRow;
+  std::vector<int32_t>& edges = buffers.edges;
+  std::vector<DisplayLayer>& stack = buffers.stack;
   for (int32_t y = top; y < std::min(top + kRowsAhead, bottom + 1); ++y) PrefetchRow(composite, parts, left, right, y);
   for (int32_t y = top; y <= bottom; ++y) {
     if (y + kRowsAhead <= bottom) PrefetchRow(composite, parts, left, right, y + kRowsAhead);
     uint32_t* row = composite.Row(y);
     std::fill_n(row + left, width, 0xFFFFFFFFu);
+    edges.clear();
     for (const ComposePart& part : parts) {
       if (y < part.area.top || y > part.area.bottom) continue;
-      const Layer& layer = *part.layer;
-      const size_t n = static_cast<size_t>(part.area.right - part.area.left + 1);
-      const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX());
-      uint32_t* destination = row + part.area.left;
-      if (part.masked) {
-        RowCoverage(layer, upper, part.area.left, y, n, coverage.data(), maskRow);
-        MergeRun(layer.BlendMode(), destination, upper, coverage.data(), OpacityWeight(layer.Opacity()), destination, n);
-      } else if (part.opacity >= 0) {
-        DisplayRunAtOpacity(layer.BlendMode(), destination, upper, layer.OpacityTable(), part.opacity, n);
-      } else {
-        DisplayRun(layer.BlendMode(), destination, upper, layer.OpacityTable(), n);
+      edges.push_back(part.area.left);
+      edges.push_back(part.area.right + 1);
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+      const int32_t from = edges[e], to = edges[e + 1] - 1;  // no layer begins or ends inside
+      const size_t n = static_cast<size_t>(to - from + 1);
+      uint32_t* destination = row + from;
+      stack.clear();
+      for (const ComposePart& part : parts) {
+        if (y < part.area.top || y > part.area.bottom || from < part.area.left || to > part.area.right) continue;
+        const Layer& layer = *part.layer;
+        const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (from - layer.OffsetX());
+        if (!part.masked) {
+          stack.push_back({layer.BlendMode(), upper, layer.OpacityTable(), part.opacity});
+          continue;
+        }
+        DisplayStack(destination, stack.data(), stack.size(), n);
+        stack.clear();
+        RowCoverage(layer, upper, from, y, n, buffers.coverage.data(), buffers.maskRow);
+        MergeRun(layer.BlendMode(), destination, upper, buffers.coverage.data(), OpacityWeight(layer.Opacity()),
+                 destination, n);
       }
+      DisplayStack(destination, stack.data(), stack.size(), n);
     }
   }
 }
@@ -303,11 +324,11 @@ void Canvas::Compose(const Rect& requested) {
   const size_t width = static_cast<size_t>(rect.right - rect.left + 1);
   const int32_t rows = rect.bottom - rect.top + 1;
   static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-  BandBuffers buffers(width);
+  BandBuffers buffers(width, parts.size());
   bool composed = false;
   if (work >= kBandedWork && rows >= 2 * kMinBandRows && twoCores) {
     const int32_t middle = rect.top + rows / 2;
-    BandBuffers lowerBuffers(width);
+    BandBuffers lowerBuffers(width, parts.size());
     std::thread lowerBand;
     try {
       lowerBand = std::thread(ComposeRows, std::ref(m_composite), std::cref(parts), rect.left, rect.right, middle,

@@ -10,6 +10,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <type_traits>
 
 #include "core/blend.h"
 #include "core/blend/blend_p.h"
@@ -570,9 +571,89 @@ void DisplayAll(int32_t mode, uint32_t* destination, const uint32_t* upper, cons
   if (body < n) blend_fast::DisplayRun(mode, destination + body, upper + body, opacityTable, n - body);
 }
 
+// ---- a stack of layers over one run ------------------------------------------------------
+// The run is split into channel lanes once, kept so in a chunk while every layer goes over it,
+// and put back together once: per layer only the upper pixels are split.
+
+constexpr size_t kStackChunk = 256;  // pixels; the chunk's lanes take 2 KiB
+constexpr size_t kStackGroups = kStackChunk / 16;
+
+struct PlanarChunk {
+  Planar group[kStackGroups];
+};
+
+template <typename Blended, typename Weights16>
+void DisplayPlanarChunk(PlanarChunk& chunk, size_t groups, const uint32_t* up, const Weights16& weights,
+                        const Blended& blended) {
+  for (size_t k = 0; k < groups; ++k) {
+    Planar& lower = chunk.group[k];
+    const Planar upper = Deinterleave(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + 16 * k)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(up + 16 * k + 8)));
+    Planar f;
+    blended.Colours(lower, upper, f);
+    const __m256i t = weights(upper.a);
+    lower.b = Mix16(lower.b, f.b, t);
+    lower.g = Mix16(lower.g, f.g, t);
+    lower.r = Mix16(lower.r, f.r, t);
+  }
+}
+
+void SplitChunk(const uint32_t* pixels, size_t groups, PlanarChunk& chunk) {
+  for (size_t k = 0; k < groups; ++k)
+    chunk.group[k] = Deinterleave(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + 16 * k)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + 16 * k + 8)));
+}
+
+void JoinChunk(const PlanarChunk& chunk, size_t groups, uint32_t* pixels) {
+  for (size_t k = 0; k < groups; ++k) {
+    __m256i p0, p1;
+    Interleave(chunk.group[k], p0, p1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 16 * k), p0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + 16 * k + 8), p1);
+  }
+}
+
+// One layer over the chunk. Modes without a lane form go through packed pixels and back.
+void DisplayLayerOnChunk(PlanarChunk& chunk, size_t groups, const DisplayLayer& layer, size_t at) {
+  // A mode outside 0…26 changes nothing.
+  if (layer.mode < 0 || layer.mode >= kBlendModeCount) return;
+  const uint32_t* up = layer.upper + at;
+  ForMode(layer.mode, [&](const auto& blended) {
+    using Blended = std::decay_t<decltype(blended)>;
+    if constexpr (Blended::kPlanarDisplay) {
+      if (layer.opacity >= 0)
+        DisplayPlanarChunk(chunk, groups, up,
+                           ComputedWeights16(ComputedWeights{_mm256_set1_epi32(layer.opacity), layer.opacity == 100}),
+                           blended);
+      else
+        DisplayPlanarChunk(chunk, groups, up, GatheredWeights16(GatheredWeights{layer.opacityTable}), blended);
+      return;
+    }
+    alignas(32) uint32_t packed[kStackChunk];
+    JoinChunk(chunk, groups, packed);
+    Display(packed, up, layer.opacityTable, layer.opacity, groups * 16, blended);
+    SplitChunk(packed, groups, chunk);
+  });
+}
+
 #undef VARNEL_HOT
 
 }  // namespace
+
+void DisplayStack(uint32_t* destination, const DisplayLayer* layers, size_t count, size_t n) {
+  const size_t body = n & ~size_t{15};
+  for (size_t at = 0; at < body; at += kStackChunk) {
+    const size_t groups = std::min(kStackChunk, body - at) / 16;
+    PlanarChunk chunk;
+    SplitChunk(destination + at, groups, chunk);
+    for (size_t i = 0; i < count; ++i) DisplayLayerOnChunk(chunk, groups, layers[i], at);
+    JoinChunk(chunk, groups, destination + at);
+  }
+  if (body < n)
+    for (size_t i = 0; i < count; ++i)
+      DisplayAll(layers[i].mode, destination + body, layers[i].upper + body, layers[i].opacityTable,
+                 layers[i].opacity, n - body);
+}
 
 void AnalyseHlsRun(const uint32_t* pixels, HlsParts* out, size_t n) {
   for (size_t i = 0; i < n; i += 16) {

@@ -14,6 +14,7 @@ struct Kernels {
   decltype(&blend_reference::MergeRun) merge;
   decltype(&blend_reference::DisplayRun) display;
   decltype(&blend_avx2::DisplayRunAtOpacity) displayAtOpacity;
+  decltype(&blend_avx2::DisplayStack) displayStack;
 };
 
 // Kernels without a computed-weight path read the table, which holds the same weights.
@@ -23,15 +24,23 @@ void ThroughTable(int32_t mode, uint32_t* destination, const uint32_t* upper, co
   kDisplay(mode, destination, upper, opacityTable, n);
 }
 
+// Kernels without a stack path run the layers one after the other.
+template <decltype(&blend_reference::DisplayRun) kDisplay>
+void LayerByLayer(uint32_t* destination, const DisplayLayer* layers, size_t count, size_t n) {
+  for (size_t i = 0; i < count; ++i) kDisplay(layers[i].mode, destination, layers[i].upper, layers[i].opacityTable, n);
+}
+
 Kernels Choose() {
   const char* force = std::getenv("VARNEL_FORCE_REFERENCE");
   if (force != nullptr && std::strcmp(force, "1") == 0)
-    return {&blend_reference::MergeRun, &blend_reference::DisplayRun, &ThroughTable<&blend_reference::DisplayRun>};
+    return {&blend_reference::MergeRun, &blend_reference::DisplayRun, &ThroughTable<&blend_reference::DisplayRun>,
+            &LayerByLayer<&blend_reference::DisplayRun>};
 #if defined(__x86_64__)
   if (__builtin_cpu_supports("avx2"))
-    return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun, &blend_avx2::DisplayRunAtOpacity};
+    return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun, &blend_avx2::DisplayRunAtOpacity, &blend_avx2::DisplayStack};
 #endif
-  return {&blend_fast::MergeRun, &blend_fast::DisplayRun, &ThroughTable<&blend_fast::DisplayRun>};
+  return {&blend_fast::MergeRun, &blend_fast::DisplayRun, &ThroughTable<&blend_fast::DisplayRun>,
+          &LayerByLayer<&blend_fast::DisplayRun>};
 }
 
 const Kernels& Active() {
@@ -65,6 +74,14 @@ void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* up
                          const int32_t opacityTable[256], int32_t opacity, size_t n) {
   if (opacity < 0 || opacity > 100) return Active().display(mode, destination, upper, opacityTable, n);
   Active().displayAtOpacity(mode, destination, upper, opacityTable, opacity, n);
+}
+
+void DisplayStack(uint32_t* destination, const DisplayLayer* layers, size_t count, size_t n) {
+  if (count == 0) return;
+  // An opacity the table was not found to have would be trusted by the computed weights.
+  for (size_t i = 0; i < count; ++i)
+    if (layers[i].opacity > 100) return LayerByLayer<&varnel::DisplayRun>(destination, layers, count, n);
+  Active().displayStack(destination, layers, count, n);
 }
 
 }  // namespace varnel

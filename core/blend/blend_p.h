@@ -6,6 +6,8 @@
 
 namespace varnel {
 
+struct DisplayLayer;
+
 namespace blend_reference {
 // F of a whole-pixel mode (7, 8, 14…21) for one pair; alpha byte from lower.
 uint32_t WholePixelColour(int32_t mode, uint32_t lower, uint32_t upper);
@@ -35,6 +37,7 @@ void AnalyseHlsRun(const uint32_t* pixels, HlsParts* out, size_t n);
 void SynthesiseHlsRun(const HlsParts* parts, uint32_t* pixels, size_t n);
 void DisplayRunAtOpacity(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],
                          int32_t opacity, size_t n);
+void DisplayStack(uint32_t* destination, const DisplayLayer* layers, size_t count, size_t n);
 void MergeRun(int32_t mode, const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage,
               int32_t opacityWeight, uint32_t* out, size_t n);
 void DisplayRun(int32_t mode, uint32_t* destination, const uint32_t* upper, const int32_t opacityTable[256],

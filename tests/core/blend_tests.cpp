@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -401,6 +403,53 @@ TEST(FastBlendKernels, RunsOfEveryLengthAndOffsetMatchTheReference) {
           ASSERT_EQ(fast, displayed) << kernels.name << " mode " << mode << " offset " << offset << " n " << n;
           kernels.merge(mode, &lower[offset], &upper[offset], &coverage[offset], 187, fast.data(), n);
           ASSERT_EQ(fast, merged) << kernels.name << " mode " << mode << " offset " << offset << " n " << n;
+        }
+      }
+    }
+  }
+}
+
+// Stacks of every mode (and one outside the table), layers with their own opacity tables and
+// with odd tables, over runs of many lengths: the same as each layer in turn by the reference.
+TEST(FastBlendKernels, AStackOfLayersEqualsItsLayersOneAfterTheOther) {
+  std::mt19937 random(1301);
+  const size_t longest = 1100;
+  std::vector<std::vector<uint32_t>> uppers(30, std::vector<uint32_t>(longest));
+  for (auto& upper : uppers)
+    for (uint32_t& pixel : upper) pixel = random();
+  std::vector<uint32_t> lower(longest);
+  for (uint32_t& pixel : lower) pixel = random() | 0xFF000000u;
+  std::vector<std::array<int32_t, 256>> tables(uppers.size());
+  std::vector<DisplayLayer> layers(uppers.size());
+  for (size_t i = 0; i < layers.size(); ++i) {
+    const int32_t mode = i < 27 ? static_cast<int32_t>(i) : (i == 27 ? 27 : static_cast<int32_t>(random() % 27));
+    int32_t opacity = static_cast<int32_t>(random() % 101);
+    if (i % 7 == 3) {
+      for (int k = 0; k < 256; ++k) tables[i][static_cast<size_t>(k)] = (k * 7 + static_cast<int>(i)) % 257;
+      opacity = -1;  // not a layer's table: it is read
+    } else {
+      BuildOpacityTable(opacity, tables[i].data());
+    }
+    ASSERT_EQ(OpacityOfTable(tables[i].data()), opacity) << i;
+    layers[i] = {mode, uppers[i].data(), tables[i].data(), opacity};
+  }
+  std::shuffle(layers.begin(), layers.end(), random);
+  using Stack = void (*)(uint32_t*, const DisplayLayer*, size_t, size_t);
+  std::vector<std::pair<const char*, Stack>> stacks{{"dispatched", &DisplayStack}};
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2")) stacks.push_back({"avx2", &blend_avx2::DisplayStack});
+#endif
+  for (size_t n : {size_t{0}, size_t{1}, size_t{8}, size_t{15}, size_t{16}, size_t{17}, size_t{100}, size_t{255},
+                   size_t{256}, size_t{257}, size_t{513}, longest}) {
+    for (size_t count : {size_t{1}, size_t{3}, layers.size()}) {
+      for (size_t first = 0; first + count <= layers.size(); first += count) {
+        std::vector<uint32_t> reference(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(n));
+        for (size_t i = first; i < first + count; ++i)
+          blend_reference::DisplayRun(layers[i].mode, reference.data(), layers[i].upper, layers[i].opacityTable, n);
+        for (const auto& [name, stack] : stacks) {
+          std::vector<uint32_t> fast(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(n));
+          stack(fast.data(), &layers[first], count, n);
+          ASSERT_EQ(fast, reference) << name << " n " << n << " layers " << first << "+" << count;
         }
       }
     }

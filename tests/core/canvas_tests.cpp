@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "core/blend.h"
@@ -113,6 +114,71 @@ TEST(CanvasCompose, RecomposingADirtyRectangleEqualsRecomposingEverything) {
     canvas.Composite().GetRect({0, 0, 39, 39}, full.data());
     ASSERT_EQ(partial, full) << trial;
   }
+}
+
+// A stack big enough to be composed in two bands of rows on two threads: layers at offsets
+// that put some of them in one band only, in HLS and other modes, one with an enabled mask.
+void LargeStack(Canvas& canvas, std::mt19937& random, Size canvasSize) {
+  canvas.InitWithLayer(MakeLayer(canvasSize, 0xFF808080u));
+  struct Placement {
+    Rect rect;  // canvas position and extent
+    int32_t mode, opacity;
+  };
+  const int32_t w = canvasSize.width, h = canvasSize.height;
+  const Placement placements[] = {
+      {{-7, -5, w + 3, h + 9}, 14, 90},             // beyond every edge
+      {{0, 0, w - 1, h / 2 - 3}, 1, 100},           // upper band only
+      {{3, h / 2 + 1, w - 10, h - 1}, 17, 60},      // lower band only
+      {{w / 3, h / 2 - 20, w / 2, h / 2 + 20}, 13, 77},  // across the split
+      {{0, 0, w - 1, h - 1}, 21, 100},
+      {{10, 10, w - 20, h - 20}, 0, 45},
+  };
+  for (const Placement& p : placements) {
+    const Size size{p.rect.right - p.rect.left + 1, p.rect.bottom - p.rect.top + 1};
+    auto layer = MakeLayer(size, 0, p.rect.left, p.rect.top);
+    for (int32_t r = 0; r < size.height; ++r)
+      for (int32_t c = 0; c < size.width; ++c) layer->Row(r)[c] = random();
+    layer->SetBlendMode(p.mode);
+    layer->SetOpacity(p.opacity);
+    canvas.AppendLayer(std::move(layer), false);
+  }
+  Region mask;
+  ASSERT_EQ(mask.Create({w / 4, h / 4, w / 4 + 299, h / 4 + h / 2}, 0), 0);
+  for (int32_t r = 0; r <= h / 2; ++r)
+    for (int32_t c = 0; c < 300; ++c) mask.Row(r)[c] = static_cast<uint8_t>(random());
+  Layer& masked = *canvas.GetLayer(4);
+  masked.Masks().SetMaskEnabled(masked.Masks().AddMask(mask), true);
+}
+
+TEST(CanvasCompose, LargeCompositionsInTwoBandsMatchThePerPixelReference) {
+  std::mt19937 random(608);
+  Canvas canvas;
+  const Size size{1031, 517};
+  LargeStack(canvas, random, size);
+  canvas.ComposeAll();
+  EXPECT_EQ(canvas.Composite().DirtyRect(), (Rect{0, 0, size.width - 1, size.height - 1}));
+  // Every pixel of the rows at the edges, around the split between the bands and of every
+  // eleventh row.
+  for (int32_t y = 0; y < size.height; ++y) {
+    if (!(y < 3 || y >= size.height - 3 || std::abs(y - size.height / 2) < 3 || y % 11 == 0)) continue;
+    for (int32_t x = 0; x < size.width; ++x)
+      ASSERT_EQ(CompositeAt(canvas, x, y), ReferencePixel(canvas, x, y)) << "at " << x << "," << y;
+  }
+}
+
+TEST(CanvasCompose, ALargeCompositionEqualsTheSameComposedInSmallRectangles) {
+  std::mt19937 random(609);
+  Canvas canvas;
+  const Size size{1024, 600};
+  LargeStack(canvas, random, size);
+  canvas.ComposeAll();
+  std::vector<uint32_t> whole(size_t(size.width) * size.height), pieces(whole.size());
+  canvas.Composite().GetRect({0, 0, size.width - 1, size.height - 1}, whole.data());
+  // Rectangles far below the size that splits a composition in two.
+  for (int32_t top = 0; top < size.height; top += 7)
+    for (int32_t left = 0; left < size.width; left += 300) canvas.Compose({left, top, left + 299, top + 6});
+  canvas.Composite().GetRect({0, 0, size.width - 1, size.height - 1}, pieces.data());
+  EXPECT_EQ(pieces, whole);
 }
 
 TEST(CanvasCompose, TheMaskUnderEditTintsTowardRed) {
