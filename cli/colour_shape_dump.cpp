@@ -19,7 +19,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr const char* kCannotOpen = "ファイルを開けません";
 // Recognising a file by its first line needs no more than this much of it.
 constexpr size_t kHeadSize = 64;
 
@@ -87,7 +86,7 @@ int DumpShapeFile(const Invocation& call, const std::string& path) {
   try {
     ReadShapeFile(path, definition);
   } catch (const FileError&) {
-    return Fail(call, kCannotOpen);
+    return Fail(call, kColourFileCannotOpen);
   } catch (const ShapeFormatError& error) {
     return Fail(call, error.what());
   }
@@ -99,7 +98,7 @@ int DumpShapeFile(const Invocation& call, const std::string& path) {
 
 int DumpColourDefinitionFile(const Invocation& call, const std::string& path) {
   std::vector<uint32_t> colours;
-  if (!ReadColourDefinitionFile(path, colours)) return Fail(call, kCannotOpen);
+  if (!ReadColourDefinitionFile(path, colours)) return Fail(call, kColourFileCannotOpen);
   Json list = Json::array();
   for (const uint32_t c : colours) list.push_back({{"red", RedOf(c)}, {"green", GreenOf(c)}, {"blue", BlueOf(c)}});
   Print(call, Json{{"colours", std::move(list)}});
@@ -112,7 +111,7 @@ int DumpNamedColourList(const Invocation& call, const std::string& path) {
     case NamedColourListResult::kRead:
       break;
     case NamedColourListResult::kCannotOpen:
-      return Fail(call, kCannotOpen);
+      return Fail(call, kColourFileCannotOpen);
     case NamedColourListResult::kNotAList:
       return Fail(call, kNotANamedColourList);
   }

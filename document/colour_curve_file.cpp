@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "document/colour_file.h"
 #include "document/colour_text_p.h"
 
 namespace varnel {
@@ -24,7 +25,7 @@ const char* CurveFileMessage(CurveFileResult result) {
     case CurveFileResult::kRead:
       return "";
     case CurveFileResult::kCannotOpen:
-      return "ファイルを開けません";
+      return kColourFileCannotOpen;
     case CurveFileResult::kBadChannel:
       return "色補正ファイルのチャンネルが正しくありません";
     case CurveFileResult::kBadPointCount:

@@ -125,10 +125,11 @@ class StreamLines {
  public:
   explicit StreamLines(ToolStateStream& stream) : m_stream(stream) {}
   bool Next(std::string_view& line) {
-    m_buffer.erase(0, m_lineStart);
-    m_lineStart = 0;
-    size_t end = m_buffer.find('\n');
+    size_t end = m_buffer.find('\n', m_start);
     while (end == std::string::npos && !m_ended) {
+      // Lines already handed out are dropped only when more bytes must come in.
+      m_buffer.erase(0, m_start);
+      m_start = 0;
       const size_t old = m_buffer.size();
       m_buffer.resize(old + kStreamPiece);
       const size_t got = m_stream.Read(m_buffer.data() + old, kStreamPiece);
@@ -136,10 +137,10 @@ class StreamLines {
       if (got < kStreamPiece) m_ended = true;
       end = m_buffer.find('\n', old);
     }
-    if (m_buffer.empty()) return false;
-    const size_t length = end == std::string::npos ? m_buffer.size() : end + 1;
-    line = text::CleanLine(std::string_view(m_buffer).substr(0, length));
-    m_lineStart = length;
+    if (m_start >= m_buffer.size()) return false;
+    const size_t length = (end == std::string::npos ? m_buffer.size() : end + 1) - m_start;
+    line = text::CleanLine(std::string_view(m_buffer).substr(m_start, length));
+    m_start += length;
     m_taken += length;
     return true;
   }
@@ -148,7 +149,7 @@ class StreamLines {
  private:
   ToolStateStream& m_stream;
   std::string m_buffer;
-  size_t m_lineStart = 0;  // length of the line last handed out, dropped on the next call
+  size_t m_start = 0;  // first byte not yet handed out
   uint64_t m_taken = 0;
   bool m_ended = false;
 };

@@ -452,6 +452,25 @@ TEST(ShapeRecordStream, IsWrittenAndReadAtTheStreamsPositionLeavingWhatFollows) 
   EXPECT_EQ(read, expected);
 }
 
+TEST(ShapeRecordStream, ALongRecordIsReadWholeAndStopsAtItsEnd) {
+  ShapeRecord record = SampleRecord();
+  record.vertices.clear();
+  for (int i = 0; i < 1000; ++i) record.vertices.push_back({i / 1000.0, 0.5, 1.0 - i / 1000.0, 0});
+  MemoryToolStateStream stream;
+  ASSERT_TRUE(WriteShapeRecord(stream, record));
+  const int64_t end = stream.Position();
+  ASSERT_TRUE(WriteShapeRecord(stream, SampleRecord()));
+  ASSERT_TRUE(stream.Seek(0));
+  ShapeRecord first, second;
+  ASSERT_TRUE(ReadShapeRecord(stream, "Shape.Draw", first));
+  EXPECT_EQ(stream.Position(), end);
+  ASSERT_EQ(first.vertices.size(), 1000u);
+  EXPECT_EQ(first.vertices[999], (ShapeVertex{0.999, 0.5, 0.001, 0}));
+  ASSERT_TRUE(ReadShapeRecord(stream, "Shape.Draw", second));
+  EXPECT_EQ(second.vertices, SampleRecord().vertices);
+  EXPECT_EQ(stream.Position(), stream.Length());
+}
+
 TEST(ShapeRecordStream, ARejectedRecordLeavesTheRecordUnchanged) {
   MemoryToolStateStream stream;
   ASSERT_TRUE(WriteShapeRecord(stream, SampleRecord()));

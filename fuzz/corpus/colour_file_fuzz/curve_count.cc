@@ -1,0 +1,3 @@
+BLUE
+POLYLINE
+7

@@ -1,0 +1,3 @@
+hue
+3bspline
+0

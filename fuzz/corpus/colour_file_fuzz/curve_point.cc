@@ -1,0 +1,5 @@
+GREEN
+3BSPLINE
+2
+0.999999 nan
+1 0
