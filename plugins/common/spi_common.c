@@ -118,6 +118,18 @@ void SpiCloseSource(SpiSource* source) {
   source->file = NULL;
 }
 
+int SpiSourceStartsWith(SpiSource* source, const unsigned char* signature, size_t count) {
+  unsigned char head[16];
+  if (count > sizeof head || source->available < count) return 0;
+  if (source->data != NULL) return memcmp(source->data, signature, count) == 0;
+  {
+    const off_t start = ftello(source->file);
+    const int read = start >= 0 && fread(head, 1, count, source->file) == count;
+    if (start < 0 || fseeko(source->file, start, SEEK_SET) != 0) return 0;
+    return read && memcmp(head, signature, count) == 0;
+  }
+}
+
 int SpiEqualsNoCase(const char* a, const char* b) {
   if (a == NULL || b == NULL) return 0;
   for (;; ++a, ++b) {

@@ -64,6 +64,9 @@ typedef struct SpiSource {
 int SpiOpenSource(const char* buffer, intptr_t offset, unsigned int flag, SpiSource* source);
 void SpiCloseSource(SpiSource* source);
 
+/* Whether the picture's first bytes are signature, leaving the read position where it was. */
+int SpiSourceStartsWith(SpiSource* source, const unsigned char* signature, size_t count);
+
 /* Extensions compare without regard to ASCII case. */
 int SpiEqualsNoCase(const char* a, const char* b);
 

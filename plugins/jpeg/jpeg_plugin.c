@@ -38,6 +38,9 @@
 /* Real progressive files have about ten scans; thousands of tiny ones only burn time. */
 #define MAX_SCANS 256
 
+/* The start-of-image marker and the first byte of the next marker. */
+static const unsigned char kSignature[3] = {0xFF, 0xD8, 0xFF};
+
 typedef struct ErrorManager {
   struct jpeg_error_mgr base;
   jmp_buf jump;
@@ -123,6 +126,9 @@ static int EnoughDataForBlocks(const struct jpeg_decompress_struct* cinfo, uint6
 static int Decode(Decoder* d, int pixels) {
   struct jpeg_decompress_struct* cinfo = &d->cinfo;
   int cmyk;
+  /* libjpeg would skip stray bytes after the start marker; what IsSupported refuses is not read
+   * either. */
+  if (!SpiSourceStartsWith(&d->source, kSignature, sizeof kSignature)) return kVarnelPluginUnknownFormat;
   d->result = kVarnelPluginBrokenData;
   cinfo->err = &d->error.base;
   InstallErrorManager(&d->error);
@@ -204,8 +210,7 @@ VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
   unsigned char head[3];
   (void)path;
-  return SpiReadHead(handleOrBytes, head, sizeof head) == (int)sizeof head && head[0] == 0xFF && head[1] == 0xD8 &&
-         head[2] == 0xFF;
+  return SpiReadHead(handleOrBytes, head, sizeof head) == (int)sizeof head && memcmp(head, kSignature, sizeof head) == 0;
 }
 
 VARNEL_PLUGIN_EXPORT int GetPictureInfo(const char* buffer, intptr_t offset, unsigned int flag, VarnelPictureInfo* info) {

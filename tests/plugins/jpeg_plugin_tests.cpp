@@ -352,6 +352,12 @@ TEST_F(JpegPluginTest, DescribesItselfAndWhatItSaves) {
   EXPECT_EQ(std::string(small, 6), "JPEG\x7E\x7E");
 }
 
+TEST_F(JpegPluginTest, NeedsNothingButTheCLibraryAndLibjpeg) {
+  const std::vector<std::string> needed = test::NeededLibraries(plugin.Path());
+  ASSERT_FALSE(needed.empty());
+  for (const std::string& library : needed) EXPECT_TRUE(library == "libc.so.6" || library == "libjpeg.so.62") << library;
+}
+
 TEST_F(JpegPluginTest, IsSupportedChecksTheStartOfImageMarker) {
   struct Case {
     std::string head;
@@ -435,6 +441,12 @@ TEST_F(JpegPluginTest, BrokenFilesAreRefusedAndLeaveTheResultsAlone) {
       {"HugeClaimInASmallFile", WithSize(good, 20000, 20000)},
       {"MoreRowsThanTheData", WithSize(good, 64, 4800)},
       {"NotAJpeg", std::vector<uint8_t>(300, 'x')},
+      // libjpeg would skip the stray bytes; IsSupported refuses such a file, so reading does too.
+      {"StrayBytesAfterTheStartMarker", [&] {
+         std::vector<uint8_t> b = {0xFF, 0xD8, 0x81, 0xEE};
+         b.insert(b.end(), good.begin() + 2, good.end());
+         return b;
+       }()},
   };
   for (const Case& c : cases) {
     const std::string path = folder.File("bad.jpg");

@@ -399,6 +399,14 @@ TEST_F(PngPluginTest, IsSupportedChecksTheSignature) {
   EXPECT_EQ(plugin.isSupported("x.png", -5), 0);
 }
 
+TEST_F(PngPluginTest, NeedsNothingButTheCLibraryAndLibpng) {
+  const std::vector<std::string> needed = test::NeededLibraries(plugin.Path());
+  ASSERT_FALSE(needed.empty());
+  for (const std::string& library : needed)
+    EXPECT_TRUE(library == "libc.so.6" || library == "libpng16.so.16" || library == "libz.so.1" || library == "libm.so.6")
+        << library;
+}
+
 uint32_t Crc32(const uint8_t* data, size_t size) {
   uint32_t crc = 0xFFFFFFFF;
   for (size_t i = 0; i < size; ++i) {
