@@ -17,6 +17,11 @@ class DrawContext {
   // (width = right - left). Called only with a surface that has pixels.
   virtual void CopyPixels(const ImageSurface& surface, const Rect& source,
                           const Rect& destination) = 0;
+  // Outlines, with a one-pixel pen and no fill, the ellipse inscribed in a rectangle of the
+  // device, or the rectangle itself (right and bottom excluded, as above). Tools draw their
+  // cursor outline with these; a device that shows no outlines ignores them.
+  virtual void Ellipse(const Rect& bounds) { (void)bounds; }
+  virtual void Rectangle(const Rect& bounds) { (void)bounds; }
 };
 
 }  // namespace varnel

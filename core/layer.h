@@ -3,12 +3,20 @@
 // opacity (with its precomputed table) and a list of masks.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/layer_mask_list.h"
 #include "core/surface.h"
 
 namespace varnel {
+
+// State a tool keeps with a layer from one stroke to the next (the brush's wet paint). The
+// layer owns it and destroys it with itself; the core never looks inside.
+class LayerAttachment {
+ public:
+  virtual ~LayerAttachment() = default;
+};
 
 class Layer : public ImageSurface {
  public:
@@ -35,6 +43,8 @@ class Layer : public ImageSurface {
   void SetReserved(int i, int32_t value) { m_reserved[i & 1] = value; }
   LayerMaskList& Masks() { return m_masks; }
   const LayerMaskList& Masks() const { return m_masks; }
+  LayerAttachment* Attachment() const { return m_attachment.get(); }
+  void SetAttachment(std::unique_ptr<LayerAttachment> attachment) { m_attachment = std::move(attachment); }
 
  private:
   int32_t m_offsetX = 0;
@@ -46,6 +56,7 @@ class Layer : public ImageSurface {
   uint8_t m_opacity = 100;
   int32_t m_reserved[2] = {0, 0};
   LayerMaskList m_masks;
+  std::unique_ptr<LayerAttachment> m_attachment;
 };
 
 }  // namespace varnel
