@@ -5,6 +5,7 @@
 #include "cli/document_commands.h"
 #include "cli/dump_command.h"
 #include "cli/region_commands.h"
+#include "cli/stroke_command.h"
 
 namespace varnel::cli {
 
@@ -26,7 +27,7 @@ const std::vector<Command>& Commands() {
       {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", nullptr},
       {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
       {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
-       "paint one brush stroke on the active layer", nullptr},
+       "paint one brush stroke on the active layer", RunStroke},
       {"region", "OP IN OUT [ARG]",
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
        RunRegion},
