@@ -1,7 +1,9 @@
-// AVX2 blend kernels: eight pixels at a time, channels widened to 16-bit lanes. The blended
-// value is computed in the lanes for the modes whose rule is a few integer operations or an
-// HLS recombination, and gathered from the F[b][s] table for the others. Every result
-// equals the reference (the tests compare them).
+// AVX2 blend kernels, channels in 16-bit lanes. The merge frame widens eight pixels in place;
+// the display frame splits sixteen pixels into blue, green, red and alpha lanes (Planar), and
+// DisplayStack keeps a run of the composite split so while a whole stack of layers goes over
+// it. The blended value is computed in the lanes for the modes whose rule is a few integer
+// operations or an HLS recombination, and gathered from the F[b][s] table for the others.
+// Every result equals the reference (the tests compare them).
 //
 // The weighting d + ((F - d) × t) >> 8 with t in 0…256 is done as one signed high multiply:
 // ((F - d) << 7) × (t << 1) is (F - d) × t × 256, and its high 16 bits are the floor of
@@ -19,7 +21,7 @@
 namespace varnel::blend_avx2 {
 namespace {
 
-// The HLS helpers hand several registers back and forth; out of line they would go through memory.
+// The helpers hand several registers back and forth; out of line they would go through memory.
 #define VARNEL_HOT inline __attribute__((always_inline))
 
 struct Lanes {

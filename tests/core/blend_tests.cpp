@@ -456,6 +456,36 @@ TEST(FastBlendKernels, AStackOfLayersEqualsItsLayersOneAfterTheOther) {
   }
 }
 
+// Computed weights at every opacity and alpha, on runs short enough that the table would
+// otherwise be read, in a planar, an HLS and a table mode.
+TEST(FastBlendKernels, DisplayAtAKnownOpacityEqualsDisplayThroughTheTable) {
+  std::mt19937 random(1302);
+  std::vector<uint32_t> lower(256 + 37), upper(lower.size());
+  for (size_t i = 0; i < lower.size(); ++i) {
+    lower[i] = random() | 0xFF000000u;
+    upper[i] = (random() & 0x00FFFFFFu) | static_cast<uint32_t>(i & 255) << 24;  // every alpha
+  }
+  int32_t table[256];
+  for (int32_t opacity = 0; opacity <= 100; ++opacity) {
+    BuildOpacityTable(opacity, table);
+    for (int mode : {0, 14, 23}) {
+      for (size_t n : {size_t{37}, lower.size()}) {
+        std::vector<uint32_t> reference(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(n));
+        blend_reference::DisplayRun(mode, reference.data(), upper.data(), table, n);
+        std::vector<uint32_t> fast(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(n));
+        DisplayRunAtOpacity(mode, fast.data(), upper.data(), table, opacity, n);
+        ASSERT_EQ(fast, reference) << "dispatched mode " << mode << " opacity " << opacity << " n " << n;
+#if defined(__x86_64__)
+        if (!__builtin_cpu_supports("avx2")) continue;
+        fast.assign(lower.begin(), lower.begin() + static_cast<std::ptrdiff_t>(n));
+        blend_avx2::DisplayRunAtOpacity(mode, fast.data(), upper.data(), table, opacity, n);
+        ASSERT_EQ(fast, reference) << "avx2 mode " << mode << " opacity " << opacity << " n " << n;
+#endif
+      }
+    }
+  }
+}
+
 TEST(FastBlendKernels, MergeMayWriteOverItsLowerRun) {
   std::vector<uint32_t> lower, upper;
   AllPairs(lower, upper, 90, 200);
