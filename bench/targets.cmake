@@ -8,3 +8,7 @@ varnel_bench(blend_bench SOURCES blend_bench.cpp LIBS varnel_core PkgConfig::PIX
 varnel_bench(region_bench SOURCES region_bench.cpp LIBS varnel_document)
 varnel_bench(canvas_bench SOURCES canvas_bench.cpp LIBS varnel_canvas)
 varnel_bench(layer_file_bench SOURCES layer_file_bench.cpp LIBS varnel_files)
+pkg_check_modules(MYPAINT IMPORTED_TARGET libmypaint)
+if(MYPAINT_FOUND)
+  varnel_bench(brush_bench SOURCES brush_bench.cpp LIBS varnel_brush PkgConfig::MYPAINT)
+endif()
