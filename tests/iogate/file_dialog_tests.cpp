@@ -269,6 +269,48 @@ TEST_F(FileDialogTest, TheSettingsButtonOpensTheOptionsOfTheFirstPluginThatSaves
   });
 }
 
+TEST_F(FileDialogTest, TheFlagsChooseExistingFilesOnlyAndTheOverwriteQuestion) {
+  const auto fileMode = [&](int32_t mode, uint32_t flags) {
+    QFileDialog::FileMode seen = QFileDialog::Directory;
+    bool confirms = false;
+    SetDialogShownHookForTesting([&](QFileDialog& dialog) {
+      seen = dialog.fileMode();
+      confirms = !dialog.testOption(QFileDialog::DontConfirmOverwrite);
+      testing::PressEscape(dialog);
+    });
+    char result[64];
+    GetFileName(mode, "*.VLB", "", flags, "", result, sizeof result, nullptr, nullptr, nullptr);
+    return std::pair(seen, confirms);
+  };
+  EXPECT_EQ(fileMode(1, 6).first, QFileDialog::AnyFile);
+  EXPECT_EQ(fileMode(1, 0x1006).first, QFileDialog::ExistingFile);
+  EXPECT_TRUE(fileMode(0, 6).second);
+  EXPECT_FALSE(fileMode(0, 4).second);
+}
+
+TEST_F(FileDialogTest, ThePaneDrawsItsNoticesAtTenTenOnAClearedArea) {
+  PreviewArea area;
+  Preview preview;
+  preview.status = PreviewStatus::kBroken;
+  area.Show(preview);
+  EXPECT_EQ(area.Notice(), "dbgError : Initializing fail!");
+  const auto inked = [](const QImage& shot, const QRect& where) {
+    for (int y = where.top(); y <= where.bottom(); ++y)
+      for (int x = where.left(); x <= where.right(); ++x)
+        if ((shot.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu) return true;
+    return false;
+  };
+  QImage shot = area.grab().toImage();
+  EXPECT_FALSE(inked(shot, QRect(0, 0, 122, 10)));
+  EXPECT_FALSE(inked(shot, QRect(0, 0, 10, 122)));
+  EXPECT_TRUE(inked(shot, QRect(10, 10, 112, 30)));
+  preview.status = PreviewStatus::kNotSupported;
+  area.Show(preview);
+  EXPECT_EQ(area.Notice(), "not supported...");
+  area.Clear();
+  EXPECT_FALSE(inked(area.grab().toImage(), QRect(0, 0, 122, 122)));
+}
+
 TEST_F(FileDialogTest, AnExceptionWhileBuildingTheDialogShowsTheWarningAndCountsAsCancelled) {
   m_folder.Install("throw_info", "a.spi");
   EXPECT_EQ(Open([](QFileDialog& dialog) { testing::PressEscape(dialog); }), -1);
@@ -307,6 +349,10 @@ TEST_F(FileDialogTest, ThePluginListIsLoadedOnceSoTooManyPluginsWarnOnlyOnce) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's file dialog keeps its own state (last folder, history) in the user's settings: keep
+  // the tests' out of the user's, and the user's out of the tests.
+  const varnel::iogate::testing::TempFolder qtSettings;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(qtSettings.Path().string()));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
