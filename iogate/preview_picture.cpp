@@ -184,6 +184,9 @@ PreviewBitmap FitPreview(const ImageSurface& picture) {
 }
 
 Preview LoadPreview(const std::string& path, const PluginList& plugins) {
+  // Opening a pipe or a device to read it could wait for ever.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
   const std::string ext = LowerExtension(path);
   if (ext == "bmp" || ext == "dib") return BitmapPreview(path);
   return PluginPreview(path, plugins);

@@ -50,7 +50,8 @@ PreviewBitmap FitPreview(const ImageSurface& picture);
 // Loads the preview of the file at path. "bmp" and "dib" files (any case) are read directly;
 // others go to the first plug-in whose IsSupported accepts the file: GetPreview first, then
 // GetPicture. A top-down picture shows kTopDownPreview and is not previewed. What a plug-in
-// hands back is checked against the size of the blocks it allocated before it is read.
+// hands back is checked against the size of the blocks it allocated before it is read. Only
+// regular files are read.
 Preview LoadPreview(const std::string& path, const PluginList& plugins);
 
 // The information lines: "ファイルサイズ : %ldBytes", "最終変更 : %Y/%m/%H/%M" and

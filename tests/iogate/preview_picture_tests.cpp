@@ -201,6 +201,18 @@ TEST_F(PreviewTest, FilesNothingReadsAreNotSupported) {
   EXPECT_TRUE(m_host.boxes.empty());
 }
 
+TEST_F(PreviewTest, APipeOrAFolderIsNotOpened) {
+  const std::string pipe = m_folder.Picture("pipe.fk1");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(LoadPreview(pipe, Plugins()).status, PreviewStatus::kNotSupported);
+  const std::string bitmapPipe = m_folder.Picture("pipe.bmp");
+  ASSERT_EQ(mkfifo(bitmapPipe.c_str(), 0600), 0);
+  EXPECT_EQ(LoadPreview(bitmapPipe, Plugins()).status, PreviewStatus::kNotSupported);
+  std::filesystem::create_directory(m_folder.Picture("folder.bmp"));
+  EXPECT_EQ(LoadPreview(m_folder.Picture("folder.bmp"), Plugins()).status, PreviewStatus::kNotSupported);
+  EXPECT_EQ(testing::FakeLogOf(m_reader)->isSupported, 0);
+}
+
 TEST_F(PreviewTest, SuccessWithAMissingBlockIsAFailedCall) {
   const std::string path = m_folder.Picture("x.fk1");
   testing::WriteFake24(path, 4, 2, [](int, int) { return 0x123456u; }, testing::kNullBits);
