@@ -475,15 +475,67 @@ VARNEL_HOT void MergeStep(const uint32_t* lower, const uint32_t* upper, const ui
   }
 }
 
+// The merge frame in channel lanes, for the modes that compute in them.
+template <int kGroups, typename Blended>
+VARNEL_HOT void MergePlanarStep(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, __m256i o,
+                                const int16_t* weights, uint32_t* out, const Blended& blended) {
+  const int second = kGroups == 2 ? 8 : 0;
+  const Planar l = Deinterleave(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lower + second)));
+  const Planar u = Deinterleave(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(upper + second)));
+  // Coverage bytes in the lanes' pixel order: quarters 0, 2 | 1, 3 of the sixteen.
+  __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage));
+  bytes = kGroups == 2 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage)) : _mm_unpacklo_epi64(bytes, bytes);
+  const __m256i c = _mm256_permute4x64_epi64(_mm256_cvtepu8_epi16(bytes), 0xD8);
+  // a + 1 and A as in MergeStep; every product is at most 255 × 256.
+  const __m256i c255 = _mm256_set1_epi16(255);
+  const __m256i a1 = _mm256_add_epi16(_mm256_srli_epi16(_mm256_mullo_epi16(c, o), 8), _mm256_set1_epi16(1));
+  const __m256i alpha = _mm256_add_epi16(
+      l.a, _mm256_srli_epi16(
+               _mm256_add_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(c255, l.a), a1), _mm256_set1_epi16(127)), 8));
+  __m256i w;
+  if (_mm256_movemask_epi8(_mm256_cmpeq_epi16(l.a, c255)) == -1) {
+    w = a1;  // over opaque lower pixels WEIGHT[a + 1][255] is a + 1
+  } else {
+    // Row a + 1, column A: the index reaches 65,791, so it is formed in 32-bit lanes.
+    const __m256i zero = _mm256_setzero_si256(), low16 = _mm256_set1_epi32(0xFFFF);
+    auto gather = [&](__m256i rows, __m256i columns) {
+      const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(rows, 8), columns);
+      return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), index, 2), low16);
+    };
+    w = _mm256_packus_epi32(gather(_mm256_unpacklo_epi16(a1, zero), _mm256_unpacklo_epi16(alpha, zero)),
+                            gather(_mm256_unpackhi_epi16(a1, zero), _mm256_unpackhi_epi16(alpha, zero)));
+  }
+  Planar f;
+  blended.Colours(l, u, f);
+  const __m256i twice = _mm256_slli_epi16(w, 1);
+  // Coverage 0 leaves the lower pixel as it was, alpha included.
+  const __m256i untouched = _mm256_cmpeq_epi16(c, _mm256_setzero_si256());
+  const Planar mixed{_mm256_blendv_epi8(Mix16(l.b, f.b, twice), l.b, untouched),
+                     _mm256_blendv_epi8(Mix16(l.g, f.g, twice), l.g, untouched),
+                     _mm256_blendv_epi8(Mix16(l.r, f.r, twice), l.r, untouched), _mm256_blendv_epi8(alpha, l.a, untouched)};
+  __m256i p0, p1;
+  Interleave(mixed, p0, p1);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), p0);
+  if constexpr (kGroups == 2) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), p1);
+}
+
 // Runs over n & ~7 pixels; out may be lower (each step loads before it stores).
 template <typename Blended>
 void Merge(const uint32_t* lower, const uint32_t* upper, const uint8_t* coverage, int32_t opacityWeight,
            uint32_t* out, size_t n, const Blended& blended) {
   const int16_t* weights = WeightTable();
-  const __m256i o = _mm256_set1_epi32(opacityWeight);
   size_t i = 0;
-  for (; i + 16 <= n; i += 16) MergeStep<2>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
-  if (i + 8 <= n) MergeStep<1>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+  if constexpr (Blended::kPlanarDisplay) {
+    const __m256i o = _mm256_set1_epi16(static_cast<int16_t>(opacityWeight));
+    for (; i + 16 <= n; i += 16) MergePlanarStep<2>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+    if (i + 8 <= n) MergePlanarStep<1>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+  } else {
+    const __m256i o = _mm256_set1_epi32(opacityWeight);
+    for (; i + 16 <= n; i += 16) MergeStep<2>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+    if (i + 8 <= n) MergeStep<1>(lower + i, upper + i, coverage + i, o, weights, out + i, blended);
+  }
 }
 
 template <int kMode>
