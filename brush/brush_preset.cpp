@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "document/file_io.h"
+#include "document/text_file.h"
 #include "platform/code_page.h"
 #include "platform/host.h"
 
@@ -68,21 +69,11 @@ constexpr Keyword kKeywords[] = {
 };
 static_assert(std::size(kKeywords) == 32);
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-// "%d": leading white space, an optional sign, digits; what follows is ignored. Values beyond
-// 32 bits keep their low 32 bits, as the C library's conversion wraps them.
+// "%d" as the C library reads it: white space, an optional sign, digits; what follows is ignored.
 bool ParseDecimal(std::string_view text, int32_t& value) {
-  size_t at = 0;
-  while (at < text.size() && IsSpace(text[at])) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
-  if (at >= text.size() || text[at] < '0' || text[at] > '9') return false;
-  uint64_t magnitude = 0;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
-    magnitude = (magnitude * 10 + static_cast<uint64_t>(text[at] - '0')) & 0xFFFFFFFFull;
-  const auto bits = static_cast<uint32_t>(negative ? (0 - magnitude) : magnitude);
-  value = static_cast<int32_t>(bits);
+  int64_t parsed = 0;
+  if (!text::ScanInt(text, parsed)) return false;
+  value = text::SaturateInt32(parsed);
   return true;
 }
 
@@ -122,7 +113,7 @@ void ReadLine(std::string_view line, CustomBrushParams& p) {
     if (!line.starts_with(k.text)) continue;
     std::string_view value = line.substr(k.text.size());
     if (k.field == Field::kShape || k.field == Field::kTexture) {
-      while (!value.empty() && IsSpace(value.front())) value.remove_prefix(1);
+      text::SkipSpace(value);
       (k.field == Field::kShape ? p.shapeFile : p.textureFile) = FromCodePage932(value);
     } else if (k.field == Field::kFadeOn) {
       int32_t number = 0;

@@ -9,10 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_support.h"
-#include "document/colour_curve_file.h"
-#include "document/colour_file.h"
+#include "colour/colour_curve_file.h"
+#include "colour/colour_file.h"
 #include "document/file_io.h"
-#include "document/shape_file.h"
+#include "tools/shape_file.h"
 
 namespace varnel::cli {
 namespace {

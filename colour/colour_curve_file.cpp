@@ -1,10 +1,10 @@
-#include "document/colour_curve_file.h"
+#include "colour/colour_curve_file.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "document/colour_file.h"
-#include "document/colour_text_p.h"
+#include "colour/colour_file.h"
+#include "document/text_file.h"
 
 namespace varnel {
 namespace {

@@ -1,10 +1,10 @@
-#include "document/colour_file.h"
+#include "colour/colour_file.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "document/colour_text_p.h"
+#include "document/text_file.h"
 #include "platform/code_page.h"
 #include "platform/program_folder.h"
 
@@ -14,11 +14,6 @@ namespace {
 // U+FF0C FULLWIDTH COMMA, which code page 932 holds as 0x81 0x43.
 constexpr std::string_view kFullWidthComma = "\xEF\xBC\x8C";
 
-bool EndsWithIgnoreCase(std::string_view name, std::string_view extension) {
-  return name.size() >= extension.size() &&
-         text::EqualsIgnoreCase(name.substr(name.size() - extension.size()), extension);
-}
-
 }  // namespace
 
 // ---- the program's palette files ------------------------------------------------------------
@@ -27,30 +22,6 @@ std::string DefaultPalettePath() { return ProgramPath("PAL.CD"); }
 std::string ColourHistoryPath() { return ProgramPath("res/hist.cd"); }
 std::string NamedColourListPath() { return ProgramPath("res/html.ncl"); }
 std::string PaletteMenuFolder() { return ProgramPath("res/PaletteMenu"); }
-
-std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::string_view extension) {
-  namespace fs = std::filesystem;
-  std::vector<std::pair<std::string, std::string>> found;  // file name, path
-  std::error_code error;
-  fs::directory_iterator it(folder, error);
-  if (error) return {};
-  for (const fs::directory_iterator end; it != end; it.increment(error)) {
-    if (error) break;
-    const std::string name = it->path().filename().string();
-    // ".cd" alone is a hidden file's name, not a palette.
-    if (name.size() <= extension.size() || !EndsWithIgnoreCase(name, extension)) continue;
-    std::error_code statError;
-    if (!it->is_regular_file(statError)) continue;
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') path += '/';
-    found.emplace_back(name, path + name);
-  }
-  std::sort(found.begin(), found.end());
-  std::vector<std::string> paths;
-  paths.reserve(found.size());
-  for (auto& entry : found) paths.push_back(std::move(entry.second));
-  return paths;
-}
 
 std::vector<std::string> ListPaletteMenuFiles() {
   return ListFilesWithExtension(PaletteMenuFolder(), kColourDefinitionExtension);

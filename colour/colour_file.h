@@ -58,10 +58,6 @@ std::string NamedColourListPath();
 // "res/PaletteMenu": every ".cd" file here is an entry of the palette panel's menu.
 std::string PaletteMenuFolder();
 
-// The regular files directly in folder whose names end in extension (with its point, compared
-// without regard to case, as the desktop's file search did), full paths sorted by file name.
-// Empty when the folder cannot be read.
-std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::string_view extension);
 // The palettes of the palette panel's menu.
 std::vector<std::string> ListPaletteMenuFiles();
 

@@ -1,6 +1,5 @@
 #include "document/picture_loader.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <mutex>
 
 #include "document/bitmap_file.h"
+#include "document/text_file.h"
 #include "platform/dynamic_library.h"
 #include "platform/host.h"
 #include "platform/profile.h"
@@ -20,7 +20,6 @@
 namespace varnel {
 namespace {
 
-constexpr size_t kManyPlugins = 50;
 constexpr off_t kRetryOffset = 128;
 
 struct Plugin {
@@ -101,19 +100,7 @@ bool IsBuiltInBitmapPath(const std::string& path) {
   return ext == "bmp" || ext == "dib" || ext == "vrb";
 }
 
-std::vector<std::string> SpiFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return files;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.size() > 4 && Extension(name) == "spi") files.push_back(folder + "/" + name);
-  }
-  ::closedir(dir);
-  // A stable order, so that the same plug-in wins every time.
-  std::sort(files.begin(), files.end());
-  return files;
-}
+std::vector<std::string> SpiFiles(const std::string& folder) { return ListFilesWithExtension(folder, ".spi"); }
 
 std::vector<std::string> PluginFiles() {
   std::vector<std::string> files = SpiFiles(ProgramFolder());

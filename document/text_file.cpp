@@ -1,10 +1,12 @@
-#include "document/colour_text_p.h"
+#include "document/text_file.h"
 
 #include <locale.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <cmath>
 #include <limits>
 
@@ -205,3 +207,39 @@ std::string_view Trim(std::string_view text) {
 }
 
 }  // namespace varnel::text
+
+namespace varnel {
+namespace {
+
+bool EndsWithIgnoreCase(std::string_view name, std::string_view extension) {
+  return name.size() >= extension.size() &&
+         text::EqualsIgnoreCase(name.substr(name.size() - extension.size()), extension);
+}
+
+}  // namespace
+
+std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::string_view extension) {
+  namespace fs = std::filesystem;
+  std::vector<std::pair<std::string, std::string>> found;  // file name, path
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  if (error) return {};
+  for (const fs::directory_iterator end; it != end; it.increment(error)) {
+    if (error) break;
+    const std::string name = it->path().filename().string();
+    // ".cd" alone is a hidden file's name, not a palette.
+    if (name.size() <= extension.size() || !EndsWithIgnoreCase(name, extension)) continue;
+    std::error_code statError;
+    if (!it->is_regular_file(statError)) continue;
+    std::string path = folder;
+    if (path.empty() || path.back() != '/') path += '/';
+    found.emplace_back(name, path + name);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> paths;
+  paths.reserve(found.size());
+  for (auto& entry : found) paths.push_back(std::move(entry.second));
+  return paths;
+}
+
+}  // namespace varnel

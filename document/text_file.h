@@ -1,12 +1,13 @@
 #pragma once
-// Private to document/: the line-oriented text files of the colour tools and the shape
-// definitions. They were written by a C runtime's printf family and read with its scanf family
+// The line-oriented text files of the colour tools, the shape definitions and the brush
+// presets. They were written by a C runtime's printf family and read with its scanf family
 // line by line; these helpers do the same without depending on the process locale (a desktop
 // locale with a decimal comma must not change what "%lf" writes or reads).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnel::text {
 
@@ -67,3 +68,12 @@ inline bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == 
 std::string_view Trim(std::string_view text);
 
 }  // namespace varnel::text
+
+namespace varnel {
+
+// The regular files directly in folder whose names end in extension (with its point, compared
+// without regard to case, as the desktop's file search did), full paths sorted by file name.
+// Empty when the folder cannot be read.
+std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::string_view extension);
+
+}  // namespace varnel

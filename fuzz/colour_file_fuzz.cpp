@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document/colour_curve_file.h"
-#include "document/colour_file.h"
+#include "colour/colour_curve_file.h"
+#include "colour/colour_file.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "document/file_io.h"
-#include "document/shape_file.h"
+#include "tools/shape_file.h"
 #include "document/tool_state.h"
 
 namespace {

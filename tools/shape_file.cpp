@@ -1,11 +1,10 @@
-#include "document/shape_file.h"
+#include "tools/shape_file.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 
-#include "document/colour_file.h"
-#include "document/colour_text_p.h"
+#include "document/text_file.h"
 #include "document/file_io.h"
 #include "document/tool_state.h"
 #include "platform/program_folder.h"

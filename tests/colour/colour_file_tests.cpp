@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "document/colour_curve_file.h"
-#include "document/colour_file.h"
-#include "test_files.h"
+#include "colour/colour_curve_file.h"
+#include "colour/colour_file.h"
+#include "tests/document/test_files.h"
 
 namespace varnel {
 namespace {

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "document/file_io.h"
-#include "document/shape_file.h"
+#include "tools/shape_file.h"
 #include "document/tool_state.h"
-#include "test_files.h"
+#include "tests/document/test_files.h"
 
 namespace varnel {
 namespace {
