@@ -85,5 +85,33 @@ TEST(CliProgram, RunsFromTheProgramFolderWithTheSameAnswers) {
   EXPECT_NE(usage.find("expects IN OUT"), std::string::npos);
 }
 
+// Pictures in other formats go through the picture plug-ins of the program folder.
+TEST(CliProgram, ConvertsThroughThePngPlugInBothWays) {
+  const std::string program = VARNEL_PROGRAM_DIR "/varnel-cli";
+  char pattern[] = "/tmp/varnel-cli-png-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  auto run = [&](const std::string& args) {
+    std::string out;
+    FILE* pipe = popen((program + ' ' + args + " 2>&1").c_str(), "r");
+    std::array<char, 512> buffer{};
+    while (pipe && fgets(buffer.data(), int(buffer.size()), pipe)) out += buffer.data();
+    const int status = pipe ? pclose(pipe) : -1;
+    return std::pair{WEXITSTATUS(status), out};
+  };
+  ASSERT_EQ(run("new " + dir + "/a.vlb 7 3").first, 0);
+  auto [toPng, toPngText] = run("convert " + dir + "/a.vlb " + dir + "/a.png");
+  ASSERT_EQ(toPng, 0) << toPngText;
+  auto [info, infoText] = run("info " + dir + "/a.png");
+  ASSERT_EQ(info, 0) << infoText;
+  EXPECT_NE(infoText.find("\"format\":\"plugin\""), std::string::npos) << infoText;
+  EXPECT_NE(infoText.find("\"canvas\":{\"width\":7,\"height\":3}"), std::string::npos) << infoText;
+  auto [back, backText] = run("flatten " + dir + "/a.png " + dir + "/b.vlb");
+  EXPECT_EQ(back, 0) << backText;
+  auto [unknown, unknownText] = run("convert " + dir + "/a.vlb " + dir + "/a.nowriter");
+  EXPECT_EQ(unknown, 1);
+  std::system(("rm -rf " + dir).c_str());
+}
+
 }  // namespace
 }  // namespace varnel::cli
