@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -126,6 +127,31 @@ void BM_PlainWrite(benchmark::State& state) {
   unlink(path.c_str());
 }
 
+// The same bytes written to a new file beside the target and renamed over it: what replacing a
+// file without ever leaving it half-written costs by itself.
+void BM_PlainWriteAndRename(benchmark::State& state) {
+  Document& d = SharedDocument();
+  const std::string path = Folder() + "/plain-renamed.bin";
+  const std::string temporary = path + ".new";
+  for (auto _ : state) {
+    const int fd = open(temporary.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    for (const auto& layer : d.layers) {
+      const uint8_t* bytes = layer->Bits();
+      size_t left = kLayerBytes;
+      while (left > 0) {
+        const ssize_t n = write(fd, bytes, left);
+        if (n <= 0) std::abort();
+        bytes += n;
+        left -= static_cast<size_t>(n);
+      }
+    }
+    close(fd);
+    if (rename(temporary.c_str(), path.c_str()) != 0) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t{kLayers} * kLayerBytes);
+  unlink(path.c_str());
+}
+
 void BM_OpenLayerFile(benchmark::State& state) {
   const std::string& path = SavedFile();
   Host();
@@ -163,6 +189,7 @@ void BM_PlainRead(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainWriteAndRename)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveLayerFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenLayerFile)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -198,6 +198,11 @@ void FileWriter::Write(const void* data, size_t size) {
   }
 }
 
+void FileWriter::Reserve(uint64_t size) {
+  // Only a hint: a file system without it just allocates as the bytes arrive.
+  if (m_fd >= 0 && size > 0) ::posix_fallocate(m_fd, 0, static_cast<off_t>(size));
+}
+
 void FileWriter::WriteU16(uint16_t v) {
   const uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
   Write(b, 2);
@@ -231,6 +236,14 @@ void FileWriter::Commit() {
     ::unlink(m_temporary.c_str());
     m_temporary.clear();
     throw FileError(m_path, error);
+  }
+  // Swapping the two names keeps the old file whole until the new one is in place, without
+  // the file system's write-out that renaming over an existing file triggers; file systems
+  // without the swap get the plain rename.
+  if (::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_path.c_str(), RENAME_EXCHANGE) == 0) {
+    ::unlink(m_temporary.c_str());  // now the old file
+    m_temporary.clear();
+    return;
   }
   if (std::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
     const int error = errno;

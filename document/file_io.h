@@ -73,6 +73,8 @@ class FileWriter {
   void Create(const std::string& path);
   // False instead of throwing (writers that fail silently when the file cannot be made).
   bool TryCreate(const std::string& path);
+  // Tells the file system how large the file will be, so its blocks are laid out in one go.
+  void Reserve(uint64_t size);
   void Write(const void* data, size_t size);
   void WriteU8(uint8_t v) { Write(&v, 1); }
   void WriteU16(uint16_t v);

@@ -372,6 +372,10 @@ int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t
   if (layers.empty()) return -1;
   FileWriter out;
   out.Create(path);
+  uint64_t pixels = 0;
+  for (const Layer* layer : layers)
+    if (layer && HasPixels(*layer)) pixels += PixelBytes(*layer);
+  out.Reserve(pixels);
   ProgressScope progress{true};
   out.Write(kMagic, sizeof kMagic);
   out.Write(kVersion, sizeof kVersion);
