@@ -621,6 +621,22 @@ TEST_F(LayerFileTest, WriteErrorThrowsAndLeavesNoFile) {
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path().string()));
 }
 
+TEST_F(LayerFileTest, OverwritingKeepsThePermissionsAndLeavesNothingBehind) {
+  LayerList layers;
+  layers.push_back(MakeLayer(2, 2, 1));
+  ImageSurface composite;
+  composite.Create({2, 2});
+  WriteBytes(Path("a.vlb"), {'o', 'l', 'd'});
+  std::filesystem::permissions(Path("a.vlb"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_EQ(WriteLayerFile(Path("a.vlb"), Refs(layers), 2, 2, composite, GridSettings{}), 0);
+  EXPECT_GT(ReadBytes(Path("a.vlb")).size(), 100u);
+  EXPECT_EQ(std::filesystem::status(Path("a.vlb")).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.vlb"}));
+}
+
 TEST(LayerFilePaths, ExtensionTestsLookAtTheLastThreeCharacters) {
   EXPECT_TRUE(IsLayerFilePath("a.vlb"));
   EXPECT_TRUE(IsLayerFilePath("A.VlB"));
