@@ -1,9 +1,6 @@
 // Feeds arbitrary bytes to the built-in bitmap reader. Whatever it reads must write as a
 // 24-bit bitmap and read back to the same colours.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,45 +8,18 @@
 #include <string>
 
 #include "document/bitmap_file.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "bitmap_file_fuzz: %s\n", what);
-  std::abort();
-}
-
-std::string MakeTempFile() {
-  char name[] = "/tmp/bitmap_file_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-struct TempFiles {
-  std::string input = MakeTempFile();
-  std::string saved = MakeTempFile();
-};
-
-// libFuzzer ends its run without exit handlers: the files go after every input.
-struct RemoveAfterInput {
-  const TempFiles& files;
-  ~RemoveAfterInput() {
-    unlink(files.input.c_str());
-    unlink(files.saved.c_str());
-  }
-};
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("bitmap_file_fuzz", what); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFiles files;
-  const RemoveAfterInput cleanup{files};
-  std::FILE* f = std::fopen(files.input.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  static const fuzz::ScratchFiles files("bitmap_file_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
+  files.WriteInput(data, size);
 
   varnel::ImageSurface picture;
   std::string message;

@@ -1,9 +1,6 @@
 // Feeds arbitrary bytes to the brush preset reader, from a file and as text. Whatever it reads
 // must write and read back to the same parameters.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,37 +9,13 @@
 #include <string_view>
 
 #include "brush/brush_preset.h"
+#include "fuzz/fuzz_files.h"
 #include "document/file_io.h"
 #include "platform/code_page.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "brush_preset_fuzz: %s\n", what);
-  std::abort();
-}
-
-std::string MakeTempFile() {
-  char name[] = "/tmp/brush_preset_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-struct TempFiles {
-  std::string input = MakeTempFile();
-  std::string saved = MakeTempFile();
-};
-
-// libFuzzer ends its run without exit handlers: the files go after every input.
-struct RemoveAfterInput {
-  const TempFiles& files;
-  ~RemoveAfterInput() {
-    unlink(files.input.c_str());
-    unlink(files.saved.c_str());
-  }
-};
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("brush_preset_fuzz", what); }
 
 // File names pass through code page 932 and lose leading white space on the way back; line
 // breaks inside them cannot be written at all.
@@ -53,12 +26,9 @@ bool Writable(const std::string& name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFiles files;
-  const RemoveAfterInput cleanup{files};
-  std::FILE* f = std::fopen(files.input.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  static const fuzz::ScratchFiles files("brush_preset_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
+  files.WriteInput(data, size);
 
   varnel::CustomBrushParams fromFile;
   if (!varnel::ReadPresetFile(files.input, fromFile)) Fail("cannot open the input file");

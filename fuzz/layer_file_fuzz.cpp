@@ -1,9 +1,6 @@
 // Feeds arbitrary bytes to both layer-file readers. Whatever a reader accepts must save and
 // read back to the same layers: attributes, pixels and mask rectangles.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,35 +11,11 @@
 #include "document/file_io.h"
 #include "document/layer_file.h"
 #include "platform/code_page.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "layer_file_fuzz: %s\n", what);
-  std::abort();
-}
-
-std::string MakeTempFile() {
-  char name[] = "/tmp/layer_file_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-struct TempFiles {
-  std::string input = MakeTempFile();
-  std::string saved = MakeTempFile();
-};
-
-// libFuzzer ends its run without exit handlers: the files go after every input.
-struct RemoveAfterInput {
-  const TempFiles& files;
-  ~RemoveAfterInput() {
-    unlink(files.input.c_str());
-    unlink(files.saved.c_str());
-  }
-};
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("layer_file_fuzz", what); }
 
 // Names pass through code page 932 on the way out, which may replace characters: the name that
 // comes back is the converted one.
@@ -90,12 +63,9 @@ void CheckRoundTrip(const varnel::LayerList& layers, const std::string& saved, b
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFiles files;
-  const RemoveAfterInput cleanup{files};
-  std::FILE* f = std::fopen(files.input.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  static const fuzz::ScratchFiles files("layer_file_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
+  files.WriteInput(data, size);
 
   varnel::LayerList chunked;
   varnel::Size canvas{};

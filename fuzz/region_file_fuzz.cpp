@@ -12,13 +12,11 @@
 #include <string>
 
 #include "document/region.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "region_file_fuzz: %s\n", what);
-  std::abort();
-}
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("region_file_fuzz", what); }
 
 // libFuzzer reports any single allocation above its malloc limit (by default the 2 GiB RSS
 // limit) as out-of-memory, so inputs whose rectangle asks for more than this many pixels are
@@ -60,29 +58,6 @@ bool DeclaresHugeRectangle(const uint8_t* data, size_t size) {
   return false;
 }
 
-std::string MakeTempFile() {
-  char name[] = "/tmp/region_file_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-// Both names are made once and reused. The files are removed after every input, because
-// libFuzzer ends its run without calling exit handlers.
-struct TempFiles {
-  std::string input = MakeTempFile();
-  std::string saved = MakeTempFile();
-};
-
-struct RemoveAfterInput {
-  const TempFiles& files;
-  ~RemoveAfterInput() {
-    unlink(files.input.c_str());
-    unlink(files.saved.c_str());
-  }
-};
-
 bool Same(const varnel::Region& a, const varnel::Region& b) {
   if (a.IsEmpty() != b.IsEmpty() || !(a.Bounds() == b.Bounds())) return false;
   for (int32_t r = 0; r < a.Height(); ++r) {
@@ -94,16 +69,13 @@ bool Same(const varnel::Region& a, const varnel::Region& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const TempFiles files;
-  const RemoveAfterInput cleanup{files};
+  static const fuzz::ScratchFiles files("region_file_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
   const std::string& input = files.input;
   const std::string& saved = files.saved;
   if (DeclaresHugeRectangle(data, size)) return 0;
 
-  std::FILE* f = std::fopen(input.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  files.WriteInput(data, size);
 
   varnel::Region region;
   if (varnel::LoadRegionFile(input, region) != 0 || region.IsEmpty()) return 0;
