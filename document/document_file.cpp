@@ -8,6 +8,7 @@
 #include "document/bitmap_file.h"
 #include "document/picture_loader.h"
 #include "platform/host.h"
+#include "platform/program_folder.h"
 
 namespace varnel {
 
@@ -121,5 +122,14 @@ SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const Gri
   }
   return WriteCanvas(path, canvas, grid);
 }
+
+std::string QuickSaveFileName(const std::tm& local) {
+  char name[64];
+  std::snprintf(name, sizeof name, "Y%4dM%2dD%2dH%2dM%2dS%2d.VLB", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return name;
+}
+
+std::string QuickSavePath(const std::tm& local) { return ProgramPath("Save/") + QuickSaveFileName(local); }
 
 }  // namespace varnel

@@ -4,6 +4,7 @@
 // program and the command-line tool open and save alike.
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -55,5 +56,11 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
 // previous file as path + ".bak" when backup is on (an existing backup is kept instead), then
 // writes.
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup);
+
+// The quick-save file name for a local time: "Y%4dM%2dD%2dH%2dM%2dS%2d.VLB", the two-digit
+// fields padded with a space ("Y2005M 3D 7H 9M 5S 2.VLB").
+std::string QuickSaveFileName(const std::tm& local);
+// The program folder's "Save" folder + that name. The folder is not created.
+std::string QuickSavePath(const std::tm& local);
 
 }  // namespace varnel

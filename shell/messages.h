@@ -22,4 +22,9 @@ inline std::string FileOpenErrorMessage(std::string_view path) {
   return std::string(path) + " を開けません。";
 }
 
+// The framework's message for a file it cannot write.
+inline std::string FileSaveErrorMessage(std::string_view path) {
+  return std::string(path) + " を保存できません。";
+}
+
 }  // namespace varnel

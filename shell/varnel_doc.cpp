@@ -3,6 +3,9 @@
 #include <QFileInfo>
 
 #include "document/document_file.h"
+#include "document/file_io.h"
+#include "platform/profile.h"
+#include "shell/settings.h"
 #include "platform/host.h"
 #include "shell/messages.h"
 
@@ -50,6 +53,23 @@ bool CVarnelDoc::OnOpenDocument(const QString& path) {
   m_grid = picture.grid.value_or(GridSettings{});
   PlacePicture(m_canvas, picture);
   m_canvas.Composite().ClearDirty();
+  SetModifiedFlag(false);
+  return true;
+}
+
+bool CVarnelDoc::OnSaveDocument(const QString& path) {
+  const bool backup = AppProfile().GetInt(kSettingsSection, "BACKUPSAVE", 0) != 0;
+  // The file gets the picture as it stands, whatever the views have drawn so far.
+  m_canvas.ComposeAll();
+  SaveResult result = SaveResult::kFailed;
+  try {
+    result = SaveDocument(path.toStdString(), m_canvas, m_grid, backup);
+  } catch (const FileError&) {
+    GetHost().MessageBox(FileSaveErrorMessage(path.toStdString()), "", kMbOk | kMbIconWarning);
+    return false;
+  }
+  if (result == SaveResult::kNoWriter) GetHost().MessageBox(kNoWriterForFormat, "", kMbOk | kMbIconWarning);
+  if (result != SaveResult::kWritten) return false;
   SetModifiedFlag(false);
   return true;
 }

@@ -45,6 +45,9 @@ class CVarnelDoc : public CVNDocument {
   bool OnNewDocument(Size size);
   // Opens a picture file. Answers false after telling the user why.
   bool OnOpenDocument(const QString& path);
+  // Saves the picture by the path's extension (the format warning, BACKUPSAVE). Answers true
+  // and clears the modified flag only when the file was written.
+  bool OnSaveDocument(const QString& path);
 
   CVarnelDoc();
 

@@ -190,5 +190,30 @@ TEST_F(DocumentFileTest, EmptyCanvasWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(Path("e.vlb")));
 }
 
+TEST(QuickSave, NamesPadTheTwoDigitFieldsWithSpaces) {
+  struct Case {
+    int year, month, day, hour, minute, second;
+    const char* name;
+  };
+  for (const Case& c : {Case{2005, 3, 7, 9, 5, 2, "Y2005M 3D 7H 9M 5S 2.VLB"},
+                        Case{2026, 12, 31, 23, 59, 59, "Y2026M12D31H23M59S59.VLB"},
+                        Case{999, 1, 1, 0, 0, 0, "Y 999M 1D 1H 0M 0S 0.VLB"}}) {
+    std::tm local{};
+    local.tm_year = c.year - 1900;
+    local.tm_mon = c.month - 1;
+    local.tm_mday = c.day;
+    local.tm_hour = c.hour;
+    local.tm_min = c.minute;
+    local.tm_sec = c.second;
+    EXPECT_EQ(QuickSaveFileName(local), c.name);
+  }
+  setenv("VARNEL_HOME", "/opt/varnel", 1);
+  std::tm local{};
+  local.tm_year = 105;
+  local.tm_mday = 1;
+  EXPECT_EQ(QuickSavePath(local), "/opt/varnel/Save/Y2005M 1D 1H 0M 0S 0.VLB");
+  unsetenv("VARNEL_HOME");
+}
+
 }  // namespace
 }  // namespace varnel

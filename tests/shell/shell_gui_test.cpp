@@ -302,6 +302,31 @@ TEST_F(ShellTest, ALayerFileOpensWithItsLayersCanvasSizeAndGrid) {
   EXPECT_EQ(pixel | 0xFF000000u, 0xFFFFFFFFu);
 }
 
+TEST_F(ShellTest, SavingWritesTheFileAndClearsTheModifiedFlagOnlyWhenWritten) {
+  Start();
+  CVarnelDoc* doc = ActiveView()->GetDocument();
+  doc->SetModifiedFlag(true);
+  const std::string path = m_dir.File("saved.vlb");
+  ASSERT_TRUE(doc->OnSaveDocument(QString::fromStdString(path)));
+  EXPECT_FALSE(doc->IsModified());
+  LayerList layers;
+  ASSERT_EQ(ReadAnyLayerFile(path, layers), 0);
+  EXPECT_EQ(layers.size(), 1u);
+
+  doc->GetCanvas().AddLayer();
+  doc->SetModifiedFlag(true);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);
+  EXPECT_FALSE(doc->OnSaveDocument(QString::fromStdString(m_dir.File("flat.bmp"))));
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "VLB形式以外ではレイヤ情報が失われます。よろしいですか？");
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_FALSE(doc->OnSaveDocument(QString::fromStdString(m_dir.File("missing/folder/x.vlb"))));
+  EXPECT_EQ(recorder.boxes.back().text, FileSaveErrorMessage(m_dir.File("missing/folder/x.vlb")));
+  EXPECT_TRUE(doc->IsModified());
+}
+
 TEST_F(ShellTest, ABrokenBitmapShowsTheReadersReasonThenThePictureMessage) {
   const std::string path = m_dir.File("broken.bmp");
   std::FILE* f = std::fopen(path.c_str(), "wb");
