@@ -15,41 +15,32 @@ void TargetOffset(const Canvas& canvas, int32_t& x, int32_t& y) {
   }
 }
 
-// The surface that holds the tile backups: the facade writes through to its target.
-ImageSurface& EditedSurface(ImageSurface& target) {
+// What the canvas does after handing an event to a tool.
+void FinishEvent(ImageSurface& target) {
+  ImageSurface& edited = BackedSurface(target);
+  if (edited.IsModified()) edited.Undo().PushUndoStep(edited, false);
+}
+
+}  // namespace
+
+ImageSurface& BackedSurface(ImageSurface& target) {
+  // The facade writes through to its target.
   if (target.IsType("IMAGEREGION")) {
     if (ImageSurface* inner = static_cast<RegionClippedImage&>(target).Target()) return *inner;
   }
   return target;
 }
 
-// What the canvas does after handing an event to a tool.
-void FinishEvent(ImageSurface& target) {
-  ImageSurface& edited = EditedSurface(target);
-  if (edited.IsModified()) edited.Undo().PushUndoStep(edited, false);
+ComposeEachDab::ComposeEachDab(Canvas& canvas, BrushEngine& brush) : m_brush(brush) {
+  int32_t x, y;
+  TargetOffset(canvas, x, y);
+  m_previous = std::move(brush.onDabWritten);
+  brush.onDabWritten = [&canvas, x, y](const Rect& r) {
+    canvas.Compose({r.left + x, r.top + y, r.right + x, r.bottom + y});
+  };
 }
 
-// Recomposes every dab's rectangle while it lives.
-class ComposeEachDab {
- public:
-  ComposeEachDab(Canvas& canvas, BrushEngine& brush) : m_brush(brush) {
-    int32_t x, y;
-    TargetOffset(canvas, x, y);
-    m_previous = std::move(brush.onDabWritten);
-    brush.onDabWritten = [&canvas, x, y](const Rect& r) {
-      canvas.Compose({r.left + x, r.top + y, r.right + x, r.bottom + y});
-    };
-  }
-  ~ComposeEachDab() { m_brush.onDabWritten = std::move(m_previous); }
-  ComposeEachDab(const ComposeEachDab&) = delete;
-  ComposeEachDab& operator=(const ComposeEachDab&) = delete;
-
- private:
-  BrushEngine& m_brush;
-  std::function<void(const Rect&)> m_previous;
-};
-
-}  // namespace
+ComposeEachDab::~ComposeEachDab() { m_brush.onDabWritten = std::move(m_previous); }
 
 void PaintStroke(Canvas& canvas, BrushEngine& brush, std::span<const StrokePoint> points) {
   ImageSurface* target = canvas.DrawingTarget();
@@ -66,7 +57,7 @@ void PaintStroke(Canvas& canvas, BrushEngine& brush, std::span<const StrokePoint
   brush.EndStroke(*target);
   FinishEvent(*target);
   // Every dab has been composed already.
-  EditedSurface(*target).ClearDirty();
+  BackedSurface(*target).ClearDirty();
 }
 
 void DrawPointOnCanvas(Canvas& canvas, BrushEngine& brush) {
@@ -76,7 +67,7 @@ void DrawPointOnCanvas(Canvas& canvas, BrushEngine& brush) {
   brush.DrawPoint(*target);
   target->SetModified();
   FinishEvent(*target);
-  EditedSurface(*target).ClearDirty();
+  BackedSurface(*target).ClearDirty();
 }
 
 }  // namespace varnel

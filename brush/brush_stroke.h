@@ -5,12 +5,31 @@
 // modified.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "brush/brush_engine.h"
 #include "core/canvas.h"
 
 namespace varnel {
+
+// While alive, every dab the brush writes is recomposed on the canvas at the drawing target's
+// place (the mask image at the origin, a layer at its offset).
+class ComposeEachDab {
+ public:
+  ComposeEachDab(Canvas& canvas, BrushEngine& brush);
+  ~ComposeEachDab();
+  ComposeEachDab(const ComposeEachDab&) = delete;
+  ComposeEachDab& operator=(const ComposeEachDab&) = delete;
+
+ private:
+  BrushEngine& m_brush;
+  std::function<void(const Rect&)> m_previous;
+};
+
+// The surface that holds a drawing target's tile backups: the layer behind the selection
+// facade, else the target itself.
+ImageSurface& BackedSurface(ImageSurface& target);
 
 struct StrokePoint {
   int32_t x = 0;  // canvas pixels

@@ -594,4 +594,45 @@ void Canvas::AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom,
     AppendLayer(std::move(layer), true);
 }
 
+void Canvas::SetTool(int32_t slot, std::unique_ptr<PaintObject> tool) {
+  if (slot >= 0 && slot < kToolSlots) m_tools[slot] = std::move(tool);
+}
+
+PaintObject* Canvas::Tool(int32_t slot) const {
+  return slot >= 0 && slot < kToolSlots ? m_tools[slot].get() : nullptr;
+}
+
+void Canvas::SelectTool(int32_t slot) {
+  if (slot >= 0 && slot < kToolSlots) m_selectedTool = slot;
+}
+
+PaintObject* Canvas::ActiveTool() const {
+  if (m_temporaryTool) return m_temporaryTool.get();
+  if (m_penEndOverride) return Tool(*m_penEndOverride);
+  return Tool(m_selectedTool);
+}
+
+bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, int32_t pressure,
+                          const PenOrientation* orientation) {
+  ImageSurface* target = DrawingTarget();
+  PaintObject* tool = ActiveTool();
+  if (target == nullptr || tool == nullptr) return false;
+  if (pointFilter) pointFilter(x, y);
+  ToolEvent event{target, flags, x - EditOffsetX(), y - EditOffsetY(), pressure, orientation};
+  bool answer = false;
+  switch (code) {
+    case kToolButtonDown: answer = tool->ButtonDown(event); break;
+    case kToolButtonUp: answer = tool->ButtonUp(event); break;
+    case kToolMove: answer = tool->Move(event); break;
+    case kToolRightButtonDown: answer = tool->RightButtonDown(event); break;
+    case kToolRightButtonUp: answer = tool->RightButtonUp(event); break;
+    default: return false;
+  }
+  // The change the tool made becomes an undo step of the surface that holds the backups.
+  ImageSurface* edited = EditTarget();
+  if (edited != nullptr && edited->IsModified() && edited->SavedTileCount() > 0) edited->Undo().PushUndoStep(*edited, false);
+  if (m_temporaryTool && m_temporaryTool->IsFinished()) m_temporaryTool.reset();
+  return answer;
+}
+
 }  // namespace varnel

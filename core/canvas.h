@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/layer.h"
+#include "core/paint_object.h"
 #include "core/region_clipped_image.h"
 #include "document/region.h"
 
@@ -100,6 +101,25 @@ class Canvas {
   void AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom, bool replace);
   void MergeAll();
 
+  // Tools. The canvas owns one tool object per slot; events go to the temporary object when
+  // one is set, else to the pen-end override's slot when set, else to the selected slot.
+  void SetTool(int32_t slot, std::unique_ptr<PaintObject> tool);
+  PaintObject* Tool(int32_t slot) const;
+  void SelectTool(int32_t slot);
+  int32_t SelectedTool() const { return m_selectedTool; }
+  void SetPenEndOverride(std::optional<int32_t> slot) { m_penEndOverride = slot; }
+  void SetTemporaryTool(std::unique_ptr<PaintObject> tool) { m_temporaryTool = std::move(tool); }
+  PaintObject* TemporaryTool() const { return m_temporaryTool.get(); }
+  PaintObject* ActiveTool() const;
+  // Moves an image point before it reaches the tool (grids snap through it); none by default.
+  std::function<void(int32_t& x, int32_t& y)> pointFilter;
+  // Hands a view event (canvas coordinates) to the active tool on the edit surface (the
+  // selection facade, the mask image under edit or the active layer) in its own coordinates.
+  // The target's saved tiles become an undo step when the tool marked it modified. Answers
+  // what the tool answered.
+  bool DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, int32_t pressure,
+                    const PenOrientation* orientation = nullptr);
+
   // Called when the views must be redrawn; the selection's display object draws over a
   // composed rectangle through drawSelection.
   std::function<void()> onRefresh;
@@ -116,6 +136,10 @@ class Canvas {
   void RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY);
   void AskAndDelete(const std::vector<int32_t>& merged);
 
+  std::unique_ptr<PaintObject> m_tools[kToolSlots];
+  std::unique_ptr<PaintObject> m_temporaryTool;
+  int32_t m_selectedTool = 1;
+  std::optional<int32_t> m_penEndOverride;
   std::unique_ptr<ImageSurface> m_maskImage;
   std::unique_ptr<Region> m_selection;
   RegionClippedImage m_facade;

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "brush/brush_tool.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
 #include "platform/profile.h"
@@ -18,6 +19,8 @@ void CVNDocument::SetTitle(const QString& title) {
 }
 
 CVarnelDoc::CVarnelDoc() {
+  m_canvas.SetTool(kBrushToolSlot, std::make_unique<BrushTool>(m_canvas));
+  m_canvas.SelectTool(kBrushToolSlot);
   m_canvas.onRefresh = [this] {
     m_canvas.ComposeAll();
     UpdateAllViews();

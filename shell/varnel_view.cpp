@@ -1,5 +1,6 @@
 #include "shell/varnel_view.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -48,6 +49,82 @@ QRect CVarnelView::ImageToViewport(const Rect& area) const {
   const int right = origin.x() + int(std::ceil((r.right + 1) * m_zoom));
   const int bottom = origin.y() + int(std::ceil((r.bottom + 1) * m_zoom));
   return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+QPoint CVarnelView::ViewToImage(QPoint point) const {
+  const double x = (horizontalScrollBar()->value() + point.x() - kMargin) / m_zoom;
+  const double y = (verticalScrollBar()->value() + point.y() - kMargin) / m_zoom;
+  return {static_cast<int>(x), static_cast<int>(y)};
+}
+
+namespace {
+
+uint32_t EventFlags(const QMouseEvent& event) {
+  uint32_t flags = 0;
+  if (event.buttons() & Qt::LeftButton) flags |= kToolLeftButton;
+  if (event.buttons() & Qt::RightButton) flags |= kToolRightButton;
+  if (event.buttons() & Qt::MiddleButton) flags |= kToolMiddleButton;
+  if (event.modifiers() & Qt::ShiftModifier) flags |= kToolShift;
+  if (event.modifiers() & Qt::ControlModifier) flags |= kToolControl;
+  return flags;
+}
+
+}  // namespace
+
+void CVarnelView::Deliver(int32_t code, const QMouseEvent& event, int32_t pressure) {
+  if (!m_document) return;
+  const QPoint image = ViewToImage(event.position().toPoint());
+  m_document->GetCanvas().DeliverEvent(code, EventFlags(event), image.x(), image.y(), pressure);
+  m_document->UpdateAllViews();
+}
+
+void CVarnelView::mousePressEvent(QMouseEvent* event) {
+  switch (event->button()) {
+    case Qt::LeftButton:
+      // Button events carry pressure 0, as a mouse has none.
+      Deliver(kToolButtonDown, *event, 0);
+      m_buttonDown = true;
+      break;
+    case Qt::RightButton:
+      Deliver(kToolRightButtonDown, *event, 0);
+      break;
+    case Qt::MiddleButton:
+      m_panning = true;
+      m_panPoint = event->position().toPoint();
+      viewport()->setCursor(Qt::ClosedHandCursor);
+      break;
+    default:
+      break;
+  }
+}
+
+void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (m_panning) {
+    const QPoint by = m_panPoint - point;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + by.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + by.y());
+    m_panPoint = point;
+  }
+  Deliver(kToolMove, *event, 256);
+}
+
+void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
+  switch (event->button()) {
+    case Qt::LeftButton:
+      Deliver(kToolButtonUp, *event, 0);
+      m_buttonDown = false;
+      break;
+    case Qt::RightButton:
+      Deliver(kToolRightButtonUp, *event, 256);
+      break;
+    case Qt::MiddleButton:
+      m_panning = false;
+      viewport()->unsetCursor();
+      break;
+    default:
+      break;
+  }
 }
 
 void CVarnelView::UpdateScrollBars() {

@@ -30,9 +30,15 @@ class CVarnelView : public QAbstractScrollArea {
   // The viewport rectangle covering an inclusive rectangle of image pixels.
   QRect ImageToViewport(const Rect& area) const;
 
+  // A viewport point as an image point: truncate((scroll + point − margin) / zoom).
+  QPoint ViewToImage(QPoint viewportPoint) const;
+
   QSize sizeHint() const override;
 
  protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -41,10 +47,15 @@ class CVarnelView : public QAbstractScrollArea {
   QSize ContentSize() const;
   void UpdateScrollBars();
   void OnPictureChanged(const Rect& area);
+  // Hands a pointer event to the document's canvas and redraws what changed.
+  void Deliver(int32_t code, const QMouseEvent& event, int32_t pressure);
 
   QPointer<CVarnelDoc> m_document;
   QColor m_marginColor;
   double m_zoom = 1.0;
+  bool m_buttonDown = false;
+  bool m_panning = false;
+  QPoint m_panPoint;
 };
 
 }  // namespace varnel

@@ -302,6 +302,55 @@ TEST_F(ShellTest, ALayerFileOpensWithItsLayersCanvasSizeAndGrid) {
   EXPECT_EQ(pixel | 0xFF000000u, 0xFFFFFFFFu);
 }
 
+TEST_F(ShellTest, ViewPointsMapThroughScrollMarginAndZoom) {
+  Start({{"NEWIMAGESIZE", PackSize(200, 100)}});
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  view->SetZoom(2.0);
+  EXPECT_EQ(view->ViewToImage({21, 21}), QPoint(0, 0));
+  EXPECT_EQ(view->ViewToImage({23, 21}), QPoint(1, 0));
+  EXPECT_EQ(view->ViewToImage({19, 25}), QPoint(0, 2));  // -0.5 truncates to 0
+  view->SetZoom(0.5);
+  EXPECT_EQ(view->ViewToImage({30, 20}), QPoint(20, 0));
+}
+
+TEST_F(ShellTest, AMouseStrokePaintsTheActiveLayerAndUndoesAsOneStep) {
+  Start();
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  CVarnelDoc* doc = view->GetDocument();
+  Layer& layer = *doc->GetCanvas().ActiveLayer();
+  QWidget* surface = view->viewport();
+  // The default brush: 2 × 2, normal, black. Image (10, 10) lies at viewport (30, 30).
+  QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+  for (int x = 31; x <= 50; ++x) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, 30), surface->mapToGlobal(QPointF(x, 30)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &move);
+  }
+  QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, QPoint(50, 30));
+  uint32_t pixel = 0;
+  // The pen-down dab covers (9, 9)–(10, 10); the stroke trails toward x = 30.
+  ASSERT_EQ(layer.GetPixel(10, 10, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(layer.GetPixel(9, 9, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(layer.GetPixel(20, 10, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(layer.GetPixel(10, 12, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  // The view's picture shows it.
+  ASSERT_EQ(doc->Picture().GetPixel(20, 10, &pixel), 1);
+  EXPECT_EQ(pixel & 0x00FFFFFFu, 0u);
+  EXPECT_TRUE(doc->IsModified());
+  ASSERT_EQ(doc->GetCanvas().Undo(), 0);
+  ASSERT_EQ(layer.GetPixel(10, 10, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  ASSERT_EQ(layer.GetPixel(20, 10, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  EXPECT_NE(doc->GetCanvas().Undo(), 0);  // one step for the whole stroke
+}
+
 TEST_F(ShellTest, SavingWritesTheFileAndClearsTheModifiedFlagOnlyWhenWritten) {
   Start();
   CVarnelDoc* doc = ActiveView()->GetDocument();

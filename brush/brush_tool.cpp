@@ -1,0 +1,84 @@
+#include "brush/brush_tool.h"
+
+#include "brush/brush_factory.h"
+#include "brush/brush_stroke.h"
+
+namespace varnel {
+namespace {
+
+struct ProgramBrushState {
+  BrushToolSettings settings;
+  std::unique_ptr<BrushEngine> brush;
+  bool built = false;
+  uint32_t foreground = 0x000000;
+  uint32_t background = 0xFFFFFF;
+};
+
+ProgramBrushState& State() {
+  static ProgramBrushState state;
+  return state;
+}
+
+}  // namespace
+
+BrushToolSettings& ProgramBrushSettings() { return State().settings; }
+
+BrushEngine* ProgramBrush() {
+  ProgramBrushState& state = State();
+  if (!state.built) RebuildProgramBrush();
+  return state.brush.get();
+}
+
+void RebuildProgramBrush() {
+  ProgramBrushState& state = State();
+  state.built = true;
+  if (state.settings.busy) return;
+  state.brush = BuildBrush(state.settings, 0);
+  if (state.brush) state.brush->SetColours(state.foreground, state.background);
+}
+
+void SetProgramBrushColours(uint32_t foreground, uint32_t background) {
+  ProgramBrushState& state = State();
+  state.foreground = foreground;
+  state.background = background;
+  if (state.brush) state.brush->SetColours(foreground, background);
+}
+
+BrushTool::BrushTool(Canvas& canvas, std::function<BrushEngine*()> brush)
+    : m_canvas(canvas), m_brush(std::move(brush)) {}
+
+void BrushTool::DrawCursor(DrawContext& dc, int32_t x, int32_t y, Rect* out, double zoom) {
+  if (BrushEngine* brush = m_brush()) brush->DrawCursor(dc, x, y, out, zoom);
+}
+
+bool BrushTool::ButtonDown(const ToolEvent& event) {
+  BrushEngine* brush = m_brush();
+  if (brush == nullptr || event.surface == nullptr) return false;
+  ComposeEachDab composing(m_canvas, *brush);
+  brush->BeginStroke(*event.surface, event.x, event.y, event.pressure, (event.flags & kToolControl) != 0);
+  return true;
+}
+
+bool BrushTool::Move(const ToolEvent& event) {
+  BrushEngine* brush = m_brush();
+  if (brush == nullptr || event.surface == nullptr) return false;
+  ComposeEachDab composing(m_canvas, *brush);
+  brush->StrokeTo(*event.surface, event.x, event.y, event.pressure);
+  return true;
+}
+
+bool BrushTool::ButtonUp(const ToolEvent& event) {
+  BrushEngine* brush = m_brush();
+  if (brush == nullptr || event.surface == nullptr) return false;
+  ComposeEachDab composing(m_canvas, *brush);
+  brush->EndStroke(*event.surface);
+  // Every dab was composed as it landed.
+  BackedSurface(*event.surface).ClearDirty();
+  return true;
+}
+
+void BrushTool::SetColours(uint32_t foreground, uint32_t background) {
+  if (BrushEngine* brush = m_brush()) brush->SetColours(foreground, background);
+}
+
+}  // namespace varnel

@@ -1,0 +1,45 @@
+#pragma once
+// The brush as a tool of the canvas: pointer events become strokes of the program's brush,
+// each dab recomposed where it lands. One brush object serves every document; it is rebuilt
+// from the brush tool settings whenever they change.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "brush/brush_engine.h"
+#include "brush/brush_settings.h"
+#include "core/canvas.h"
+#include "core/paint_object.h"
+
+namespace varnel {
+
+// The brush's place among the canvas's tool slots (the second tool of the palette).
+inline constexpr int32_t kBrushToolSlot = 1;
+
+// The program's brush settings and the brush built from them (null when the settings build
+// none, such as the custom kind without its panel).
+BrushToolSettings& ProgramBrushSettings();
+BrushEngine* ProgramBrush();
+// Builds the brush anew from the settings, keeping the colours.
+void RebuildProgramBrush();
+// The colours strokes start with (colour references 0x00BBGGRR), handed to every brush built.
+void SetProgramBrushColours(uint32_t foreground, uint32_t background);
+
+class BrushTool : public PaintObject {
+ public:
+  // brush answers the brush to paint with at each event (the program's brush by default).
+  explicit BrushTool(Canvas& canvas, std::function<BrushEngine*()> brush = ProgramBrush);
+  std::string Name() const override { return "ブラシ"; }
+  void DrawCursor(DrawContext& dc, int32_t x, int32_t y, Rect* out, double zoom) override;
+  bool Move(const ToolEvent& event) override;
+  bool ButtonUp(const ToolEvent& event) override;
+  bool ButtonDown(const ToolEvent& event) override;
+  void SetColours(uint32_t foreground, uint32_t background) override;
+
+ private:
+  Canvas& m_canvas;
+  std::function<BrushEngine*()> m_brush;
+};
+
+}  // namespace varnel

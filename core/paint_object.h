@@ -1,0 +1,65 @@
+#pragma once
+// The tool interface: every drawing tool, the brushes included, is a PaintObject. The canvas
+// owns one per tool slot and hands each pointer event of the view to the active one.
+
+#include <cstdint>
+#include <string>
+
+#include "core/draw_context.h"
+#include "core/geometry.h"
+#include "core/surface.h"
+
+namespace varnel {
+
+// The internal event codes the view hands to the canvas.
+enum ToolEventCode : int32_t {
+  kToolButtonDown = 32786,
+  kToolButtonUp = 32787,
+  kToolMove = 32788,
+  kToolRightButtonDown = 32789,
+  kToolRightButtonUp = 32790,
+};
+
+// Key and button flags of the message, as the window system's mouse messages carry them.
+enum ToolEventFlags : uint32_t {
+  kToolLeftButton = 0x0001,
+  kToolRightButton = 0x0002,
+  kToolShift = 0x0004,
+  kToolControl = 0x0008,
+  kToolMiddleButton = 0x0010,
+};
+
+// Pen orientation from a tablet; none for the mouse.
+struct PenOrientation {
+  int32_t azimuth = 0;
+  int32_t altitude = 0;
+  int32_t twist = 0;
+};
+
+struct ToolEvent {
+  ImageSurface* surface = nullptr;  // what to draw on
+  uint32_t flags = 0;
+  int32_t x = 0;  // layer-relative
+  int32_t y = 0;
+  int32_t pressure = 0;  // 0…256
+  const PenOrientation* orientation = nullptr;
+};
+
+class PaintObject {
+ public:
+  virtual ~PaintObject() = default;
+  // The operations keep the order in which the view and the canvas use them.
+  virtual bool IsType(const char* /*tag*/) const { return false; }
+  virtual void DrawCursor(DrawContext& /*dc*/, int32_t /*x*/, int32_t /*y*/, Rect* /*out*/, double /*zoom*/) {}
+  virtual std::string Name() const { return "PaintObject"; }
+  virtual bool Move(const ToolEvent& /*event*/) { return false; }
+  virtual bool RightButtonUp(const ToolEvent& /*event*/) { return false; }
+  virtual bool ButtonUp(const ToolEvent& /*event*/) { return false; }
+  virtual bool RightButtonDown(const ToolEvent& /*event*/) { return false; }
+  virtual bool ButtonDown(const ToolEvent& /*event*/) { return false; }
+  virtual void SetColours(uint32_t /*foreground*/, uint32_t /*background*/) {}
+  // A temporary object (a floating object being placed) that is done after an event.
+  virtual bool IsFinished() const { return false; }
+};
+
+}  // namespace varnel
