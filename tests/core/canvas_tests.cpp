@@ -502,3 +502,121 @@ TEST(LayerMaskThumbnails, AreDrawnThroughTheDrawingInterfaceWithTheCrossWhileDis
 
 }  // namespace
 }  // namespace varnel
+
+namespace varnel {
+namespace {
+
+// Records every event it receives; optionally paints the point it is handed.
+class RecordingTool : public PaintObject {
+ public:
+  struct Seen {
+    int32_t code;
+    int32_t x, y, pressure;
+    uint32_t flags;
+    ImageSurface* surface;
+  };
+  explicit RecordingTool(std::vector<Seen>& log, bool paint = false, bool finishAfterUp = false)
+      : m_log(log), m_paint(paint), m_finishAfterUp(finishAfterUp) {}
+  bool ButtonDown(const ToolEvent& e) override { return Record(kToolButtonDown, e); }
+  bool ButtonUp(const ToolEvent& e) override {
+    m_finished = m_finishAfterUp;
+    return Record(kToolButtonUp, e);
+  }
+  bool Move(const ToolEvent& e) override { return Record(kToolMove, e); }
+  bool RightButtonDown(const ToolEvent& e) override { return Record(kToolRightButtonDown, e); }
+  bool RightButtonUp(const ToolEvent& e) override { return Record(kToolRightButtonUp, e); }
+  bool IsFinished() const override { return m_finished; }
+
+ private:
+  bool Record(int32_t code, const ToolEvent& e) {
+    m_log.push_back({code, e.x, e.y, e.pressure, e.flags, e.surface});
+    if (m_paint) {
+      e.surface->SetPixel(e.x, e.y, 0xFF000000u);
+      e.surface->SetModified();
+    }
+    return true;
+  }
+  std::vector<Seen>& m_log;
+  bool m_paint;
+  bool m_finishAfterUp;
+  bool m_finished = false;
+};
+
+TEST(CanvasTools, EventsReachTheSelectedToolInLayerCoordinatesAfterThePointFilter) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({8, 8}, 0xFFFFFFFFu));
+  canvas.AppendLayer(MakeLayer({4, 4}, 0xFFFFFFFFu, 3, 2), false);
+  canvas.SetActiveLayer(1);
+  std::vector<RecordingTool::Seen> log;
+  canvas.SetTool(4, std::make_unique<RecordingTool>(log));
+  EXPECT_FALSE(canvas.DeliverEvent(kToolButtonDown, 0, 5, 5, 0));  // slot 1 holds no tool
+  canvas.SelectTool(4);
+  ASSERT_TRUE(canvas.DeliverEvent(kToolButtonDown, kToolLeftButton, 5, 5, 0));
+  ASSERT_TRUE(canvas.DeliverEvent(kToolMove, kToolLeftButton | kToolShift, 6, 7, 256));
+  canvas.pointFilter = [](int32_t& x, int32_t& y) {
+    x = x / 4 * 4;
+    y = y / 4 * 4;
+  };
+  ASSERT_TRUE(canvas.DeliverEvent(kToolButtonUp, 0, 7, 7, 0));
+  ASSERT_TRUE(canvas.DeliverEvent(kToolRightButtonDown, kToolRightButton, 3, 2, 0));
+  ASSERT_TRUE(canvas.DeliverEvent(kToolRightButtonUp, 0, 3, 2, 256));
+  EXPECT_FALSE(canvas.DeliverEvent(12345, 0, 3, 2, 256));
+  ASSERT_EQ(log.size(), 5u);
+  const int32_t codes[] = {kToolButtonDown, kToolMove, kToolButtonUp, kToolRightButtonDown, kToolRightButtonUp};
+  for (size_t i = 0; i < log.size(); ++i) {
+    EXPECT_EQ(log[i].code, codes[i]) << i;
+    EXPECT_EQ(log[i].surface, canvas.GetLayer(1)) << i;
+  }
+  EXPECT_EQ(log[0].x, 2);
+  EXPECT_EQ(log[0].y, 3);
+  EXPECT_EQ(log[1].x, 3);
+  EXPECT_EQ(log[1].y, 5);
+  EXPECT_EQ(log[1].pressure, 256);
+  EXPECT_EQ(log[1].flags, kToolLeftButton | kToolShift);
+  EXPECT_EQ(log[2].x, 4 - 3);  // (7, 7) filtered to (4, 4)
+  EXPECT_EQ(log[2].y, 4 - 2);
+  EXPECT_EQ(log[3].x, 0 - 3);  // (3, 2) filtered to (0, 0)
+  EXPECT_EQ(log[3].y, 0 - 2);
+}
+
+TEST(CanvasTools, TheTemporaryToolComesFirstAndGoesWhenFinishedThenThePenEndOverride) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({8, 8}, 0xFFFFFFFFu));
+  std::vector<RecordingTool::Seen> selected, pen, temporary;
+  canvas.SetTool(1, std::make_unique<RecordingTool>(selected));
+  canvas.SetTool(2, std::make_unique<RecordingTool>(pen));
+  canvas.SetTemporaryTool(std::make_unique<RecordingTool>(temporary, false, true));
+  canvas.SetPenEndOverride(2);
+  canvas.DeliverEvent(kToolButtonDown, 0, 1, 1, 0);
+  canvas.DeliverEvent(kToolButtonUp, 0, 1, 1, 0);
+  EXPECT_EQ(canvas.TemporaryTool(), nullptr);
+  canvas.DeliverEvent(kToolButtonDown, 0, 1, 1, 0);
+  canvas.SetPenEndOverride(std::nullopt);
+  canvas.DeliverEvent(kToolButtonUp, 0, 1, 1, 0);
+  EXPECT_EQ(temporary.size(), 2u);
+  EXPECT_EQ(pen.size(), 1u);
+  EXPECT_EQ(selected.size(), 1u);
+}
+
+TEST(CanvasTools, AChangeBecomesOneUndoStepWhenTheToolMarksItModified) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({8, 8}, 0xFFFFFFFFu));
+  std::vector<RecordingTool::Seen> log;
+  canvas.SetTool(1, std::make_unique<RecordingTool>(log, true));
+  canvas.DeliverEvent(kToolButtonDown, 0, 1, 1, 0);
+  canvas.DeliverEvent(kToolButtonDown, 0, 6, 6, 0);
+  uint32_t pixel = 0;
+  ASSERT_EQ(canvas.GetLayer(0)->GetPixel(6, 6, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(canvas.Undo(), 0);
+  ASSERT_EQ(canvas.GetLayer(0)->GetPixel(6, 6, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  ASSERT_EQ(canvas.GetLayer(0)->GetPixel(1, 1, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);  // the first change is its own step
+  ASSERT_EQ(canvas.Undo(), 0);
+  ASSERT_EQ(canvas.GetLayer(0)->GetPixel(1, 1, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace varnel
