@@ -3,9 +3,6 @@
 // accepts must be a well-formed value that writes and reads back the same, and a refused curve
 // must leave the caller's curve alone.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,27 +14,11 @@
 
 #include "colour/colour_curve_file.h"
 #include "colour/colour_file.h"
+#include "fuzz/fuzz_files.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "colour_file_fuzz: %s\n", what);
-  std::abort();
-}
-
-std::string MakeTempFile() {
-  char name[] = "/tmp/colour_file_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-// libFuzzer ends its run without exit handlers: the file goes after every input.
-struct RemoveAfterInput {
-  const std::string& path;
-  ~RemoveAfterInput() { unlink(path.c_str()); }
-};
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("colour_file_fuzz", what); }
 
 size_t LineCount(std::string_view text) {
   size_t lines = 0;
@@ -128,12 +109,10 @@ void CheckCurve(std::string_view text, const std::string& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string file = MakeTempFile();
-  const RemoveAfterInput cleanup{file};
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  static const fuzz::ScratchFiles files("colour_file_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
+  files.WriteInput(data, size);
+  const std::string& file = files.input;
 
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CheckColourDefinitions(text, file);

@@ -3,9 +3,6 @@
 // format error may leave the file reader; whatever either reader accepts must keep every field
 // in its range and write and read back the same.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -15,28 +12,13 @@
 #include <string_view>
 
 #include "document/file_io.h"
-#include "tools/shape_file.h"
 #include "document/tool_state.h"
+#include "fuzz/fuzz_files.h"
+#include "tools/shape_file.h"
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "shape_file_fuzz: %s\n", what);
-  std::abort();
-}
-
-std::string MakeTempFile() {
-  char name[] = "/tmp/shape_file_fuzz-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) Fail("cannot create a temporary file");
-  close(fd);
-  return name;
-}
-
-struct RemoveAfterInput {
-  const std::string& path;
-  ~RemoveAfterInput() { unlink(path.c_str()); }
-};
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("shape_file_fuzz", what); }
 
 bool InUnitRange(const varnel::ShapeVertex& v) {
   return v.x >= 0 && v.x <= 1 && v.y >= 0 && v.y <= 1 && v.w >= 0 && v.w <= 1 && v.flag == 0;
@@ -168,12 +150,10 @@ void CheckShapeRecord(std::string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string file = MakeTempFile();
-  const RemoveAfterInput cleanup{file};
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (f == nullptr) Fail("cannot write the input file");
-  if (size > 0 && std::fwrite(data, 1, size, f) != size) Fail("cannot write the input file");
-  std::fclose(f);
+  static const fuzz::ScratchFiles files("shape_file_fuzz");
+  const fuzz::RemoveAfterInput cleanup{files};
+  files.WriteInput(data, size);
+  const std::string& file = files.input;
 
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CheckShapeFile(text, file);
