@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPen>
 
 #include "core/surface.h"
 
@@ -26,6 +27,34 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
   m_painter.translate(destination.left, destination.top + dh);
   m_painter.scale(1.0, -1.0);
   m_painter.drawImage(QRectF(0, 0, dw, dh), image, bottomUpSource);
+  m_painter.restore();
+}
+
+namespace {
+
+// The device rectangle (right and bottom excluded) as the one-pixel outline Qt draws: its right
+// and bottom lines sit one pixel inside.
+QRect OutlineRect(const Rect& bounds) {
+  return QRect(bounds.left, bounds.top, bounds.right - bounds.left - 1, bounds.bottom - bounds.top - 1);
+}
+
+}  // namespace
+
+void QtDrawContext::Ellipse(const Rect& bounds) {
+  if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return;
+  m_painter.save();
+  m_painter.setPen(QPen(m_painter.pen().color(), 1));
+  m_painter.setBrush(Qt::NoBrush);
+  m_painter.drawEllipse(OutlineRect(bounds));
+  m_painter.restore();
+}
+
+void QtDrawContext::Rectangle(const Rect& bounds) {
+  if (bounds.right <= bounds.left || bounds.bottom <= bounds.top) return;
+  m_painter.save();
+  m_painter.setPen(QPen(m_painter.pen().color(), 1));
+  m_painter.setBrush(Qt::NoBrush);
+  m_painter.drawRect(OutlineRect(bounds));
   m_painter.restore();
 }
 

@@ -1,9 +1,12 @@
 #include "shell/varnel_view.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
 #include <cmath>
 
 #include "shell/qt_draw_context.h"
@@ -125,6 +128,34 @@ void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
     default:
       break;
   }
+}
+
+void CVarnelView::wheelEvent(QWheelEvent* event) {
+  if (event->modifiers() & Qt::ControlModifier) {
+    const double step = event->angleDelta().y() >= 1 ? kZoomStep : -kZoomStep;
+    // Steps of 0.2 from 1.0 do not land on exact multiples; the smallest zoom is one step.
+    SetZoom(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0));
+  }
+  QAbstractScrollArea::wheelEvent(event);
+}
+
+void CVarnelView::keyPressEvent(QKeyEvent* event) {
+  if (event->modifiers() & Qt::ControlModifier) {
+    QScrollBar* bar = nullptr;
+    int by = 0;
+    switch (event->key()) {
+      case Qt::Key_Up: bar = verticalScrollBar(); by = -kScrollStep; break;
+      case Qt::Key_Down: bar = verticalScrollBar(); by = kScrollStep; break;
+      case Qt::Key_Left: bar = horizontalScrollBar(); by = -kScrollStep; break;
+      case Qt::Key_Right: bar = horizontalScrollBar(); by = kScrollStep; break;
+      default: break;
+    }
+    if (bar != nullptr) {
+      bar->setValue(bar->value() + by);
+      return;
+    }
+  }
+  QAbstractScrollArea::keyPressEvent(event);
 }
 
 void CVarnelView::UpdateScrollBars() {

@@ -17,6 +17,8 @@ class CVarnelView : public QAbstractScrollArea {
 
  public:
   static constexpr int kMargin = 20;
+  static constexpr double kZoomStep = 0.2;
+  static constexpr int kScrollStep = 50;
 
   CVarnelView(CVarnelDoc* document, QColor marginColor, QWidget* parent = nullptr);
 
@@ -39,6 +41,10 @@ class CVarnelView : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Ctrl + wheel zooms by 0.2 a notch (never below 0.2); the wheel scrolls either way.
+  void wheelEvent(QWheelEvent* event) override;
+  // Ctrl + arrow keys scroll by 50 view pixels.
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;

@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 
 #include "document/layer_file.h"
@@ -20,6 +24,7 @@
 #include "shell/debug_console_panel.h"
 #include "shell/main_frame.h"
 #include "shell/messages.h"
+#include "shell/qt_draw_context.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
@@ -312,6 +317,73 @@ TEST_F(ShellTest, ViewPointsMapThroughScrollMarginAndZoom) {
   EXPECT_EQ(view->ViewToImage({19, 25}), QPoint(0, 2));  // -0.5 truncates to 0
   view->SetZoom(0.5);
   EXPECT_EQ(view->ViewToImage({30, 20}), QPoint(20, 0));
+}
+
+TEST(QtDrawContextOutlines, RectanglesAndEllipsesStayInsideTheirBoundsWithoutFill) {
+  QImage image(12, 12, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    QtDrawContext context(painter);
+    context.Rectangle({2, 2, 7, 7});  // 5 × 5, right and bottom excluded
+    context.Ellipse({0, 0, 0, 5});    // empty: nothing drawn
+  }
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) {
+      const bool edge = (x >= 2 && x <= 6 && (y == 2 || y == 6)) || (y >= 2 && y <= 6 && (x == 2 || x == 6));
+      EXPECT_EQ(image.pixel(x, y) == qRgb(0, 0, 0), edge) << x << "," << y;
+    }
+  QImage round(12, 12, QImage::Format_RGB32);
+  round.fill(Qt::white);
+  {
+    QPainter painter(&round);
+    painter.setPen(Qt::black);
+    QtDrawContext context(painter);
+    context.Ellipse({1, 1, 11, 11});
+  }
+  EXPECT_EQ(round.pixel(6, 6), qRgb(255, 255, 255));  // not filled
+  EXPECT_EQ(round.pixel(0, 0), qRgb(255, 255, 255));
+  EXPECT_EQ(round.pixel(11, 11), qRgb(255, 255, 255));
+  int dark = 0;
+  for (int x = 0; x < 12; ++x) dark += round.pixel(x, 1) != qRgb(255, 255, 255);
+  EXPECT_GT(dark, 0);  // the top of the ellipse is on row 1
+}
+
+TEST_F(ShellTest, CtrlWheelZoomsByFifthsAndCtrlArrowsScrollBy50) {
+  Start({{"NEWIMAGESIZE", PackSize(2000, 2000)}});
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  QWidget* surface = view->viewport();
+  auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent event(QPointF(10, 10), surface->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(surface, &event);
+  };
+  wheel(120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 1.2);
+  wheel(-120, Qt::ControlModifier);
+  wheel(-120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 0.8);
+  for (int i = 0; i < 10; ++i) wheel(-120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 0.2);  // never below one step
+  wheel(-120, Qt::NoModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 0.2);  // a plain wheel only scrolls
+
+  view->SetZoom(1.0);
+  QScrollBar* vertical = view->verticalScrollBar();
+  QScrollBar* horizontal = view->horizontalScrollBar();
+  vertical->setValue(100);
+  horizontal->setValue(100);
+  QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+  EXPECT_EQ(vertical->value(), 150);
+  QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+  QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+  EXPECT_EQ(vertical->value(), 50);
+  QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(horizontal->value(), 150);
+  QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(horizontal->value(), 100);
 }
 
 TEST_F(ShellTest, AMouseStrokePaintsTheActiveLayerAndUndoesAsOneStep) {
