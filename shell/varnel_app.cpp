@@ -153,6 +153,9 @@ void CVarnelApp::FitChildFrames() {
 
 CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
   auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor));
+  // A file dropped on a picture opens as a document of its own.
+  connect(view, &CVarnelView::fileDropped, this, [this](const QString& path) { OpenDocumentFile(path); },
+          Qt::QueuedConnection);
   CVarnelDoc* raw = doc.release();
   auto* frame = new CChildFrame(raw, view);
   m_mainFrame->AddChildFrame(frame);

@@ -1,6 +1,10 @@
 #include "shell/varnel_view.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QPaintEvent>
@@ -19,6 +23,7 @@ CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, QWidget* pare
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAutoFillBackground(false);
   if (document) connect(document, &CVarnelDoc::pictureChanged, this, &CVarnelView::OnPictureChanged);
+  setAcceptDrops(true);
   UpdateScrollBars();
 }
 
@@ -156,6 +161,30 @@ void CVarnelView::keyPressEvent(QKeyEvent* event) {
     }
   }
   QAbstractScrollArea::keyPressEvent(event);
+}
+
+namespace {
+
+// The first local file among the dropped things, or an empty text.
+QString FirstDroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+void CVarnelView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstDroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CVarnelView::dropEvent(QDropEvent* event) {
+  const QString path = FirstDroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  emit fileDropped(path);
 }
 
 void CVarnelView::UpdateScrollBars() {

@@ -37,7 +37,13 @@ class CVarnelView : public QAbstractScrollArea {
 
   QSize sizeHint() const override;
 
+ signals:
+  // The first file dropped on the view, for the application to open.
+  void fileDropped(const QString& path);
+
  protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

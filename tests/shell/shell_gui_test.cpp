@@ -9,6 +9,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
@@ -421,6 +423,29 @@ TEST_F(ShellTest, AMouseStrokePaintsTheActiveLayerAndUndoesAsOneStep) {
   ASSERT_EQ(layer.GetPixel(20, 10, &pixel), 1);
   EXPECT_EQ(pixel, 0xFFFFFFFFu);
   EXPECT_NE(doc->GetCanvas().Undo(), 0);  // one step for the whole stroke
+}
+
+TEST_F(ShellTest, AFileDroppedOnAViewOpensAsADocument) {
+  LayerList layers;
+  auto layer = std::make_unique<Layer>();
+  ASSERT_EQ(layer->Create({5, 5}), 0);
+  layers.push_back(std::move(layer));
+  const std::string path = m_dir.File("dropped.vlb");
+  ASSERT_EQ(WriteLayerList(path, LayerRefs{layers[0].get()}), 0);
+  Start();
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  QMimeData data;
+  // Only local files count: the first of them is opened.
+  data.setUrls({QUrl("https://example.invalid/x.vlb"), QUrl::fromLocalFile(QString::fromStdString(path))});
+  QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &drop);
+  QApplication::processEvents();
+  EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), 2);
+  EXPECT_EQ(ActiveView()->GetDocument()->Title(), "dropped.vlb");
 }
 
 TEST_F(ShellTest, SavingWritesTheFileAndClearsTheModifiedFlagOnlyWhenWritten) {
