@@ -7,7 +7,11 @@ namespace varnel::cmd {
 inline constexpr int kFileNew = 57600;
 inline constexpr int kFileOpen = 57601;
 inline constexpr int kFileClose = 57602;
+inline constexpr int kFileSave = 57603;
 inline constexpr int kFileMruFile1 = 57616;
+inline constexpr int kEditUndo = 57643;
+inline constexpr int kEditRedo = 57644;
+inline constexpr int kQuickSave = 32959;
 inline constexpr int kWindowNew = 57648;
 inline constexpr int kWindowArrange = 57649;
 inline constexpr int kWindowCascade = 57650;

@@ -11,13 +11,18 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <ctime>
 
+#include "document/document_file.h"
+#include "platform/host.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/debug_console.h"
 #include "shell/debug_console_panel.h"
 #include "shell/qt_host.h"
 #include "shell/varnel_app.h"
+#include "shell/varnel_doc.h"
+#include "shell/varnel_view.h"
 
 namespace varnel {
 
@@ -64,6 +69,8 @@ void CMainFrame::CreateMenus() {
   file->setObjectName("FileMenu");
   AddCommand(file, cmd::kFileNew, "新規作成(&N)\tCtrl+N", &CMainFrame::OnFileNew);
   AddCommand(file, cmd::kFileClose, "閉じる(&C)", &CMainFrame::OnFileClose);
+  AddCommand(file, cmd::kFileSave, "上書き保存(&S)\tCtrl+S", &CMainFrame::OnFileSave);
+  AddCommand(file, cmd::kQuickSave, "クイックセーブ(&Q)\tCtrl+W", &CMainFrame::OnQuickSave);
   file->addSeparator();
   m_recentMenu = file->addMenu("最近使ったファイル(&F)");
   m_recentMenu->setObjectName("RecentFileMenu");
@@ -72,7 +79,12 @@ void CMainFrame::CreateMenus() {
 
   // Menus whose commands arrive with the document, layer and tool work; shown so the menu bar
   // keeps its shape, and disabled while they hold nothing.
-  for (const char* title : {"編集(&E)", "領域(&R)", "画像(&I)", "レイヤ(&L)", "ツール(&T)"}) {
+  QMenu* edit = bar->addMenu("編集(&E)");
+  edit->setObjectName("EditMenu");
+  AddCommand(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z", &CMainFrame::OnEditUndo);
+  AddCommand(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R", &CMainFrame::OnEditRedo);
+
+  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)", "ツール(&T)"}) {
     QMenu* menu = bar->addMenu(QString::fromUtf8(title));
     menu->setEnabled(false);
   }
@@ -159,6 +171,49 @@ void CMainFrame::OnFileNew() { m_app.OnFileNew(); }
 
 void CMainFrame::OnFileClose() {
   if (QMdiSubWindow* active = m_mdi->activeSubWindow()) active->close();
+}
+
+namespace {
+
+CVarnelDoc* DocumentOf(CChildFrame* frame) {
+  if (frame == nullptr || frame->GetActiveView() == nullptr) return nullptr;
+  return frame->GetActiveView()->GetDocument();
+}
+
+}  // namespace
+
+void CMainFrame::OnFileSave() {
+  CVarnelDoc* doc = DocumentOf(ActiveChildFrame());
+  // A picture without a file yet waits for the save dialog; there is nothing to overwrite.
+  if (doc == nullptr || doc->PathName().isEmpty()) return;
+  WaitCursor wait;
+  doc->OnSaveDocument(doc->PathName());
+}
+
+void CMainFrame::OnQuickSave() {
+  CVarnelDoc* doc = DocumentOf(ActiveChildFrame());
+  if (doc == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  WaitCursor wait;
+  // The document keeps its own path: a quick save is a copy.
+  const bool modified = doc->IsModified();
+  if (doc->OnSaveDocument(QString::fromStdString(QuickSavePath(local)))) doc->SetModifiedFlag(modified);
+}
+
+void CMainFrame::OnEditUndo() {
+  if (CVarnelDoc* doc = DocumentOf(ActiveChildFrame())) {
+    doc->GetCanvas().Undo();
+    doc->UpdateAllViews();
+  }
+}
+
+void CMainFrame::OnEditRedo() {
+  if (CVarnelDoc* doc = DocumentOf(ActiveChildFrame())) {
+    doc->GetCanvas().Redo();
+    doc->UpdateAllViews();
+  }
 }
 
 void CMainFrame::OnAppExit() { close(); }

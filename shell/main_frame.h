@@ -48,6 +48,10 @@ class CMainFrame : public QMainWindow {
   QAction* AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)());
   void OnFileNew();
   void OnFileClose();
+  void OnFileSave();
+  void OnQuickSave();
+  void OnEditUndo();
+  void OnEditRedo();
   void OnAppExit();
   void OnAppAbout();
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
@@ -423,6 +425,59 @@ TEST_F(ShellTest, AMouseStrokePaintsTheActiveLayerAndUndoesAsOneStep) {
   ASSERT_EQ(layer.GetPixel(20, 10, &pixel), 1);
   EXPECT_EQ(pixel, 0xFFFFFFFFu);
   EXPECT_NE(doc->GetCanvas().Undo(), 0);  // one step for the whole stroke
+}
+
+// The action of a menu command, found by its id.
+QAction* Command(CMainFrame* frame, int id) {
+  for (QAction* action : frame->findChildren<QAction*>())
+    if (action->data().toInt() == id) return action;
+  return nullptr;
+}
+
+TEST_F(ShellTest, UndoAndRedoThroughTheEditMenu) {
+  Start();
+  CVarnelView* view = ActiveView();
+  ASSERT_NE(view, nullptr);
+  Layer& layer = *view->GetDocument()->GetCanvas().ActiveLayer();
+  QWidget* surface = view->viewport();
+  QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+  QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+  uint32_t pixel = 0;
+  layer.GetPixel(10, 10, &pixel);
+  ASSERT_EQ(pixel, 0xFF000000u);
+  QAction* undo = Command(m_app->MainFrame(), 57643);
+  QAction* redo = Command(m_app->MainFrame(), 57644);
+  ASSERT_NE(undo, nullptr);
+  ASSERT_NE(redo, nullptr);
+  EXPECT_EQ(undo->text(), "アンドゥ(&U)");
+  EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));
+  EXPECT_EQ(redo->shortcut(), QKeySequence("Ctrl+R"));
+  undo->trigger();
+  layer.GetPixel(10, 10, &pixel);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  redo->trigger();
+  layer.GetPixel(10, 10, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  // The picture the view shows follows.
+  view->GetDocument()->Picture().GetPixel(10, 10, &pixel);
+  EXPECT_EQ(pixel & 0x00FFFFFFu, 0u);
+}
+
+TEST_F(ShellTest, QuickSaveWritesIntoTheSaveFolderAndKeepsTheDocumentsPath) {
+  const std::string home = m_dir.File("home");
+  std::filesystem::create_directories(home + "/Save");
+  setenv("VARNEL_HOME", home.c_str(), 1);
+  Start();
+  CVarnelDoc* doc = ActiveView()->GetDocument();
+  const QString path = doc->PathName();
+  Command(m_app->MainFrame(), 32959)->trigger();
+  unsetenv("VARNEL_HOME");
+  std::vector<std::string> saved;
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/Save")) saved.push_back(entry.path().filename());
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].rfind("Y", 0), 0u);
+  EXPECT_EQ(saved[0].substr(saved[0].size() - 4), ".VLB");
+  EXPECT_EQ(doc->PathName(), path);
 }
 
 TEST_F(ShellTest, AFileDroppedOnAViewOpensAsADocument) {
