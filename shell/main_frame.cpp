@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <ctime>
 
+#include "brush/brush_preset.h"
+#include "brush/brush_tool.h"
 #include "document/document_file.h"
 #include "platform/host.h"
 #include "shell/child_frame.h"
@@ -84,7 +86,14 @@ void CMainFrame::CreateMenus() {
   AddCommand(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z", &CMainFrame::OnEditUndo);
   AddCommand(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R", &CMainFrame::OnEditRedo);
 
-  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)", "ツール(&T)"}) {
+  QMenu* tools = bar->addMenu("ツール(&T)");
+  tools->setObjectName("ToolMenu");
+  m_brushMenu = tools->addMenu("ブラシの種類");
+  m_brushMenu->setObjectName("BrushKindMenu");
+  connect(m_brushMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildBrushKindMenu);
+  RebuildBrushKindMenu();
+
+  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)"}) {
     QMenu* menu = bar->addMenu(QString::fromUtf8(title));
     menu->setEnabled(false);
   }
@@ -214,6 +223,60 @@ void CMainFrame::OnEditRedo() {
     doc->GetCanvas().Redo();
     doc->UpdateAllViews();
   }
+}
+
+void CMainFrame::RebuildBrushKindMenu() {
+  m_brushMenu->clear();
+  auto addKind = [this](QMenu* menu, int32_t kind) {
+    QAction* action = menu->addAction(QString::fromUtf8(BrushKindLabel(kind)));
+    const int id = kBrushKindCommandBase + kind;
+    action->setData(id);
+    action->setToolTip(QString::fromUtf8(BrushKindTooltip(kind)));
+    connect(action, &QAction::triggered, this, [this, id] { OnBrushCommand(id); });
+  };
+  addKind(m_brushMenu, kBrushCustom);
+  // The presets: one submenu per group folder, then the presets lying in the folder itself.
+  QMenu* presets = m_brushMenu->addMenu("プリセット");
+  const PresetMenu model = PresetMenu::Build(ProgramBrushSettings().presetsFolder);
+  auto addPreset = [this](QMenu* menu, int id, const std::string& title) {
+    QAction* action = menu->addAction(QString::fromStdString(title));
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { OnBrushCommand(id); });
+  };
+  for (const PresetMenu::Group& group : model.groups) {
+    QMenu* sub = presets->addMenu(QString::fromStdString(group.name));
+    for (size_t i = 0; i < group.titles.size(); ++i)
+      addPreset(sub, group.firstId + static_cast<int>(i), group.titles[i]);
+  }
+  for (size_t i = 0; i < model.topTitles.size(); ++i)
+    addPreset(presets, model.topFirstId + static_cast<int>(i), model.topTitles[i]);
+  struct Group {
+    const char* title;
+    std::initializer_list<int32_t> kinds;
+  };
+  for (const Group& group : {Group{"画材風", {kBrushBristle, kBrushBristle2, kBrushOilPaint}},
+                             Group{"ぼかし/調整", {kBrushBlur, kBrushBlur2, kBrushFingerSmudge, kBrushStir, kBrushSharpen,
+                                                 kBrushSaturationUp, kBrushSaturationDown}},
+                             Group{"明度", {kBrushDodgeAll, kBrushBurnAll, kBrushDodgeBright, kBrushBurnBright,
+                                           kBrushDodgeMiddle, kBrushBurnMiddle, kBrushDodgeDark, kBrushBurnDark}},
+                             Group{"特殊", {kBrushRainbow, kBrushOpacityAdd, kBrushOpacitySubtract}}}) {
+    QMenu* sub = m_brushMenu->addMenu(QString::fromUtf8(group.title));
+    for (int32_t kind : group.kinds) addKind(sub, kind);
+  }
+  addKind(m_brushMenu, kBrushNormal);
+}
+
+void CMainFrame::OnBrushCommand(int id) {
+  BrushToolSettings& settings = ProgramBrushSettings();
+  if (id >= kBrushKindCommandBase && id < kBrushKindCommandBase + kBrushKindCount) {
+    settings.kind = id - kBrushKindCommandBase;
+  } else {
+    const PresetMenu model = PresetMenu::Build(settings.presetsFolder);
+    CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
+    if (!SelectPreset(model, id, settings, params)) return;
+    if (settings.customPanel) *settings.customPanel = params;
+  }
+  RebuildProgramBrush();
 }
 
 void CMainFrame::OnAppExit() { close(); }

@@ -27,6 +27,10 @@ class CMainFrame : public QMainWindow {
   CChildFrame* ActiveChildFrame() const;
   DebugConsolePanel* DebugPanel() const { return m_debugPanel; }
   QMenu* MessageLevelMenu() const { return m_levelMenu; }
+  // The brush kind menu: the kinds grouped in their submenus and the presets of the presets
+  // folder, rebuilt each time it is shown.
+  QMenu* BrushKindMenu() const { return m_brushMenu; }
+  void RebuildBrushKindMenu();
 
   void AddChildFrame(CChildFrame* frame);
 
@@ -63,6 +67,9 @@ class CMainFrame : public QMainWindow {
   QMenu* m_levelMenu = nullptr;
   QActionGroup* m_levelGroup = nullptr;
   QMenu* m_recentMenu = nullptr;
+  QMenu* m_brushMenu = nullptr;
+  // Selects a brush kind (34000 + kind) or a preset (from 35000) as the menu's commands do.
+  void OnBrushCommand(int id);
 };
 
 }  // namespace varnel

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QWheelEvent>
 #include <QTest>
 
+#include "brush/brush_tool.h"
 #include "document/layer_file.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
@@ -461,6 +463,28 @@ TEST_F(ShellTest, UndoAndRedoThroughTheEditMenu) {
   // The picture the view shows follows.
   view->GetDocument()->Picture().GetPixel(10, 10, &pixel);
   EXPECT_EQ(pixel & 0x00FFFFFFu, 0u);
+}
+
+TEST_F(ShellTest, TheBrushKindMenuSelectsKindsAndRebuildsTheBrush) {
+  Start();
+  QMenu* menu = m_app->MainFrame()->BrushKindMenu();
+  ASSERT_NE(menu, nullptr);
+  std::vector<QString> titles;
+  for (QAction* action : menu->actions()) titles.push_back(action->text());
+  EXPECT_EQ(titles, (std::vector<QString>{"現在のカスタムブラシ", "プリセット", "画材風", "ぼかし/調整", "明度", "特殊",
+                                          "ノーマル描画"}));
+  // Every kind 0…22 is in the menu once, by its id.
+  std::vector<int> ids;
+  for (QAction* action : menu->findChildren<QAction*>())
+    if (action->data().toInt() >= 34000 && action->data().toInt() <= 34022) ids.push_back(action->data().toInt());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  EXPECT_EQ(ids.size(), 23u);
+  Command(m_app->MainFrame(), 34020)->trigger();
+  EXPECT_EQ(ProgramBrushSettings().kind, kBrushSharpen);
+  EXPECT_NE(ProgramBrush(), nullptr);
+  Command(m_app->MainFrame(), 34001)->trigger();
+  EXPECT_EQ(ProgramBrushSettings().kind, kBrushNormal);
 }
 
 TEST_F(ShellTest, QuickSaveWritesIntoTheSaveFolderAndKeepsTheDocumentsPath) {
