@@ -79,12 +79,17 @@ void CMainFrame::CreateMenus() {
   file->addSeparator();
   AddCommand(file, cmd::kAppExit, "アプリケーションの終了(&X)", &CMainFrame::OnAppExit);
 
-  // Menus whose commands arrive with the document, layer and tool work; shown so the menu bar
-  // keeps its shape, and disabled while they hold nothing.
   QMenu* edit = bar->addMenu("編集(&E)");
   edit->setObjectName("EditMenu");
   AddCommand(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z", &CMainFrame::OnEditUndo);
   AddCommand(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R", &CMainFrame::OnEditRedo);
+
+  // Menus whose commands arrive with the selection, image and layer work; shown so the menu bar
+  // keeps its shape, and disabled while they hold nothing.
+  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)"}) {
+    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
+    menu->setEnabled(false);
+  }
 
   QMenu* tools = bar->addMenu("ツール(&T)");
   tools->setObjectName("ToolMenu");
@@ -92,11 +97,6 @@ void CMainFrame::CreateMenus() {
   m_brushMenu->setObjectName("BrushKindMenu");
   connect(m_brushMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildBrushKindMenu);
   RebuildBrushKindMenu();
-
-  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)"}) {
-    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
-    menu->setEnabled(false);
-  }
 
   QMenu* view = bar->addMenu("表示(&V)");
   view->setObjectName("ViewMenu");
