@@ -240,7 +240,12 @@ void FileWriter::Commit() {
   // Swapping the two names keeps the old file whole until the new one is in place, without
   // the file system's write-out that renaming over an existing file triggers; file systems
   // without the swap get the plain rename.
-  if (::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_path.c_str(), RENAME_EXCHANGE) == 0) {
+  // Only a regular file is swapped: anything else at the path (a folder, a link) must make the
+  // plain rename answer as it does.
+  struct stat target {};
+  const bool replacesFile = ::lstat(m_path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+  if (replacesFile &&
+      ::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_path.c_str(), RENAME_EXCHANGE) == 0) {
     ::unlink(m_temporary.c_str());  // now the old file
     m_temporary.clear();
     return;

@@ -2,11 +2,9 @@
 // size, body). Saving writes "VRVC" (version "0001"), "VRDH" (left, top, right, bottom, inclusive)
 // and "VRDD" (the mask bytes, top row first), in that order.
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "document/file_io.h"
 #include "document/region.h"
 
 namespace varnel {
@@ -46,32 +45,6 @@ uint32_t GetU32(const uint8_t* p) {
 }
 
 bool SameTag(const uint8_t* p, const char (&tag)[4]) { return std::memcmp(p, tag, 4) == 0; }
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A new file next to path, created exclusively so that two savers never share it; -1 when none
-// could be made (the folder is missing or not writable).
-int CreateSibling(const std::string& path, std::string& name) {
-  static std::atomic<uint32_t> counter{0};
-  for (int tried = 0; tried < 100; ++tried) {
-    name = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST && errno != EINTR) return -1;
-  }
-  return -1;
-}
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -139,17 +112,13 @@ int32_t SaveRegionFile(const std::string& path, const Region& region) {
   PutU32(head, static_cast<uint32_t>(bounds.bottom));
   PutTag(head, kDataTag, static_cast<uint32_t>(pixels));
 
-  std::string temporary;
-  const int fd = CreateSibling(path, temporary);
-  if (fd < 0) return -1;
-  bool ok = WriteAll(fd, head.data(), head.size());
-  for (int32_t r = 0; ok && r < height; ++r) {
-    ok = WriteAll(fd, region.Row(r), static_cast<size_t>(width));
-  }
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temporary.c_str());
+  FileWriter out;
+  if (!out.TryCreate(path)) return -1;
+  try {
+    out.Write(head.data(), head.size());
+    for (int32_t r = 0; r < height; ++r) out.Write(region.Row(r), static_cast<size_t>(width));
+    out.Commit();
+  } catch (const FileError&) {
     return -1;
   }
   return 0;

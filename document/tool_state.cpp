@@ -1,16 +1,15 @@
 #include "document/tool_state.h"
 
-#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
 
+#include "document/file_io.h"
 #include "platform/code_page.h"
 
 namespace varnel {
@@ -100,19 +99,6 @@ bool ReadHeader(ToolStateStream& s, std::string& className) {
   if (!ReadPieces(s, nameSize, name)) return false;
   className = FromCodePage932(name);
   return true;
-}
-
-// A new file next to path, created exclusively so that two savers never share it; -1 when none
-// could be made (the folder is missing or not writable).
-int CreateSibling(const std::string& path, std::string& name) {
-  static std::atomic<uint32_t> counter{0};
-  for (int tried = 0; tried < 100; ++tried) {
-    name = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST && errno != EINTR) return -1;
-  }
-  return -1;
 }
 
 struct FileCloser {
@@ -447,22 +433,15 @@ int32_t SaveToolStateFile(const std::string& path, std::string_view toolName, To
   line += ToCodePage932(toolName);
   line += '\n';
 
-  std::string temporary;
-  const int fd = CreateSibling(path, temporary);
-  if (fd < 0) return -1;
-  bool ok = false;
+  // The record's size is back-filled, so it is built in memory and written in one piece.
+  MemoryToolStateStream record;
+  if (!record.Write(line.data(), line.size()) || WriteToolState(record, tool) != 0) return -1;
+  FileWriter out;
+  if (!out.TryCreate(path)) return -1;
   try {
-    FdToolStateStream stream(fd);
-    ok = stream.Write(line.data(), line.size()) && WriteToolState(stream, tool) == 0;
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    throw;
-  }
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temporary.c_str());
+    out.Write(record.Bytes().data(), record.Bytes().size());
+    out.Commit();
+  } catch (const FileError&) {
     return -1;
   }
   return 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -635,6 +636,26 @@ TEST_F(LayerFileTest, OverwritingKeepsThePermissionsAndLeavesNothingBehind) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) names.push_back(entry.path().filename());
   EXPECT_EQ(names, (std::vector<std::string>{"a.vlb"}));
+}
+
+TEST_F(LayerFileTest, AFolderOrALinkAtThePathIsNeverSwappedAway) {
+  LayerList layers;
+  layers.push_back(MakeLayer(2, 2, 1));
+  ImageSurface composite;
+  composite.Create({2, 2});
+  std::filesystem::create_directory(Path("folder.vlb"));
+  EXPECT_THROW(WriteLayerFile(Path("folder.vlb"), Refs(layers), 2, 2, composite, GridSettings{}), FileError);
+  EXPECT_TRUE(std::filesystem::is_directory(Path("folder.vlb")));
+  // A link is replaced by the new file, as a rename does; what it pointed at stays.
+  WriteBytes(Path("target.vlb"), {'o', 'l', 'd'});
+  std::filesystem::create_symlink(Path("target.vlb"), Path("link.vlb"));
+  ASSERT_EQ(WriteLayerFile(Path("link.vlb"), Refs(layers), 2, 2, composite, GridSettings{}), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(Path("link.vlb")));
+  EXPECT_EQ(ReadBytes(Path("target.vlb")), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"folder.vlb", "link.vlb", "target.vlb"}));
 }
 
 TEST(LayerFilePaths, ExtensionTestsLookAtTheLastThreeCharacters) {
