@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/fuzz_files.h"
 #include "sdk/varnel_picture_plugin.h"
 
 extern "C" {
@@ -24,10 +25,7 @@ int WriteImage(const char* path, const void* bits, const VarnelWriteInfo* info);
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "jpeg_plugin_fuzz: %s\n", what);
-  std::abort();
-}
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("jpeg_plugin_fuzz", what); }
 
 std::string TempPath() {
   char name[] = "/tmp/jpeg_plugin_fuzz-XXXXXX";

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/fuzz_files.h"
 #include "sdk/varnel_picture_plugin.h"
 
 extern "C" {
@@ -25,10 +26,7 @@ int GetPreview(const char* buffer, intptr_t offset, unsigned int flag, void** in
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "layerpeek_fuzz: %s\n", what);
-  std::abort();
-}
+[[noreturn]] void Fail(const char* what) { fuzz::Fail("layerpeek_fuzz", what); }
 
 std::string MakeTempFile() {
   char name[] = "/tmp/layerpeek_fuzz-XXXXXX";

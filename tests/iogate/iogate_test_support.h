@@ -18,6 +18,7 @@
 
 #include "sdk/varnel_picture_plugin.h"
 #include "tests/iogate/fake_plugin_log.h"
+#include "tests/shell/temp_folder.h"
 
 namespace varnel::iogate::testing {
 
@@ -26,26 +27,7 @@ inline std::string FakePluginFile(const std::string& variant) {
   return std::string(IOGATE_FAKE_PLUGIN_DIR) + "/" + variant + ".spi";
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnel-iogate-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    m_path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& Path() const { return m_path; }
-  std::string File(const std::string& name) const { return (m_path / name).string(); }
-
- private:
-  std::filesystem::path m_path;
-};
+using TempFolder = ::varnel::testing::TempFolder;
 
 // A program folder and a settings file of the test's own, in the environment while it lives.
 class ProgramFolder {
