@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/blend.h"
+#include "core/selection_step.h"
 #include "platform/host.h"
 
 namespace varnel {
@@ -419,12 +420,35 @@ void Canvas::MergeAll() {
 void Canvas::SetSelection(std::unique_ptr<Region> selection) {
   m_selection = std::move(selection);
   if (m_selection && m_selection->IsEmpty()) m_selection.reset();
-  BindFacade();
+  SelectionChanged();
 }
 
 void Canvas::ClearSelection() {
   m_selection.reset();
+  SelectionChanged();
+}
+
+void Canvas::ReplaceSelection(std::unique_ptr<Region> selection, bool undoable) {
+  if (selection && selection->IsEmpty()) selection.reset();
+  if (!selection && !m_selection) return;
+  ImageSurface* target = EditTarget();
+  if (undoable && target != nullptr)
+    target->Undo().PushStep(*target, std::make_unique<SelectionStep>(*this, std::move(m_selection)));
+  m_selection = std::move(selection);
+  SelectionChanged();
+}
+
+void Canvas::ExchangeSelection(std::unique_ptr<Region>& other) {
+  if (other && other->IsEmpty()) other.reset();
+  std::swap(m_selection, other);
+  SelectionChanged();
+}
+
+void Canvas::SelectionChanged() {
   BindFacade();
+  // What the views draw of the selection goes over the composite: the old outline must go.
+  if (drawSelection && !m_layers.empty()) ComposeAll();
+  if (onSelectionChanged) onSelectionChanged();
 }
 
 void Canvas::EditMaskImage(std::unique_ptr<ImageSurface> image) {

@@ -69,10 +69,20 @@ class Canvas {
   void MergeIntoNewDocument(const std::vector<int32_t>& indices);
   std::function<void(std::unique_ptr<Layer>)> openDocument;
 
-  // Selection.
+  // Selection. An empty region counts as no selection. SetSelection and ClearSelection change
+  // it without an undo step.
   const Region* Selection() const { return m_selection.get(); }
   void SetSelection(std::unique_ptr<Region> selection);
   void ClearSelection();
+  // Replaces the selection; with undoable, the previous one goes into the drawing target's
+  // history (the mask image under edit, else the active layer) as a step in order with the
+  // painting steps. Nothing happens when there was no selection and none is given.
+  void ReplaceSelection(std::unique_ptr<Region> selection, bool undoable);
+  // Swaps the selection with other (null for none): how a selection step is applied.
+  void ExchangeSelection(std::unique_ptr<Region>& other);
+  // Called whenever the selection has changed, also by undo and redo, so that the views redraw
+  // its outline.
+  std::function<void()> onSelectionChanged;
   // Mask image under edit: replaces the active layer as the drawing target.
   void EditMaskImage(std::unique_ptr<ImageSurface> image);
   void EndMaskEdit();
@@ -133,6 +143,7 @@ class Canvas {
   int32_t EditOffsetY() const;
   int32_t StepHistory(bool forward);
   void BindFacade();
+  void SelectionChanged();
   void RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY);
   void AskAndDelete(const std::vector<int32_t>& merged);
 

@@ -265,6 +265,8 @@ int32_t UndoStep::Read(int fd) {
   return 0;
 }
 
+void UndoStep::Apply(ImageSurface& surface) { ExchangeStep(surface, *this); }
+
 // ---- spilling ---------------------------------------------------------------------------
 
 std::string UndoFolder() {
@@ -278,7 +280,7 @@ std::string UndoFolder() {
 }
 
 int32_t SpillNow(UndoStep& step) {
-  if (!step.resident) return 0;
+  if (!step.resident || !step.IsSpillable()) return 0;
   Writer().abort.store(false);
   if (WriteStepFile(step) == 0) return 0;
   GetHost().DebugMessage(kUndoDebugLevel, kUndoDebugColour,
@@ -289,6 +291,7 @@ int32_t SpillNow(UndoStep& step) {
 int32_t SpillLater(UndoStep& step) {
   SpillWriter& w = Writer();
   ReportFailedBackgroundWrites();
+  if (!step.IsSpillable()) return 0;
   if (!w.running.load()) return -1;
   std::unique_lock lock(w.mutex, std::try_to_lock);
   if (!lock.owns_lock()) return -1;
@@ -306,6 +309,7 @@ int32_t SpillLater(UndoStep& step) {
 }
 
 int32_t Reload(UndoStep& step) {
+  if (!step.IsSpillable()) return 0;
   WaitUntilWriterReleases(step);
   if (step.resident) return 0;
   const std::string name = TempFileName(UndoFolder(), kUndoFilePrefix, step.fileNumber);
@@ -422,7 +426,7 @@ int32_t UndoStack::Undo(ImageSurface& surface) {
   surface.RevertUncommitted();
   UndoStep& step = *m_steps[static_cast<size_t>(m_position)];
   if (Reload(step) != 0) return -1;
-  ExchangeStep(surface, step);
+  step.Apply(surface);
   SpillNow(step);
   return 0;
 }
@@ -432,10 +436,20 @@ int32_t UndoStack::Redo(ImageSurface& surface) {
   if (static_cast<size_t>(m_position) >= m_steps.size()) return 0;
   UndoStep& step = *m_steps[static_cast<size_t>(m_position)];
   if (Reload(step) != 0) return -1;
-  ExchangeStep(surface, step);
+  step.Apply(surface);
   ++m_position;
   SpillNow(step);
   return 0;
+}
+
+void UndoStack::PushStep(ImageSurface& surface, std::unique_ptr<UndoStep> step) {
+  if (m_steps.size() > static_cast<size_t>(m_position)) m_steps.erase(m_steps.begin() + m_position, m_steps.end());
+  if (!step) return;
+  if (g_recordedHandler) g_recordedHandler(surface);
+  UndoStep& added = *step;
+  m_steps.push_back(std::move(step));
+  ++m_position;
+  SpillLater(added);
 }
 
 void UndoStack::ClearHistory() {

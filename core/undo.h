@@ -41,6 +41,12 @@ class UndoStep {
   // Writes the tiles to an open file and, on success, gives their blocks back. -1 when a
   // write fails or the writer was asked to abort; the tiles then stay.
   virtual int32_t Write(int fd);
+  // Applies the step to the surface whose history holds it. The same call serves undo and
+  // redo: afterwards the step holds what it replaced. A tile step exchanges its tiles.
+  virtual void Apply(ImageSurface& surface);
+  // Whether the step's content goes to a step file. Steps that hold no tiles (a selection
+  // change) stay in memory: spilling, reloading and the writer leave them alone.
+  virtual bool IsSpillable() const { return true; }
 
   bool IsBusy() const { return busy.load(std::memory_order_acquire); }
   int32_t TileCount() const { return static_cast<int32_t>(tiles.size()); }
@@ -67,6 +73,10 @@ class UndoStack {
   // branch first (even when the new step turns out empty). With writeNow the step is written
   // at once and the write's result answered; otherwise the writer takes it in the background.
   int32_t PushUndoStep(ImageSurface& surface, bool writeNow);
+  // Records a ready-made step at the position, after the same discarding of the redo branch,
+  // and reports it as a recorded change. The step is taken as already applied. A spillable
+  // step goes to the writer in the background. A null step only discards the redo branch.
+  void PushStep(ImageSurface& surface, std::unique_ptr<UndoStep> step);
   // -1 when nothing can be undone or the step cannot be read back, else 0.
   int32_t Undo(ImageSurface& surface);
   // 0 when nothing can be redone, -1 when the step cannot be read back, else 0.
