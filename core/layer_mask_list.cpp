@@ -29,6 +29,20 @@ int32_t LayerMaskList::AddMask(const Region& region) {
   return Count() - 1;
 }
 
+int32_t LayerMaskList::ReplaceMask(int32_t index, const Region& region) {
+  if (index < 0 || index >= Count()) return -1;
+  // The new contents go to a file of their own first, so a failed write keeps the old mask.
+  std::string path = WriteMaskFile(region);
+  if (path.empty()) return -1;
+  Mask& mask = m_masks[static_cast<size_t>(index)];
+  unlink(mask.path.c_str());
+  mask.path = std::move(path);
+  RenderMaskThumbnail(region, true, mask.thumbnail.data());
+  RenderMaskThumbnail(region, false, mask.crossedThumbnail.data());
+  if (mask.enabled) SetMaskEnabled(index, true);
+  return 0;
+}
+
 void LayerMaskList::SetMaskEnabled(int32_t index, bool on) {
   if (index < 0 || index >= Count()) {
     return;

@@ -24,6 +24,9 @@ class LayerMaskList {
   // Writes the region to a new "lm" file and appends a disabled mask with its thumbnail.
   // Answers the mask's index, or -1 when the file cannot be written.
   int32_t AddMask(const Region& region);
+  // Gives mask index new contents (a new file, a new thumbnail), keeping its place and its
+  // enabled state. -1 when the index is bad or the file cannot be written; the mask is then kept.
+  int32_t ReplaceMask(int32_t index, const Region& region);
   // On: loads a fresh region from the mask's file (kept when the load gave data). Off: drops it.
   void SetMaskEnabled(int32_t index, bool on);
   void RemoveMask(int32_t index);

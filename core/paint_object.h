@@ -29,6 +29,14 @@ enum ToolEventFlags : uint32_t {
   kToolMiddleButton = 0x0010,
 };
 
+// Keyboard messages the view forwards to the active tool unchanged, with the window system's
+// message numbers.
+enum ToolKeyMessage : int32_t {
+  kToolKeyDown = 0x0100,
+  kToolKeyUp = 0x0101,
+  kToolChar = 0x0102,
+};
+
 // Pen orientation from a tablet; none for the mouse.
 struct PenOrientation {
   int32_t azimuth = 0;
@@ -60,6 +68,9 @@ class PaintObject {
   virtual void SetColours(uint32_t /*foreground*/, uint32_t /*background*/) {}
   // A temporary object (a floating object being placed) that is done after an event.
   virtual bool IsFinished() const { return false; }
+  // A key message: the key code (the virtual key for key down/up, the character for kToolChar),
+  // the repeat count and the message's flags. True when the tool used it.
+  virtual bool KeyMessage(int32_t /*message*/, int32_t /*key*/, int32_t /*repeat*/, uint32_t /*flags*/) { return false; }
 };
 
 }  // namespace varnel

@@ -1,5 +1,9 @@
 #include "shell/child_frame.h"
 
+#include <QCloseEvent>
+
+#include "platform/host.h"
+
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
 
@@ -13,6 +17,18 @@ CChildFrame::CChildFrame(CVarnelDoc* document, CVarnelView* view, QWidget* paren
   connect(document, &CVNDocument::titleChanged, this, &QWidget::setWindowTitle);
   // The frame owns its document: closing the window closes the picture.
   document->setParent(this);
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+  if (m_document != nullptr && m_document->IsModified()) {
+    const std::string question = m_document->Title().toStdString() + " への変更を保存しますか?";
+    const int32_t answer = GetHost().MessageBox(question, "", kMbYesNoCancel | kMbIconWarning);
+    if (answer == kIdCancel || (answer == kIdYes && !(saveDocument && saveDocument(m_document)))) {
+      event->ignore();
+      return;
+    }
+  }
+  QMdiSubWindow::closeEvent(event);
 }
 
 }  // namespace varnel

@@ -21,6 +21,8 @@
 #include "shell/command_ids.h"
 #include "shell/debug_console.h"
 #include "shell/debug_console_panel.h"
+#include "shell/document_commands.h"
+#include "shell/tool_palette.h"
 #include "shell/qt_host.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
@@ -60,19 +62,79 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label, void 
   const QStringList parts = label.split('\t');
   QAction* action = menu->addAction(parts.front());
   action->setData(id);
-  if (parts.size() > 1) action->setShortcut(QKeySequence(parts[1]));
+  if (parts.size() > 1) {
+    QString keys = parts[1];
+    keys.replace("↑", "Up").replace("↓", "Down").remove(' ');
+    action->setShortcut(QKeySequence(keys));
+  }
   if (slot) connect(action, &QAction::triggered, this, slot);
+  m_actions[id] = action;
   return action;
 }
 
+QAction* CMainFrame::AddDocumentCommand(QMenu* menu, int id, const QString& label) {
+  QAction* action = AddCommand(menu, id, label, nullptr);
+  connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  return action;
+}
+
+QAction* CMainFrame::AddComingCommand(QMenu* menu, int id, const QString& label) {
+  // Present so the menus keep their shape; the work behind them has not arrived yet.
+  QAction* action = AddCommand(menu, id, label, nullptr);
+  action->setEnabled(false);
+  m_coming.insert(id);
+  return action;
+}
+
+QAction* CMainFrame::Command(int id) const {
+  const auto it = m_actions.find(id);
+  return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::RunCommand(int id) {
+  if (m_coming.contains(id)) return;
+  m_commands->Run(id);
+  UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+  for (const auto& [id, action] : m_actions) {
+    if (m_coming.contains(id) || !m_documentCommands.contains(id)) continue;
+    action->setEnabled(m_commands->IsEnabled(id));
+    if (action->isCheckable()) action->setChecked(m_commands->IsChecked(id));
+  }
+}
+
 void CMainFrame::CreateMenus() {
+  m_commands = new DocumentCommands(m_app, this, [this]() -> CVarnelView* {
+    CChildFrame* frame = ActiveChildFrame();
+    return frame ? frame->GetActiveView() : nullptr;
+  });
   QMenuBar* bar = menuBar();
+  auto doc = [this](QMenu* menu, int id, const char* label) {
+    m_documentCommands.insert(id);
+    return AddDocumentCommand(menu, id, QString::fromUtf8(label));
+  };
+  auto coming = [this](QMenu* menu, int id, const char* label) {
+    return AddComingCommand(menu, id, QString::fromUtf8(label));
+  };
+
   QMenu* file = bar->addMenu("ファイル(&F)");
   file->setObjectName("FileMenu");
   AddCommand(file, cmd::kFileNew, "新規作成(&N)\tCtrl+N", &CMainFrame::OnFileNew);
+  doc(file, cmd::kFileOpen, "開く(&O)...\tCtrl+O");
   AddCommand(file, cmd::kFileClose, "閉じる(&C)", &CMainFrame::OnFileClose);
-  AddCommand(file, cmd::kFileSave, "上書き保存(&S)\tCtrl+S", &CMainFrame::OnFileSave);
-  AddCommand(file, cmd::kQuickSave, "クイックセーブ(&Q)\tCtrl+W", &CMainFrame::OnQuickSave);
+  doc(file, cmd::kFileSave, "上書き保存(&S)\tCtrl+S");
+  doc(file, cmd::kFileSaveAs, "名前を付けて保存(&A)...");
+  doc(file, cmd::kQuickSave, "クイックセーブ(&Q)\tCtrl+W");
+  doc(file, cmd::kEmptyQuickSaveFolder, "クイックセーブディレクトリを空にする(&Q)");
+  file->addSeparator();
+  doc(file, cmd::kLoadLayers, "レイヤ読み込み(&L)");
+  doc(file, cmd::kSaveActiveLayer, "アクティブなレイヤを保存(&S)");
+  doc(file, cmd::kSave256Colours, "256色で保存");
+  file->addSeparator();
+  doc(file, cmd::kSaveToolState, "ツール状態の保存(&T)");
+  doc(file, cmd::kLoadToolState, "ツール状態の読み込み(&N)");
   file->addSeparator();
   m_recentMenu = file->addMenu("最近使ったファイル(&F)");
   m_recentMenu->setObjectName("RecentFileMenu");
@@ -81,15 +143,111 @@ void CMainFrame::CreateMenus() {
 
   QMenu* edit = bar->addMenu("編集(&E)");
   edit->setObjectName("EditMenu");
-  AddCommand(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z", &CMainFrame::OnEditUndo);
-  AddCommand(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R", &CMainFrame::OnEditRedo);
+  doc(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z");
+  doc(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R");
+  doc(edit, cmd::kClearUndoBuffer, "アンドゥバッファを空にする(&E)");
+  edit->addSeparator();
+  doc(edit, cmd::kEditCut, "切り取り(&T)\tCtrl+X");
+  doc(edit, cmd::kEditCopy, "ｺﾋﾟｰ(&C)\tCtrl+C");
+  doc(edit, cmd::kCopyAsBitmap, "ビットマップとしてコピー(&B)");
+  doc(edit, cmd::kCopyDisplaySurface, "表示サーフェイスのコピー(&S)");
+  // The label carries no shortcut, but a painter reaches for Ctrl+V.
+  doc(edit, cmd::kPasteAsLayer, "レイヤとして追加(&L)")->setShortcut(QKeySequence("Ctrl+V"));
 
-  // Menus whose commands arrive with the selection, image and layer work; shown so the menu bar
-  // keeps its shape, and disabled while they hold nothing.
-  for (const char* title : {"領域(&R)", "画像(&I)", "レイヤ(&L)"}) {
-    QMenu* menu = bar->addMenu(QString::fromUtf8(title));
-    menu->setEnabled(false);
+  QMenu* region = bar->addMenu("領域(&R)");
+  region->setObjectName("RegionMenu");
+  doc(region, cmd::kSelectAll, "全体を選択(&A)\tCtrl+A");
+  doc(region, cmd::kSelectNone, "選択を解除(&E)\tCtrl+Q");
+  doc(region, cmd::kInvertSelection, "選択の反転(&R)");
+  region->addSeparator();
+  doc(region, cmd::kSelectionToLayer, "選択範囲をレイヤ化(&B)");
+  doc(region, cmd::kAlphaToRegion, "アルファチャンネルを領域に変換(&S)");
+  doc(region, cmd::kRegionToAlpha, "領域->アルファチャンネル変換");
+  region->addSeparator();
+  doc(region, cmd::kGrowSelection, "選択領域の膨張(&O)");
+  doc(region, cmd::kShrinkSelection, "選択領域の収縮(&X)");
+  doc(region, cmd::kFeatherSelection, "選択領域をぼかす(&G)");
+  region->addSeparator();
+  doc(region, cmd::kSaveSelection, "選択領域の保存(&W)");
+  doc(region, cmd::kLoadSelection, "選択領域の読み込み(&L)");
+  doc(region, cmd::kFillSelection, "選択領域を塗りつぶし(&F)");
+  region->addSeparator();
+  QMenu* outside = region->addMenu("領域外表示");
+  outside->setObjectName("RegionViewMenu");
+  auto* outsideGroup = new QActionGroup(this);
+  const char* outsideLabels[7] = {"なし", "反転表示", "黒", "チェック", "白", "暗く", "明るく"};
+  for (int mode = 0; mode < 7; ++mode) {
+    QAction* action = doc(outside, kRegionViewCommands[mode], outsideLabels[mode]);
+    action->setCheckable(true);
+    outsideGroup->addAction(action);
   }
+
+  QMenu* image = bar->addMenu("画像(&I)");
+  image->setObjectName("ImageMenu");
+  coming(image, cmd::kRotateFree, "画像の任意回転(&R)");
+  coming(image, cmd::kRotateToLine, "直線にあわせて回転(&P)");
+  QMenu* resize = image->addMenu("画像サイズの変更");
+  coming(resize, cmd::kResizeActiveLayer, "アクティブなレイヤのみに適用");
+  coming(resize, cmd::kResizeAllLayers, "すべてのレイヤに適用");
+  QMenu* turn = image->addMenu("回転・反転");
+  coming(turn, cmd::kTurnRight, "右90度回転");
+  coming(turn, cmd::kTurnLeft, "左90度回転");
+  coming(turn, cmd::kFlipVertical, "上下反転");
+  coming(turn, cmd::kFlipHorizontal, "左右反転");
+  image->addSeparator();
+  doc(image, cmd::kCanvasSize, "キャンバスのサイズ変更(&C)");
+  doc(image, cmd::kAddMargin, "余白追加(&M)");
+  image->addSeparator();
+  coming(image, cmd::kColourCurves, "色調補正(&C)");
+  coming(image, cmd::kBrightnessContrast, "明度・コントラスト調整(&V)");
+  coming(image, cmd::kToneBalance, "トーンバランス(&T)");
+  coming(image, cmd::kRgbaAdjust, "RGBA値操作(&R)");
+  coming(image, cmd::kFilterBatch, "フィルタバッチ処理");
+  coming(image, cmd::kScript, "Script(&S)");
+  image->addSeparator();
+  QMenu* channel = image->addMenu("チャンネル");
+  channel->setObjectName("ChannelMenu");
+  // The channel-to-layer commands have tool tips but no labels of their own; the menu shows
+  // the tips.
+  const char* toLayerTips[4] = {"赤色のみをレイヤ化", "緑色のみをレイヤ化", "青色のみをレイヤ化", "アルファチャンネルをレイヤ化"};
+  for (int c = 0; c < 4; ++c) doc(channel, cmd::kRedToLayer + c, toLayerTips[c])->setToolTip(QString::fromUtf8(toLayerTips[c]));
+  QMenu* clear = channel->addMenu("削除");
+  const char* clearLabels[4] = {"赤", "緑", "青", "アルファ(不透明度)"};
+  for (int c = 0; c < 4; ++c) doc(clear, cmd::kClearRed + c, clearLabels[c]);
+  QMenu* invert = channel->addMenu("反転");
+  doc(invert, cmd::kInvertRed, "赤");
+  doc(invert, cmd::kInvertGreen, "緑");
+  doc(invert, cmd::kInvertBlue, "青");
+  doc(invert, cmd::kInvertAlpha, "アルファ");
+  doc(channel, cmd::kUnifyAlpha, "アルファチャンネルの統一(&A)");
+  image->addSeparator();
+  doc(image, cmd::kPictureInfo, "画像情報(&I)");
+  doc(image, cmd::kPictureStatistics, "画像統計情報");
+  doc(image, cmd::kExtractPalette, "パレット抽出(&P)");
+
+  QMenu* layer = bar->addMenu("レイヤ(&L)");
+  layer->setObjectName("LayerMenu");
+  doc(layer, cmd::kNewLayer, "新規レイヤ(&N)\tCtrl+L");
+  doc(layer, cmd::kDuplicateLayer, "アクティブレイヤの複製(&P)");
+  doc(layer, cmd::kDeleteLayer, "レイヤの削除&D)");
+  doc(layer, cmd::kLayerUp, "アクティブレイヤを上へ(&U)\tShift + ↑");
+  doc(layer, cmd::kLayerDown, "アクティブレイヤを下へ(&D)\tShift + ↓");
+  layer->addSeparator();
+  doc(layer, cmd::kMergeDown, "下のレイヤと結合");
+  doc(layer, cmd::kMergeWithBase, "ベースレイヤと結合");
+  doc(layer, cmd::kMergeIntoNewDocument, "新規ドキュメントとして結合");
+  doc(layer, cmd::kMergeAll, "すべてのレイヤを結合(&M)");
+  layer->addSeparator();
+  auto* modeGroup = new QActionGroup(this);
+  QAction* pixels = doc(layer, cmd::kImageEditMode, "画像編集モード(&G)");
+  QAction* masks = doc(layer, cmd::kMaskEditMode, "マスク編集モード(&M)");
+  for (QAction* action : {pixels, masks}) {
+    action->setCheckable(true);
+    modeGroup->addAction(action);
+  }
+  doc(layer, cmd::kSelectionToMask, "領域をレイヤマスクに追加(&A)");
+  layer->addSeparator();
+  doc(layer, cmd::kCloneSource, "アクティブレイヤをクローンソースに(&A)");
 
   QMenu* tools = bar->addMenu("ツール(&T)");
   tools->setObjectName("ToolMenu");
@@ -97,9 +255,18 @@ void CMainFrame::CreateMenus() {
   m_brushMenu->setObjectName("BrushKindMenu");
   connect(m_brushMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildBrushKindMenu);
   RebuildBrushKindMenu();
+  AddCommand(tools, cmd::kBrushSizeUp, "ブラシサイズ+4", &CMainFrame::OnBrushSizeUp)->setShortcut(QKeySequence("]"));
+  AddCommand(tools, cmd::kBrushSizeDown, "ブラシサイズ-4", &CMainFrame::OnBrushSizeDown)->setShortcut(QKeySequence("["));
 
   QMenu* view = bar->addMenu("表示(&V)");
   view->setObjectName("ViewMenu");
+  AddCommand(view, cmd::kFitToWindow, "ウインドウの大きさに一致", &CMainFrame::OnFitToWindow)->setCheckable(true);
+  AddCommand(view, cmd::kScrollUp, "上へスクロール\tCtrl+Up", &CMainFrame::OnScrollUp);
+  AddCommand(view, cmd::kScrollDown, "下へスクロール\tCtrl+Down", &CMainFrame::OnScrollDown);
+  AddCommand(view, cmd::kScrollLeft, "左へスクロール\tCtrl+Left", &CMainFrame::OnScrollLeft);
+  AddCommand(view, cmd::kScrollRight, "右へスクロール\tCtrl+Right", &CMainFrame::OnScrollRight);
+  view->addSeparator();
+  m_panelMenu = view;
   QAction* statusToggle = AddCommand(view, cmd::kViewStatusBar, "ステータス バー(&S)", nullptr);
   statusToggle->setCheckable(true);
   statusToggle->setChecked(true);
@@ -130,6 +297,16 @@ void CMainFrame::CreateMenus() {
   help->setObjectName("HelpMenu");
   AddCommand(help, cmd::kAppAbout, "バージョン情報(&A)...", &CMainFrame::OnAppAbout);
 
+  // Enable and check marks follow the active picture whenever a menu opens or the window changes.
+  for (QMenu* menu : {file, edit, region, image, layer, outside, channel})
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+    UpdateCommandStates();
+    emit activeDocumentChanged();
+  });
+  connect(m_commands, &DocumentCommands::layersChanged, this, &CMainFrame::layersChanged);
+  connect(m_commands, &DocumentCommands::toolStateChanged, this, &CMainFrame::toolStateChanged);
+  UpdateCommandStates();
   UpdateRecentFileMenu();
 }
 
@@ -182,48 +359,37 @@ void CMainFrame::OnFileClose() {
   if (QMdiSubWindow* active = m_mdi->activeSubWindow()) active->close();
 }
 
-namespace {
-
-CVarnelDoc* DocumentOf(CChildFrame* frame) {
-  if (frame == nullptr || frame->GetActiveView() == nullptr) return nullptr;
-  return frame->GetActiveView()->GetDocument();
+CVarnelView* CMainFrame::ActiveView() const {
+  CChildFrame* frame = ActiveChildFrame();
+  return frame ? frame->GetActiveView() : nullptr;
 }
 
-}  // namespace
-
-void CMainFrame::OnFileSave() {
-  CVarnelDoc* doc = DocumentOf(ActiveChildFrame());
-  // A picture without a file yet waits for the save dialog; there is nothing to overwrite.
-  if (doc == nullptr || doc->PathName().isEmpty()) return;
-  WaitCursor wait;
-  doc->OnSaveDocument(doc->PathName());
-}
-
-void CMainFrame::OnQuickSave() {
-  CVarnelDoc* doc = DocumentOf(ActiveChildFrame());
-  if (doc == nullptr) return;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  WaitCursor wait;
-  // The document keeps its own path: a quick save is a copy.
-  const bool modified = doc->IsModified();
-  if (doc->OnSaveDocument(QString::fromStdString(QuickSavePath(local)))) doc->SetModifiedFlag(modified);
-}
-
-void CMainFrame::OnEditUndo() {
-  if (CVarnelDoc* doc = DocumentOf(ActiveChildFrame())) {
-    doc->GetCanvas().Undo();
-    doc->UpdateAllViews();
+void CMainFrame::OnFitToWindow() {
+  if (CVarnelView* view = ActiveView()) {
+    view->ToggleFitToWindow();
+    Command(cmd::kFitToWindow)->setChecked(view->IsFitToWindow());
   }
 }
 
-void CMainFrame::OnEditRedo() {
-  if (CVarnelDoc* doc = DocumentOf(ActiveChildFrame())) {
-    doc->GetCanvas().Redo();
-    doc->UpdateAllViews();
-  }
+void CMainFrame::OnScrollUp() {
+  if (CVarnelView* view = ActiveView()) view->ScrollBy(0, -CVarnelView::kScrollStep);
 }
+
+void CMainFrame::OnScrollDown() {
+  if (CVarnelView* view = ActiveView()) view->ScrollBy(0, CVarnelView::kScrollStep);
+}
+
+void CMainFrame::OnScrollLeft() {
+  if (CVarnelView* view = ActiveView()) view->ScrollBy(-CVarnelView::kScrollStep, 0);
+}
+
+void CMainFrame::OnScrollRight() {
+  if (CVarnelView* view = ActiveView()) view->ScrollBy(CVarnelView::kScrollStep, 0);
+}
+
+void CMainFrame::OnBrushSizeUp() { StepBrushSize(4); }
+
+void CMainFrame::OnBrushSizeDown() { StepBrushSize(-4); }
 
 void CMainFrame::RebuildBrushKindMenu() {
   m_brushMenu->clear();
@@ -286,6 +452,12 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Every modified picture asks first; one kept open keeps the program running.
+  m_mdi->closeAllSubWindows();
+  if (!m_mdi->subWindowList().isEmpty()) {
+    event->ignore();
+    return;
+  }
   m_app.OnMainFrameClosing(*this);
   event->accept();
 }

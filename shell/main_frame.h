@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <map>
+#include <set>
 
 class QActionGroup;
 class QLabel;
@@ -15,7 +17,9 @@ namespace varnel {
 
 class CChildFrame;
 class CVarnelApp;
+class CVarnelView;
 class DebugConsolePanel;
+class DocumentCommands;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -33,6 +37,16 @@ class CMainFrame : public QMainWindow {
   void RebuildBrushKindMenu();
 
   void AddChildFrame(CChildFrame* frame);
+  CVarnelView* ActiveView() const;
+
+  // The menu command of an id (null when there is none), and running one as the menu does.
+  QAction* Command(int id) const;
+  void RunCommand(int id);
+  // Enables and checks the document commands for the active picture.
+  void UpdateCommandStates();
+  DocumentCommands* Commands() const { return m_commands; }
+  // Commands shown but not yet available (disabled).
+  const std::set<int>& ComingCommands() const { return m_coming; }
 
   // Status bar text (empty clears it) and gauge (0…100, or -1 to hide it).
   void SetStatusText(const QString& text);
@@ -44,18 +58,28 @@ class CMainFrame : public QMainWindow {
   void SyncMessageLevel(int level);
   void UpdateRecentFileMenu();
 
+ signals:
+  void activeDocumentChanged();
+  void layersChanged();
+  void toolStateChanged();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateMenus();
   QAction* AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)());
+  QAction* AddDocumentCommand(QMenu* menu, int id, const QString& label);
+  QAction* AddComingCommand(QMenu* menu, int id, const QString& label);
   void OnFileNew();
   void OnFileClose();
-  void OnFileSave();
-  void OnQuickSave();
-  void OnEditUndo();
-  void OnEditRedo();
+  void OnFitToWindow();
+  void OnScrollUp();
+  void OnScrollDown();
+  void OnScrollLeft();
+  void OnScrollRight();
+  void OnBrushSizeUp();
+  void OnBrushSizeDown();
   void OnAppExit();
   void OnAppAbout();
 
@@ -68,6 +92,11 @@ class CMainFrame : public QMainWindow {
   QActionGroup* m_levelGroup = nullptr;
   QMenu* m_recentMenu = nullptr;
   QMenu* m_brushMenu = nullptr;
+  QMenu* m_panelMenu = nullptr;
+  DocumentCommands* m_commands = nullptr;
+  std::map<int, QAction*> m_actions;
+  std::set<int> m_documentCommands;
+  std::set<int> m_coming;
   // Selects a brush kind (34000 + kind) or a preset (from 35000) as the menu's commands do.
   void OnBrushCommand(int id);
 };

@@ -10,6 +10,7 @@
 #include "core/undo.h"
 #include "memwell/memwell.h"
 #include "shell/child_frame.h"
+#include "shell/document_commands.h"
 #include "shell/main_frame.h"
 #include "shell/messages.h"
 #include "shell/shell_registration.h"
@@ -152,12 +153,17 @@ void CVarnelApp::FitChildFrames() {
 }
 
 CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
-  auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor));
+  auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor), &m_settings);
+  // Merging layers into a new document opens it beside this one.
+  doc->GetCanvas().openDocument = [this](std::unique_ptr<Layer> layer) { OpenLayerAsDocument(std::move(layer)); };
   // A file dropped on a picture opens as a document of its own.
   connect(view, &CVarnelView::fileDropped, this, [this](const QString& path) { OpenDocumentFile(path); },
           Qt::QueuedConnection);
   CVarnelDoc* raw = doc.release();
   auto* frame = new CChildFrame(raw, view);
+  frame->saveDocument = [this](CVarnelDoc* document) {
+    return m_mainFrame && m_mainFrame->Commands()->SaveDocument(document);
+  };
   m_mainFrame->AddChildFrame(frame);
   FitChildFrame(frame);
   return raw;
@@ -189,10 +195,34 @@ CVarnelDoc* CVarnelApp::OpenDocumentFile(const QString& path) {
   if (!doc->OnOpenDocument(path)) return nullptr;
   doc->SetPathName(path);
   doc->SetTitle(QFileInfo(path).fileName());
+  AddRecentFile(path);
+  return CreateDocumentWindow(std::move(doc));
+}
+
+CVarnelDoc* CVarnelApp::OpenLayerAsDocument(std::unique_ptr<Layer> layer) {
+  if (!layer) return nullptr;
+  auto doc = std::make_unique<CVarnelDoc>();
+  doc->GetCanvas().InitWithLayer(std::move(layer));
+  doc->GetCanvas().ComposeAll();
+  doc->GetCanvas().Composite().ClearDirty();
+  doc->SetTitle(QString::fromUtf8(kImageDocumentType.String(DocString::kDocName).data()) +
+                QString::number(++m_untitledCount));
+  // Nothing of it is on disk yet.
+  doc->SetModifiedFlag(true);
+  return CreateDocumentWindow(std::move(doc));
+}
+
+void CVarnelApp::AddRecentFile(const QString& path) {
   m_recent.Add(path.toStdString());
   m_recent.Save(m_profile);
   if (m_mainFrame) m_mainFrame->UpdateRecentFileMenu();
-  return CreateDocumentWindow(std::move(doc));
+}
+
+void CVarnelApp::RedrawAllViews() {
+  if (!m_mainFrame) return;
+  for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList())
+    if (auto* frame = qobject_cast<CChildFrame*>(window))
+      if (frame->GetActiveView()) frame->GetActiveView()->viewport()->update();
 }
 
 void CVarnelApp::OnMainFrameClosing(CMainFrame& frame) {

@@ -20,6 +20,7 @@ namespace varnel {
 class CChildFrame;
 class CMainFrame;
 class CVarnelDoc;
+class Layer;
 class SingleInstance;
 
 // The clipboard formats the program registers by name at start-up; the channel editor adds
@@ -49,6 +50,13 @@ class CVarnelApp : public QObject {
   CVarnelDoc* OnFileNew();
   // Opens a picture file in its own window; null when it cannot be opened (the user is told).
   CVarnelDoc* OpenDocumentFile(const QString& path);
+
+  // A new document window whose only layer is the given one (merging into a new document).
+  CVarnelDoc* OpenLayerAsDocument(std::unique_ptr<Layer> layer);
+  // Puts a path at the top of the recent-file list and stores the list.
+  void AddRecentFile(const QString& path);
+  // Repaints every view of every document (a display setting changed).
+  void RedrawAllViews();
 
   // Writes back the placement, ISMAXIMIZED and BRUSHSIZE, and stops accepting hand-overs.
   void OnMainFrameClosing(CMainFrame& frame);

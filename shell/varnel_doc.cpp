@@ -38,7 +38,7 @@ bool CVarnelDoc::OnNewDocument(Size size) {
   return true;
 }
 
-bool CVarnelDoc::OnOpenDocument(const QString& path) {
+bool CVarnelDoc::LoadPicture(const QString& path) {
   const QFileInfo info(path);
   if (!info.exists() || !info.isFile() || !info.isReadable()) {
     GetHost().MessageBox(FileOpenErrorMessage(path.toStdString()), "", kMbOk | kMbIconWarning);
@@ -53,10 +53,83 @@ bool CVarnelDoc::OnOpenDocument(const QString& path) {
     return false;
   }
   // The grid travels with the document until its view takes it over.
-  m_grid = picture.grid.value_or(GridSettings{});
+  if (picture.grid) m_grid = *picture.grid;
   PlacePicture(m_canvas, picture);
+  return true;
+}
+
+bool CVarnelDoc::OnOpenDocument(const QString& path) {
+  if (!LoadPicture(path)) return false;
   m_canvas.Composite().ClearDirty();
   SetModifiedFlag(false);
+  return true;
+}
+
+bool CVarnelDoc::AddLayersFromFile(const QString& path) {
+  if (!LoadPicture(path)) return false;
+  SetModifiedFlag(true);
+  return true;
+}
+
+bool CVarnelDoc::BeginMaskEdit(int32_t maskIndex) {
+  Layer* layer = m_canvas.ActiveLayer();
+  if (m_canvas.MaskImage() != nullptr || layer == nullptr) return false;
+  const Size size = m_canvas.GetSize();
+  auto image = std::make_unique<ImageSurface>();
+  if (image->CreateWithAlpha(size, 255) != 0) return false;
+  LayerMaskList& masks = layer->Masks();
+  int32_t index = maskIndex >= 0 && maskIndex < masks.Count() ? maskIndex : (masks.Count() > 0 ? 0 : -1);
+  Region region;
+  if (index >= 0 && masks.ReadMask(index, region) != 0) index = -1;
+  if (index >= 0) {
+    // Outside its rectangle a mask hides the layer: black there, its strengths as grey inside.
+    for (int32_t y = 0; y < size.height; ++y) {
+      uint32_t* row = image->Row(y);
+      for (int32_t x = 0; x < size.width; ++x) {
+        const uint32_t v = region.At(x, y);
+        row[x] = 0xFF000000u | v << 16 | v << 8 | v;
+      }
+    }
+  }
+  m_maskLayer = layer;
+  m_maskIndex = index;
+  m_canvas.EditMaskImage(std::move(image));
+  return true;
+}
+
+bool CVarnelDoc::EndMaskEdit() {
+  ImageSurface* image = m_canvas.MaskImage();
+  if (image == nullptr) return false;
+  const Size size = image->GetSize();
+  Region region;
+  if (region.Create({0, 0, size.width - 1, size.height - 1}, 0) == 0) {
+    for (int32_t y = 0; y < size.height; ++y) {
+      const uint32_t* row = image->Row(y);
+      uint8_t* out = region.Row(y);
+      for (int32_t x = 0; x < size.width; ++x) {
+        const uint32_t p = row[x];
+        out[x] = static_cast<uint8_t>(((p & 0xFF) + (p >> 8 & 0xFF) + (p >> 16 & 0xFF)) / 3);
+      }
+    }
+  }
+  // The layer may have been deleted while its mask was edited; then there is nothing to keep.
+  Layer* layer = nullptr;
+  for (int32_t i = 0; i < m_canvas.LayerCount(); ++i)
+    if (m_canvas.GetLayer(i) == m_maskLayer) layer = m_maskLayer;
+  if (layer != nullptr && !region.IsEmpty()) {
+    LayerMaskList& masks = layer->Masks();
+    if (m_maskIndex >= 0 && m_maskIndex < masks.Count()) {
+      masks.ReplaceMask(m_maskIndex, region);
+    } else {
+      // A mask painted from nothing is meant to be seen.
+      const int32_t added = masks.AddMask(region);
+      if (added >= 0) masks.SetMaskEnabled(added, true);
+    }
+    SetModifiedFlag(true);
+  }
+  m_maskLayer = nullptr;
+  m_maskIndex = -1;
+  m_canvas.EndMaskEdit();
   return true;
 }
 

@@ -28,6 +28,8 @@ class CVNDocument : public QObject {
   void titleChanged(const QString& title);
   // Views repaint the given rectangle of the picture (image pixels, inclusive).
   void pictureChanged(const Rect& area);
+  // The canvas may have a new size: views fit their scrolling to it and repaint.
+  void sizeChanged();
 
  private:
   QString m_title;
@@ -62,9 +64,26 @@ class CVarnelDoc : public CVNDocument {
   // The grid settings the document's file carried (defaults for a new picture).
   const GridSettings& Grid() const { return m_grid; }
 
+  // Adds the layers of a picture file on top of this picture ("レイヤ読み込み"). False after
+  // telling the user why.
+  bool AddLayersFromFile(const QString& path);
+
+  // Mask editing: the active layer's mask (maskIndex, or its first, or a new one when it has
+  // none) becomes a canvas-sized grey image that the tools paint (white shows the layer, black
+  // hides it); ending writes the image back into that mask. Both answer whether anything changed.
+  bool BeginMaskEdit(int32_t maskIndex);
+  bool EndMaskEdit();
+
+  void SizeChanged() { emit sizeChanged(); }
+
  private:
+  // Reads a picture file and places its layers on the canvas, telling the user what failed.
+  bool LoadPicture(const QString& path);
+
   Canvas m_canvas;
   GridSettings m_grid;
+  Layer* m_maskLayer = nullptr;  // the layer whose mask is under edit
+  int32_t m_maskIndex = -1;      // -1: a new mask
 };
 
 }  // namespace varnel

@@ -10,19 +10,32 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QImage>
+#include <QPen>
 #include <algorithm>
 #include <cmath>
 
+#include "core/canvas.h"
+#include "core/paint_object.h"
 #include "shell/qt_draw_context.h"
+#include "shell/settings.h"
 #include "shell/varnel_doc.h"
 
 namespace varnel {
 
-CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, QWidget* parent)
-    : QAbstractScrollArea(parent), m_document(document), m_marginColor(marginColor) {
+CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSettings* settings, QWidget* parent)
+    : QAbstractScrollArea(parent), m_document(document), m_marginColor(marginColor), m_settings(settings) {
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAutoFillBackground(false);
-  if (document) connect(document, &CVarnelDoc::pictureChanged, this, &CVarnelView::OnPictureChanged);
+  viewport()->setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  if (document) {
+    connect(document, &CVarnelDoc::pictureChanged, this, &CVarnelView::OnPictureChanged);
+    connect(document, &CVarnelDoc::sizeChanged, this, [this] {
+      UpdateScrollBars();
+      viewport()->update();
+    });
+  }
   setAcceptDrops(true);
   UpdateScrollBars();
 }
@@ -108,6 +121,7 @@ void CVarnelView::mousePressEvent(QMouseEvent* event) {
 
 void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
+  UpdateBrushCursor(point);
   if (m_panning) {
     const QPoint by = m_panPoint - point;
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + by.x());
@@ -144,23 +158,86 @@ void CVarnelView::wheelEvent(QWheelEvent* event) {
   QAbstractScrollArea::wheelEvent(event);
 }
 
+void CVarnelView::ScrollBy(int dx, int dy) {
+  horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
+  verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
+}
+
+void CVarnelView::ToggleFitToWindow() {
+  m_fitToWindow = !m_fitToWindow;
+  double zoom = 1.0;
+  if (m_fitToWindow && m_document) {
+    const Size size = m_document->Picture().GetSize();
+    const QSize room = maximumViewportSize() - QSize(40, 40);
+    if (size.width > 0 && size.height > 0 && room.width() > 0 && room.height() > 0)
+      zoom = std::min(double(room.width()) / size.width, double(room.height()) / size.height);
+  }
+  SetZoom(zoom);
+}
+
+void CVarnelView::DeliverKey(int32_t message, const QKeyEvent& event) {
+  if (!m_document) return;
+  PaintObject* tool = m_document->GetCanvas().ActiveTool();
+  if (tool == nullptr) return;
+  uint32_t flags = 0;
+  if (event.modifiers() & Qt::ShiftModifier) flags |= kToolShift;
+  if (event.modifiers() & Qt::ControlModifier) flags |= kToolControl;
+  tool->KeyMessage(message, event.key(), std::max(1, event.count()), flags);
+  if (message == kToolChar) return;
+  // After key down and key up the view redraws what the tool changed.
+  m_document->UpdateAllViews();
+}
+
 void CVarnelView::keyPressEvent(QKeyEvent* event) {
   if (event->modifiers() & Qt::ControlModifier) {
-    QScrollBar* bar = nullptr;
-    int by = 0;
     switch (event->key()) {
-      case Qt::Key_Up: bar = verticalScrollBar(); by = -kScrollStep; break;
-      case Qt::Key_Down: bar = verticalScrollBar(); by = kScrollStep; break;
-      case Qt::Key_Left: bar = horizontalScrollBar(); by = -kScrollStep; break;
-      case Qt::Key_Right: bar = horizontalScrollBar(); by = kScrollStep; break;
+      case Qt::Key_Up: ScrollBy(0, -kScrollStep); return;
+      case Qt::Key_Down: ScrollBy(0, kScrollStep); return;
+      case Qt::Key_Left: ScrollBy(-kScrollStep, 0); return;
+      case Qt::Key_Right: ScrollBy(kScrollStep, 0); return;
       default: break;
     }
-    if (bar != nullptr) {
-      bar->setValue(bar->value() + by);
-      return;
+  }
+  DeliverKey(kToolKeyDown, *event);
+  if (!event->text().isEmpty() && event->text().front().isPrint())
+    if (m_document && m_document->GetCanvas().ActiveTool())
+      m_document->GetCanvas().ActiveTool()->KeyMessage(kToolChar, event->text().front().unicode(),
+                                                       std::max(1, event->count()), 0);
+  QAbstractScrollArea::keyPressEvent(event);
+}
+
+void CVarnelView::keyReleaseEvent(QKeyEvent* event) {
+  DeliverKey(kToolKeyUp, *event);
+  QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+bool CVarnelView::BrushCursorOn() const { return m_settings != nullptr && m_settings->brushCursorOn != 0; }
+
+void CVarnelView::UpdateBrushCursor(QPoint point) {
+  if (!BrushCursorOn()) return;
+  // Repaint where the outline was and where it goes.
+  if (m_cursorInside && !m_cursorRect.isNull()) viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
+  m_cursorPoint = point;
+  m_cursorInside = true;
+  viewport()->setCursor(Qt::CrossCursor);
+  if (m_document) {
+    if (PaintObject* tool = m_document->GetCanvas().ActiveTool()) {
+      // A throwaway painter learns the outline's bounds without drawing.
+      QImage scratch(1, 1, QImage::Format_RGB32);
+      QPainter probe(&scratch);
+      QtDrawContext context(probe);
+      Rect bounds{};
+      tool->DrawCursor(context, point.x(), point.y(), &bounds, m_zoom);
+      m_cursorRect = QRect(QPoint(bounds.left, bounds.top), QPoint(bounds.right, bounds.bottom));
+      viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
     }
   }
-  QAbstractScrollArea::keyPressEvent(event);
+}
+
+void CVarnelView::leaveEvent(QEvent* event) {
+  if (m_cursorInside && !m_cursorRect.isNull()) viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
+  m_cursorInside = false;
+  QAbstractScrollArea::leaveEvent(event);
 }
 
 namespace {
@@ -235,8 +312,57 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   destination.right = origin.x() + int(std::floor(source.right * m_zoom));
   destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
   painter.setClipRect(visible);
+  DrawPicture(painter, source, destination);
+  if (BrushCursorOn() && m_cursorInside && m_document && m_document->GetCanvas().ActiveTool()) {
+    // The outline stays visible on any colour.
+    painter.setClipRect(damaged);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.setPen(Qt::white);
+    QtDrawContext context(painter);
+    m_document->GetCanvas().ActiveTool()->DrawCursor(context, m_cursorPoint.x(), m_cursorPoint.y(), nullptr, m_zoom);
+  }
+}
+
+void CVarnelView::DrawPicture(QPainter& painter, const Rect& source, const Rect& destination) {
+  ImageSurface& picture = m_document->Picture();
   QtDrawContext context(painter);
   picture.Draw(context, destination, source);
+  DrawSelectionOutline(painter, source);
+}
+
+void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {
+  const Region* selection = m_document->GetCanvas().Selection();
+  if (selection == nullptr || selection->IsEmpty()) return;
+  // Only the edges inside the drawn pixels (and their neighbours) matter.
+  const int32_t left = std::max(source.left, selection->Left());
+  const int32_t right = std::min(source.right - 1, selection->Right());
+  const int32_t top = std::max(source.top, selection->Top());
+  const int32_t bottom = std::min(source.bottom - 1, selection->Bottom());
+  if (left > right || top > bottom) return;
+  const QPoint origin = ImageOrigin();
+  auto vx = [&](int32_t x) { return origin.x() + int(std::floor(x * m_zoom)); };
+  auto vy = [&](int32_t y) { return origin.y() + int(std::floor(y * m_zoom)); };
+  QVector<QLine> lines;
+  for (int32_t y = top; y <= bottom; ++y) {
+    for (int32_t x = left; x <= right; ++x) {
+      if (!selection->IsEdge(x, y)) continue;
+      // One side of the outline wherever a selected pixel meets an unselected one.
+      if (selection->At(x - 1, y) == 0) lines.append(QLine(vx(x), vy(y), vx(x), vy(y + 1)));
+      if (selection->At(x + 1, y) == 0) lines.append(QLine(vx(x + 1), vy(y), vx(x + 1), vy(y + 1)));
+      if (selection->At(x, y - 1) == 0) lines.append(QLine(vx(x), vy(y), vx(x + 1), vy(y)));
+      if (selection->At(x, y + 1) == 0) lines.append(QLine(vx(x), vy(y + 1), vx(x + 1), vy(y + 1)));
+    }
+  }
+  if (lines.isEmpty()) return;
+  painter.save();
+  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  painter.setPen(QPen(Qt::white, 1));
+  painter.drawLines(lines);
+  QPen dashes(Qt::black, 1, Qt::CustomDashLine);
+  dashes.setDashPattern({4, 4});
+  painter.setPen(dashes);
+  painter.drawLines(lines);
+  painter.restore();
 }
 
 }  // namespace varnel

@@ -11,6 +11,7 @@
 namespace varnel {
 
 class CVarnelDoc;
+struct AppSettings;
 
 class CVarnelView : public QAbstractScrollArea {
   Q_OBJECT
@@ -20,7 +21,10 @@ class CVarnelView : public QAbstractScrollArea {
   static constexpr double kZoomStep = 0.2;
   static constexpr int kScrollStep = 50;
 
-  CVarnelView(CVarnelDoc* document, QColor marginColor, QWidget* parent = nullptr);
+  // settings (may be null) give the brush outline cursor and how the area outside the
+  // selection is shown; the view reads them at each paint.
+  CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSettings* settings = nullptr,
+              QWidget* parent = nullptr);
 
   CVarnelDoc* GetDocument() const { return m_document; }
   double Zoom() const { return m_zoom; }
@@ -37,6 +41,13 @@ class CVarnelView : public QAbstractScrollArea {
 
   QSize sizeHint() const override;
 
+  // "ウインドウの大きさに一致": toggles; on, the zoom makes the picture fit the viewport less 40
+  // pixels each way (the smaller of the two ratios), off, the zoom is 1.0 again.
+  void ToggleFitToWindow();
+  bool IsFitToWindow() const { return m_fitToWindow; }
+  // Scrolls by view pixels (the scroll commands use 50).
+  void ScrollBy(int dx, int dy);
+
  signals:
   // The first file dropped on the view, for the application to open.
   void fileDropped(const QString& path);
@@ -51,6 +62,8 @@ class CVarnelView : public QAbstractScrollArea {
   void wheelEvent(QWheelEvent* event) override;
   // Ctrl + arrow keys scroll by 50 view pixels.
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -61,10 +74,24 @@ class CVarnelView : public QAbstractScrollArea {
   void OnPictureChanged(const Rect& area);
   // Hands a pointer event to the document's canvas and redraws what changed.
   void Deliver(int32_t code, const QMouseEvent& event, int32_t pressure);
+  // Hands a key to the active tool and redraws what it changed.
+  void DeliverKey(int32_t message, const QKeyEvent& event);
+  // Draws the picture's source rectangle (image pixels, right and bottom excluded) at its place,
+  // with the area outside the selection shown as set and the selection's outline.
+  void DrawPicture(QPainter& painter, const Rect& source, const Rect& destination);
+  void DrawSelectionOutline(QPainter& painter, const Rect& source);
+  void UpdateBrushCursor(QPoint point);
+  bool BrushCursorOn() const;
 
   QPointer<CVarnelDoc> m_document;
   QColor m_marginColor;
+  const AppSettings* m_settings;
   double m_zoom = 1.0;
+  bool m_fitToWindow = false;
+  // The brush outline's place in the viewport while the pointer is over it.
+  QPoint m_cursorPoint;
+  bool m_cursorInside = false;
+  QRect m_cursorRect;
   bool m_buttonDown = false;
   bool m_panning = false;
   QPoint m_panPoint;

@@ -1,0 +1,362 @@
+#include "shell/document_commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <ctime>
+
+#include "brush/brush_tool.h"
+#include "colour/colour_file.h"
+#include "core/canvas.h"
+#include "core/layer.h"
+#include "document/bitmap_file.h"
+#include "document/document_file.h"
+#include "document/layer_file.h"
+#include "document/tool_state.h"
+#include "iogate/iogate.h"
+#include "platform/host.h"
+#include "platform/profile.h"
+#include "shell/command_ids.h"
+#include "shell/file_dialogs.h"
+#include "shell/messages.h"
+#include "shell/settings.h"
+#include "shell/value_dialog.h"
+#include "shell/varnel_app.h"
+#include "shell/varnel_doc.h"
+#include "shell/varnel_view.h"
+
+namespace varnel {
+
+const int kRegionViewCommands[7] = {cmd::kRegionViewNone,    cmd::kRegionViewInverted, cmd::kRegionViewBlack,
+                                    cmd::kRegionViewChecker, cmd::kRegionViewWhite,    cmd::kRegionViewDarker,
+                                    cmd::kRegionViewBrighter};
+
+namespace {
+
+constexpr const char* kLayerSaveFilter = "Varnel layer format(*.vlb)| *.vlb;|24bit Bitmap File(*.bmp)| *.bmp;|";
+constexpr const char* kBitmap256Filter = "Windows Bitmap(*.bmp)| *.bmp;||";
+constexpr const char* kToolStateFilter = "Tool State(*.vpo)| *.vpo;||";
+// Sides beyond this would ask for gigabytes per layer.
+constexpr int kMaxCanvasSide = 16384;
+constexpr const char* kClearUndoQuestion = "アンドゥバッファをクリアします。よろしいですか？";
+
+}  // namespace
+
+DocumentCommands::DocumentCommands(CVarnelApp& app, QWidget* owner, std::function<CVarnelView*()> activeView)
+    : QObject(owner), m_app(app), m_owner(owner), m_activeView(std::move(activeView)) {}
+
+CVarnelView* DocumentCommands::View() const { return m_activeView ? m_activeView() : nullptr; }
+
+CVarnelDoc* DocumentCommands::Document() const {
+  CVarnelView* view = View();
+  return view ? view->GetDocument() : nullptr;
+}
+
+Canvas* DocumentCommands::ActiveCanvas() const {
+  CVarnelDoc* doc = Document();
+  return doc ? &doc->GetCanvas() : nullptr;
+}
+
+void DocumentCommands::PictureChanged(bool layers) {
+  if (CVarnelDoc* doc = Document()) {
+    doc->GetCanvas().ComposeAll();
+    doc->UpdateAllViews();
+    doc->SizeChanged();
+  }
+  if (layers) emit layersChanged();
+}
+
+bool DocumentCommands::Run(int id) {
+  if (!IsEnabled(id)) return id >= 0;
+  switch (id) {
+    case cmd::kFileOpen: Open(); return true;
+    case cmd::kFileSave: Save(); return true;
+    case cmd::kFileSaveAs: SaveAs(); return true;
+    case cmd::kQuickSave: QuickSave(); return true;
+    case cmd::kLoadLayers: LoadLayers(); return true;
+    case cmd::kSave256Colours: Save256Colours(); return true;
+    case cmd::kSaveToolState: SaveToolState(); return true;
+    case cmd::kLoadToolState: LoadToolState(); return true;
+    case cmd::kEditUndo: Undo(false); return true;
+    case cmd::kEditRedo: Undo(true); return true;
+    case cmd::kClearUndoBuffer: ClearUndoBuffer(); return true;
+    case cmd::kCanvasSize: CanvasSize(); return true;
+    case cmd::kAddMargin: AddMargin(); return true;
+    case cmd::kImageEditMode: SetMaskEditMode(false); return true;
+    case cmd::kMaskEditMode: SetMaskEditMode(true); return true;
+    case cmd::kExtractPalette: ExtractPalette(); return true;
+    case cmd::kNewLayer:
+    case cmd::kDuplicateLayer:
+    case cmd::kDeleteLayer:
+    case cmd::kLayerUp:
+    case cmd::kLayerDown:
+    case cmd::kMergeDown:
+    case cmd::kMergeWithBase:
+    case cmd::kMergeIntoNewDocument:
+    case cmd::kMergeAll:
+      LayerCommand(id);
+      return true;
+    default:
+      break;
+  }
+  for (int mode = 0; mode < 7; ++mode) {
+    if (kRegionViewCommands[mode] == id) {
+      SetRegionViewMode(mode);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool DocumentCommands::IsEnabled(int id) const {
+  const Canvas* canvas = ActiveCanvas();
+  switch (id) {
+    case cmd::kFileOpen:
+    case cmd::kLoadToolState:
+    case cmd::kSaveToolState:
+      return true;
+    case cmd::kMaskEditMode:
+    case cmd::kImageEditMode:
+      return canvas != nullptr && canvas->ActiveLayer() != nullptr;
+    default:
+      return canvas != nullptr;
+  }
+}
+
+bool DocumentCommands::IsChecked(int id) const {
+  const Canvas* canvas = ActiveCanvas();
+  if (id == cmd::kMaskEditMode) return canvas != nullptr && canvas->MaskImage() != nullptr;
+  if (id == cmd::kImageEditMode) return canvas != nullptr && canvas->MaskImage() == nullptr;
+  for (int mode = 0; mode < 7; ++mode)
+    if (kRegionViewCommands[mode] == id) return m_app.Settings().regionViewMode == mode;
+  return false;
+}
+
+// ---- files -------------------------------------------------------------------------------
+
+void DocumentCommands::Open() {
+  FileDialogRequest request;
+  request.open = true;
+  request.filter = "*.vlb;";
+  request.flags = kIogateFileMustExist;
+  if (const auto path = AskFileName(m_owner, request)) m_app.OpenDocumentFile(*path);
+}
+
+void DocumentCommands::SaveAs() { SaveDocumentAs(Document()); }
+
+bool DocumentCommands::SaveDocumentAs(CVarnelDoc* doc) {
+  if (doc == nullptr) return false;
+  FileDialogRequest request;
+  request.defaultExtension = "*.VLB";
+  request.proposedName = doc->PathName().isEmpty() ? doc->Title() : doc->PathName();
+  request.filter = kLayerSaveFilter;
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return false;
+  WaitCursor wait;
+  if (!doc->OnSaveDocument(*path)) return false;
+  doc->SetPathName(*path);
+  doc->SetTitle(QFileInfo(*path).fileName());
+  m_app.AddRecentFile(*path);
+  return true;
+}
+
+void DocumentCommands::Save() { SaveDocument(Document()); }
+
+bool DocumentCommands::SaveDocument(CVarnelDoc* doc) {
+  if (doc == nullptr) return false;
+  // A picture without a file yet is saved under a name the user gives.
+  if (doc->PathName().isEmpty()) return SaveDocumentAs(doc);
+  WaitCursor wait;
+  return doc->OnSaveDocument(doc->PathName());
+}
+
+void DocumentCommands::QuickSave() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  WaitCursor wait;
+  // The document keeps its own path and its modified state: a quick save is a copy.
+  const bool modified = doc->IsModified();
+  if (doc->OnSaveDocument(QString::fromStdString(QuickSavePath(local)))) doc->SetModifiedFlag(modified);
+}
+
+void DocumentCommands::LoadLayers() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  FileDialogRequest request;
+  request.open = true;
+  request.filter = "*.vlb;";
+  request.flags = kIogateFileMustExist;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  if (doc->AddLayersFromFile(*path)) PictureChanged(true);
+}
+
+void DocumentCommands::Save256Colours() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  FileDialogRequest request;
+  request.defaultExtension = "*.BMP";
+  request.filter = kBitmap256Filter;
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  request.useGateway = false;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  WaitCursor wait;
+  doc->GetCanvas().ComposeAll();
+  if (WriteBitmap256(path->toStdString(), doc->Picture()) != 0)
+    GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
+}
+
+void DocumentCommands::SaveToolState() {
+  FileDialogRequest request;
+  request.defaultExtension = "*.VPO";
+  request.filter = kToolStateFilter;
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  request.useGateway = false;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  // The brush is the only tool with a state so far.
+  BrushToolState state(ProgramBrushSettings());
+  if (SaveToolStateFile(path->toStdString(), "ブラシ", state) != 0)
+    GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
+}
+
+void DocumentCommands::LoadToolState() {
+  FileDialogRequest request;
+  request.open = true;
+  request.filter = kToolStateFilter;
+  request.flags = kIogateFileMustExist;
+  request.useGateway = false;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  BrushToolState state(ProgramBrushSettings());
+  std::string toolName, message;
+  const int32_t result = LoadToolStateFile(
+      path->toStdString(), [&state](const std::string&) -> ToolStateObject* { return &state; }, toolName, message);
+  if (result != 0 && !message.empty()) GetHost().MessageBox(message, "", kMbOk | kMbIconWarning);
+  // Whatever was read before a fault stays in the brush, so the panels follow either way.
+  RebuildProgramBrush();
+  emit toolStateChanged();
+}
+
+void DocumentCommands::ExtractPalette() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  FileDialogRequest request;
+  request.defaultExtension = "*.CD";
+  request.filter = "色定義ファイル(*.cd)| *.cd;||";
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  request.useGateway = false;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  WaitCursor wait;
+  doc->GetCanvas().ComposeAll();
+  // The bitmap palette is 0x00RRGGBB; colour files keep 0x00BBGGRR.
+  std::vector<uint32_t> colours;
+  for (uint32_t entry : MedianCutPalette(doc->Picture()))
+    colours.push_back(MakeColour(entry >> 16 & 0xFF, entry >> 8 & 0xFF, entry & 0xFF));
+  if (!WriteColourDefinitionFile(path->toStdString(), colours))
+    GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
+}
+
+// ---- edit --------------------------------------------------------------------------------
+
+void DocumentCommands::Undo(bool redo) {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  WaitCursor wait;
+  Canvas& canvas = doc->GetCanvas();
+  if (redo) canvas.Redo();
+  else canvas.Undo();
+  doc->UpdateAllViews();
+  emit layersChanged();
+}
+
+void DocumentCommands::ClearUndoBuffer() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  if (GetHost().MessageBox(kClearUndoQuestion, "", kMbOkCancel) != kIdOk) return;
+  WaitCursor wait;
+  for (int32_t i = 0; i < canvas->LayerCount(); ++i) canvas->GetLayer(i)->Undo().ClearHistory();
+  if (ImageSurface* mask = canvas->MaskImage()) mask->Undo().ClearHistory();
+}
+
+// ---- image -------------------------------------------------------------------------------
+
+void DocumentCommands::CanvasSize() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  const Size size = canvas->GetSize();
+  const auto values = AskValues(m_owner, "キャンバスのサイズ変更",
+                                {{"幅", size.width, 1, kMaxCanvasSide}, {"高さ", size.height, 1, kMaxCanvasSide}});
+  if (!values) return;
+  WaitCursor wait;
+  canvas->ResizeCanvas((*values)[0], (*values)[1]);
+  PictureChanged(false);
+}
+
+void DocumentCommands::AddMargin() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr || canvas->ActiveLayer() == nullptr) return;
+  const auto values = AskValues(m_owner, "余白追加",
+                                {{"左", 0, 0, kMaxCanvasSide},
+                                 {"右", 0, 0, kMaxCanvasSide},
+                                 {"上", 0, 0, kMaxCanvasSide},
+                                 {"下", 0, 0, kMaxCanvasSide},
+                                 {"", 1, 0, 1, "アクティブレイヤを置き換える"}});
+  if (!values) return;
+  const Layer* layer = canvas->ActiveLayer();
+  const int64_t width = int64_t{layer->Width()} + (*values)[0] + (*values)[1];
+  const int64_t height = int64_t{layer->Height()} + (*values)[2] + (*values)[3];
+  if (width > kMaxCanvasSide || height > kMaxCanvasSide) {
+    GetHost().MessageBox("レイヤが大きくなりすぎます", "", kMbOk | kMbIconWarning);
+    return;
+  }
+  WaitCursor wait;
+  canvas->AddMargin((*values)[0], (*values)[1], (*values)[2], (*values)[3], (*values)[4] != 0);
+  PictureChanged(true);
+}
+
+void DocumentCommands::SetRegionViewMode(int mode) {
+  m_app.Settings().regionViewMode = mode;
+  AppProfile().WriteInt(kSettingsSection, "REGIONVIEWMODE", mode);
+  m_app.RedrawAllViews();
+}
+
+// ---- layers ------------------------------------------------------------------------------
+
+void DocumentCommands::LayerCommand(int id) {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  std::vector<int32_t> selected = selectedLayers ? selectedLayers() : std::vector<int32_t>{};
+  if (selected.empty()) selected.push_back(canvas->ActiveIndex());
+  WaitCursor wait;
+  switch (id) {
+    case cmd::kNewLayer: canvas->AddLayer(); break;
+    case cmd::kDuplicateLayer: canvas->DuplicateActiveLayer(); break;
+    case cmd::kDeleteLayer: canvas->DeleteSelectedLayers(selected); break;
+    case cmd::kLayerUp: canvas->MoveActiveLayerUp(); break;
+    case cmd::kLayerDown: canvas->MoveActiveLayerDown(); break;
+    case cmd::kMergeDown: canvas->MergeDown(selected); break;
+    case cmd::kMergeWithBase: canvas->MergeWithBase(selected); break;
+    case cmd::kMergeIntoNewDocument: canvas->MergeIntoNewDocument(selected); break;
+    case cmd::kMergeAll: canvas->MergeAll(); break;
+    default: return;
+  }
+  PictureChanged(true);
+}
+
+void DocumentCommands::SetMaskEditMode(bool on) {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  const int32_t mask = selectedMask ? selectedMask() : -1;
+  WaitCursor wait;
+  const bool changed = on ? doc->BeginMaskEdit(mask) : doc->EndMaskEdit();
+  if (changed) PictureChanged(true);
+}
+
+}  // namespace varnel

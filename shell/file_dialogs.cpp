@@ -1,0 +1,106 @@
+#include "shell/file_dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+#include <array>
+#include <exception>
+
+#include "iogate/iogate.h"
+#include "platform/dynamic_library.h"
+#include "platform/host.h"
+#include "platform/program_folder.h"
+#include "shell/messages.h"
+
+namespace varnel {
+
+namespace {
+
+std::function<std::optional<QString>(const FileDialogRequest&)>& Hook() {
+  static std::function<std::optional<QString>(const FileDialogRequest&)> hook;
+  return hook;
+}
+
+// The gateway stays loaded once found: its dialogs keep their state between calls.
+IogateGetFileName GatewayGetFileName() {
+  static DynamicLibrary library;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    library.Open(ProgramPath("Iogate.so"));
+  }
+  return library.IsOpen() ? library.Function<IogateGetFileName>("GetFileName") : nullptr;
+}
+
+std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& request) {
+  const QString filter = QtFilterFromProgramFilter(request.filter);
+  QString path;
+  if (request.open) {
+    path = QFileDialog::getOpenFileName(owner, QString(), request.proposedName, filter);
+  } else {
+    QFileDialog::Options options;
+    if ((request.flags & kIogateOverwritePrompt) == 0) options |= QFileDialog::DontConfirmOverwrite;
+    path = QFileDialog::getSaveFileName(owner, QString(), request.proposedName, filter, nullptr, options);
+  }
+  if (path.isEmpty()) return std::nullopt;
+  return request.open ? path : WithDefaultExtension(path, request.defaultExtension);
+}
+
+}  // namespace
+
+void SetFileDialogHookForTesting(std::function<std::optional<QString>(const FileDialogRequest&)> hook) {
+  Hook() = std::move(hook);
+}
+
+QString QtFilterFromProgramFilter(const QString& filter) {
+  QStringList parts = filter.split('|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString description = parts[i].trimmed();
+    if (description.isEmpty()) break;  // "||" ends the list
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      const QString p = pattern.trimmed();
+      if (p.isEmpty()) continue;
+      patterns << p;
+      // Linux names are case-sensitive; the program's files are often written in capitals.
+      if (p.toUpper() != p) patterns << p.toUpper();
+    }
+    entries << QString("%1 (%2)").arg(description, patterns.join(' '));
+  }
+  entries << "All files (*)";
+  return entries.join(";;");
+}
+
+QString WithDefaultExtension(const QString& path, const QString& defaultExtension) {
+  QString extension = defaultExtension;
+  if (extension.startsWith('*')) extension.remove(0, 1);
+  if (extension.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+  if (!extension.startsWith('.')) extension.prepend('.');
+  return path + extension;
+}
+
+std::optional<QString> AskFileName(QWidget* owner, const FileDialogRequest& request) {
+  if (Hook()) return Hook()(request);
+  IogateGetFileName getFileName = request.useGateway ? GatewayGetFileName() : nullptr;
+  if (getFileName == nullptr) return SystemDialog(owner, request);
+  const QByteArray extension = request.defaultExtension.toUtf8();
+  const QByteArray name = request.proposedName.toUtf8();
+  const QByteArray filter = request.filter.toUtf8();
+  std::array<char, 4096> result{};
+  try {
+    const int32_t answer = getFileName(request.open ? kIogateOpenMode : kIogateSaveMode,
+                                       extension.isEmpty() ? nullptr : extension.constData(),
+                                       name.isEmpty() ? nullptr : name.constData(), request.flags,
+                                       filter.constData(), result.data(), static_cast<int32_t>(result.size()),
+                                       nullptr, nullptr, owner);
+    if (answer != 0 || result[0] == '\0') return std::nullopt;
+  } catch (...) {
+    // Whatever went wrong inside the gateway, the user keeps working as after a cancel.
+    GetHost().MessageBox(kMsgUnknownException, "", kMbOk | kMbIconWarning);
+    return std::nullopt;
+  }
+  return QString::fromUtf8(result.data());
+}
+
+}  // namespace varnel
