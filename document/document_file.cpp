@@ -107,6 +107,28 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
   }
 }
 
+SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const GridSettings& grid) {
+  const Layer* layer = canvas.ActiveLayer();
+  if (!layer || layer->Width() < 1) return SaveResult::kNothingToWrite;
+  WaitCursor wait;
+  if (IsLayerFilePath(path)) {
+    const Size size = canvas.GetSize();
+    return WriteLayerFile(path, {layer}, size.width, size.height, canvas.Composite(), grid) == 0
+               ? SaveResult::kWritten
+               : SaveResult::kNothingToWrite;
+  }
+  // The layer the user asked to save, also as a bitmap: the whole picture would be a surprise.
+  if (IsBitmapPath(path)) return WriteBitmap24(path, *layer) == 0 ? SaveResult::kWritten : SaveResult::kFailed;
+  switch (WritePicture(path, *layer)) {
+    case PictureWrite::kWritten:
+      return SaveResult::kWritten;
+    case PictureWrite::kNoWriter:
+      return SaveResult::kNoWriter;
+    default:
+      return SaveResult::kFailed;
+  }
+}
+
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup) {
   if (canvas.LayerCount() == 0) return SaveResult::kNothingToWrite;
   if (canvas.LayerCount() > 1 && !IsLayerFilePath(path) &&

@@ -52,6 +52,12 @@ enum class SaveResult { kWritten, kNothingToWrite, kDeclined, kNoWriter, kFailed
 // FileError; every other failure is the answer.
 SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const GridSettings& grid);
 
+// Saving the active layer: a layer file gets that one layer with the canvas size, the
+// composite's preview and the grid; a bitmap gets the layer's own pixels as 24 bits; any other
+// extension the layer's own pixels through the picture writers. kNothingToWrite without an
+// active layer. File system errors of a layer file throw FileError.
+SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const GridSettings& grid);
+
 // Saving a document: asks before a layered picture goes to a format without layers, keeps the
 // previous file as path + ".bak" when backup is on (an existing backup is kept instead), then
 // writes.
