@@ -57,6 +57,12 @@ CMainFrame::CMainFrame(CVarnelApp& app)
   CreateMenus();
 }
 
+CMainFrame::~CMainFrame() {
+  // The document windows go after this object's members; their last activation signals must
+  // not reach it.
+  disconnect(m_mdi, nullptr, this, nullptr);
+}
+
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)()) {
   // Labels keep the program's "text\tshortcut" form; the part after the tab is the shortcut.
   const QStringList parts = label.split('\t');

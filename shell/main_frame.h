@@ -26,6 +26,7 @@ class CMainFrame : public QMainWindow {
 
  public:
   explicit CMainFrame(CVarnelApp& app);
+  ~CMainFrame() override;
 
   QMdiArea* MdiArea() const { return m_mdi; }
   CChildFrame* ActiveChildFrame() const;

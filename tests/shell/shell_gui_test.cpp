@@ -34,6 +34,7 @@
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "shell_fixture.h"
 #include "temp_folder.h"
 
 namespace varnel {
@@ -41,40 +42,6 @@ namespace {
 
 using testing::TempFolder;
 
-class ShellTest : public ::testing::Test {
- protected:
-  void SetUp() override { m_profile = std::make_unique<Profile>(m_dir.File("varnel.ini")); }
-
-  // Settings as a user would have left them, then start-up.
-  CVarnelApp& Start(const std::vector<std::pair<const char*, int32_t>>& settings = {},
-                    const QStringList& arguments = {}) {
-    for (const auto& [key, value] : settings) m_profile->WriteInt("Settings", key, value);
-    m_app = std::make_unique<CVarnelApp>(*m_profile);
-    EXPECT_EQ(m_app->InitInstance(arguments), CVarnelApp::StartResult::kRunning);
-    QApplication::processEvents();
-    return *m_app;
-  }
-
-  CVarnelView* ActiveView() {
-    CChildFrame* frame = m_app->MainFrame()->ActiveChildFrame();
-    return frame ? frame->GetActiveView() : nullptr;
-  }
-
-  // What the view shows, as 0xAARRGGBB.
-  QRgb ViewPixel(CVarnelView* view, int x, int y) {
-    const QImage shot = view->viewport()->grab().toImage();
-    return shot.pixel(x, y) | 0xFF000000u;
-  }
-
-  void TearDown() override {
-    m_app.reset();
-    QApplication::processEvents();
-  }
-
-  TempFolder m_dir;
-  std::unique_ptr<Profile> m_profile;
-  std::unique_ptr<CVarnelApp> m_app;
-};
 
 TEST_F(ShellTest, WithNoSettingsTheMainWindowIs600By480AtTheOriginWithA300By300WhiteImage) {
   CVarnelApp& app = Start();

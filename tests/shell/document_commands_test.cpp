@@ -1,0 +1,585 @@
+// The document menus driven as a user drives them: menu actions and their shortcuts, with the
+// file and number dialogs answered through their test hooks.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "brush/brush_tool.h"
+#include "core/canvas.h"
+#include "core/layer.h"
+#include "core/paint_object.h"
+#include "document/bitmap_file.h"
+#include "document/layer_file.h"
+#include "platform/host.h"
+#include "shell/command_ids.h"
+#include "shell/document_commands.h"
+#include "shell/file_dialogs.h"
+#include "shell/value_dialog.h"
+#include "shell/varnel_doc.h"
+#include "shell_fixture.h"
+
+namespace varnel {
+namespace {
+
+class CommandTest : public ShellTest {
+ protected:
+  void TearDown() override {
+    SetFileDialogHookForTesting(nullptr);
+    SetValueDialogHookForTesting(nullptr);
+    ShellTest::TearDown();
+  }
+
+  CMainFrame& Frame() { return *m_app->MainFrame(); }
+  CVarnelDoc& Doc() { return *ActiveView()->GetDocument(); }
+  Canvas& ActiveCanvas() { return Doc().GetCanvas(); }
+
+  // Triggers a menu command as a click on its menu item does.
+  void Trigger(int id) {
+    QAction* action = Frame().Command(id);
+    ASSERT_NE(action, nullptr) << id;
+    Frame().UpdateCommandStates();
+    action->trigger();
+    QApplication::processEvents();
+  }
+
+  // The file dialogs answer these paths in turn and remember what they were asked.
+  void AnswerFileDialogs(std::vector<QString> answers) {
+    m_fileAnswers = std::move(answers);
+    SetFileDialogHookForTesting([this](const FileDialogRequest& request) -> std::optional<QString> {
+      m_fileRequests.push_back(request);
+      if (m_fileAnswers.empty()) return std::nullopt;
+      QString answer = m_fileAnswers.front();
+      m_fileAnswers.erase(m_fileAnswers.begin());
+      return answer;
+    });
+  }
+
+  void AnswerValueDialogs(std::optional<std::vector<int>> answer) {
+    SetValueDialogHookForTesting([this, answer](const QString& title, const std::vector<ValueField>& fields) {
+      m_valueTitles.push_back(title);
+      m_valueFields = fields;
+      return answer;
+    });
+  }
+
+  QString TempPath(const char* name) { return QString::fromStdString(m_dir.File(name)); }
+
+  std::vector<QString> m_fileAnswers;
+  std::vector<FileDialogRequest> m_fileRequests;
+  std::vector<QString> m_valueTitles;
+  std::vector<ValueField> m_valueFields;
+};
+
+// ---- the menus -------------------------------------------------------------------------------
+
+struct MenuEntry {
+  int id;
+  const char* text;      // the label before the tab
+  const char* shortcut;  // as Qt writes it, or empty
+};
+
+TEST_F(CommandTest, EveryCommandOfTheTableIsInTheMenusWithItsLabelAndShortcut) {
+  Start();
+  const MenuEntry entries[] = {
+      {57643, "アンドゥ(&U)", "Ctrl+Z"},
+      {57644, "リドゥ(&R)", "Ctrl+R"},
+      {57603, "上書き保存(&S)", "Ctrl+S"},
+      {57604, "名前を付けて保存(&A)...", ""},
+      {32959, "クイックセーブ(&Q)", "Ctrl+W"},
+      {32960, "クイックセーブディレクトリを空にする(&Q)", ""},
+      {32891, "アンドゥバッファを空にする(&E)", ""},
+      {32876, "レイヤ読み込み(&L)", ""},
+      {32931, "アクティブなレイヤを保存(&S)", ""},
+      {33097, "アクティブレイヤをクローンソースに(&A)", ""},
+      {33141, "256色で保存", ""},
+      {57635, "切り取り(&T)", "Ctrl+X"},
+      {57634, "ｺﾋﾟｰ(&C)", "Ctrl+C"},
+      {32940, "ビットマップとしてコピー(&B)", ""},
+      {32982, "表示サーフェイスのコピー(&S)", ""},
+      {32905, "全体を選択(&A)", "Ctrl+A"},
+      {32939, "選択を解除(&E)", "Ctrl+Q"},
+      {33018, "選択の反転(&R)", ""},
+      {32902, "選択範囲をレイヤ化(&B)", ""},
+      {32930, "アルファチャンネルを領域に変換(&S)", ""},
+      {33062, "領域->アルファチャンネル変換", ""},
+      {32976, "選択領域の膨張(&O)", ""},
+      {32975, "選択領域の収縮(&X)", ""},
+      {32983, "選択領域をぼかす(&G)", ""},
+      {32862, "選択領域の保存(&W)", ""},
+      {32861, "選択領域の読み込み(&L)", ""},
+      {32802, "選択領域を塗りつぶし(&F)", ""},
+      {33104, "なし", ""},
+      {33103, "反転表示", ""},
+      {33105, "黒", ""},
+      {33106, "チェック", ""},
+      {33107, "白", ""},
+      {33108, "暗く", ""},
+      {33109, "明るく", ""},
+      {32946, "赤", ""},
+      {32949, "アルファ(不透明度)", ""},
+      {32951, "赤", ""},
+      {32955, "アルファ", ""},
+      {32938, "アルファチャンネルの統一(&A)", ""},
+      {32829, "画像の任意回転(&R)", ""},
+      {33073, "直線にあわせて回転(&P)", ""},
+      {33037, "アクティブなレイヤのみに適用", ""},
+      {33038, "すべてのレイヤに適用", ""},
+      {33183, "右90度回転", ""},
+      {33184, "左90度回転", ""},
+      {33187, "上下反転", ""},
+      {33186, "左右反転", ""},
+      {33028, "キャンバスのサイズ変更(&C)", ""},
+      {33070, "余白追加(&M)", ""},
+      {32890, "色調補正(&C)", ""},
+      {33064, "明度・コントラスト調整(&V)", ""},
+      {33143, "トーンバランス(&T)", ""},
+      {33083, "RGBA値操作(&R)", ""},
+      {33031, "フィルタバッチ処理", ""},
+      {33096, "Script(&S)", ""},
+      {33086, "アクティブレイヤの複製(&P)", ""},
+      {32911, "レイヤの削除&D)", ""},
+      {33087, "アクティブレイヤを上へ(&U)", "Shift+Up"},
+      {33088, "アクティブレイヤを下へ(&D)", "Shift+Down"},
+      {33188, "新規レイヤ(&N)", "Ctrl+L"},
+      {33098, "レイヤとして追加(&L)", "Ctrl+V"},
+      {33092, "画像編集モード(&G)", ""},
+      {33093, "マスク編集モード(&M)", ""},
+      {33094, "領域をレイヤマスクに追加(&A)", ""},
+      {32889, "画像情報(&I)", ""},
+      {33210, "画像統計情報", ""},
+      {33144, "パレット抽出(&P)", ""},
+      {33041, "ツール状態の保存(&T)", ""},
+      {33043, "ツール状態の読み込み(&N)", ""},
+  };
+  for (const MenuEntry& entry : entries) {
+    SCOPED_TRACE(entry.id);
+    QAction* action = Frame().Command(entry.id);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QString::fromUtf8(entry.text));
+    EXPECT_EQ(action->shortcut().toString(), QString::fromUtf8(entry.shortcut));
+    EXPECT_EQ(action->data().toInt(), entry.id);
+  }
+  // The channel-to-layer commands carry their tool tips.
+  EXPECT_EQ(Frame().Command(32942)->toolTip(), QString("赤色のみをレイヤ化"));
+  EXPECT_EQ(Frame().Command(32945)->toolTip(), QString("アルファチャンネルをレイヤ化"));
+}
+
+TEST_F(CommandTest, CommandsWhoseWorkHasNotArrivedAreShownDisabled) {
+  Start();
+  for (int id : {32829, 33073, 33037, 33038, 33183, 33184, 33187, 33186, 32890, 33064, 33143, 33083, 33031, 33096}) {
+    SCOPED_TRACE(id);
+    Frame().UpdateCommandStates();
+    EXPECT_FALSE(Frame().Command(id)->isEnabled());
+    EXPECT_TRUE(Frame().ComingCommands().contains(id));
+  }
+  EXPECT_TRUE(Frame().Command(cmd::kCanvasSize)->isEnabled());
+}
+
+TEST_F(CommandTest, WithoutAPictureTheDocumentCommandsAreDisabled) {
+  Start();
+  Frame().MdiArea()->closeAllSubWindows();
+  QApplication::processEvents();
+  Frame().UpdateCommandStates();
+  EXPECT_FALSE(Frame().Command(cmd::kNewLayer)->isEnabled());
+  EXPECT_FALSE(Frame().Command(cmd::kFileSave)->isEnabled());
+  EXPECT_TRUE(Frame().Command(cmd::kFileOpen)->isEnabled());
+}
+
+// ---- saving and opening ------------------------------------------------------------------------
+
+TEST_F(CommandTest, SaveWithoutAPathAsksForANameAndTheNameBecomesTheDocumentsPath) {
+  Start();
+  const QString path = TempPath("picture.vlb");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kFileSave);
+  ASSERT_EQ(m_fileRequests.size(), 1u);
+  EXPECT_FALSE(m_fileRequests[0].open);
+  EXPECT_EQ(m_fileRequests[0].defaultExtension, QString("*.VLB"));
+  EXPECT_EQ(m_fileRequests[0].filter, QString("Varnel layer format(*.vlb)| *.vlb;|24bit Bitmap File(*.bmp)| *.bmp;|"));
+  EXPECT_TRUE(std::filesystem::exists(path.toStdString()));
+  EXPECT_EQ(Doc().PathName(), path);
+  EXPECT_EQ(Doc().Title(), QString("picture.vlb"));
+  EXPECT_FALSE(Doc().IsModified());
+  // A second save goes to that path without asking.
+  Trigger(cmd::kFileSave);
+  EXPECT_EQ(m_fileRequests.size(), 1u);
+}
+
+TEST_F(CommandTest, ACancelledSaveDialogWritesNothingAndKeepsTheDocumentModified) {
+  Start();
+  Doc().SetModifiedFlag(true);
+  AnswerFileDialogs({});
+  Trigger(cmd::kFileSaveAs);
+  EXPECT_EQ(m_fileRequests.size(), 1u);
+  EXPECT_TRUE(Doc().PathName().isEmpty());
+  EXPECT_TRUE(Doc().IsModified());
+}
+
+TEST_F(CommandTest, SavingTwoLayersAsABitmapAsksTheFormatWarningAndNoWritesNothing) {
+  Start();
+  ActiveCanvas().AddLayer();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);
+  const QString path = TempPath("flat.bmp");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kFileSaveAs);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "VLB形式以外ではレイヤ情報が失われます。よろしいですか？");
+  EXPECT_FALSE(std::filesystem::exists(path.toStdString()));
+  EXPECT_TRUE(Doc().PathName().isEmpty());
+}
+
+TEST_F(CommandTest, OpenThroughTheMenuOpensTheChosenFileInANewWindow) {
+  Start();
+  const QString path = TempPath("two.vlb");
+  AnswerFileDialogs({path});
+  ActiveCanvas().AddLayer();
+  Trigger(cmd::kFileSaveAs);
+  AnswerFileDialogs({path});
+  Trigger(cmd::kFileOpen);
+  EXPECT_TRUE(m_fileRequests.back().open);
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 2);
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 2);
+  EXPECT_EQ(Doc().PathName(), path);
+}
+
+TEST_F(CommandTest, LoadingLayersAddsThemOnTopOfTheActivePicture) {
+  Start();
+  const QString path = TempPath("extra.vlb");
+  AnswerFileDialogs({path});
+  ActiveCanvas().AddLayer();
+  Trigger(cmd::kFileSaveAs);  // two layers on disk
+  AnswerFileDialogs({path});
+  Trigger(cmd::kLoadLayers);
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 4);
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
+  EXPECT_TRUE(Doc().IsModified());
+}
+
+TEST_F(CommandTest, SavingIn256ColoursWritesAnEightBitBitmapThroughTheSystemDialog) {
+  Start();
+  const QString path = TempPath("few.bmp");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kSave256Colours);
+  ASSERT_EQ(m_fileRequests.size(), 1u);
+  EXPECT_FALSE(m_fileRequests[0].useGateway);
+  EXPECT_EQ(m_fileRequests[0].defaultExtension, QString("*.BMP"));
+  EXPECT_EQ(m_fileRequests[0].filter, QString("Windows Bitmap(*.bmp)| *.bmp;||"));
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 1078u);
+  EXPECT_EQ(bytes[0], 'B');
+  EXPECT_EQ(bytes[28], 8);  // bits per pixel
+  EXPECT_EQ(bytes[10] | bytes[11] << 8, 1078);
+}
+
+TEST_F(CommandTest, ClosingAModifiedPictureAsksAndCancelKeepsItOpen) {
+  Start();
+  Doc().SetModifiedFlag(true);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdCancel);
+  Frame().MdiArea()->activeSubWindow()->close();
+  QApplication::processEvents();
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_NE(recorder.boxes[0].text.find("への変更を保存しますか?"), std::string::npos);
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
+  recorder.QueueAnswer(kIdNo);
+  Frame().MdiArea()->activeSubWindow()->close();
+  QApplication::processEvents();
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 0);
+}
+
+TEST_F(CommandTest, AnsweringYesOnCloseSavesUnderTheChosenName) {
+  Start();
+  Doc().SetModifiedFlag(true);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdYes);
+  const QString path = TempPath("kept.vlb");
+  AnswerFileDialogs({path});
+  Frame().MdiArea()->activeSubWindow()->close();
+  QApplication::processEvents();
+  EXPECT_TRUE(std::filesystem::exists(path.toStdString()));
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 0);
+}
+
+TEST_F(CommandTest, ToolStateSavedAndLoadedBringsTheBrushBack) {
+  Start();
+  BrushToolSettings& settings = ProgramBrushSettings();
+  const BrushToolSettings before = settings;
+  settings.minimumSize = 37;
+  const QString path = TempPath("brush.vpo");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kSaveToolState);
+  ASSERT_TRUE(std::filesystem::exists(path.toStdString()));
+  settings.minimumSize = 5;
+  AnswerFileDialogs({path});
+  Trigger(cmd::kLoadToolState);
+  EXPECT_EQ(settings.minimumSize, 37);
+  settings = before;
+  RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, ExtractingThePaletteWritesAColourDefinitionFile) {
+  Start();
+  const QString path = TempPath("palette.cd");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kExtractPalette);
+  std::ifstream in(path.toStdString());
+  std::string first;
+  std::getline(in, first);
+  // A white picture has the one colour white.
+  EXPECT_EQ(first, "255 255 255");
+}
+
+// ---- undo ----------------------------------------------------------------------------------------
+
+TEST_F(CommandTest, ClearingTheUndoBufferAsksAndOnlyOkEmptiesTheHistory) {
+  Start();
+  Layer* layer = ActiveCanvas().ActiveLayer();
+  layer->BackupAll(false, true);
+  ASSERT_EQ(layer->Undo().StepCount(), 1u);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdCancel);
+  Trigger(cmd::kClearUndoBuffer);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "アンドゥバッファをクリアします。よろしいですか？");
+  EXPECT_EQ(recorder.boxes[0].style & kMbButtonMask, static_cast<uint32_t>(kMbOkCancel));
+  EXPECT_EQ(layer->Undo().StepCount(), 1u);
+  recorder.QueueAnswer(kIdOk);
+  Trigger(cmd::kClearUndoBuffer);
+  EXPECT_EQ(layer->Undo().StepCount(), 0u);
+}
+
+// ---- image ---------------------------------------------------------------------------------------
+
+TEST_F(CommandTest, CanvasSizeDialogStartsFromTheSizeAndResizesTheCanvasAndTheView) {
+  Start();
+  AnswerValueDialogs(std::vector<int>{640, 480});
+  Trigger(cmd::kCanvasSize);
+  ASSERT_EQ(m_valueFields.size(), 2u);
+  EXPECT_EQ(m_valueFields[0].value, 300);
+  EXPECT_EQ(m_valueFields[1].value, 300);
+  EXPECT_EQ(ActiveCanvas().GetSize().width, 640);
+  EXPECT_EQ(ActiveCanvas().GetSize().height, 480);
+  EXPECT_EQ(ActiveView()->sizeHint().width(), 640 + 2 * CVarnelView::kMargin + 2 * ActiveView()->frameWidth());
+}
+
+TEST_F(CommandTest, CancelledOrOutOfRangeSizesNeverReachTheCanvas) {
+  Start();
+  AnswerValueDialogs(std::nullopt);
+  Trigger(cmd::kCanvasSize);
+  EXPECT_EQ(ActiveCanvas().GetSize().width, 300);
+  AnswerValueDialogs(std::vector<int>{0, -5});
+  Trigger(cmd::kCanvasSize);
+  EXPECT_EQ(ActiveCanvas().GetSize().width, 1);
+  EXPECT_EQ(ActiveCanvas().GetSize().height, 1);
+}
+
+TEST_F(CommandTest, AddingAMarginAsANewLayerKeepsTheOldOne) {
+  Start();
+  AnswerValueDialogs(std::vector<int>{10, 20, 5, 0, 0});
+  Trigger(cmd::kAddMargin);
+  ASSERT_EQ(ActiveCanvas().LayerCount(), 2);
+  const Layer* added = ActiveCanvas().GetLayer(1);
+  EXPECT_EQ(added->Width(), 330);
+  EXPECT_EQ(added->Height(), 305);
+  EXPECT_EQ(added->OffsetX(), -10);
+  EXPECT_EQ(added->OffsetY(), -5);
+}
+
+TEST_F(CommandTest, TheAreaOutsideTheSelectionSettingIsCheckedAndStored) {
+  Start();
+  for (int mode = 0; mode < 7; ++mode) {
+    SCOPED_TRACE(mode);
+    Trigger(kRegionViewCommands[mode]);
+    EXPECT_EQ(m_profile->GetInt("Settings", "REGIONVIEWMODE", -1), mode);
+    Frame().UpdateCommandStates();
+    EXPECT_TRUE(Frame().Command(kRegionViewCommands[mode])->isChecked());
+  }
+}
+
+// ---- layers --------------------------------------------------------------------------------------
+
+TEST_F(CommandTest, LayerShortcutsAddAndMoveLayers) {
+  Start();
+  QWidget* view = ActiveView()->viewport();
+  QTest::keyClick(view, Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(ActiveCanvas().LayerCount(), 2);
+  Layer* bottom = ActiveCanvas().GetLayer(0);
+  EXPECT_EQ(ActiveCanvas().ActiveIndex(), 0);
+  // Down moves the active layer toward the top of the stack (a higher index).
+  QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(ActiveCanvas().GetLayer(1), bottom);
+  EXPECT_EQ(ActiveCanvas().ActiveIndex(), 1);
+  QTest::keyClick(view, Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(ActiveCanvas().GetLayer(0), bottom);
+  EXPECT_EQ(ActiveCanvas().ActiveIndex(), 0);
+}
+
+TEST_F(CommandTest, DeletingAsksAndKeepsTheBottomLayer) {
+  Start();
+  ActiveCanvas().AddLayer();
+  ActiveCanvas().SetActiveLayer(1);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdYes);
+  Trigger(cmd::kDeleteLayer);
+  EXPECT_EQ(recorder.boxes.at(0).text, "レイヤを削除します。よろしいですか？");
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 1);
+}
+
+TEST_F(CommandTest, MergingIntoANewDocumentOpensAWindowWithOneWhiteLayer) {
+  Start();
+  ActiveCanvas().AddLayer();
+  Trigger(cmd::kMergeAll);
+  ASSERT_EQ(Frame().MdiArea()->subWindowList().size(), 2);
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 1);
+  uint32_t pixel = 0;
+  ASSERT_TRUE(ActiveCanvas().GetLayer(0)->GetPixel(10, 10, &pixel));
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  EXPECT_TRUE(Doc().IsModified());
+}
+
+// A tool that records what reaches it.
+class RecordingTool : public PaintObject {
+ public:
+  bool KeyMessage(int32_t message, int32_t key, int32_t repeat, uint32_t flags) override {
+    keys.push_back({message, key, repeat, flags});
+    return true;
+  }
+  struct Key {
+    int32_t message, key, repeat;
+    uint32_t flags;
+  };
+  std::vector<Key> keys;
+};
+
+TEST_F(CommandTest, KeysReachTheActiveToolUnchanged) {
+  Start();
+  auto tool = std::make_unique<RecordingTool>();
+  RecordingTool* raw = tool.get();
+  ActiveCanvas().SetTool(5, std::move(tool));
+  ActiveCanvas().SelectTool(5);
+  ActiveView()->setFocus();
+  QTest::keyPress(ActiveView(), Qt::Key_X, Qt::ShiftModifier);
+  QTest::keyRelease(ActiveView(), Qt::Key_X, Qt::ShiftModifier);
+  // Shift itself goes down first, as the keyboard sends it.
+  std::vector<RecordingTool::Key> x;
+  for (const auto& key : raw->keys)
+    if (key.key == Qt::Key_X) x.push_back(key);
+  ASSERT_EQ(x.size(), 2u);
+  EXPECT_EQ(x[0].message, kToolKeyDown);
+  EXPECT_EQ(x[0].repeat, 1);
+  EXPECT_EQ(x[0].flags, static_cast<uint32_t>(kToolShift));
+  EXPECT_EQ(x[1].message, kToolKeyUp);
+}
+
+// ---- mask editing --------------------------------------------------------------------------------
+
+TEST_F(CommandTest, PaintingInMaskEditModeHidesTheLayerWhereTheMaskIsBlack) {
+  Start();
+  Layer* top = ActiveCanvas().AddLayer();
+  // An opaque red top layer over the white base.
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 300; ++x) top->SetPixel(x, y, 0xFFFF0000u);
+  top->Undo().PushUndoStep(*top, true);  // painted, as a finished stroke leaves it
+  ActiveCanvas().SetActiveLayer(1);
+  Trigger(cmd::kMaskEditMode);
+  ASSERT_NE(ActiveCanvas().MaskImage(), nullptr);
+  EXPECT_TRUE(Frame().Command(cmd::kMaskEditMode)->isChecked());
+  // A new mask starts white (all shown); black paint on its left half hides the layer there.
+  ImageSurface* mask = ActiveCanvas().MaskImage();
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 150; ++x) mask->SetPixel(x, y, 0xFF000000u);
+  Trigger(cmd::kImageEditMode);
+  EXPECT_EQ(ActiveCanvas().MaskImage(), nullptr);
+  ASSERT_EQ(top->Masks().Count(), 1);
+  EXPECT_TRUE(top->Masks().IsEnabled(0));
+  ASSERT_NE(top->Masks().EnabledRegion(0), nullptr);
+  EXPECT_EQ(top->Masks().EnabledRegion(0)->At(200, 10), 255);
+  EXPECT_EQ(top->Masks().EnabledRegion(0)->At(10, 10), 0);
+  uint32_t left = 0, right = 0;
+  ActiveCanvas().Composite().GetPixel(10, 10, &left);
+  ActiveCanvas().Composite().GetPixel(200, 10, &right);
+  EXPECT_EQ(left & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(right & 0xFFFFFF, 0xFF0000u);
+  // Editing again starts from that mask.
+  Trigger(cmd::kMaskEditMode);
+  uint32_t grey = 0;
+  ActiveCanvas().MaskImage()->GetPixel(10, 10, &grey);
+  EXPECT_EQ(grey & 0xFFFFFF, 0u);
+  ActiveCanvas().MaskImage()->GetPixel(200, 10, &grey);
+  EXPECT_EQ(grey & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// ---- the view commands ---------------------------------------------------------------------------
+
+TEST_F(CommandTest, FitToWindowTogglesBetweenTheFittingZoomAndOne) {
+  Start();
+  AnswerValueDialogs(std::vector<int>{2000, 1000});
+  Trigger(cmd::kCanvasSize);
+  CVarnelView* view = ActiveView();
+  Trigger(cmd::kFitToWindow);
+  const QSize room = view->maximumViewportSize() - QSize(40, 40);
+  EXPECT_DOUBLE_EQ(view->Zoom(), std::min(room.width() / 2000.0, room.height() / 1000.0));
+  EXPECT_TRUE(view->IsFitToWindow());
+  Trigger(cmd::kFitToWindow);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 1.0);
+}
+
+TEST_F(CommandTest, ScrollCommandsMoveBy50) {
+  Start();
+  AnswerValueDialogs(std::vector<int>{3000, 3000});
+  Trigger(cmd::kCanvasSize);
+  CVarnelView* view = ActiveView();
+  Trigger(cmd::kScrollDown);
+  Trigger(cmd::kScrollRight);
+  Trigger(cmd::kScrollRight);
+  EXPECT_EQ(view->verticalScrollBar()->value(), 50);
+  EXPECT_EQ(view->horizontalScrollBar()->value(), 100);
+  Trigger(cmd::kScrollLeft);
+  Trigger(cmd::kScrollUp);
+  EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(view->horizontalScrollBar()->value(), 50);
+}
+
+TEST_F(CommandTest, TheBrushOutlineFollowsThePointerOnlyWhenSwitchedOn) {
+  Start({{"BRUSHCURSORON", 1}});
+  BrushToolSettings& settings = ProgramBrushSettings();
+  const BrushToolSettings before = settings;
+  settings.kind = kBrushNormal;  // a square outline
+  settings.SetSize(21, 21);
+  RebuildProgramBrush();
+  CVarnelView* view = ActiveView();
+  const QPoint at(120, 120);
+  QTest::mouseMove(view->viewport(), at);
+  QApplication::processEvents();
+  const QImage shot = view->viewport()->grab().toImage();
+  // The square's left edge is 10 pixels left of the pointer, XOR-ed onto white: black.
+  EXPECT_EQ(shot.pixel(at.x() - 10, at.y()) & 0xFFFFFF, 0u);
+  EXPECT_EQ(shot.pixel(at.x(), at.y()) & 0xFFFFFF, 0xFFFFFFu);
+  settings = before;
+  RebuildProgramBrush();
+}
+
+}  // namespace
+}  // namespace varnel
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
