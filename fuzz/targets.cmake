@@ -13,3 +13,4 @@ varnel_fuzz(layerpeek_fuzz SOURCES layerpeek_fuzz.cpp ../layerpeek/layerpeek.c L
 varnel_fuzz(png_plugin_fuzz SOURCES png_plugin_fuzz.cpp ../plugins/png/png_plugin.c LIBS spi_common PNG::PNG)
 target_compile_definitions(png_plugin_fuzz PRIVATE FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
 varnel_fuzz(jpeg_plugin_fuzz SOURCES jpeg_plugin_fuzz.cpp ../plugins/jpeg/jpeg_plugin.c LIBS spi_common JPEG::JPEG)
+varnel_fuzz(layer_data_block_fuzz SOURCES layer_data_block_fuzz.cpp LIBS varnel_files)
