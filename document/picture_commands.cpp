@@ -501,7 +501,8 @@ std::string PictureInfoText(const PictureInfo& info) {
     add(line);
     std::snprintf(line, sizeof line, "  位置: (%d, %d)", info.offsetX, info.offsetY);
     add(line);
-    add("  合成モード: " + std::string(BlendModeName(info.blendMode)));
+    const std::string_view mode = BlendModeName(info.blendMode);
+    add("  合成モード: " + (mode.empty() ? std::to_string(info.blendMode) : std::string(mode)));
     std::snprintf(line, sizeof line, "  不透明度: %d", info.opacity);
     add(line);
     add(std::string("  表示: ") + (info.visible ? "する" : "しない"));
@@ -629,7 +630,6 @@ void ShadeRun(uint32_t* pixels, int32_t x0, int32_t y, size_t n) {
 template <int32_t kMode>
 void ShadeArea(const Region* selection, const Rect& area, uint32_t* firstRow, ptrdiff_t rowStride) {
   const size_t width = static_cast<size_t>(area.right - area.left + 1);
-  std::vector<uint8_t> coverage;
   for (int32_t y = area.top; y <= area.bottom; ++y) {
     uint32_t* row = firstRow + static_cast<ptrdiff_t>(y - area.top) * rowStride;
     // The part of the row the selection's rectangle covers; all else is outside.
