@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "brush/brush_engine.h"
+#include "brush/brush_preset.h"
 #include "brush/brush_tool.h"
 #include "core/canvas.h"
 #include "platform/profile.h"
@@ -551,8 +552,8 @@ QString BrushOptionPanel::BrushName() const {
 }
 
 void BrushOptionPanel::SetBrushName(const QString& name) {
-  m_customName = name;
-  m_name->setText(ProgramBrushSettings().kind == kBrushCustom ? BrushName() : name);
+  m_customName = name.isEmpty() ? QString::fromUtf8(kCustomBrushName) : name;
+  m_name->setText(ProgramBrushSettings().kind == kBrushCustom ? BrushName() : m_customName);
 }
 
 void BrushOptionPanel::Rebuild() {

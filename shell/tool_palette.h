@@ -31,6 +31,10 @@ namespace varnel {
 class Canvas;
 class Profile;
 
+// The titles of the docks the main frame puts the palette and the option window in.
+inline constexpr const char* kToolPaletteTitle = "ツール";
+inline constexpr const char* kToolOptionTitle = "ツールオプション";
+
 // One tool of the palette: its canvas tool slot, its palette tooltip and the glyph its button
 // shows. The palette lists the tools in this order; the slot of a tool is its place in the table
 // (the brush is the second tool, slot 1).
@@ -163,8 +167,8 @@ class BrushOptionPanel : public QWidget {
 
   // Shows the settings again without rebuilding anything.
   void Refresh();
-  // The brush name shown for the custom kind: "現在のカスタムブラシ" or a preset's title
-  // ("カスタムブラシ" when the title is empty). Other kinds show their menu text.
+  // The brush name shown for the custom kind: "現在のカスタムブラシ" or a preset's title; an
+  // empty title shows "カスタムブラシ". Other kinds show their menu text on Refresh.
   void SetBrushName(const QString& name);
   QString BrushName() const;
   // The canvas whose active layer "乾かす" dries.

@@ -499,6 +499,8 @@ TEST_F(BrushPanelTest, TheBrushNameIsTheKindsMenuTextOrThePresetTitle) {
   EXPECT_EQ(Control<QLabel>("BrushName")->text(), "にじみ筆");
   m_window->Refresh();
   EXPECT_EQ(Control<QLabel>("BrushName")->text(), "にじみ筆");
+  m_window->SetBrushName("");  // a preset without a title
+  EXPECT_EQ(Control<QLabel>("BrushName")->text(), "カスタムブラシ");
   ProgramBrushSettings().kind = kBrushNormal;
   m_window->Refresh();
   EXPECT_EQ(Control<QLabel>("BrushName")->text(), "ノーマル描画");
@@ -525,6 +527,14 @@ TEST_F(BrushPanelTest, TypedSizesAreClampedTo1Through256AndStoredAsBrushSize) {
   EXPECT_EQ(ProgramBrushSettings().height, 1);
   EXPECT_EQ(height->value(), 1);
   EXPECT_EQ(m_profile->GetInt("Settings", "BRUSHSIZE", -1), 256 << 16 | 1);
+
+  // Text that is no number is refused keystroke by keystroke: nothing changes.
+  QSignalSpy rebuilt(m_panel, &BrushOptionPanel::brushRebuilt);
+  TypeInto(width, "abc");
+  TypeInto(width, "-");
+  EXPECT_EQ(ProgramBrushSettings().width, 256);
+  EXPECT_EQ(width->value(), 256);
+  EXPECT_EQ(rebuilt.count(), 0);
 
   // Locking again makes the height the width.
   ClickIndicator(lock);
