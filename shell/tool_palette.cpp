@@ -54,7 +54,8 @@ constexpr std::array<PaletteTool, 19> kPaletteTools = {{
     {18, "座標を表示", "座"},
 }};
 static_assert(kPaletteTools[1].slot == kBrushToolSlot, "the brush is the palette's second tool");
-static_assert(kPaletteTools.size() < kZoomToolSlot + 1 && kZoomToolSlot < Canvas::kToolSlots);
+// The zoom tool follows the palette tools and takes the last slot.
+static_assert(kPaletteTools.size() == kZoomToolSlot && kZoomToolSlot + 1 == Canvas::kToolSlots);
 
 constexpr const char* kForegroundKey = "FGCOLOR";
 constexpr const char* kBackgroundKey = "BGCOLOR";

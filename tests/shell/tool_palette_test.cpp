@@ -128,6 +128,7 @@ TEST_F(PanelTest, ThePaletteListsEveryToolInTableOrderWithItsTooltip) {
   ASSERT_EQ(PaletteTools().size(), std::size(expected));
   QPoint previous(-1, -1);
   for (int slot = 0; slot < static_cast<int>(std::size(expected)); ++slot) {
+    EXPECT_EQ(PaletteTools()[static_cast<size_t>(slot)].slot, slot);
     QAbstractButton* button = palette.ToolButton(slot);
     ASSERT_NE(button, nullptr) << slot;
     EXPECT_EQ(button->toolTip(), QString::fromUtf8(expected[slot])) << slot;
