@@ -26,7 +26,6 @@ class QMouseEvent;
 class QPainter;
 class QSlider;
 class QSpinBox;
-class QToolButton;
 
 namespace varnel {
 
@@ -104,7 +103,8 @@ class LayerPanel : public QWidget {
   explicit LayerPanel(QWidget* parent = nullptr);
   ~LayerPanel() override;
 
-  // The document shown; null shows nothing. The panel lets go by itself when it is destroyed.
+  // The document shown; null shows nothing. When the document is destroyed the panel lets go
+  // of it by itself and shows nothing.
   void SetDocument(CVarnelDoc* document);
   CVarnelDoc* Document() const { return m_document; }
 

@@ -391,6 +391,26 @@ TEST_F(LayerPanelTest, TheSelectionFollowsItsLayersThroughCommandsAndGoesWithThe
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{GetCanvas().ActiveIndex()}));
 }
 
+TEST_F(LayerPanelTest, SelectedIndicesAreAscendingWhateverTheClickOrderSoDeletingFromTheLastIsSafe) {
+  MakeDocument({8, 8}, 6);
+  std::vector<Layer*> layers;
+  for (int i = 0; i < 6; ++i) layers.push_back(GetCanvas().GetLayer(i));
+  Click(Elsewhere(4));
+  Click(Elsewhere(1), Qt::ControlModifier);
+  Click(Elsewhere(3), Qt::ControlModifier);
+  const std::vector<int32_t> selected = m_panel->SelectedIndices();
+  EXPECT_EQ(selected, (std::vector<int32_t>{1, 3, 4}));
+  // The delete command visits the indices from the last to the first: with them ascending every
+  // index still names its layer when its turn comes.
+  m_host.QueueAnswer(kIdYes);
+  GetCanvas().DeleteSelectedLayers(selected);
+  m_panel->Refresh();
+  ASSERT_EQ(GetCanvas().LayerCount(), 3);
+  EXPECT_EQ(GetCanvas().GetLayer(0), layers[0]);
+  EXPECT_EQ(GetCanvas().GetLayer(1), layers[2]);
+  EXPECT_EQ(GetCanvas().GetLayer(2), layers[5]);
+}
+
 TEST_F(LayerPanelTest, TheSelectionHoldsAtMost1000Indices) {
   MakeDocument({1, 1}, 1101);
   ASSERT_EQ(GetCanvas().LayerCount(), 1101);
