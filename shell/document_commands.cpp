@@ -1,8 +1,12 @@
 #include "shell/document_commands.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
+#include <QMimeData>
 #include <ctime>
 
 #include "brush/brush_tool.h"
@@ -11,7 +15,9 @@
 #include "core/layer.h"
 #include "document/bitmap_file.h"
 #include "document/document_file.h"
+#include "document/file_io.h"
 #include "document/layer_file.h"
+#include "document/picture_commands.h"
 #include "document/tool_state.h"
 #include "iogate/iogate.h"
 #include "platform/host.h"
@@ -85,6 +91,13 @@ bool DocumentCommands::Run(int id) {
     case cmd::kImageEditMode: SetMaskEditMode(false); return true;
     case cmd::kMaskEditMode: SetMaskEditMode(true); return true;
     case cmd::kExtractPalette: ExtractPalette(); return true;
+    case cmd::kSaveActiveLayer: SaveActiveLayer(); return true;
+    case cmd::kCloneSource: SetCloneSource(); return true;
+    case cmd::kEmptyQuickSaveFolder: EmptyQuickSaves(); return true;
+    case cmd::kSaveSelection: SaveSelection(); return true;
+    case cmd::kLoadSelection: LoadSelection(); return true;
+    case cmd::kPictureInfo: ShowPictureInfo(); return true;
+    case cmd::kPictureStatistics: ShowStatistics(); return true;
     case cmd::kNewLayer:
     case cmd::kDuplicateLayer:
     case cmd::kDeleteLayer:
@@ -105,7 +118,7 @@ bool DocumentCommands::Run(int id) {
       return true;
     }
   }
-  return false;
+  return RegionCommand(id) || ChannelCommand(id) || ClipboardCommand(id);
 }
 
 bool DocumentCommands::IsEnabled(int id) const {
@@ -117,6 +130,21 @@ bool DocumentCommands::IsEnabled(int id) const {
       return true;
     case cmd::kMaskEditMode:
     case cmd::kImageEditMode:
+      return canvas != nullptr && canvas->ActiveLayer() != nullptr;
+    case cmd::kEmptyQuickSaveFolder:
+      return true;
+    // Commands that work on the selection wait for one.
+    case cmd::kInvertSelection:
+    case cmd::kGrowSelection:
+    case cmd::kShrinkSelection:
+    case cmd::kFeatherSelection:
+    case cmd::kSaveSelection:
+    case cmd::kFillSelection:
+    case cmd::kRegionToAlpha:
+    case cmd::kSelectionToMask:
+    case cmd::kSelectNone:
+      return canvas != nullptr && canvas->Selection() != nullptr;
+    case cmd::kPasteAsLayer:
       return canvas != nullptr && canvas->ActiveLayer() != nullptr;
     default:
       return canvas != nullptr;
@@ -323,7 +351,7 @@ void DocumentCommands::AddMargin() {
 
 void DocumentCommands::SetRegionViewMode(int mode) {
   m_app.Settings().regionViewMode = mode;
-  AppProfile().WriteInt(kSettingsSection, "REGIONVIEWMODE", mode);
+  m_app.GetProfile().WriteInt(kSettingsSection, "REGIONVIEWMODE", mode);
   m_app.RedrawAllViews();
 }
 
@@ -357,6 +385,239 @@ void DocumentCommands::SetMaskEditMode(bool on) {
   WaitCursor wait;
   const bool changed = on ? doc->BeginMaskEdit(mask) : doc->EndMaskEdit();
   if (changed) PictureChanged(true);
+}
+
+// ---- selections ----------------------------------------------------------------------------
+
+bool DocumentCommands::RegionCommand(int id) {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return false;
+  int32_t result = -1;
+  bool layers = false;
+  switch (id) {
+    case cmd::kSelectAll: result = SelectAll(*canvas); break;
+    case cmd::kSelectNone: result = Deselect(*canvas); break;
+    case cmd::kInvertSelection: result = InvertSelection(*canvas); break;
+    case cmd::kAlphaToRegion: result = AlphaToSelection(*canvas); break;
+    case cmd::kRegionToAlpha: result = SelectionToAlpha(*canvas); break;
+    case cmd::kGrowSelection: result = GrowSelection(*canvas); break;
+    case cmd::kShrinkSelection: result = ShrinkSelection(*canvas); break;
+    case cmd::kFeatherSelection: {
+      const auto values = AskValues(m_owner, "選択領域をぼかす", {{"ぼかし幅", 8, 2, 256}});
+      if (!values) return true;
+      WaitCursor wait;
+      result = FeatherSelection(*canvas, (*values)[0]);
+      break;
+    }
+    case cmd::kFillSelection: {
+      // The foreground colour is 0x00BBGGRR; pixels are 0xAARRGGBB.
+      const uint32_t fg = foregroundColour ? foregroundColour() : 0;
+      result = FillSelection(*canvas, 0xFF000000u | (fg & 0xFF) << 16 | (fg & 0xFF00) | (fg >> 16 & 0xFF));
+      break;
+    }
+    case cmd::kSelectionToLayer:
+      result = SelectionToLayer(*canvas) != nullptr ? 0 : -1;
+      layers = true;
+      break;
+    case cmd::kSelectionToMask:
+      result = AddSelectionToMaskList(*canvas) >= 0 ? 0 : -1;
+      layers = true;
+      break;
+    default:
+      return false;
+  }
+  if (result == 0) PictureChanged(layers);
+  return true;
+}
+
+void DocumentCommands::SaveSelection() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr || canvas->Selection() == nullptr) return;
+  FileDialogRequest request;
+  request.defaultExtension = "*.VRD";
+  request.filter = "Region Data| *.vrd;||";
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  request.useGateway = false;
+  if (const auto path = AskFileName(m_owner, request)) varnel::SaveSelection(*canvas, path->toStdString());
+}
+
+void DocumentCommands::LoadSelection() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  FileDialogRequest request;
+  request.open = true;
+  request.defaultExtension = "*.VRD";
+  request.filter = "Region Data| *.vrd;||";
+  request.flags = kIogateFileMustExist;
+  request.useGateway = false;
+  const auto path = AskFileName(m_owner, request);
+  if (path && varnel::LoadSelection(*canvas, path->toStdString()) == 0) PictureChanged(false);
+}
+
+// ---- channels ------------------------------------------------------------------------------
+
+bool DocumentCommands::ChannelCommand(int id) {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return false;
+  int32_t result = -1;
+  bool layers = false;
+  if (id >= cmd::kRedToLayer && id <= cmd::kRedToLayer + 3) {
+    result = ChannelToLayer(*canvas, static_cast<Channel>(id - cmd::kRedToLayer)) != nullptr ? 0 : -1;
+    layers = true;
+  } else if (id >= cmd::kClearRed && id <= cmd::kClearRed + 3) {
+    result = ClearChannel(*canvas, static_cast<Channel>(id - cmd::kClearRed));
+  } else if (id == cmd::kInvertRed || id == cmd::kInvertGreen || id == cmd::kInvertBlue || id == cmd::kInvertAlpha) {
+    const Channel channel = id == cmd::kInvertRed     ? Channel::kRed
+                            : id == cmd::kInvertGreen ? Channel::kGreen
+                            : id == cmd::kInvertBlue  ? Channel::kBlue
+                                                      : Channel::kAlpha;
+    result = InvertChannel(*canvas, channel);
+  } else if (id == cmd::kUnifyAlpha) {
+    const auto values = AskValues(m_owner, "アルファチャンネルの統一", {{"アルファ値", 255, 0, 255}});
+    if (!values) return true;
+    result = UnifyAlpha(*canvas, (*values)[0]);
+  } else {
+    return false;
+  }
+  if (result == 0) PictureChanged(layers);
+  return true;
+}
+
+// ---- the clipboard -------------------------------------------------------------------------
+
+namespace {
+
+QString LayerDataMimeType() { return QString("application/x-%1").arg(kClipboardLayerData); }
+
+QImage ToQImage(const ImageSurface& surface) {
+  const Size size = surface.GetSize();
+  QImage image(size.width, size.height, QImage::Format_ARGB32);
+  for (int32_t y = 0; y < size.height; ++y)
+    std::memcpy(image.scanLine(y), surface.Row(y), static_cast<size_t>(size.width) * 4);
+  return image;
+}
+
+std::unique_ptr<ImageSurface> FromQImage(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+  auto surface = std::make_unique<ImageSurface>();
+  if (image.isNull() || surface->CreateUnfilled({image.width(), image.height()}) != 0) return nullptr;
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(surface->Row(y), image.constScanLine(y), static_cast<size_t>(image.width()) * 4);
+  return surface;
+}
+
+void PutOnClipboard(QMimeData* data) { QApplication::clipboard()->setMimeData(data); }
+
+}  // namespace
+
+bool DocumentCommands::ClipboardCommand(int id) {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return false;
+  WaitCursor wait;
+  switch (id) {
+    case cmd::kEditCopy:
+    case cmd::kEditCut: {
+      std::optional<std::vector<uint8_t>> block;
+      try {
+        block = id == cmd::kEditCut ? CutLayerData(*canvas) : CopyLayerData(*canvas);
+      } catch (const FileError& error) {
+        GetHost().MessageBox(FileSaveErrorMessage(error.Path()), "", kMbOk | kMbIconWarning);
+        return true;
+      }
+      if (!block) return true;
+      auto* data = new QMimeData;
+      data->setData(LayerDataMimeType(), QByteArray(reinterpret_cast<const char*>(block->data()),
+                                                    static_cast<qsizetype>(block->size())));
+      PutOnClipboard(data);
+      if (id == cmd::kEditCut) PictureChanged(false);
+      return true;
+    }
+    case cmd::kCopyAsBitmap:
+    case cmd::kCopyDisplaySurface: {
+      canvas->ComposeAll();
+      const auto picture = id == cmd::kCopyAsBitmap ? SelectionBitmap(*canvas) : CompositeCopy(*canvas);
+      if (!picture) return true;
+      QImage image = ToQImage(*picture);
+      // The display has no transparency.
+      if (id == cmd::kCopyDisplaySurface) image = image.convertToFormat(QImage::Format_RGB32);
+      QApplication::clipboard()->setImage(image);
+      return true;
+    }
+    case cmd::kPasteAsLayer: {
+      const QMimeData* data = QApplication::clipboard()->mimeData();
+      if (data == nullptr) return true;
+      if (data->hasFormat(LayerDataMimeType())) {
+        const QByteArray bytes = data->data(LayerDataMimeType());
+        if (PasteLayerData(*canvas, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                              static_cast<size_t>(bytes.size()))) > 0)
+          PictureChanged(true);
+      } else if (data->hasImage()) {
+        const auto picture = FromQImage(qvariant_cast<QImage>(data->imageData()));
+        if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) PictureChanged(true);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// ---- files of the program folder and information -------------------------------------------
+
+void DocumentCommands::SaveActiveLayer() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr || doc->GetCanvas().ActiveLayer() == nullptr) return;
+  FileDialogRequest request;
+  request.defaultExtension = "*.VLB";
+  request.proposedName = QString::fromStdString(doc->GetCanvas().ActiveLayer()->Name());
+  request.filter = kLayerSaveFilter;
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  const auto path = AskFileName(m_owner, request);
+  if (!path) return;
+  WaitCursor wait;
+  doc->GetCanvas().ComposeAll();
+  try {
+    const SaveResult result = varnel::SaveActiveLayer(path->toStdString(), doc->GetCanvas(), doc->Grid());
+    if (result == SaveResult::kNoWriter) GetHost().MessageBox(kNoWriterForFormat, "", kMbOk | kMbIconWarning);
+  } catch (const FileError&) {
+    GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
+  }
+}
+
+void DocumentCommands::SetCloneSource() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  WaitCursor wait;
+  try {
+    if (WriteCloneSource(*canvas) != 0) return;
+  } catch (const FileError& error) {
+    GetHost().MessageBox(FileSaveErrorMessage(error.Path()), "", kMbOk | kMbIconWarning);
+    return;
+  }
+  // A brush already painting in clone colour takes the new source at once.
+  BrushToolSettings& settings = ProgramBrushSettings();
+  if (settings.cloneColour) {
+    settings.SetCloneColour(true);
+    RebuildProgramBrush();
+  }
+  emit toolStateChanged();
+}
+
+void DocumentCommands::EmptyQuickSaves() { EmptyQuickSaveFolder(); }
+
+void DocumentCommands::ShowPictureInfo() {
+  CVarnelDoc* doc = Document();
+  if (doc == nullptr) return;
+  const PictureInfo info = GetPictureInfo(doc->GetCanvas(), doc->PathName().toStdString());
+  GetHost().MessageBox(PictureInfoText(info), "画像情報", kMbOk | kMbIconInformation);
+}
+
+void DocumentCommands::ShowStatistics() {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  WaitCursor wait;
+  if (const auto statistics = ComputeStatistics(*canvas))
+    GetHost().MessageBox(StatisticsText(*statistics), "画像統計情報", kMbOk | kMbIconInformation);
 }
 
 }  // namespace varnel

@@ -29,6 +29,8 @@ class DocumentCommands : public QObject {
   std::function<std::vector<int32_t>()> selectedLayers;
   // The mask the layer panel has selected for the active layer, -1 for none.
   std::function<int32_t()> selectedMask;
+  // The foreground colour (0x00BBGGRR) that fills the selection.
+  std::function<uint32_t()> foregroundColour;
 
   // Carries out a command by its menu id. False when the id is not one of these commands.
   bool Run(int id);
@@ -69,6 +71,17 @@ class DocumentCommands : public QObject {
   void SetMaskEditMode(bool on);
   void SetRegionViewMode(int mode);
   void ExtractPalette();
+  void SaveActiveLayer();
+  void SetCloneSource();
+  void EmptyQuickSaves();
+  // Selections, channels and the clipboard.
+  bool RegionCommand(int id);
+  bool ChannelCommand(int id);
+  bool ClipboardCommand(int id);
+  void SaveSelection();
+  void LoadSelection();
+  void ShowPictureInfo();
+  void ShowStatistics();
 
   CVarnelApp& m_app;
   QWidget* m_owner;

@@ -25,6 +25,7 @@ CVarnelDoc::CVarnelDoc() {
     m_canvas.ComposeAll();
     UpdateAllViews();
   };
+  m_canvas.onSelectionChanged = [this] { emit selectionChanged(); };
 }
 
 bool CVarnelDoc::OnNewDocument(Size size) {

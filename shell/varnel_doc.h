@@ -30,6 +30,8 @@ class CVNDocument : public QObject {
   void pictureChanged(const Rect& area);
   // The canvas may have a new size: views fit their scrolling to it and repaint.
   void sizeChanged();
+  // The selection changed (views draw its outline and the area outside it themselves).
+  void selectionChanged();
 
  private:
   QString m_title;

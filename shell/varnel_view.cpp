@@ -14,9 +14,11 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/canvas.h"
 #include "core/paint_object.h"
+#include "document/picture_commands.h"
 #include "shell/qt_draw_context.h"
 #include "shell/settings.h"
 #include "shell/varnel_doc.h"
@@ -35,6 +37,7 @@ CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSett
       UpdateScrollBars();
       viewport()->update();
     });
+    connect(document, &CVarnelDoc::selectionChanged, this, [this] { viewport()->update(); });
   }
   setAcceptDrops(true);
   UpdateScrollBars();
@@ -326,7 +329,26 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
 void CVarnelView::DrawPicture(QPainter& painter, const Rect& source, const Rect& destination) {
   ImageSurface& picture = m_document->Picture();
   QtDrawContext context(painter);
-  picture.Draw(context, destination, source);
+  const Region* selection = m_document->GetCanvas().Selection();
+  const int32_t mode = m_settings != nullptr ? m_settings->regionViewMode : kRegionViewNone;
+  if (selection == nullptr || mode == kRegionViewNone) {
+    picture.Draw(context, destination, source);
+  } else {
+    // The composite stays the picture itself (it is what gets saved and copied); the shading
+    // of the area outside the selection is done on a copy of the drawn pixels.
+    const int32_t width = source.right - source.left;
+    const int32_t height = source.bottom - source.top;
+    ImageSurface shown;
+    if (width < 1 || height < 1 || shown.CreateUnfilled({width, height}) != 0) {
+      picture.Draw(context, destination, source);
+    } else {
+      for (int32_t y = 0; y < height; ++y)
+        std::memcpy(shown.Row(y), picture.Row(source.top + y) + source.left, static_cast<size_t>(width) * 4);
+      ShowOutsideSelection(mode, selection, {source.left, source.top, source.right - 1, source.bottom - 1},
+                           shown.Row(0), shown.Row(1) != nullptr && height > 1 ? shown.Row(1) - shown.Row(0) : 0);
+      shown.Draw(context, destination, {0, 0, width, height});
+    }
+  }
   DrawSelectionOutline(painter, source);
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QMimeData>
 #include <QApplication>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -18,6 +20,7 @@
 #include "core/paint_object.h"
 #include "document/bitmap_file.h"
 #include "document/layer_file.h"
+#include "document/region.h"
 #include "platform/host.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
@@ -32,6 +35,7 @@ namespace {
 class CommandTest : public ShellTest {
  protected:
   void TearDown() override {
+    if (m_programFolderSet) unsetenv("VARNEL_HOME");
     SetFileDialogHookForTesting(nullptr);
     SetValueDialogHookForTesting(nullptr);
     ShellTest::TearDown();
@@ -71,6 +75,16 @@ class CommandTest : public ShellTest {
   }
 
   QString TempPath(const char* name) { return QString::fromStdString(m_dir.File(name)); }
+
+  // A program folder of the test's own (files the commands write there stay private).
+  std::filesystem::path UseProgramFolder() {
+    const std::filesystem::path home = m_dir.File("home");
+    std::filesystem::create_directories(home);
+    setenv("VARNEL_HOME", home.c_str(), 1);
+    m_programFolderSet = true;
+    return home;
+  }
+  bool m_programFolderSet = false;
 
   std::vector<QString> m_fileAnswers;
   std::vector<FileDialogRequest> m_fileRequests;
@@ -572,6 +586,211 @@ TEST_F(CommandTest, TheBrushOutlineFollowsThePointerOnlyWhenSwitchedOn) {
   EXPECT_EQ(shot.pixel(at.x(), at.y()) & 0xFFFFFF, 0xFFFFFFu);
   settings = before;
   RebuildProgramBrush();
+}
+
+
+// ---- selections, channels and the clipboard --------------------------------------------------
+
+TEST_F(CommandTest, SelectAllShowsTheOutlineAndTheOutsideModeShadesOnlyTheView) {
+  Start({{"REGIONVIEWMODE", 2}});  // black outside
+  AnswerValueDialogs(std::vector<int>{100, 100});
+  Trigger(cmd::kCanvasSize);
+  CVarnelView* view = ActiveView();
+  QTest::keyClick(view->viewport(), Qt::Key_A, Qt::ControlModifier);
+  const Region* selection = ActiveCanvas().Selection();
+  ASSERT_NE(selection, nullptr);
+  EXPECT_EQ(selection->Bounds().left, 0);
+  EXPECT_EQ(selection->Bounds().right, 99);
+  EXPECT_EQ(selection->At(99, 99), 255);
+  QImage shot = view->viewport()->grab().toImage();
+  const int m = CVarnelView::kMargin;
+  // The outline runs along the picture's edge; inside, the picture is untouched.
+  EXPECT_NE(shot.pixel(m, m + 2) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(shot.pixel(m + 50, m + 50) & 0xFFFFFF, 0xFFFFFFu);
+  // Shrinking leaves the border pixels outside: they show black, and the composite stays white.
+  Trigger(cmd::kShrinkSelection);
+  shot = view->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixel(m, m + 50) & 0xFFFFFF, 0u);
+  uint32_t composite = 0;
+  ActiveCanvas().Composite().GetPixel(0, 50, &composite);
+  EXPECT_EQ(composite & 0xFFFFFF, 0xFFFFFFu);
+  // Undo brings the whole selection back, and with it the white border.
+  Trigger(cmd::kEditUndo);
+  ASSERT_NE(ActiveCanvas().Selection(), nullptr);
+  EXPECT_EQ(ActiveCanvas().Selection()->At(0, 50), 255);
+  shot = view->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixel(m + 1, m + 50) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(CommandTest, SelectionCommandsWaitForASelection) {
+  Start();
+  Frame().UpdateCommandStates();
+  for (int id : {cmd::kInvertSelection, cmd::kGrowSelection, cmd::kShrinkSelection, cmd::kFeatherSelection,
+                 cmd::kSaveSelection, cmd::kFillSelection, cmd::kRegionToAlpha, cmd::kSelectionToMask}) {
+    SCOPED_TRACE(id);
+    EXPECT_FALSE(Frame().Command(id)->isEnabled());
+  }
+  Trigger(cmd::kSelectAll);
+  Frame().UpdateCommandStates();
+  EXPECT_TRUE(Frame().Command(cmd::kSelectionToMask)->isEnabled());
+  Trigger(cmd::kSelectNone);
+  EXPECT_EQ(ActiveCanvas().Selection(), nullptr);
+}
+
+TEST_F(CommandTest, FillingTheSelectionUsesTheForegroundColour) {
+  Start();
+  Frame().Commands()->foregroundColour = [] { return 0x00FF8040u; };  // red 0x40, green 0x80, blue 0xFF
+  auto region = std::make_unique<Region>();
+  ASSERT_EQ(region->Create({10, 10, 19, 19}, 255), 0);
+  ActiveCanvas().ReplaceSelection(std::move(region), true);
+  Trigger(cmd::kFillSelection);
+  uint32_t inside = 0, outside = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(15, 15, &inside);
+  ActiveCanvas().ActiveLayer()->GetPixel(25, 15, &outside);
+  EXPECT_EQ(inside, 0xFF4080FFu);
+  EXPECT_EQ(outside, 0xFFFFFFFFu);
+  Trigger(cmd::kEditUndo);
+  ActiveCanvas().ActiveLayer()->GetPixel(15, 15, &inside);
+  EXPECT_EQ(inside, 0xFFFFFFFFu);
+}
+
+TEST_F(CommandTest, ChannelCommandsChangeOneChannelOfTheActiveLayer) {
+  Start();
+  Trigger(cmd::kClearRed + 1);  // green of white → 0
+  uint32_t pixel = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel, 0xFFFF00FFu);
+  Trigger(cmd::kInvertBlue);
+  ActiveCanvas().ActiveLayer()->GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel, 0xFFFF0000u);
+  AnswerValueDialogs(std::vector<int>{128});
+  Trigger(cmd::kUnifyAlpha);
+  ASSERT_EQ(m_valueFields.size(), 1u);
+  EXPECT_EQ(m_valueFields[0].label, QString("アルファ値"));
+  ActiveCanvas().ActiveLayer()->GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel, 0x80FF0000u);
+  Trigger(cmd::kRedToLayer);
+  ASSERT_EQ(ActiveCanvas().LayerCount(), 2);
+}
+
+TEST_F(CommandTest, CopyThenPasteAddsTheSelectedPartAsALayer) {
+  Start();
+  Layer* base = ActiveCanvas().ActiveLayer();
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 300; ++x) base->SetPixel(x, y, 0xFF000000u | uint32_t(x) << 8 | uint32_t(y));
+  base->Undo().PushUndoStep(*base, true);
+  auto region = std::make_unique<Region>();
+  ASSERT_EQ(region->Create({40, 50, 59, 79}, 255), 0);
+  ActiveCanvas().ReplaceSelection(std::move(region), true);
+  Trigger(cmd::kEditCopy);
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  ASSERT_TRUE(data->hasFormat("application/x-CF_VN_LAYERDATA"));
+  Trigger(cmd::kPasteAsLayer);
+  ASSERT_EQ(ActiveCanvas().LayerCount(), 2);
+  const Layer* pasted = ActiveCanvas().GetLayer(1);
+  EXPECT_EQ(pasted->Width(), 20);
+  EXPECT_EQ(pasted->Height(), 30);
+  EXPECT_EQ(pasted->OffsetX(), 40);
+  EXPECT_EQ(pasted->OffsetY(), 50);
+  uint32_t pixel = 0;
+  pasted->GetPixel(0, 0, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u | 40u << 8 | 50u);
+}
+
+TEST_F(CommandTest, CutClearsTheSelectedPartAndABitmapOnTheClipboardPastesAsALayer) {
+  Start();
+  auto region = std::make_unique<Region>();
+  ASSERT_EQ(region->Create({0, 0, 9, 9}, 255), 0);
+  ActiveCanvas().ReplaceSelection(std::move(region), true);
+  Trigger(cmd::kEditCut);
+  uint32_t pixel = 1;
+  ActiveCanvas().ActiveLayer()->GetPixel(5, 5, &pixel);
+  EXPECT_EQ(pixel, 0u);
+  QImage image(7, 4, QImage::Format_ARGB32);
+  image.fill(QColor(10, 20, 30));
+  QApplication::clipboard()->setImage(image);
+  Trigger(cmd::kPasteAsLayer);
+  ASSERT_EQ(ActiveCanvas().LayerCount(), 2);
+  EXPECT_EQ(ActiveCanvas().GetLayer(1)->Width(), 7);
+  ActiveCanvas().GetLayer(1)->GetPixel(6, 3, &pixel);
+  EXPECT_EQ(pixel, 0xFF0A141Eu);
+}
+
+TEST_F(CommandTest, CopyingAsABitmapAndTheDisplayPutPicturesOnTheClipboard) {
+  Start();
+  Trigger(cmd::kCopyDisplaySurface);
+  QImage copied = QApplication::clipboard()->image();
+  EXPECT_EQ(copied.size(), QSize(300, 300));
+  auto region = std::make_unique<Region>();
+  ASSERT_EQ(region->Create({5, 5, 14, 24}, 255), 0);
+  ActiveCanvas().ReplaceSelection(std::move(region), true);
+  Trigger(cmd::kCopyAsBitmap);
+  copied = QApplication::clipboard()->image();
+  EXPECT_EQ(copied.size(), QSize(10, 20));
+}
+
+TEST_F(CommandTest, ASelectionSavedAndLoadedComesBackThroughTheRegionDialog) {
+  Start();
+  Trigger(cmd::kSelectAll);
+  Trigger(cmd::kShrinkSelection);
+  const QString path = TempPath("area.vrd");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kSaveSelection);
+  EXPECT_EQ(m_fileRequests.back().filter, QString("Region Data| *.vrd;||"));
+  EXPECT_EQ(m_fileRequests.back().defaultExtension, QString("*.VRD"));
+  Trigger(cmd::kSelectNone);
+  AnswerFileDialogs({path});
+  Trigger(cmd::kLoadSelection);
+  ASSERT_NE(ActiveCanvas().Selection(), nullptr);
+  EXPECT_EQ(ActiveCanvas().Selection()->Bounds().left, 1);
+  EXPECT_EQ(ActiveCanvas().Selection()->Bounds().right, 298);
+}
+
+TEST_F(CommandTest, FeatherAsksItsWidthAndAddingTheSelectionToTheMaskList) {
+  Start();
+  Trigger(cmd::kSelectAll);
+  Trigger(cmd::kShrinkSelection);
+  AnswerValueDialogs(std::vector<int>{6});
+  Trigger(cmd::kFeatherSelection);
+  ASSERT_EQ(m_valueFields.size(), 1u);
+  ASSERT_NE(ActiveCanvas().Selection(), nullptr);
+  EXPECT_LT(ActiveCanvas().Selection()->At(1, 150), 255);
+  Trigger(cmd::kSelectionToMask);
+  EXPECT_EQ(ActiveCanvas().ActiveLayer()->Masks().Count(), 1);
+}
+
+TEST_F(CommandTest, EmptyingTheQuickSaveFolderRemovesOnlyQuickSaves) {
+  const std::filesystem::path folder = UseProgramFolder() / "Save";
+  std::filesystem::create_directories(folder);
+  Start();
+  std::ofstream(folder / "Y2005M 3D 7H 9M 5S 2.VLB") << "x";
+  std::ofstream(folder / "keep.txt") << "x";
+  Trigger(cmd::kEmptyQuickSaveFolder);
+  EXPECT_FALSE(std::filesystem::exists(folder / "Y2005M 3D 7H 9M 5S 2.VLB"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "keep.txt"));
+}
+
+TEST_F(CommandTest, PictureInformationAndStatisticsAreShownInMessageBoxes) {
+  Start();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  Trigger(cmd::kPictureInfo);
+  Trigger(cmd::kPictureStatistics);
+  ASSERT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_NE(recorder.boxes[0].text.find("300"), std::string::npos);
+  EXPECT_EQ(recorder.boxes[0].style & kMbIconMask, static_cast<uint32_t>(kMbIconInformation));
+  EXPECT_NE(recorder.boxes[1].text.find("255"), std::string::npos);
+}
+
+TEST_F(CommandTest, TheCloneSourceCommandWritesTheActiveLayerForTheBrush) {
+  const std::filesystem::path file = UseProgramFolder() / "cloneSource.vlb";
+  Start();
+  Trigger(cmd::kCloneSource);
+  EXPECT_TRUE(std::filesystem::exists(file));
+  LayerList layers;
+  EXPECT_EQ(ReadLayerList(file.string(), layers), 0);
+  EXPECT_EQ(layers.size(), 1u);
 }
 
 }  // namespace
