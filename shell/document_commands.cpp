@@ -266,7 +266,10 @@ void DocumentCommands::LoadToolState() {
   const int32_t result = LoadToolStateFile(
       path->toStdString(), [&state](const std::string&) -> ToolStateObject* { return &state; }, toolName, message);
   if (result != 0 && !message.empty()) GetHost().MessageBox(message, "", kMbOk | kMbIconWarning);
-  // Whatever was read before a fault stays in the brush, so the panels follow either way.
+  // Whatever was read before a fault stays in the brush, so the panels follow either way. A
+  // state with clone colour on needs its source loaded, or the brush would paint plain colour.
+  BrushToolSettings& settings = ProgramBrushSettings();
+  if (settings.cloneColour) settings.SetCloneColour(true);
   RebuildProgramBrush();
   emit toolStateChanged();
 }

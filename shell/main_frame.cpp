@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QScrollArea>
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
@@ -15,13 +17,17 @@
 
 #include "brush/brush_preset.h"
 #include "brush/brush_tool.h"
+#include "core/canvas.h"
+#include "core/paint_object.h"
 #include "document/document_file.h"
 #include "platform/host.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/debug_console.h"
 #include "shell/debug_console_panel.h"
+#include "shell/brush_browser.h"
 #include "shell/document_commands.h"
+#include "shell/layer_panel.h"
 #include "shell/tool_palette.h"
 #include "shell/qt_host.h"
 #include "shell/varnel_app.h"
@@ -55,6 +61,79 @@ CMainFrame::CMainFrame(CVarnelApp& app)
   addDockWidget(Qt::BottomDockWidgetArea, m_debugPanel);
   m_debugPanel->hide();
   CreateMenus();
+  CreatePanels();
+}
+
+namespace {
+
+QDockWidget* Dock(QMainWindow* window, const QString& title, const char* name, QWidget* content,
+                  Qt::DockWidgetArea area) {
+  auto* dock = new QDockWidget(title, window);
+  dock->setObjectName(name);
+  // Panels scroll rather than force the main window beyond the size the user gave it.
+  auto* scroller = new QScrollArea(dock);
+  scroller->setWidgetResizable(true);
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidget(content);
+  dock->setWidget(scroller);
+  window->addDockWidget(area, dock);
+  return dock;
+}
+
+}  // namespace
+
+void CMainFrame::CreatePanels() {
+  Profile& profile = m_app.GetProfile();
+  m_toolPalette = new ToolPalette(profile);
+  m_toolOptions = new ToolOptionWindow(profile);
+  m_layerPanel = new LayerPanel;
+  QDockWidget* paletteDock = Dock(this, kToolPaletteTitle, "ToolPaletteDock", m_toolPalette, Qt::LeftDockWidgetArea);
+  QDockWidget* optionDock = Dock(this, kToolOptionTitle, "ToolOptionDock", m_toolOptions, Qt::LeftDockWidgetArea);
+  QDockWidget* layerDock = Dock(this, "レイヤ", "LayerDock", m_layerPanel, Qt::RightDockWidgetArea);
+  m_brushBrowser = new BrushBrowser(profile, this);
+  m_brushBrowser->Mirror(m_brushMenu);
+  m_brushBrowser->SetRebuild([this] { RebuildBrushKindMenu(); });
+
+  // The panels can be shown again from the view menu once closed.
+  m_panelMenu->addSeparator();
+  for (QDockWidget* dock : {paletteDock, optionDock, layerDock}) m_panelMenu->addAction(dock->toggleViewAction());
+  QAction* browser = m_panelMenu->addAction("ブラシブラウザ");
+  browser->setCheckable(true);
+  connect(browser, &QAction::toggled, m_brushBrowser, &QWidget::setVisible);
+  connect(m_panelMenu, &QMenu::aboutToShow, this, [this, browser] { browser->setChecked(m_brushBrowser->isVisible()); });
+  if (BrushBrowser::WasVisible(profile)) m_brushBrowser->show();
+
+  connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
+  connect(m_toolPalette, &ToolPalette::coloursChanged, this, [this] {
+    if (CVarnelView* view = ActiveView()) view->viewport()->update();
+  });
+  connect(m_layerPanel, &LayerPanel::commandRequested, this, &CMainFrame::RunCommand);
+  connect(m_layerPanel, &LayerPanel::layersChanged, this, &CMainFrame::UpdateCommandStates);
+  connect(this, &CMainFrame::layersChanged, m_layerPanel, &LayerPanel::Refresh);
+  connect(this, &CMainFrame::toolStateChanged, m_toolOptions, &ToolOptionWindow::Refresh);
+  connect(this, &CMainFrame::activeDocumentChanged, this, &CMainFrame::OnActiveDocumentChanged);
+
+  m_commands->selectedLayers = [this] { return m_layerPanel->SelectedIndices(); };
+  m_commands->selectedMask = [this]() -> int32_t {
+    const CVarnelView* view = ActiveView();
+    if (view == nullptr || view->GetDocument() == nullptr) return -1;
+    return m_layerPanel->SelectedMask(view->GetDocument()->GetCanvas().ActiveIndex());
+  };
+  m_commands->foregroundColour = [this] { return m_toolPalette->Foreground(); };
+}
+
+void CMainFrame::OnActiveDocumentChanged() {
+  CVarnelView* view = ActiveView();
+  CVarnelDoc* doc = view ? view->GetDocument() : nullptr;
+  Canvas* canvas = doc ? &doc->GetCanvas() : nullptr;
+  m_layerPanel->SetDocument(doc);
+  m_toolPalette->SetCanvas(canvas);
+  m_toolOptions->SetCanvas(canvas);
+  // The picture's tool takes the palette's colours.
+  if (canvas != nullptr) {
+    SetProgramBrushColours(m_toolPalette->Foreground(), m_toolPalette->Background());
+    if (PaintObject* tool = canvas->ActiveTool()) tool->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background());
+  }
 }
 
 CMainFrame::~CMainFrame() {
@@ -440,15 +519,23 @@ void CMainFrame::RebuildBrushKindMenu() {
 
 void CMainFrame::OnBrushCommand(int id) {
   BrushToolSettings& settings = ProgramBrushSettings();
+  QString name;
   if (id >= kBrushKindCommandBase && id < kBrushKindCommandBase + kBrushKindCount) {
     settings.kind = id - kBrushKindCommandBase;
+    name = QString::fromUtf8(BrushKindLabel(settings.kind));
   } else {
     const PresetMenu model = PresetMenu::Build(settings.presetsFolder);
     CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
-    if (!SelectPreset(model, id, settings, params)) return;
+    const auto title = SelectPreset(model, id, settings, params);
+    if (!title) return;
     if (settings.customPanel) *settings.customPanel = params;
+    name = title->empty() ? QString("カスタムブラシ") : QString::fromStdString(*title);
   }
   RebuildProgramBrush();
+  if (m_toolOptions != nullptr) {
+    m_toolOptions->SetBrushName(name);
+    m_toolOptions->Refresh();
+  }
 }
 
 void CMainFrame::OnAppExit() { close(); }

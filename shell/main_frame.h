@@ -17,9 +17,13 @@ namespace varnel {
 
 class CChildFrame;
 class CVarnelApp;
+class BrushBrowser;
 class CVarnelView;
 class DebugConsolePanel;
 class DocumentCommands;
+class LayerPanel;
+class ToolOptionWindow;
+class ToolPalette;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -46,6 +50,10 @@ class CMainFrame : public QMainWindow {
   // Enables and checks the document commands for the active picture.
   void UpdateCommandStates();
   DocumentCommands* Commands() const { return m_commands; }
+  LayerPanel* Layers() const { return m_layerPanel; }
+  ToolPalette* Palette() const { return m_toolPalette; }
+  ToolOptionWindow* ToolOptions() const { return m_toolOptions; }
+  BrushBrowser* Browser() const { return m_brushBrowser; }
   // Commands shown but not yet available (disabled).
   const std::set<int>& ComingCommands() const { return m_coming; }
 
@@ -69,6 +77,10 @@ class CMainFrame : public QMainWindow {
 
  private:
   void CreateMenus();
+  // The layer panel, the tool palette, the tool options and the brush browser.
+  void CreatePanels();
+  // Points the panels at the active picture.
+  void OnActiveDocumentChanged();
   QAction* AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)());
   QAction* AddDocumentCommand(QMenu* menu, int id, const QString& label);
   QAction* AddComingCommand(QMenu* menu, int id, const QString& label);
@@ -95,6 +107,10 @@ class CMainFrame : public QMainWindow {
   QMenu* m_brushMenu = nullptr;
   QMenu* m_panelMenu = nullptr;
   DocumentCommands* m_commands = nullptr;
+  LayerPanel* m_layerPanel = nullptr;
+  ToolPalette* m_toolPalette = nullptr;
+  ToolOptionWindow* m_toolOptions = nullptr;
+  BrushBrowser* m_brushBrowser = nullptr;
   std::map<int, QAction*> m_actions;
   std::set<int> m_documentCommands;
   std::set<int> m_coming;

@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 
+#include "brush/brush_tool.h"
 #include "core/undo.h"
 #include "memwell/memwell.h"
 #include "shell/child_frame.h"
@@ -119,6 +120,9 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
   m_mainFrame->SyncMessageLevel(m_settings.debugLevel);
   // 11. The process-wide pool of tile blocks.
   FXCreateMemBlock(kTileBlockSize);
+  // The brush starts at the size it had when the program last ended.
+  ProgramBrushSettings().SetPackedSize(m_settings.brushSize);
+  RebuildProgramBrush();
   // 12. Panels shown at start (the colour palette panel arrives with the colour tools).
   // 13. Accept hand-overs from later copies, then report that start-up is done.
   if (m_instance && !m_instance->IsSecondInstance()) m_instance->Listen();
@@ -236,6 +240,8 @@ void CVarnelApp::OnMainFrameClosing(CMainFrame& frame) {
   m_settings.mainWindowY = position.y();
   m_settings.mainWindowCX = normal.width();
   m_settings.mainWindowCY = normal.height();
+  // The brush size as the user last left it, whatever changed it during the run.
+  m_settings.brushSize = ProgramBrushSettings().PackedSize();
   m_settings.SaveShutdown(m_profile);
 }
 

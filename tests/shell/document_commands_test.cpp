@@ -25,6 +25,9 @@
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/file_dialogs.h"
+#include "shell/layer_panel.h"
+#include "shell/settings.h"
+#include "shell/tool_palette.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_doc.h"
 #include "shell_fixture.h"
@@ -446,6 +449,7 @@ TEST_F(CommandTest, DeletingAsksAndKeepsTheBottomLayer) {
   Start();
   ActiveCanvas().AddLayer();
   ActiveCanvas().SetActiveLayer(1);
+  Frame().Layers()->Refresh();  // the panel selects the layer made active
   RecordingHost recorder;
   ScopedHost scoped(recorder);
   recorder.QueueAnswer(kIdYes);
@@ -576,8 +580,13 @@ TEST_F(CommandTest, TheBrushOutlineFollowsThePointerOnlyWhenSwitchedOn) {
   settings.kind = kBrushNormal;  // a square outline
   settings.SetSize(21, 21);
   RebuildProgramBrush();
+  Frame().resize(1200, 900);
+  Frame().MdiArea()->activeSubWindow()->showMaximized();
+  QApplication::processEvents();
   CVarnelView* view = ActiveView();
   const QPoint at(120, 120);
+  ASSERT_GT(view->viewport()->width(), 150);
+  ASSERT_GT(view->viewport()->height(), 150);
   QTest::mouseMove(view->viewport(), at);
   QApplication::processEvents();
   const QImage shot = view->viewport()->grab().toImage();
@@ -791,6 +800,83 @@ TEST_F(CommandTest, TheCloneSourceCommandWritesTheActiveLayerForTheBrush) {
   LayerList layers;
   EXPECT_EQ(ReadLayerList(file.string(), layers), 0);
   EXPECT_EQ(layers.size(), 1u);
+}
+
+// ---- the panels around the pictures ------------------------------------------------------------
+
+TEST_F(CommandTest, TheBrushSizeStartsAsStoredAndItsStepsAreWrittenBackAtTheEnd) {
+  Start({{"BRUSHSIZE", PackSize(7, 7)}});
+  EXPECT_EQ(ProgramBrushSettings().width, 7);
+  Trigger(cmd::kBrushSizeUp);
+  EXPECT_EQ(ProgramBrushSettings().width, 11);
+  EXPECT_EQ(ProgramBrushSettings().height, 11);
+  ASSERT_TRUE(Frame().close());
+  const Profile stored(m_dir.File("varnel.ini"));
+  EXPECT_EQ(stored.GetInt("Settings", "BRUSHSIZE", -1), PackSize(11, 11));
+  ProgramBrushSettings().SetSize(2, 2);
+  RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, TheLayerPanelFollowsTheActivePictureAndItsCommands) {
+  Start();
+  LayerPanel* panel = Frame().Layers();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->Document(), &Doc());
+  Trigger(cmd::kNewLayer);
+  Trigger(cmd::kNewLayer);
+  // The panel's selection drives the merge: both new layers merge into the base.
+  panel->SetSelectedIndices({0, 1, 2});
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);  // keep the merged layers
+  Trigger(cmd::kMergeWithBase);
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 3);
+  // Another picture: the panel shows that one.
+  QTest::keyClick(ActiveView()->viewport(), Qt::Key_N, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(panel->Document(), &Doc());
+  EXPECT_EQ(Doc().GetCanvas().LayerCount(), 1);
+}
+
+TEST_F(CommandTest, TheLayerPanelsButtonsRunTheLayerMenuCommands) {
+  Start();
+  LayerPanel* panel = Frame().Layers();
+  emit panel->commandRequested(cmd::kNewLayer);
+  QApplication::processEvents();
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 2);
+  emit panel->commandRequested(cmd::kDuplicateLayer);
+  QApplication::processEvents();
+  EXPECT_EQ(ActiveCanvas().LayerCount(), 3);
+}
+
+TEST_F(CommandTest, ChoosingABrushKindNamesItInTheToolOptions) {
+  Start();
+  const int id = kBrushKindCommandBase + kBrushBlur;
+  QAction* chosen = nullptr;
+  Frame().RebuildBrushKindMenu();
+  std::function<void(QMenu*)> find = [&](QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+      if (action->menu()) find(action->menu());
+      else if (action->data().toInt() == id) chosen = action;
+    }
+  };
+  find(Frame().BrushKindMenu());
+  ASSERT_NE(chosen, nullptr);
+  chosen->trigger();
+  EXPECT_EQ(ProgramBrushSettings().kind, kBrushBlur);
+  EXPECT_EQ(Frame().ToolOptions()->BrushPanel()->BrushName(), QString::fromUtf8(BrushKindLabel(kBrushBlur)));
+  ProgramBrushSettings().kind = kBrushNormal;
+  RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, TheFillUsesThePalettesForegroundColour) {
+  Start();
+  Frame().Palette()->SetForeground(0x000000FFu);  // red, as 0x00BBGGRR
+  Trigger(cmd::kSelectAll);
+  Trigger(cmd::kFillSelection);
+  uint32_t pixel = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(7, 7, &pixel);
+  EXPECT_EQ(pixel, 0xFFFF0000u);
 }
 
 }  // namespace
