@@ -88,8 +88,11 @@ void CMainFrame::CreatePanels() {
   m_toolOptions = new ToolOptionWindow(profile);
   m_layerPanel = new LayerPanel;
   QDockWidget* paletteDock = Dock(this, kToolPaletteTitle, "ToolPaletteDock", m_toolPalette, Qt::LeftDockWidgetArea);
-  QDockWidget* optionDock = Dock(this, kToolOptionTitle, "ToolOptionDock", m_toolOptions, Qt::LeftDockWidgetArea);
+  QDockWidget* optionDock = Dock(this, kToolOptionTitle, "ToolOptionDock", m_toolOptions, Qt::RightDockWidgetArea);
   QDockWidget* layerDock = Dock(this, "レイヤ", "LayerDock", m_layerPanel, Qt::RightDockWidgetArea);
+  // The picture gets the room: a narrow palette on the left, options over layers on the right.
+  splitDockWidget(optionDock, layerDock, Qt::Vertical);
+  resizeDocks({paletteDock, optionDock}, {96, m_toolOptions->sizeHint().width() + 24}, Qt::Horizontal);
   m_brushBrowser = new BrushBrowser(profile, this);
   m_brushBrowser->Mirror(m_brushMenu);
   m_brushBrowser->SetRebuild([this] { RebuildBrushKindMenu(); });

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -148,6 +149,8 @@ void CVarnelApp::PlaceMainWindow() {
   m_mainFrame->move(p.x, p.y);
   m_mainFrame->resize(p.cx, p.cy);
   m_mainFrame->show();
+  // The panels take their room first, so the pictures are fitted to what is left.
+  if (QLayout* layout = m_mainFrame->layout()) layout->activate();
   FitChildFrames();
 }
 
@@ -177,8 +180,13 @@ void CVarnelApp::FitChildFrame(CChildFrame* frame) {
   // Large enough for the picture and its margins, but within the MDI area once that has its
   // size (before the main window is placed it has none worth keeping to).
   const QSize wanted = frame->sizeHint().expandedTo(frame->minimumSizeHint());
-  if (m_mainFrame->isVisible())
-    frame->resize(wanted.boundedTo(m_mainFrame->MdiArea()->viewport()->size()));
+  if (m_mainFrame->isVisible()) {
+    const QSize room = m_mainFrame->MdiArea()->viewport()->size();
+    frame->resize(wanted.boundedTo(room));
+    // A window that no longer fits where it was is moved back into view.
+    if (frame->x() + frame->width() > room.width() || frame->x() < 0) frame->move(0, frame->y());
+    if (frame->y() + frame->height() > room.height() || frame->y() < 0) frame->move(frame->x(), 0);
+  }
   else
     frame->resize(wanted);
 }

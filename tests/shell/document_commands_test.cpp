@@ -807,6 +807,11 @@ TEST_F(CommandTest, TheCloneSourceCommandWritesTheActiveLayerForTheBrush) {
 TEST_F(CommandTest, TheBrushSizeStartsAsStoredAndItsStepsAreWrittenBackAtTheEnd) {
   Start({{"BRUSHSIZE", PackSize(7, 7)}});
   EXPECT_EQ(ProgramBrushSettings().width, 7);
+  ActiveView()->setFocus();
+  QTest::keyClick(ActiveView(), Qt::Key_BracketRight);  // "ブラシサイズ+4"
+  EXPECT_EQ(ProgramBrushSettings().width, 11);
+  QTest::keyClick(ActiveView(), Qt::Key_BracketLeft);
+  EXPECT_EQ(ProgramBrushSettings().width, 7);
   Trigger(cmd::kBrushSizeUp);
   EXPECT_EQ(ProgramBrushSettings().width, 11);
   EXPECT_EQ(ProgramBrushSettings().height, 11);
