@@ -135,6 +135,18 @@ bool CVarnelDoc::EndMaskEdit() {
 }
 
 bool CVarnelDoc::OnSaveDocument(const QString& path) {
+  // A mask being painted is part of the picture: it goes into its layer before the save (and
+  // the composite loses the red tint that shows it), and editing goes on afterwards.
+  if (m_canvas.MaskImage() != nullptr) {
+    Layer* layer = m_maskLayer;
+    const int32_t index = m_maskIndex;
+    EndMaskEdit();
+    const bool saved = OnSaveDocument(path);
+    if (layer == m_canvas.ActiveLayer())
+      BeginMaskEdit(index >= 0 ? index : layer->Masks().Count() - 1);
+    m_canvas.ComposeAll();
+    return saved;
+  }
   const bool backup = AppProfile().GetInt(kSettingsSection, "BACKUPSAVE", 0) != 0;
   // The file gets the picture as it stands, whatever the views have drawn so far.
   m_canvas.ComposeAll();

@@ -542,6 +542,31 @@ TEST_F(CommandTest, PaintingInMaskEditModeHidesTheLayerWhereTheMaskIsBlack) {
   EXPECT_EQ(grey & 0xFFFFFF, 0xFFFFFFu);
 }
 
+TEST_F(CommandTest, SavingWhileAMaskIsPaintedKeepsTheMaskAndLeavesTheTintOutOfTheFile) {
+  Start();
+  Trigger(cmd::kMaskEditMode);
+  ImageSurface* mask = ActiveCanvas().MaskImage();
+  ASSERT_NE(mask, nullptr);
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 100; ++x) mask->SetPixel(x, y, 0xFF000000u);
+  ActiveCanvas().ComposeAll();
+  const QString path = TempPath("masked.bmp");
+  AnswerFileDialogs({path});
+  Trigger(cmd::kFileSaveAs);
+  // Still painting the mask, which is now the layer's.
+  ASSERT_NE(ActiveCanvas().MaskImage(), nullptr);
+  EXPECT_EQ(ActiveCanvas().ActiveLayer()->Masks().Count(), 1);
+  ImageSurface saved;
+  std::string message;
+  ASSERT_EQ(ReadBitmapFile(path.toStdString(), saved, message), 0);
+  uint32_t pixel = 0;
+  saved.GetPixel(150, 150, &pixel);
+  EXPECT_EQ(pixel & 0xFFFFFF, 0xFFFFFFu);
+  // The masked part of the only layer shows nothing over the white composite either.
+  saved.GetPixel(50, 150, &pixel);
+  EXPECT_EQ(pixel & 0xFFFFFF, 0xFFFFFFu);
+}
+
 // ---- the view commands ---------------------------------------------------------------------------
 
 TEST_F(CommandTest, FitToWindowTogglesBetweenTheFittingZoomAndOne) {
