@@ -663,7 +663,18 @@ void LayerPanel::ListPress(QMouseEvent& event) {
       emit maskSelected(hit.item, hit.mask);
       break;
     case Part::kItem:
-      SelectByClick(hit.item, event.modifiers());
+      // A plain click on the row's name works as on the thumbnail: a painter clicks a layer to
+      // paint on it. With Ctrl or Shift it only builds the selection for merging and deleting.
+      if (!(event.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier))) {
+        canvas.SetActiveLayer(hit.item);
+        m_lastActive = canvas.ActiveLayer();
+        SelectByClick(hit.item, event.modifiers());
+        UpdateGeometry();
+        SyncControls();
+        emit layersChanged();
+      } else {
+        SelectByClick(hit.item, event.modifiers());
+      }
       break;
     case Part::kNone:
       break;

@@ -17,6 +17,7 @@
 #include "shell/messages.h"
 #include "shell/shell_registration.h"
 #include "shell/single_instance.h"
+#include "shell/tool_palette.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
 #include "shell/window_placement.h"
@@ -124,6 +125,7 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
   // The brush starts at the size it had when the program last ended.
   ProgramBrushSettings().SetPackedSize(m_settings.brushSize);
   RebuildProgramBrush();
+  if (ToolOptionWindow* options = m_mainFrame->ToolOptions()) options->Refresh();
   // 12. Panels shown at start (the colour palette panel arrives with the colour tools).
   // 13. Accept hand-overs from later copies, then report that start-up is done.
   if (m_instance && !m_instance->IsSecondInstance()) m_instance->Listen();

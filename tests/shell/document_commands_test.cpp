@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -832,6 +833,11 @@ TEST_F(CommandTest, TheCloneSourceCommandWritesTheActiveLayerForTheBrush) {
 TEST_F(CommandTest, TheBrushSizeStartsAsStoredAndItsStepsAreWrittenBackAtTheEnd) {
   Start({{"BRUSHSIZE", PackSize(7, 7)}});
   EXPECT_EQ(ProgramBrushSettings().width, 7);
+  // The option panel shows the size the brush starts with.
+  bool shown = false;
+  for (const QSpinBox* box : Frame().ToolOptions()->findChildren<QSpinBox*>())
+    shown = shown || (box->isEnabled() && box->value() == 7);
+  EXPECT_TRUE(shown);
   ActiveView()->setFocus();
   QTest::keyClick(ActiveView(), Qt::Key_BracketRight);  // "ブラシサイズ+4"
   EXPECT_EQ(ProgramBrushSettings().width, 11);

@@ -295,7 +295,7 @@ TEST_F(LayerPanelTest, PartsAreTriedSecondToggleThumbnailVisibilityMaskToggleMas
     EXPECT_EQ(m_panel->HitTest(point).part, c.part);
     Click(point);
     EXPECT_EQ(m_panel->DisplayFlags(1) & 1u, c.part == Part::kSecondToggle ? 1u : 0u);
-    EXPECT_EQ(GetCanvas().ActiveIndex(), c.part == Part::kThumbnail ? 1 : 0);
+    EXPECT_EQ(GetCanvas().ActiveIndex(), c.part == Part::kThumbnail || c.part == Part::kItem ? 1 : 0);
     EXPECT_EQ(layer->IsVisible(), c.part != Part::kVisibility);
     EXPECT_EQ(m_panel->DisplayFlags(1) & 2u, c.part == Part::kMaskToggle ? 2u : 0u);
     EXPECT_EQ(m_panel->SelectedIndices(), std::vector<int32_t>{c.part == Part::kItem || c.part == Part::kThumbnail ? 1 : 0});
@@ -352,9 +352,10 @@ TEST_F(LayerPanelTest, ClicksSelectItemsCtrlAddsOrRemovesShiftExtendsARange) {
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{0}));  // the active layer
   Click(Elsewhere(2));
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{2}));
-  EXPECT_EQ(GetCanvas().ActiveIndex(), 0);  // selecting is not activating
+  EXPECT_EQ(GetCanvas().ActiveIndex(), 2);  // a plain click on the row activates, as the thumbnail does
   Click(Elsewhere(4), Qt::ControlModifier);
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{2, 4}));
+  EXPECT_EQ(GetCanvas().ActiveIndex(), 2);  // with Ctrl or Shift it only selects
   Click(Elsewhere(2), Qt::ControlModifier);
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{4}));
   Click(Elsewhere(1), Qt::ShiftModifier);  // from the anchor 2
@@ -363,6 +364,7 @@ TEST_F(LayerPanelTest, ClicksSelectItemsCtrlAddsOrRemovesShiftExtendsARange) {
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{1, 2, 3, 4, 5}));
   Click(Elsewhere(3));
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{3}));
+  EXPECT_EQ(GetCanvas().ActiveIndex(), 3);
   // A thumbnail click selects its item too.
   Click(Thumbnail(5), Qt::ControlModifier);
   EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{3, 5}));
@@ -373,12 +375,12 @@ TEST_F(LayerPanelTest, TheSelectionFollowsItsLayersThroughCommandsAndGoesWithThe
   MakeDocument({8, 8}, 6);
   Click(Elsewhere(2));
   Click(Elsewhere(4), Qt::ControlModifier);
-  GetCanvas().SwapLayers(1, 2);
+  GetCanvas().SwapLayers(3, 4);
   m_panel->Refresh();
-  EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{1, 4}));
-  ASSERT_EQ(GetCanvas().DeleteLayer(4), 0);
+  EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{2, 3}));
+  ASSERT_EQ(GetCanvas().DeleteLayer(3), 0);
   m_panel->Refresh();
-  EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{1}));
+  EXPECT_EQ(m_panel->SelectedIndices(), (std::vector<int32_t>{2}));
   // A command that makes another layer active selects it alone.
   GetCanvas().SetActiveLayer(3);
   m_panel->Refresh();
@@ -557,9 +559,10 @@ TEST_F(LayerPanelTest, DroppingADraggedItemOnAnotherSwapsTheirLayers) {
   EXPECT_EQ(GetCanvas().GetLayer(1), second);
   EXPECT_EQ(GetCanvas().GetLayer(2), first);
   EXPECT_EQ(CompositePixel(3, 3), kRed);
-  EXPECT_EQ(changed.count(), 1);
+  EXPECT_EQ(changed.count(), 2);  // the press made it active, the drop swapped
   EXPECT_TRUE(m_doc->IsModified());
-  EXPECT_EQ(GetCanvas().ActiveIndex(), 0);
+  // Pressing on the row made the dragged layer active, and it stays active at its new place.
+  EXPECT_EQ(GetCanvas().ActiveLayer(), first);
   // The internal drop never asked for the file.
   EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "home" / "cached.bmp"));
   // The thumbnails changed places.
