@@ -426,10 +426,15 @@ void CMainFrame::AddChildFrame(CChildFrame* frame) {
   m_mdi->setActiveSubWindow(frame);
 }
 
-void CMainFrame::SetStatusText(const QString& text) { m_statusText->setText(text); }
+void CMainFrame::SetStatusText(const QString& text) {
+  m_statusText->setText(text);
+  // The work the gauge showed is over once its text goes.
+  if (text.isEmpty()) m_gauge->hide();
+}
 
 void CMainFrame::SetProgress(int percent) {
-  if (percent < 0) {
+  // Readers rest the gauge at 0 after clearing their text: nothing is running then.
+  if (percent < 0 || (percent == 0 && m_statusText->text().isEmpty())) {
     m_gauge->hide();
     return;
   }

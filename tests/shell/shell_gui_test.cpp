@@ -217,6 +217,13 @@ TEST_F(ShellTest, StatusTextAndGaugeFollowTheHost) {
   GetHost().SetStatusText("");
   EXPECT_EQ(frame->Progress(), -1);
   EXPECT_TRUE(frame->StatusText().isEmpty());
+  // Clearing the text ends the gauge, and a gauge put back to 0 without a text stays hidden.
+  GetHost().SetStatusText("BMP保存中");
+  GetHost().SetProgress(50);
+  GetHost().SetStatusText("");
+  EXPECT_EQ(frame->Progress(), -1);
+  GetHost().SetProgress(0);
+  EXPECT_EQ(frame->Progress(), -1);
 }
 
 TEST_F(ShellTest, AFileThatCannotBeOpenedEndsStartUpWithTheShellCommandMessage) {
