@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "shell/command_ids.h"
+
 class QAbstractScrollArea;
 class QComboBox;
 class QDrag;
@@ -71,11 +73,11 @@ class LayerPanel : public QWidget {
 
  public:
   // The menu commands the buttons ask for.
-  static constexpr int kCmdNewLayer = 33188;
-  static constexpr int kCmdDuplicateLayer = 33086;
-  static constexpr int kCmdMoveLayerUp = 33087;
-  static constexpr int kCmdMoveLayerDown = 33088;
-  static constexpr int kCmdDeleteLayers = 32911;
+  static constexpr int kCmdNewLayer = cmd::kNewLayer;
+  static constexpr int kCmdDuplicateLayer = cmd::kDuplicateLayer;
+  static constexpr int kCmdMoveLayerUp = cmd::kLayerUp;
+  static constexpr int kCmdMoveLayerDown = cmd::kLayerDown;
+  static constexpr int kCmdDeleteLayers = cmd::kDeleteLayer;
 
   // Item geometry: the thumbnail square's side t, and the item heights.
   static constexpr int32_t kActiveThumbnail = 55;
