@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <ctime>
 
+#include "brush/brush_engine.h"
 #include "brush/brush_tool.h"
 #include "colour/colour_file.h"
 #include "core/canvas.h"
@@ -19,7 +20,6 @@
 #include "document/layer_file.h"
 #include "document/picture_commands.h"
 #include "document/tool_state.h"
-#include "iogate/iogate.h"
 #include "platform/host.h"
 #include "platform/profile.h"
 #include "shell/command_ids.h"
@@ -41,6 +41,7 @@ namespace {
 
 constexpr const char* kLayerSaveFilter = "Varnel layer format(*.vlb)| *.vlb;|24bit Bitmap File(*.bmp)| *.bmp;|";
 constexpr const char* kBitmap256Filter = "Windows Bitmap(*.bmp)| *.bmp;||";
+constexpr const char* kRegionFilter = "Region Data| *.vrd;||";
 constexpr const char* kToolStateFilter = "Tool State(*.vpo)| *.vpo;||";
 // Sides beyond this would ask for gigabytes per layer.
 constexpr int kMaxCanvasSide = 16384;
@@ -66,9 +67,13 @@ Canvas* DocumentCommands::ActiveCanvas() const {
 void DocumentCommands::PictureChanged(bool layers) {
   if (CVarnelDoc* doc = Document()) {
     doc->GetCanvas().ComposeAll();
-    doc->UpdateAllViews();
     doc->SizeChanged();
   }
+  ShowChanges(layers);
+}
+
+void DocumentCommands::ShowChanges(bool layers) {
+  if (CVarnelDoc* doc = Document()) doc->UpdateAllViews();
   if (layers) emit layersChanged();
 }
 
@@ -163,23 +168,15 @@ bool DocumentCommands::IsChecked(int id) const {
 // ---- files -------------------------------------------------------------------------------
 
 void DocumentCommands::Open() {
-  FileDialogRequest request;
-  request.open = true;
-  request.filter = "*.vlb;";
-  request.flags = kIogateFileMustExist;
-  if (const auto path = AskFileName(m_owner, request)) m_app.OpenDocumentFile(*path);
+  if (const auto path = AskFileName(m_owner, OpenRequest("*.vlb;", true))) m_app.OpenDocumentFile(*path);
 }
 
 void DocumentCommands::SaveAs() { SaveDocumentAs(Document()); }
 
 bool DocumentCommands::SaveDocumentAs(CVarnelDoc* doc) {
   if (doc == nullptr) return false;
-  FileDialogRequest request;
-  request.defaultExtension = "*.VLB";
-  request.proposedName = doc->PathName().isEmpty() ? doc->Title() : doc->PathName();
-  request.filter = kLayerSaveFilter;
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(
+      m_owner, SaveRequest("*.VLB", kLayerSaveFilter, true, doc->PathName().isEmpty() ? doc->Title() : doc->PathName()));
   if (!path) return false;
   WaitCursor wait;
   if (!doc->OnSaveDocument(*path)) return false;
@@ -214,11 +211,7 @@ void DocumentCommands::QuickSave() {
 void DocumentCommands::LoadLayers() {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
-  FileDialogRequest request;
-  request.open = true;
-  request.filter = "*.vlb;";
-  request.flags = kIogateFileMustExist;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(m_owner, OpenRequest("*.vlb;", true));
   if (!path) return;
   if (doc->AddLayersFromFile(*path)) PictureChanged(true);
 }
@@ -226,12 +219,7 @@ void DocumentCommands::LoadLayers() {
 void DocumentCommands::Save256Colours() {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
-  FileDialogRequest request;
-  request.defaultExtension = "*.BMP";
-  request.filter = kBitmap256Filter;
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  request.useGateway = false;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(m_owner, SaveRequest("*.BMP", kBitmap256Filter, false));
   if (!path) return;
   WaitCursor wait;
   doc->GetCanvas().ComposeAll();
@@ -240,12 +228,7 @@ void DocumentCommands::Save256Colours() {
 }
 
 void DocumentCommands::SaveToolState() {
-  FileDialogRequest request;
-  request.defaultExtension = "*.VPO";
-  request.filter = kToolStateFilter;
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  request.useGateway = false;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(m_owner, SaveRequest("*.VPO", kToolStateFilter, false));
   if (!path) return;
   // The brush is the only tool with a state so far.
   BrushToolState state(ProgramBrushSettings());
@@ -254,12 +237,7 @@ void DocumentCommands::SaveToolState() {
 }
 
 void DocumentCommands::LoadToolState() {
-  FileDialogRequest request;
-  request.open = true;
-  request.filter = kToolStateFilter;
-  request.flags = kIogateFileMustExist;
-  request.useGateway = false;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(m_owner, OpenRequest(kToolStateFilter, false));
   if (!path) return;
   BrushToolState state(ProgramBrushSettings());
   std::string toolName, message;
@@ -277,19 +255,13 @@ void DocumentCommands::LoadToolState() {
 void DocumentCommands::ExtractPalette() {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
-  FileDialogRequest request;
-  request.defaultExtension = "*.CD";
-  request.filter = "色定義ファイル(*.cd)| *.cd;||";
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  request.useGateway = false;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(m_owner, SaveRequest("*.CD", "色定義ファイル(*.cd)| *.cd;||", false));
   if (!path) return;
   WaitCursor wait;
   doc->GetCanvas().ComposeAll();
   // The bitmap palette is 0x00RRGGBB; colour files keep 0x00BBGGRR.
   std::vector<uint32_t> colours;
-  for (uint32_t entry : MedianCutPalette(doc->Picture()))
-    colours.push_back(MakeColour(entry >> 16 & 0xFF, entry >> 8 & 0xFF, entry & 0xFF));
+  for (uint32_t entry : MedianCutPalette(doc->Picture())) colours.push_back(SwapRedBlue(entry));
   if (!WriteColourDefinitionFile(path->toStdString(), colours))
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
 }
@@ -414,8 +386,7 @@ bool DocumentCommands::RegionCommand(int id) {
     }
     case cmd::kFillSelection: {
       // The foreground colour is 0x00BBGGRR; pixels are 0xAARRGGBB.
-      const uint32_t fg = foregroundColour ? foregroundColour() : 0;
-      result = FillSelection(*canvas, 0xFF000000u | (fg & 0xFF) << 16 | (fg & 0xFF00) | (fg >> 16 & 0xFF));
+      result = FillSelection(*canvas, 0xFF000000u | SwapRedBlue(foregroundColour ? foregroundColour() : 0));
       break;
     }
     case cmd::kSelectionToLayer:
@@ -429,32 +400,22 @@ bool DocumentCommands::RegionCommand(int id) {
     default:
       return false;
   }
-  if (result == 0) PictureChanged(layers);
+  if (result == 0) ShowChanges(layers);
   return true;
 }
 
 void DocumentCommands::SaveSelection() {
   Canvas* canvas = ActiveCanvas();
   if (canvas == nullptr || canvas->Selection() == nullptr) return;
-  FileDialogRequest request;
-  request.defaultExtension = "*.VRD";
-  request.filter = "Region Data| *.vrd;||";
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  request.useGateway = false;
-  if (const auto path = AskFileName(m_owner, request)) varnel::SaveSelection(*canvas, path->toStdString());
+  if (const auto path = AskFileName(m_owner, SaveRequest("*.VRD", kRegionFilter, false)))
+    varnel::SaveSelection(*canvas, path->toStdString());
 }
 
 void DocumentCommands::LoadSelection() {
   Canvas* canvas = ActiveCanvas();
   if (canvas == nullptr) return;
-  FileDialogRequest request;
-  request.open = true;
-  request.defaultExtension = "*.VRD";
-  request.filter = "Region Data| *.vrd;||";
-  request.flags = kIogateFileMustExist;
-  request.useGateway = false;
-  const auto path = AskFileName(m_owner, request);
-  if (path && varnel::LoadSelection(*canvas, path->toStdString()) == 0) PictureChanged(false);
+  const auto path = AskFileName(m_owner, OpenRequest(kRegionFilter, false, "*.VRD"));
+  if (path && varnel::LoadSelection(*canvas, path->toStdString()) == 0) ShowChanges(false);
 }
 
 // ---- channels ------------------------------------------------------------------------------
@@ -482,7 +443,7 @@ bool DocumentCommands::ChannelCommand(int id) {
   } else {
     return false;
   }
-  if (result == 0) PictureChanged(layers);
+  if (result == 0) ShowChanges(layers);
   return true;
 }
 
@@ -532,7 +493,7 @@ bool DocumentCommands::ClipboardCommand(int id) {
       data->setData(LayerDataMimeType(), QByteArray(reinterpret_cast<const char*>(block->data()),
                                                     static_cast<qsizetype>(block->size())));
       PutOnClipboard(data);
-      if (id == cmd::kEditCut) PictureChanged(false);
+      if (id == cmd::kEditCut) ShowChanges(false);
       return true;
     }
     case cmd::kCopyAsBitmap:
@@ -553,10 +514,10 @@ bool DocumentCommands::ClipboardCommand(int id) {
         const QByteArray bytes = data->data(LayerDataMimeType());
         if (PasteLayerData(*canvas, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                               static_cast<size_t>(bytes.size()))) > 0)
-          PictureChanged(true);
+          ShowChanges(true);
       } else if (data->hasImage()) {
         const auto picture = FromQImage(qvariant_cast<QImage>(data->imageData()));
-        if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) PictureChanged(true);
+        if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) ShowChanges(true);
       }
       return true;
     }
@@ -570,12 +531,8 @@ bool DocumentCommands::ClipboardCommand(int id) {
 void DocumentCommands::SaveActiveLayer() {
   CVarnelDoc* doc = Document();
   if (doc == nullptr || doc->GetCanvas().ActiveLayer() == nullptr) return;
-  FileDialogRequest request;
-  request.defaultExtension = "*.VLB";
-  request.proposedName = QString::fromStdString(doc->GetCanvas().ActiveLayer()->Name());
-  request.filter = kLayerSaveFilter;
-  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
-  const auto path = AskFileName(m_owner, request);
+  const auto path = AskFileName(
+      m_owner, SaveRequest("*.VLB", kLayerSaveFilter, true, QString::fromStdString(doc->GetCanvas().ActiveLayer()->Name())));
   if (!path) return;
   WaitCursor wait;
   doc->GetCanvas().ComposeAll();

@@ -54,6 +54,9 @@ class DocumentCommands : public QObject {
   Canvas* ActiveCanvas() const;
   // Recomposes the whole picture, redraws the views and tells the panels.
   void PictureChanged(bool layers);
+  // For commands that recomposed what they changed themselves (the picture commands do): the
+  // views show the composite's changed part and the panels follow.
+  void ShowChanges(bool layers);
 
   void SaveAs();
   void Save();

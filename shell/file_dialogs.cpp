@@ -52,6 +52,27 @@ void SetFileDialogHookForTesting(std::function<std::optional<QString>(const File
   Hook() = std::move(hook);
 }
 
+FileDialogRequest SaveRequest(const QString& defaultExtension, const QString& filter, bool useGateway,
+                              const QString& proposedName) {
+  FileDialogRequest request;
+  request.defaultExtension = defaultExtension;
+  request.proposedName = proposedName;
+  request.filter = filter;
+  request.flags = kIogateOverwritePrompt | kIogateHideReadOnly;
+  request.useGateway = useGateway;
+  return request;
+}
+
+FileDialogRequest OpenRequest(const QString& filter, bool useGateway, const QString& defaultExtension) {
+  FileDialogRequest request;
+  request.open = true;
+  request.defaultExtension = defaultExtension;
+  request.filter = filter;
+  request.flags = kIogateFileMustExist;
+  request.useGateway = useGateway;
+  return request;
+}
+
 QString QtFilterFromProgramFilter(const QString& filter) {
   QStringList parts = filter.split('|');
   QStringList entries;

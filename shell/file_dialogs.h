@@ -21,6 +21,11 @@ struct FileDialogRequest {
   bool useGateway = true;    // false: always the system dialog
 };
 
+// A save dialog that asks before replacing a file, and an open dialog for existing files only.
+FileDialogRequest SaveRequest(const QString& defaultExtension, const QString& filter, bool useGateway,
+                              const QString& proposedName = {});
+FileDialogRequest OpenRequest(const QString& filter, bool useGateway, const QString& defaultExtension = {});
+
 // The chosen path, or nothing when the user cancelled (or the gateway failed: the user is told).
 std::optional<QString> AskFileName(QWidget* owner, const FileDialogRequest& request);
 

@@ -310,12 +310,7 @@ void LayerPanel::SetDocument(CVarnelDoc* document) {
   }
   if (m_document) disconnect(m_document, nullptr, this, nullptr);
   m_document = document;
-  m_states.clear();
-  m_thumbnails.clear();
-  m_selection.clear();
-  m_anchor = nullptr;
-  m_lastActive = nullptr;
-  m_pressItem = -1;
+  ForgetLayers();
   if (document) {
     connect(document, &QObject::destroyed, this, &LayerPanel::OnDocumentDestroyed);
     connect(document, &CVNDocument::pictureChanged, this, &LayerPanel::OnPictureChanged);
@@ -328,13 +323,17 @@ void LayerPanel::SetDocument(CVarnelDoc* document) {
 void LayerPanel::OnDocumentDestroyed() {
   // The document's canvas is already gone here: forget every pointer into it, touch nothing.
   m_document = nullptr;
+  ForgetLayers();
+  Refresh();
+}
+
+void LayerPanel::ForgetLayers() {
   m_states.clear();
   m_thumbnails.clear();
   m_selection.clear();
   m_anchor = nullptr;
   m_lastActive = nullptr;
   m_pressItem = -1;
-  Refresh();
 }
 
 void LayerPanel::OnPictureChanged() {
@@ -622,6 +621,16 @@ void LayerPanel::SetSelectedIndices(const std::vector<int32_t>& indices) {
   m_list->viewport()->update();
 }
 
+void LayerPanel::Activate(int32_t item, Qt::KeyboardModifiers modifiers) {
+  Canvas& canvas = m_document->GetCanvas();
+  canvas.SetActiveLayer(item);
+  m_lastActive = canvas.ActiveLayer();
+  SelectByClick(item, modifiers);
+  UpdateGeometry();
+  SyncControls();
+  emit layersChanged();
+}
+
 void LayerPanel::ListPress(QMouseEvent& event) {
   m_pressItem = -1;
   if (!m_document || event.button() != Qt::LeftButton) return;
@@ -639,12 +648,7 @@ void LayerPanel::ListPress(QMouseEvent& event) {
       m_list->viewport()->update();
       break;
     case Part::kThumbnail:
-      canvas.SetActiveLayer(hit.item);
-      m_lastActive = canvas.ActiveLayer();
-      SelectByClick(hit.item, event.modifiers());
-      UpdateGeometry();
-      SyncControls();
-      emit layersChanged();
+      Activate(hit.item, event.modifiers());
       break;
     case Part::kVisibility:
       layer.SetVisible(!layer.IsVisible());
@@ -665,16 +669,8 @@ void LayerPanel::ListPress(QMouseEvent& event) {
     case Part::kItem:
       // A plain click on the row's name works as on the thumbnail: a painter clicks a layer to
       // paint on it. With Ctrl or Shift it only builds the selection for merging and deleting.
-      if (!(event.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier))) {
-        canvas.SetActiveLayer(hit.item);
-        m_lastActive = canvas.ActiveLayer();
-        SelectByClick(hit.item, event.modifiers());
-        UpdateGeometry();
-        SyncControls();
-        emit layersChanged();
-      } else {
-        SelectByClick(hit.item, event.modifiers());
-      }
+      if (!(event.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier))) Activate(hit.item, event.modifiers());
+      else SelectByClick(hit.item, event.modifiers());
       break;
     case Part::kNone:
       break;

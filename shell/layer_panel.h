@@ -196,6 +196,10 @@ class LayerPanel : public QWidget {
   void OnModeChosen(int index);
   void OnOpacityChosen(int value);
   void OnPictureChanged();
+  // Everything kept about the layers of the document shown (their pointers go with it).
+  void ForgetLayers();
+  // A click that makes the item's layer the active one (and selects it).
+  void Activate(int32_t item, Qt::KeyboardModifiers modifiers);
   void OnDocumentDestroyed();
 
   QPointer<CVarnelDoc> m_document;

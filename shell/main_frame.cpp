@@ -132,11 +132,6 @@ void CMainFrame::OnActiveDocumentChanged() {
   m_layerPanel->SetDocument(doc);
   m_toolPalette->SetCanvas(canvas);
   m_toolOptions->SetCanvas(canvas);
-  // The picture's tool takes the palette's colours.
-  if (canvas != nullptr) {
-    SetProgramBrushColours(m_toolPalette->Foreground(), m_toolPalette->Background());
-    if (PaintObject* tool = canvas->ActiveTool()) tool->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background());
-  }
 }
 
 CMainFrame::~CMainFrame() {
@@ -194,10 +189,7 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::CreateMenus() {
-  m_commands = new DocumentCommands(m_app, this, [this]() -> CVarnelView* {
-    CChildFrame* frame = ActiveChildFrame();
-    return frame ? frame->GetActiveView() : nullptr;
-  });
+  m_commands = new DocumentCommands(m_app, this, [this] { return ActiveView(); });
   QMenuBar* bar = menuBar();
   auto doc = [this](QMenu* menu, int id, const char* label) {
     m_documentCommands.insert(id);

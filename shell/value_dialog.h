@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -12,10 +13,13 @@ class QWidget;
 namespace varnel {
 
 struct ValueField {
+  ValueField(QString label, int value, int minimum, int maximum, QString checkLabel = {})
+      : label(std::move(label)), value(value), minimum(minimum), maximum(maximum), checkLabel(std::move(checkLabel)) {}
+
   QString label;
-  int value = 0;
-  int minimum = 0;
-  int maximum = 0;
+  int value;
+  int minimum;
+  int maximum;
   // A field of range 0…1 with a check label is shown as a check box.
   QString checkLabel;
 };

@@ -193,14 +193,17 @@ void CVarnelApp::FitChildFrame(CChildFrame* frame) {
     frame->resize(wanted);
 }
 
+QString CVarnelApp::NextUntitledTitle() {
+  return QString::fromUtf8(kImageDocumentType.String(DocString::kDocName).data()) + QString::number(++m_untitledCount);
+}
+
 CVarnelDoc* CVarnelApp::OnFileNew() {
   PackedSize size = m_settings.NewImageSize();
   // A stored size of zero would leave the program unable to start; use the shipped size.
   if (size.width < 1 || size.height < 1) size = UnpackSize(kDefaultNewImageSize);
   auto doc = std::make_unique<CVarnelDoc>();
   if (!doc->OnNewDocument({size.width, size.height})) return nullptr;
-  doc->SetTitle(QString::fromUtf8(kImageDocumentType.String(DocString::kDocName).data()) +
-                QString::number(++m_untitledCount));
+  doc->SetTitle(NextUntitledTitle());
   return CreateDocumentWindow(std::move(doc));
 }
 
@@ -219,8 +222,7 @@ CVarnelDoc* CVarnelApp::OpenLayerAsDocument(std::unique_ptr<Layer> layer) {
   doc->GetCanvas().InitWithLayer(std::move(layer));
   doc->GetCanvas().ComposeAll();
   doc->GetCanvas().Composite().ClearDirty();
-  doc->SetTitle(QString::fromUtf8(kImageDocumentType.String(DocString::kDocName).data()) +
-                QString::number(++m_untitledCount));
+  doc->SetTitle(NextUntitledTitle());
   // Nothing of it is on disk yet.
   doc->SetModifiedFlag(true);
   return CreateDocumentWindow(std::move(doc));

@@ -78,6 +78,8 @@ class CVarnelApp : public QObject {
   CVarnelDoc* CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc);
   void FitChildFrame(CChildFrame* frame);
   void FitChildFrames();
+  // "Image1", "Image2", … for pictures not yet saved.
+  QString NextUntitledTitle();
 
   Profile& m_profile;
   AppSettings m_settings;

@@ -367,8 +367,9 @@ void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {
   QVector<QLine> lines;
   for (int32_t y = top; y <= bottom; ++y) {
     for (int32_t x = left; x <= right; ++x) {
-      if (!selection->IsEdge(x, y)) continue;
-      // One side of the outline wherever a selected pixel meets an unselected one.
+      // One side of the outline wherever a selected pixel meets an unselected one (the pixels
+      // that Region::IsEdge names, each side found once).
+      if (selection->At(x, y) == 0) continue;
       if (selection->At(x - 1, y) == 0) lines.append(QLine(vx(x), vy(y), vx(x), vy(y + 1)));
       if (selection->At(x + 1, y) == 0) lines.append(QLine(vx(x + 1), vy(y), vx(x + 1), vy(y + 1)));
       if (selection->At(x, y - 1) == 0) lines.append(QLine(vx(x), vy(y), vx(x + 1), vy(y)));
