@@ -11,7 +11,7 @@
 #include "core/canvas.h"
 #include "core/layer.h"
 #include "document/picture_commands.h"
-#include "document/region.h"
+#include "core/region.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "document/region.h"
-#include "document/region_feather_p.h"
+#include "core/region.h"
+#include "core/region_feather_p.h"
 
 namespace {
 

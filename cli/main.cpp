@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "core/blend.h"
 #include "core/undo.h"
+#include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   // The same process set-up as the desktop program: the pool of tile blocks and the
   // background writer of undo steps.
   FXCreateMemBlock(1032);
+  varnel::InstallMaskFileStore();
   varnel::InitBlendTables();
   varnel::StartSpillWriter();
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_support.h"
-#include "document/region.h"
+#include "document/region_file.h"
 
 namespace varnel::cli {
 namespace {

@@ -13,7 +13,7 @@
 #include "core/layer.h"
 #include "core/paint_object.h"
 #include "core/region_clipped_image.h"
-#include "document/region.h"
+#include "core/region.h"
 
 namespace varnel {
 

@@ -1,13 +1,45 @@
 #include "core/layer_mask_list.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <utility>
 
 #include "core/surface.h"
-#include "document/layer_mask_file.h"
 
 namespace varnel {
+namespace {
+
+MaskStore* g_store = nullptr;
+
+std::string Keep(const Region& region) { return g_store != nullptr ? g_store->Keep(region) : std::string(); }
+
+}  // namespace
+
+MaskStore* SetMaskStore(MaskStore* store) { return std::exchange(g_store, store); }
+
+MaskStore* GetMaskStore() { return g_store; }
+
+void RenderMaskThumbnail(const Region& mask, bool enabled, uint32_t* pixels) {
+  constexpr int32_t n = kMaskThumbnailSize;
+  std::fill(pixels, pixels + n * n, 0xFFFFFFFFu);
+  if (!mask.IsEmpty()) {
+    const int32_t width = mask.Width(), height = mask.Height();
+    const int32_t longest = std::max(width, height);
+    const int32_t tw = (n * width) / longest, th = (n * height) / longest;
+    for (int32_t j = 0; j < th; ++j) {
+      const uint8_t* row = mask.Row(static_cast<int32_t>((int64_t{j} * height) / th));
+      for (int32_t i = 0; i < tw; ++i) {
+        const uint32_t grey = 255u - row[(int64_t{i} * width) / tw];
+        pixels[j * n + i] = 0xFF000000u | grey << 16 | grey << 8 | grey;
+      }
+    }
+  }
+  if (!enabled) {
+    for (int32_t k = 0; k < n; ++k) {
+      pixels[k * n + k] = 0xFFFF0000u;
+      pixels[k * n + (n - 1 - k)] = 0xFFFF0000u;
+    }
+  }
+}
 
 LayerMaskList::~LayerMaskList() {
   for (int32_t i = Count() - 1; i >= 0; --i) {
@@ -16,7 +48,7 @@ LayerMaskList::~LayerMaskList() {
 }
 
 int32_t LayerMaskList::AddMask(const Region& region) {
-  std::string path = WriteMaskFile(region);
+  std::string path = Keep(region);
   if (path.empty()) {
     return -1;
   }
@@ -31,11 +63,11 @@ int32_t LayerMaskList::AddMask(const Region& region) {
 
 int32_t LayerMaskList::ReplaceMask(int32_t index, const Region& region) {
   if (index < 0 || index >= Count()) return -1;
-  // The new contents go to a file of their own first, so a failed write keeps the old mask.
-  std::string path = WriteMaskFile(region);
+  // The new contents get a copy of their own first, so a failed write keeps the old mask.
+  std::string path = Keep(region);
   if (path.empty()) return -1;
   Mask& mask = m_masks[static_cast<size_t>(index)];
-  unlink(mask.path.c_str());
+  if (g_store != nullptr) g_store->Discard(mask.path);
   mask.path = std::move(path);
   RenderMaskThumbnail(region, true, mask.thumbnail.data());
   RenderMaskThumbnail(region, false, mask.crossedThumbnail.data());
@@ -53,9 +85,9 @@ void LayerMaskList::SetMaskEnabled(int32_t index, bool on) {
   if (!on) {
     return;
   }
-  // Always from the file: it is the mask's only lasting copy.
+  // Always from the store: it holds the mask's only lasting copy.
   auto loaded = std::make_unique<Region>();
-  if (LoadRegionFile(mask.path, *loaded) == 0 && !loaded->IsEmpty()) {
+  if (g_store != nullptr && g_store->Fetch(mask.path, *loaded) == 0 && !loaded->IsEmpty()) {
     mask.region = std::move(loaded);
   }
 }
@@ -65,8 +97,8 @@ void LayerMaskList::RemoveMask(int32_t index) {
     return;
   }
   const auto it = m_masks.begin() + index;
-  if (!it->path.empty()) {
-    unlink(it->path.c_str());
+  if (!it->path.empty() && g_store != nullptr) {
+    g_store->Discard(it->path);
   }
   m_masks.erase(it);
 }
@@ -112,7 +144,8 @@ int32_t LayerMaskList::ReadMask(int32_t index, Region& region) const {
   if (index < 0 || index >= Count()) {
     return -1;
   }
-  return LoadRegionFile(m_masks[static_cast<size_t>(index)].path, region);
+  if (g_store == nullptr) return -1;
+  return g_store->Fetch(m_masks[static_cast<size_t>(index)].path, region);
 }
 
 }  // namespace varnel

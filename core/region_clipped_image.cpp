@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "document/region.h"
+#include "core/region.h"
 
 namespace varnel {
 

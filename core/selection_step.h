@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "core/undo.h"
-#include "document/region.h"
+#include "core/region.h"
 
 namespace varnel {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "document/file_io.h"
-#include "document/region.h"
+#include "core/region.h"
 #include "platform/code_page.h"
 #include "platform/host.h"
 

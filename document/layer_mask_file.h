@@ -1,25 +1,28 @@
 #pragma once
-// What a layer's mask list keeps of each mask outside the region itself: its temporary region
-// file ("lm<number>.tmp" in the temporary folder) and its 32 × 32 thumbnail.
+// Where the program keeps layer masks while they are off: each in its own region file
+// "lm<number>.tmp" in the temporary folder.
 
 #include <cstdint>
 #include <string>
 
-#include "document/region.h"
+#include "core/layer_mask_list.h"
+#include "core/region.h"
 
 namespace varnel {
-
-inline constexpr int32_t kMaskThumbnailSize = 32;
-// The image list's transparent colour, 0x00BBGGRR: magenta.
-inline constexpr uint32_t kMaskThumbnailTransparent = 0x00FF00FF;
 
 // Writes the mask into a new temporary region file with the prefix "lm"; answers the file's
 // path, or an empty text when it cannot be written (no file is left then).
 std::string WriteMaskFile(const Region& mask);
 
-// Draws the thumbnail into 32 × 32 pixels (0xAARRGGBB, rows top first): white, the mask
-// scaled into the top-left tw × th corner as grey 255 − v (selected pixels dark), and for a
-// disabled mask a one-pixel pure red cross from corner to corner both ways.
-void RenderMaskThumbnail(const Region& mask, bool enabled, uint32_t* pixels);
+class MaskFileStore final : public MaskStore {
+ public:
+  std::string Keep(const Region& mask) override { return WriteMaskFile(mask); }
+  int32_t Fetch(const std::string& path, Region& mask) const override;
+  void Discard(const std::string& path) override;
+};
+
+// Makes the mask files this process's mask store. Every program that works with layers calls
+// it once at start-up.
+void InstallMaskFileStore();
 
 }  // namespace varnel

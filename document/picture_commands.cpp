@@ -9,6 +9,7 @@
 
 #include "core/blend.h"
 #include "document/file_io.h"
+#include "document/region_file.h"
 #include "document/layer_file.h"
 #include "platform/host.h"
 #include "platform/program_folder.h"

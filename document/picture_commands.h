@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "core/canvas.h"
-#include "document/region.h"
+#include "core/region.h"
 
 namespace varnel {
 

@@ -2,6 +2,8 @@
 // size, body). Saving writes "VRVC" (version "0001"), "VRDH" (left, top, right, bottom, inclusive)
 // and "VRDD" (the mask bytes, top row first), in that order.
 
+#include "document/region_file.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "document/file_io.h"
-#include "document/region.h"
 
 namespace varnel {
 namespace {

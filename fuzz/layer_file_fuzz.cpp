@@ -10,6 +10,7 @@
 
 #include "document/file_io.h"
 #include "document/layer_file.h"
+#include "document/layer_mask_file.h"
 #include "platform/code_page.h"
 #include "fuzz/fuzz_files.h"
 
@@ -64,6 +65,8 @@ void CheckRoundTrip(const varnel::LayerList& layers, const std::string& saved, b
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fuzz::ScratchFiles files("layer_file_fuzz");
+  // Masks that are read go to their files as in the program, and are gone with their layers.
+  [[maybe_unused]] static const bool maskFiles = (varnel::InstallMaskFileStore(), true);
   const fuzz::RemoveAfterInput cleanup{files};
   files.WriteInput(data, size);
 

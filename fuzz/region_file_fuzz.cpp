@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "document/region.h"
+#include "document/region_file.h"
 #include "fuzz/fuzz_files.h"
 
 namespace {

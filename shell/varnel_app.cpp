@@ -10,6 +10,7 @@
 
 #include "brush/brush_tool.h"
 #include "core/undo.h"
+#include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
 #include "shell/child_frame.h"
 #include "shell/document_commands.h"
@@ -35,6 +36,8 @@ QColor FromColorRef(int32_t c) {
 CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console) {
   m_previousHost = SetHost(&m_host);
   m_host.SetEcho(qEnvironmentVariableIntValue("VARNEL_DEBUG_ECHO") != 0);
+  // Masks that are off wait in their temporary region files.
+  InstallMaskFileStore();
   // Tools and commands reach the picture of the active document through this lookup.
   Canvas::SetActiveCanvasLookup([this]() -> Canvas* {
     if (!m_mainFrame) return nullptr;

@@ -6,7 +6,7 @@
 #include "brush/brush_kinds.h"
 #include "brush/watercolour_buffer.h"
 #include "core/region_clipped_image.h"
-#include "document/region.h"
+#include "core/region.h"
 #include "tests/brush/brush_test_support.h"
 
 namespace varnel {

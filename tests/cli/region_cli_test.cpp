@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "document/region.h"
+#include "document/region_file.h"
 
 namespace varnel::cli {
 namespace {

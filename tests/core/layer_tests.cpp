@@ -11,7 +11,8 @@
 #include "core/layer.h"
 #include "core/layer_mask_list.h"
 #include "core/region_clipped_image.h"
-#include "document/region.h"
+#include "core/region.h"
+#include "document/region_file.h"
 
 namespace varnel {
 namespace {

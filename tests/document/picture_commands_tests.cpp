@@ -12,6 +12,7 @@
 #include "document/bitmap_file.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
+#include "document/region_file.h"
 #include "document/picture_commands.h"
 #include "platform/host.h"
 #include "test_files.h"

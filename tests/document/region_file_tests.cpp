@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "document/region.h"
+#include "document/layer_mask_file.h"
+#include "document/region_file.h"
 
 namespace varnel {
 namespace {
@@ -319,6 +320,18 @@ TEST_F(RegionFile, SavingOverAFolderFailsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(SaveRegionFile(PathOf("taken.vrd"), region), -1);
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"taken.vrd"});
   EXPECT_TRUE(fs::is_directory(PathOf("taken.vrd")));
+}
+
+TEST(MaskFile, IsATemporaryRegionFileWithThePrefixLm) {
+  Region mask, back;
+  MakeRegion({-3, 4, -2, 5}, {0, 255, 128, 0}, mask);
+  const std::string path = WriteMaskFile(mask);
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(std::filesystem::path(path).filename().string().rfind("lm", 0), 0u);
+  ASSERT_EQ(LoadRegionFile(path, back), 0);
+  EXPECT_EQ(back.Bounds(), mask.Bounds());
+  EXPECT_EQ(MaskOf(back), MaskOf(mask));
+  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@
 #include "core/paint_object.h"
 #include "document/bitmap_file.h"
 #include "document/layer_file.h"
-#include "document/region.h"
+#include "core/region.h"
 #include "platform/host.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"

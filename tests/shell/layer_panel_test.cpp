@@ -26,7 +26,8 @@
 
 #include "core/blend.h"
 #include "document/bitmap_file.h"
-#include "document/region.h"
+#include "core/region.h"
+#include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
 #include "shell/layer_panel.h"
@@ -758,6 +759,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   FXCreateMemBlock(1032);
+  varnel::InstallMaskFileStore();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

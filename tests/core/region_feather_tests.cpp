@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "document/region.h"
-#include "document/region_feather_p.h"
+#include "core/region.h"
+#include "core/region_feather_p.h"
 
 namespace varnel {
 namespace {

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 
-#include "document/layer_mask_file.h"
-#include "document/region.h"
+#include "core/layer_mask_list.h"
+#include "core/region.h"
 
 namespace varnel {
 namespace {
@@ -265,18 +264,6 @@ TEST(MaskThumbnail, ScalesTheMaskAsGreyAndCrossesADisabledMask) {
   EXPECT_EQ(pixels[31 * 32 + 0], 0xFFFF0000u);
   EXPECT_EQ(pixels[0 * 32 + 31], 0xFFFF0000u);
   EXPECT_EQ(pixels[10 * 32 + 11], 0xFFFFFFFFu);
-}
-
-TEST(MaskFile, IsATemporaryRegionFileWithThePrefixLm) {
-  Region mask, back;
-  Make(mask, -3, 4, {{0, 255}, {128, 0}});
-  const std::string path = WriteMaskFile(mask);
-  ASSERT_FALSE(path.empty());
-  EXPECT_EQ(std::filesystem::path(path).filename().string().rfind("lm", 0), 0u);
-  ASSERT_EQ(LoadRegionFile(path, back), 0);
-  EXPECT_EQ(back.Bounds(), mask.Bounds());
-  EXPECT_EQ(Bytes(back), Bytes(mask));
-  std::filesystem::remove(path);
 }
 
 }  // namespace

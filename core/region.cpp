@@ -1,4 +1,4 @@
-#include "document/region.h"
+#include "core/region.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "document/region.h"
+#include "core/region.h"
 
 namespace varnel::feather_internal {
 

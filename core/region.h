@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "core/geometry.h"
@@ -84,14 +83,6 @@ class Region {
   std::unique_ptr<uint8_t[], void (*)(void*)> m_mask{nullptr, &std::free};
   std::vector<uint8_t*> m_rows;
 };
-
-// The region file (".vrd"): "VRDB", then "VRVC" (version "0001"), "VRDH" (the rectangle) and
-// "VRDD" (the mask bytes). Save answers 0, or -1 when the file cannot be written (nothing is
-// left half-written: the file is written to a temporary name and renamed into place).
-int32_t SaveRegionFile(const std::string& path, const Region& region);
-// Reads into region (cleared first). 0, or -1 on a malformed file (wrong magic, a "VRVC" size
-// other than 4, a side longer than 65536) or when the file cannot be opened.
-int32_t LoadRegionFile(const std::string& path, Region& region);
 
 // The straightforward d × d feather, kept for the tests and benchmarks to hold Feather to.
 namespace region_reference {

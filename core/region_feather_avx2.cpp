@@ -3,7 +3,7 @@
 
 #include <immintrin.h>
 
-#include "document/region_feather_p.h"
+#include "core/region_feather_p.h"
 
 namespace varnel::feather_internal {
 
