@@ -11,7 +11,7 @@
 #include "core/canvas.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 namespace varnel::cli {
 namespace {

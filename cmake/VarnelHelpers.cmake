@@ -37,6 +37,7 @@ function(varnel_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
     VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}"
     VARNEL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

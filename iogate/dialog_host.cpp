@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "shell/qt_message_box.h"
+#include "qtcommon/qt_message_box.h"
 
 namespace varnel::iogate {
 

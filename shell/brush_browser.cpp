@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "platform/profile.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 namespace varnel {
 namespace {

@@ -25,7 +25,7 @@
 #include "shell/command_ids.h"
 #include "shell/file_dialogs.h"
 #include "shell/messages.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"

@@ -5,7 +5,7 @@
 
 #include "shell/debug_console.h"
 #include "shell/main_frame.h"
-#include "shell/qt_message_box.h"
+#include "qtcommon/qt_message_box.h"
 
 namespace varnel {
 namespace {

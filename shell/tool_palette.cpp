@@ -26,7 +26,7 @@
 #include "brush/brush_tool.h"
 #include "core/canvas.h"
 #include "platform/profile.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 namespace varnel {
 namespace {

@@ -13,7 +13,7 @@
 #include "shell/document_types.h"
 #include "shell/qt_host.h"
 #include "shell/recent_files.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 namespace varnel {
 

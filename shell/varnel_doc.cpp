@@ -6,7 +6,7 @@
 #include "document/document_file.h"
 #include "document/file_io.h"
 #include "platform/profile.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 #include "platform/host.h"
 #include "shell/messages.h"
 

@@ -20,7 +20,7 @@
 #include "core/paint_object.h"
 #include "document/picture_commands.h"
 #include "shell/qt_draw_context.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 #include "shell/varnel_doc.h"
 
 namespace varnel {

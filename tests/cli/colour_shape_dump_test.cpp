@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
-#include "tests/shell/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
 namespace {

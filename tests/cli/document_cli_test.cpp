@@ -13,7 +13,7 @@
 #include "cli/commands.h"
 #include "document/document_file.h"
 #include "platform/profile.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 #include "tests/document/test_files.h"
 
 namespace varnel::cli {

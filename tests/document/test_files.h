@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/shell/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::test {
 

@@ -18,7 +18,7 @@
 
 #include "sdk/varnel_picture_plugin.h"
 #include "tests/iogate/fake_plugin_log.h"
-#include "tests/shell/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::iogate::testing {
 

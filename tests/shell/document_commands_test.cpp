@@ -27,7 +27,7 @@
 #include "shell/document_commands.h"
 #include "shell/file_dialogs.h"
 #include "shell/layer_panel.h"
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 #include "shell/tool_palette.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_doc.h"

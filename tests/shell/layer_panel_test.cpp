@@ -32,7 +32,7 @@
 #include "platform/host.h"
 #include "shell/layer_panel.h"
 #include "shell/varnel_doc.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {

@@ -9,7 +9,7 @@
 #include "shell/recent_files.h"
 #include "shell/shell_registration.h"
 #include "shell/window_placement.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {

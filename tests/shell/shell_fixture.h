@@ -12,7 +12,7 @@
 #include "shell/main_frame.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_view.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 

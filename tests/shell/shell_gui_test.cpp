@@ -35,7 +35,7 @@
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
 #include "shell_fixture.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {

@@ -8,7 +8,7 @@
 #include <QThread>
 #include <fstream>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {

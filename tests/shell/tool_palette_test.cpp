@@ -32,7 +32,7 @@
 #include "platform/profile.h"
 #include "shell/brush_browser.h"
 #include "shell/tool_palette.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {

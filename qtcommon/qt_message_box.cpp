@@ -1,4 +1,4 @@
-#include "shell/qt_message_box.h"
+#include "qtcommon/qt_message_box.h"
 
 #include <QMessageBox>
 

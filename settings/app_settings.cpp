@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "settings/app_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/program_folder.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {
