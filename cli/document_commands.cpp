@@ -11,14 +11,13 @@
 #include "core/canvas.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
+#include "document/layer_commands.h"
 #include "settings/app_settings.h"
 
 namespace varnel::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr const char* kDocumentFailed = "ドキュメントの作成に失敗しました";
 
 // An input picture opened as the desktop program opens a document.
 struct Document {
@@ -203,10 +202,8 @@ int MergeAll(const Invocation& call) {
   std::string message;
   if (!Open(args.positional[0], document, message)) return Fail(call, message);
   if (args.Has("--enable-masks")) EnableAllMasks(document.canvas);
-  // The command's own path: a new document receives the merged layer.
-  std::unique_ptr<Layer> merged;
-  document.canvas.openDocument = [&merged](std::unique_ptr<Layer> layer) { merged = std::move(layer); };
-  document.canvas.MergeAll();
+  // The command's own path: what the menu command would open as a new document.
+  std::unique_ptr<Layer> merged = varnel::MergeAll(document.canvas);
   if (!merged) return Fail(call, kDocumentFailed);
   merged->Undo().ClearHistory();
   return SaveLayer(call, args.positional[1], std::move(merged), GridSettings{});

@@ -8,7 +8,6 @@
 
 #include "core/blend.h"
 #include "core/selection_step.h"
-#include "platform/host.h"
 
 namespace varnel {
 namespace {
@@ -17,12 +16,6 @@ std::function<Canvas*()>& ActiveCanvasLookup() {
   static std::function<Canvas*()> lookup;
   return lookup;
 }
-
-constexpr const char* kAskDeleteLayers = "レイヤを削除します。よろしいですか？";
-constexpr const char* kCannotDeleteBase = "最下位レイヤは削除できません";
-constexpr const char* kAskDeleteMerged = "結合したレイヤを削除しますか？";
-constexpr const char* kSelectLayers = "複数のレイヤを選択してください";
-constexpr const char* kDocumentFailed = "ドキュメントの作成に失敗しました";
 
 // The part of r inside 0…width − 1, 0…height − 1; false when nothing is left.
 bool ClipTo(Rect r, int32_t width, int32_t height, Rect& out) {
@@ -393,28 +386,15 @@ void Canvas::MergeInto(Layer& target, Layer& source) {
   target.Undo().PushUndoStep(target, true);
 }
 
-void Canvas::MergeIntoNewDocument(const std::vector<int32_t>& indices) {
-  if (indices.empty()) {
-    GetHost().MessageBox(kSelectLayers, "", kMbOk);
-    return;
-  }
-  WaitCursor wait;
+std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& indices) const {
+  if (indices.empty()) return nullptr;
   auto merged = std::make_unique<Layer>();
-  if (merged->CreateWithAlpha(GetSize(), 255) != 0) {
-    GetHost().MessageBox(kDocumentFailed, "", kMbOk);
-    return;
-  }
+  if (merged->CreateWithAlpha(GetSize(), 255) != 0) return nullptr;
   for (int32_t index : indices) {
     Layer* layer = GetLayer(index);
     if (layer && layer->GetSize().width > 0) MergeInto(*merged, *layer);
   }
-  if (openDocument) openDocument(std::move(merged));
-}
-
-void Canvas::MergeAll() {
-  std::vector<int32_t> all(static_cast<size_t>(LayerCount()));
-  for (int32_t i = 0; i < LayerCount(); ++i) all[static_cast<size_t>(i)] = i;
-  MergeIntoNewDocument(all);
+  return merged;
 }
 
 void Canvas::SetSelection(std::unique_ptr<Region> selection) {
@@ -543,27 +523,23 @@ void Canvas::MoveActiveLayerDown() {
   SetActiveLayer(active + 1);
 }
 
-void Canvas::DeleteSelectedLayers(std::vector<int32_t> selected) {
-  if (selected.empty()) return;
-  if (GetHost().MessageBox(kAskDeleteLayers, "", kMbYesNo | kMbIconQuestion) != kIdYes) return;
+int32_t Canvas::DeleteLayers(const std::vector<int32_t>& selected) {
+  if (selected.empty()) return 0;
+  int32_t keptBase = 0;
   for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
     if (*it == 0) {
-      GetHost().MessageBox(kCannotDeleteBase, "", kMbOk);
+      ++keptBase;
       continue;
     }
     DeleteLayer(*it);
   }
   Refresh();
+  return keptBase;
 }
 
-void Canvas::AskAndDelete(const std::vector<int32_t>& merged) {
-  if (merged.empty()) return;
-  if (GetHost().MessageBox(kAskDeleteMerged, "", kMbYesNo | kMbIconQuestion) == kIdYes) DeleteSelectedLayers(merged);
-}
-
-void Canvas::MergeDown(const std::vector<int32_t>& selected) {
+std::vector<int32_t> Canvas::MergeDown(const std::vector<int32_t>& selected) {
   Layer* target = selected.empty() ? nullptr : GetLayer(selected.front());
-  if (!target) return;
+  if (!target) return {};
   target->BackupAll(false, true);
   std::vector<int32_t> merged;
   for (size_t i = 1; i < selected.size(); ++i) {
@@ -574,12 +550,12 @@ void Canvas::MergeDown(const std::vector<int32_t>& selected) {
   }
   ComposeAll();
   Refresh();
-  AskAndDelete(merged);
+  return merged;
 }
 
-void Canvas::MergeWithBase(const std::vector<int32_t>& selected) {
+std::vector<int32_t> Canvas::MergeWithBase(const std::vector<int32_t>& selected) {
   Layer* base = GetLayer(0);
-  if (!base) return;
+  if (!base) return {};
   std::vector<int32_t> merged;
   for (int32_t index : selected) {
     if (index == 0) continue;
@@ -590,7 +566,7 @@ void Canvas::MergeWithBase(const std::vector<int32_t>& selected) {
   }
   ComposeAll();
   Refresh();
-  AskAndDelete(merged);
+  return merged;
 }
 
 void Canvas::AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom, bool replace) {

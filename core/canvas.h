@@ -64,10 +64,10 @@ class Canvas {
   // Merges source into target with source's blend mode, opacity and enabled masks, then pushes
   // an undo step on target, written at once.
   static void MergeInto(Layer& target, Layer& source);
-  // A new opaque white layer of the canvas size with every listed layer merged into it, in list
-  // order; handed to openDocument. Messages go through the host.
-  void MergeIntoNewDocument(const std::vector<int32_t>& indices);
-  std::function<void(std::unique_ptr<Layer>)> openDocument;
+  // A new opaque white layer of the canvas size with every listed layer that has pixels merged
+  // into it, in list order (visibility is not consulted). Null for an empty list or when the
+  // layer cannot be made; the canvas is not changed.
+  std::unique_ptr<Layer> MergeIntoNewLayer(const std::vector<int32_t>& indices) const;
 
   // Selection. An empty region counts as no selection. SetSelection and ClearSelection change
   // it without an undo step.
@@ -101,15 +101,19 @@ class Canvas {
   // with an undo step first.
   void ApplyOperation(CanvasOperation& operation);
 
-  // Layer commands.
+  // Layer commands. They ask nothing: the questions and messages around them are the command
+  // layer's.
   void DuplicateActiveLayer();
   void MoveActiveLayerUp();
   void MoveActiveLayerDown();
-  void DeleteSelectedLayers(std::vector<int32_t> selected);
-  void MergeDown(const std::vector<int32_t>& selected);
-  void MergeWithBase(const std::vector<int32_t>& selected);
+  // Deletes the listed layers from the last to the first, keeping the base layer; answers how
+  // often the base layer was listed (and kept).
+  int32_t DeleteLayers(const std::vector<int32_t>& selected);
+  // Merges the further listed layers into the first (backed up with an undo step first), or
+  // every listed layer but the base into the base; answers the merged layers' indices.
+  std::vector<int32_t> MergeDown(const std::vector<int32_t>& selected);
+  std::vector<int32_t> MergeWithBase(const std::vector<int32_t>& selected);
   void AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom, bool replace);
-  void MergeAll();
 
   // Tools. The canvas owns one tool object per slot; events go to the temporary object when
   // one is set, else to the pen-end override's slot when set, else to the selected slot.
@@ -145,7 +149,6 @@ class Canvas {
   void BindFacade();
   void SelectionChanged();
   void RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY);
-  void AskAndDelete(const std::vector<int32_t>& merged);
 
   std::unique_ptr<PaintObject> m_tools[kToolSlots];
   std::unique_ptr<PaintObject> m_temporaryTool;

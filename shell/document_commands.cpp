@@ -17,6 +17,7 @@
 #include "document/bitmap_file.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
+#include "document/layer_commands.h"
 #include "document/layer_file.h"
 #include "document/picture_commands.h"
 #include "document/tool_state.h"
@@ -341,13 +342,18 @@ void DocumentCommands::LayerCommand(int id) {
   switch (id) {
     case cmd::kNewLayer: canvas->AddLayer(); break;
     case cmd::kDuplicateLayer: canvas->DuplicateActiveLayer(); break;
-    case cmd::kDeleteLayer: canvas->DeleteSelectedLayers(selected); break;
+    case cmd::kDeleteLayer: DeleteSelectedLayers(*canvas, selected); break;
     case cmd::kLayerUp: canvas->MoveActiveLayerUp(); break;
     case cmd::kLayerDown: canvas->MoveActiveLayerDown(); break;
-    case cmd::kMergeDown: canvas->MergeDown(selected); break;
-    case cmd::kMergeWithBase: canvas->MergeWithBase(selected); break;
-    case cmd::kMergeIntoNewDocument: canvas->MergeIntoNewDocument(selected); break;
-    case cmd::kMergeAll: canvas->MergeAll(); break;
+    case cmd::kMergeDown: MergeDown(*canvas, selected); break;
+    case cmd::kMergeWithBase: MergeWithBase(*canvas, selected); break;
+    // The merged layer opens as a new document beside this one.
+    case cmd::kMergeIntoNewDocument:
+      if (auto merged = MergeIntoNewDocument(*canvas, selected)) m_app.OpenLayerAsDocument(std::move(merged));
+      break;
+    case cmd::kMergeAll:
+      if (auto merged = MergeAll(*canvas)) m_app.OpenLayerAsDocument(std::move(merged));
+      break;
     default: return;
   }
   PictureChanged(true);

@@ -166,8 +166,6 @@ void CVarnelApp::FitChildFrames() {
 
 CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
   auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor), &m_settings);
-  // Merging layers into a new document opens it beside this one.
-  doc->GetCanvas().openDocument = [this](std::unique_ptr<Layer> layer) { OpenLayerAsDocument(std::move(layer)); };
   // A file dropped on a picture opens as a document of its own.
   connect(view, &CVarnelView::fileDropped, this, [this](const QString& path) { OpenDocumentFile(path); },
           Qt::QueuedConnection);

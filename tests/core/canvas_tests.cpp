@@ -301,63 +301,7 @@ TEST(CanvasMerge, AModeOutsideTheTableChangesNothingButStillPushesAStep) {
   EXPECT_EQ(target->Undo().StepCount(), 1u);
 }
 
-TEST(CanvasMerge, MergeAllMergesHiddenLayersOntoWhite) {
-  RecordingHost host;
-  ScopedHost scoped(host);
-  Canvas canvas;
-  canvas.InitWithLayer(MakeLayer({3, 3}, 0xFF000000u));
-  canvas.GetLayer(0)->SetVisible(false);
-  std::unique_ptr<Layer> result;
-  canvas.openDocument = [&](std::unique_ptr<Layer> layer) { result = std::move(layer); };
-  canvas.MergeAll();
-  ASSERT_NE(result, nullptr);
-  uint32_t pixel;
-  result->GetPixel(1, 1, &pixel);
-  EXPECT_EQ(pixel, 0xFF000000u);
-  canvas.MergeIntoNewDocument({});
-  ASSERT_EQ(host.boxes.size(), 1u);
-  EXPECT_EQ(host.boxes[0].text, "複数のレイヤを選択してください");
-}
-
 // --- commands -----------------------------------------------------------------------------
-
-TEST(CanvasCommands, DeletingAsksFirstAndKeepsTheBaseLayer) {
-  RecordingHost host;
-  ScopedHost scoped(host);
-  Canvas canvas;
-  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
-  canvas.AddLayer();
-  canvas.AddLayer();
-  host.QueueAnswer(kIdNo);
-  canvas.DeleteSelectedLayers({0, 2});
-  EXPECT_EQ(canvas.LayerCount(), 3);
-  host.QueueAnswer(kIdYes);
-  canvas.DeleteSelectedLayers({0, 2});
-  EXPECT_EQ(canvas.LayerCount(), 2);
-  ASSERT_EQ(host.boxes.size(), 3u);
-  EXPECT_EQ(host.boxes[0].text, "レイヤを削除します。よろしいですか？");
-  EXPECT_EQ(host.boxes[2].text, "最下位レイヤは削除できません");
-}
-
-TEST(CanvasCommands, MergeDownMergesIntoTheFirstSelectedAndOffersToDeleteTheRest) {
-  RecordingHost host;
-  ScopedHost scoped(host);
-  Canvas canvas;
-  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
-  canvas.AppendLayer(MakeLayer({2, 2}, 0xFFFFFFFFu), false);
-  host.QueueAnswer(kIdYes);  // delete the merged layer
-  host.QueueAnswer(kIdYes);  // confirm the deletion
-  canvas.MergeDown({0, 1});
-  EXPECT_EQ(canvas.LayerCount(), 1);
-  uint32_t pixel;
-  canvas.GetLayer(0)->GetPixel(0, 0, &pixel);
-  EXPECT_EQ(pixel, 0xFFFFFFFFu);
-  EXPECT_EQ(host.boxes[0].text, "結合したレイヤを削除しますか？");
-  // Undo goes back over the merge, then over the backup step.
-  EXPECT_EQ(canvas.Undo(), 0);
-  canvas.GetLayer(0)->GetPixel(0, 0, &pixel);
-  EXPECT_EQ(pixel, 0xFF000000u);
-}
 
 TEST(CanvasCommands, AddingAMarginMovesTheLayerAndKeepsItsPixels) {
   Canvas canvas;

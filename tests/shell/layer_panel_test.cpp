@@ -27,6 +27,7 @@
 #include "core/blend.h"
 #include "document/bitmap_file.h"
 #include "core/region.h"
+#include "document/layer_commands.h"
 #include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
@@ -406,7 +407,7 @@ TEST_F(LayerPanelTest, SelectedIndicesAreAscendingWhateverTheClickOrderSoDeletin
   // The delete command visits the indices from the last to the first: with them ascending every
   // index still names its layer when its turn comes.
   m_host.QueueAnswer(kIdYes);
-  GetCanvas().DeleteSelectedLayers(selected);
+  DeleteSelectedLayers(GetCanvas(), selected);
   m_panel->Refresh();
   ASSERT_EQ(GetCanvas().LayerCount(), 3);
   EXPECT_EQ(GetCanvas().GetLayer(0), layers[0]);
