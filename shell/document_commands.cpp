@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 
 #include "brush/brush_engine.h"
 #include "brush/brush_tool.h"
@@ -76,94 +78,6 @@ void DocumentCommands::PictureChanged(bool layers) {
 void DocumentCommands::ShowChanges(bool layers) {
   if (CVarnelDoc* doc = Document()) doc->UpdateAllViews();
   if (layers) emit layersChanged();
-}
-
-bool DocumentCommands::Run(int id) {
-  if (!IsEnabled(id)) return id >= 0;
-  switch (id) {
-    case cmd::kFileOpen: Open(); return true;
-    case cmd::kFileSave: Save(); return true;
-    case cmd::kFileSaveAs: SaveAs(); return true;
-    case cmd::kQuickSave: QuickSave(); return true;
-    case cmd::kLoadLayers: LoadLayers(); return true;
-    case cmd::kSave256Colours: Save256Colours(); return true;
-    case cmd::kSaveToolState: SaveToolState(); return true;
-    case cmd::kLoadToolState: LoadToolState(); return true;
-    case cmd::kEditUndo: Undo(false); return true;
-    case cmd::kEditRedo: Undo(true); return true;
-    case cmd::kClearUndoBuffer: ClearUndoBuffer(); return true;
-    case cmd::kCanvasSize: CanvasSize(); return true;
-    case cmd::kAddMargin: AddMargin(); return true;
-    case cmd::kImageEditMode: SetMaskEditMode(false); return true;
-    case cmd::kMaskEditMode: SetMaskEditMode(true); return true;
-    case cmd::kExtractPalette: ExtractPalette(); return true;
-    case cmd::kSaveActiveLayer: SaveActiveLayer(); return true;
-    case cmd::kCloneSource: SetCloneSource(); return true;
-    case cmd::kEmptyQuickSaveFolder: EmptyQuickSaves(); return true;
-    case cmd::kSaveSelection: SaveSelection(); return true;
-    case cmd::kLoadSelection: LoadSelection(); return true;
-    case cmd::kPictureInfo: ShowPictureInfo(); return true;
-    case cmd::kPictureStatistics: ShowStatistics(); return true;
-    case cmd::kNewLayer:
-    case cmd::kDuplicateLayer:
-    case cmd::kDeleteLayer:
-    case cmd::kLayerUp:
-    case cmd::kLayerDown:
-    case cmd::kMergeDown:
-    case cmd::kMergeWithBase:
-    case cmd::kMergeIntoNewDocument:
-    case cmd::kMergeAll:
-      LayerCommand(id);
-      return true;
-    default:
-      break;
-  }
-  for (int mode = 0; mode < 7; ++mode) {
-    if (kRegionViewCommands[mode] == id) {
-      SetRegionViewMode(mode);
-      return true;
-    }
-  }
-  return RegionCommand(id) || ChannelCommand(id) || ClipboardCommand(id);
-}
-
-bool DocumentCommands::IsEnabled(int id) const {
-  const Canvas* canvas = ActiveCanvas();
-  switch (id) {
-    case cmd::kFileOpen:
-    case cmd::kLoadToolState:
-    case cmd::kSaveToolState:
-      return true;
-    case cmd::kMaskEditMode:
-    case cmd::kImageEditMode:
-      return canvas != nullptr && canvas->ActiveLayer() != nullptr;
-    case cmd::kEmptyQuickSaveFolder:
-      return true;
-    // Commands that work on the selection wait for one.
-    case cmd::kInvertSelection:
-    case cmd::kGrowSelection:
-    case cmd::kShrinkSelection:
-    case cmd::kFeatherSelection:
-    case cmd::kSaveSelection:
-    case cmd::kFillSelection:
-    case cmd::kRegionToAlpha:
-    case cmd::kSelectionToMask:
-    case cmd::kSelectNone:
-      return canvas != nullptr && canvas->Selection() != nullptr;
-    case cmd::kPasteAsLayer:
-      return canvas != nullptr && canvas->ActiveLayer() != nullptr;
-    default:
-      return canvas != nullptr;
-  }
-}
-
-bool DocumentCommands::IsChecked(int id) const {
-  const Canvas* canvas = ActiveCanvas();
-  if (id == cmd::kMaskEditMode) return canvas != nullptr && canvas->MaskImage() != nullptr;
-  if (id == cmd::kImageEditMode) return canvas != nullptr && canvas->MaskImage() == nullptr;
-  for (int mode = 0; mode < 7; ++mode)
-    if (kRegionViewCommands[mode] == id) return m_app.Settings().regionViewMode == mode;
-  return false;
 }
 
 // ---- files -------------------------------------------------------------------------------
@@ -269,7 +183,11 @@ void DocumentCommands::ExtractPalette() {
 
 // ---- edit --------------------------------------------------------------------------------
 
-void DocumentCommands::Undo(bool redo) {
+void DocumentCommands::Undo() { StepHistory(false); }
+
+void DocumentCommands::Redo() { StepHistory(true); }
+
+void DocumentCommands::StepHistory(bool redo) {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
   WaitCursor wait;
@@ -325,7 +243,10 @@ void DocumentCommands::AddMargin() {
   PictureChanged(true);
 }
 
-void DocumentCommands::SetRegionViewMode(int mode) {
+void DocumentCommands::RegionViewCommand(int id) {
+  const int mode = static_cast<int>(std::find(std::begin(kRegionViewCommands), std::end(kRegionViewCommands), id) -
+                                    std::begin(kRegionViewCommands));
+  if (mode >= 7) return;
   m_app.Settings().regionViewMode = mode;
   m_app.GetProfile().WriteInt(kSettingsSection, "REGIONVIEWMODE", mode);
   m_app.RedrawAllViews();
@@ -359,6 +280,10 @@ void DocumentCommands::LayerCommand(int id) {
   PictureChanged(true);
 }
 
+void DocumentCommands::ImageEditMode() { SetMaskEditMode(false); }
+
+void DocumentCommands::MaskEditMode() { SetMaskEditMode(true); }
+
 void DocumentCommands::SetMaskEditMode(bool on) {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
@@ -370,9 +295,9 @@ void DocumentCommands::SetMaskEditMode(bool on) {
 
 // ---- selections ----------------------------------------------------------------------------
 
-bool DocumentCommands::RegionCommand(int id) {
+void DocumentCommands::RegionCommand(int id) {
   Canvas* canvas = ActiveCanvas();
-  if (canvas == nullptr) return false;
+  if (canvas == nullptr) return;
   int32_t result = -1;
   bool layers = false;
   switch (id) {
@@ -385,7 +310,7 @@ bool DocumentCommands::RegionCommand(int id) {
     case cmd::kShrinkSelection: result = ShrinkSelection(*canvas); break;
     case cmd::kFeatherSelection: {
       const auto values = AskValues(m_owner, "選択領域をぼかす", {{"ぼかし幅", 8, 2, 256}});
-      if (!values) return true;
+      if (!values) return;
       WaitCursor wait;
       result = FeatherSelection(*canvas, (*values)[0]);
       break;
@@ -404,10 +329,9 @@ bool DocumentCommands::RegionCommand(int id) {
       layers = true;
       break;
     default:
-      return false;
+      return;
   }
   if (result == 0) ShowChanges(layers);
-  return true;
 }
 
 void DocumentCommands::SaveSelection() {
@@ -426,9 +350,9 @@ void DocumentCommands::LoadSelection() {
 
 // ---- channels ------------------------------------------------------------------------------
 
-bool DocumentCommands::ChannelCommand(int id) {
+void DocumentCommands::ChannelCommand(int id) {
   Canvas* canvas = ActiveCanvas();
-  if (canvas == nullptr) return false;
+  if (canvas == nullptr) return;
   int32_t result = -1;
   bool layers = false;
   if (id >= cmd::kRedToLayer && id <= cmd::kRedToLayer + 3) {
@@ -444,13 +368,12 @@ bool DocumentCommands::ChannelCommand(int id) {
     result = InvertChannel(*canvas, channel);
   } else if (id == cmd::kUnifyAlpha) {
     const auto values = AskValues(m_owner, "アルファチャンネルの統一", {{"アルファ値", 255, 0, 255}});
-    if (!values) return true;
+    if (!values) return;
     result = UnifyAlpha(*canvas, (*values)[0]);
   } else {
-    return false;
+    return;
   }
   if (result == 0) ShowChanges(layers);
-  return true;
 }
 
 // ---- the clipboard -------------------------------------------------------------------------
@@ -480,9 +403,9 @@ void PutOnClipboard(QMimeData* data) { QApplication::clipboard()->setMimeData(da
 
 }  // namespace
 
-bool DocumentCommands::ClipboardCommand(int id) {
+void DocumentCommands::ClipboardCommand(int id) {
   Canvas* canvas = ActiveCanvas();
-  if (canvas == nullptr) return false;
+  if (canvas == nullptr) return;
   WaitCursor wait;
   switch (id) {
     case cmd::kEditCopy:
@@ -492,30 +415,30 @@ bool DocumentCommands::ClipboardCommand(int id) {
         block = id == cmd::kEditCut ? CutLayerData(*canvas) : CopyLayerData(*canvas);
       } catch (const FileError& error) {
         GetHost().MessageBox(FileSaveErrorMessage(error.Path()), "", kMbOk | kMbIconWarning);
-        return true;
+        return;
       }
-      if (!block) return true;
+      if (!block) return;
       auto* data = new QMimeData;
       data->setData(LayerDataMimeType(), QByteArray(reinterpret_cast<const char*>(block->data()),
                                                     static_cast<qsizetype>(block->size())));
       PutOnClipboard(data);
       if (id == cmd::kEditCut) ShowChanges(false);
-      return true;
+      return;
     }
     case cmd::kCopyAsBitmap:
     case cmd::kCopyDisplaySurface: {
       canvas->ComposeAll();
       const auto picture = id == cmd::kCopyAsBitmap ? SelectionBitmap(*canvas) : CompositeCopy(*canvas);
-      if (!picture) return true;
+      if (!picture) return;
       QImage image = ToQImage(*picture);
       // The display has no transparency.
       if (id == cmd::kCopyDisplaySurface) image = image.convertToFormat(QImage::Format_RGB32);
       QApplication::clipboard()->setImage(image);
-      return true;
+      return;
     }
     case cmd::kPasteAsLayer: {
       const QMimeData* data = QApplication::clipboard()->mimeData();
-      if (data == nullptr) return true;
+      if (data == nullptr) return;
       if (data->hasFormat(LayerDataMimeType())) {
         const QByteArray bytes = data->data(LayerDataMimeType());
         if (PasteLayerData(*canvas, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
@@ -525,10 +448,10 @@ bool DocumentCommands::ClipboardCommand(int id) {
         const auto picture = FromQImage(qvariant_cast<QImage>(data->imageData()));
         if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) ShowChanges(true);
       }
-      return true;
+      return;
     }
     default:
-      return false;
+      return;
   }
 }
 

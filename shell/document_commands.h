@@ -32,15 +32,41 @@ class DocumentCommands : public QObject {
   // The foreground colour (0x00BBGGRR) that fills the selection.
   std::function<uint32_t()> foregroundColour;
 
-  // Carries out a command by its menu id. False when the id is not one of these commands.
-  bool Run(int id);
-  // Whether the command can run now, and whether it shows a check mark.
-  bool IsEnabled(int id) const;
-  bool IsChecked(int id) const;
-
   // Saves a document to its path, or under a name asked for when it has none. True when written.
   bool SaveDocument(CVarnelDoc* doc);
   bool SaveDocumentAs(CVarnelDoc* doc);
+
+  // The handlers of the document menus' commands (the command table's rows call them). Each
+  // works on the active picture and does nothing without one; those taking an id serve a family
+  // of commands.
+  void Open();
+  void Save();
+  void SaveAs();
+  void QuickSave();
+  void EmptyQuickSaves();
+  void LoadLayers();
+  void SaveActiveLayer();
+  void Save256Colours();
+  void SaveToolState();
+  void LoadToolState();
+  void Undo();
+  void Redo();
+  void ClearUndoBuffer();
+  void ClipboardCommand(int id);
+  void RegionCommand(int id);
+  void SaveSelection();
+  void LoadSelection();
+  void RegionViewCommand(int id);
+  void CanvasSize();
+  void AddMargin();
+  void ChannelCommand(int id);
+  void ShowPictureInfo();
+  void ShowStatistics();
+  void ExtractPalette();
+  void LayerCommand(int id);
+  void ImageEditMode();
+  void MaskEditMode();
+  void SetCloneSource();
 
  signals:
   // The layer stack or its attributes changed (the layer panel rebuilds).
@@ -57,34 +83,8 @@ class DocumentCommands : public QObject {
   // For commands that recomposed what they changed themselves (the picture commands do): the
   // views show the composite's changed part and the panels follow.
   void ShowChanges(bool layers);
-
-  void SaveAs();
-  void Save();
-  void Open();
-  void QuickSave();
-  void LoadLayers();
-  void Save256Colours();
-  void SaveToolState();
-  void LoadToolState();
-  void ClearUndoBuffer();
-  void Undo(bool redo);
-  void CanvasSize();
-  void AddMargin();
-  void LayerCommand(int id);
+  void StepHistory(bool redo);
   void SetMaskEditMode(bool on);
-  void SetRegionViewMode(int mode);
-  void ExtractPalette();
-  void SaveActiveLayer();
-  void SetCloneSource();
-  void EmptyQuickSaves();
-  // Selections, channels and the clipboard.
-  bool RegionCommand(int id);
-  bool ChannelCommand(int id);
-  bool ClipboardCommand(int id);
-  void SaveSelection();
-  void LoadSelection();
-  void ShowPictureInfo();
-  void ShowStatistics();
 
   CVarnelApp& m_app;
   QWidget* m_owner;

@@ -26,6 +26,7 @@
 #include "core/layer.h"
 #include "document/bitmap_file.h"
 #include "platform/program_folder.h"
+#include "shell/command_table.h"
 #include "shell/varnel_doc.h"
 
 namespace varnel {
@@ -264,18 +265,18 @@ LayerPanel::LayerPanel(QWidget* parent)
   opacityRow->addWidget(m_opacityBox);
   layout->addLayout(opacityRow);
 
+  // Short texts on the buttons; the tips are the commands' own labels.
   struct Button {
     const char* objectName;
     const char* text;
-    const char* tip;
     int id;
   };
   static constexpr Button kButtons[] = {
-      {"NewLayerButton", "新規レイヤ", "新規レイヤ", kCmdNewLayer},
-      {"DuplicateLayerButton", "複製", "アクティブレイヤの複製", kCmdDuplicateLayer},
-      {"MoveLayerUpButton", "上へ", "アクティブレイヤを上へ", kCmdMoveLayerUp},
-      {"MoveLayerDownButton", "下へ", "アクティブレイヤを下へ", kCmdMoveLayerDown},
-      {"DeleteLayersButton", "削除", "レイヤの削除", kCmdDeleteLayers},
+      {"NewLayerButton", "新規レイヤ", kCmdNewLayer},
+      {"DuplicateLayerButton", "複製", kCmdDuplicateLayer},
+      {"MoveLayerUpButton", "上へ", kCmdMoveLayerUp},
+      {"MoveLayerDownButton", "下へ", kCmdMoveLayerDown},
+      {"DeleteLayersButton", "削除", kCmdDeleteLayers},
   };
   auto* buttonRow = new QHBoxLayout;
   buttonRow->setSpacing(1);
@@ -283,7 +284,7 @@ LayerPanel::LayerPanel(QWidget* parent)
     auto* button = new QToolButton(this);
     button->setObjectName(b.objectName);
     button->setText(QString::fromUtf8(b.text));
-    button->setToolTip(QString::fromUtf8(b.tip));
+    button->setToolTip(QString::fromStdString(CommandText(b.id)));
     button->setAutoRaise(true);
     const int id = b.id;
     connect(button, &QToolButton::clicked, this, [this, id] { emit commandRequested(id); });

@@ -140,32 +140,23 @@ CMainFrame::~CMainFrame() {
   disconnect(m_mdi, nullptr, this, nullptr);
 }
 
-QAction* CMainFrame::AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)()) {
+QAction* CMainFrame::AddCommand(QMenu* menu, const CommandRow& row) {
   // Labels keep the program's "text\tshortcut" form; the part after the tab is the shortcut.
-  const QStringList parts = label.split('\t');
-  QAction* action = menu->addAction(parts.front());
-  action->setData(id);
-  if (parts.size() > 1) {
-    QString keys = parts[1];
-    keys.replace("↑", "Up").replace("↓", "Down").remove(' ');
-    action->setShortcut(QKeySequence(keys));
+  const QString label = QString::fromUtf8(row.label);
+  QAction* action = menu->addAction(label.section('\t', 0, 0));
+  action->setData(row.id);
+  if (const std::string keys = LabelShortcut(row.label); !keys.empty())
+    action->setShortcut(QKeySequence(QString::fromStdString(keys)));
+  if (*row.keys != '\0') action->setShortcut(QKeySequence(QString::fromUtf8(row.keys)));
+  if (*row.tip != '\0') action->setToolTip(QString::fromUtf8(row.tip));
+  action->setCheckable(row.checked != nullptr);
+  if (row.IsComing()) {
+    action->setEnabled(false);
+    m_coming.insert(row.id);
   }
-  if (slot) connect(action, &QAction::triggered, this, slot);
-  m_actions[id] = action;
-  return action;
-}
-
-QAction* CMainFrame::AddDocumentCommand(QMenu* menu, int id, const QString& label) {
-  QAction* action = AddCommand(menu, id, label, nullptr);
+  const int id = row.id;
   connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
-  return action;
-}
-
-QAction* CMainFrame::AddComingCommand(QMenu* menu, int id, const QString& label) {
-  // Present so the menus keep their shape; the work behind them has not arrived yet.
-  QAction* action = AddCommand(menu, id, label, nullptr);
-  action->setEnabled(false);
-  m_coming.insert(id);
+  m_actions[id] = action;
   return action;
 }
 
@@ -175,211 +166,58 @@ QAction* CMainFrame::Command(int id) const {
 }
 
 void CMainFrame::RunCommand(int id) {
-  if (m_coming.contains(id)) return;
-  m_commands->Run(id);
+  const CommandRow* row = FindCommand(id);
+  if (row == nullptr || row->run == nullptr) return;
+  if (row->enabled == nullptr || row->enabled(*m_context, id)) row->run(*m_context, id);
   UpdateCommandStates();
 }
 
 void CMainFrame::UpdateCommandStates() {
   for (const auto& [id, action] : m_actions) {
-    if (m_coming.contains(id) || !m_documentCommands.contains(id)) continue;
-    action->setEnabled(m_commands->IsEnabled(id));
-    if (action->isCheckable()) action->setChecked(m_commands->IsChecked(id));
+    const CommandRow* row = FindCommand(id);
+    if (row == nullptr || row->IsComing()) continue;
+    action->setEnabled(row->enabled == nullptr || row->enabled(*m_context, id));
+    if (row->checked != nullptr) action->setChecked(row->checked(*m_context, id));
   }
 }
 
 void CMainFrame::CreateMenus() {
   m_commands = new DocumentCommands(m_app, this, [this] { return ActiveView(); });
-  QMenuBar* bar = menuBar();
-  auto doc = [this](QMenu* menu, int id, const char* label) {
-    m_documentCommands.insert(id);
-    return AddDocumentCommand(menu, id, QString::fromUtf8(label));
-  };
-  auto coming = [this](QMenu* menu, int id, const char* label) {
-    return AddComingCommand(menu, id, QString::fromUtf8(label));
-  };
-
-  QMenu* file = bar->addMenu("ファイル(&F)");
-  file->setObjectName("FileMenu");
-  AddCommand(file, cmd::kFileNew, "新規作成(&N)\tCtrl+N", &CMainFrame::OnFileNew);
-  doc(file, cmd::kFileOpen, "開く(&O)...\tCtrl+O");
-  AddCommand(file, cmd::kFileClose, "閉じる(&C)", &CMainFrame::OnFileClose);
-  doc(file, cmd::kFileSave, "上書き保存(&S)\tCtrl+S");
-  doc(file, cmd::kFileSaveAs, "名前を付けて保存(&A)...");
-  doc(file, cmd::kQuickSave, "クイックセーブ(&Q)\tCtrl+W");
-  doc(file, cmd::kEmptyQuickSaveFolder, "クイックセーブディレクトリを空にする(&Q)");
-  file->addSeparator();
-  doc(file, cmd::kLoadLayers, "レイヤ読み込み(&L)");
-  doc(file, cmd::kSaveActiveLayer, "アクティブなレイヤを保存(&S)");
-  doc(file, cmd::kSave256Colours, "256色で保存");
-  file->addSeparator();
-  doc(file, cmd::kSaveToolState, "ツール状態の保存(&T)");
-  doc(file, cmd::kLoadToolState, "ツール状態の読み込み(&N)");
-  file->addSeparator();
-  m_recentMenu = file->addMenu("最近使ったファイル(&F)");
-  m_recentMenu->setObjectName("RecentFileMenu");
-  file->addSeparator();
-  AddCommand(file, cmd::kAppExit, "アプリケーションの終了(&X)", &CMainFrame::OnAppExit);
-
-  QMenu* edit = bar->addMenu("編集(&E)");
-  edit->setObjectName("EditMenu");
-  doc(edit, cmd::kEditUndo, "アンドゥ(&U)\tCtrl+Z");
-  doc(edit, cmd::kEditRedo, "リドゥ(&R)\tCtrl+R");
-  doc(edit, cmd::kClearUndoBuffer, "アンドゥバッファを空にする(&E)");
-  edit->addSeparator();
-  doc(edit, cmd::kEditCut, "切り取り(&T)\tCtrl+X");
-  doc(edit, cmd::kEditCopy, "ｺﾋﾟｰ(&C)\tCtrl+C");
-  doc(edit, cmd::kCopyAsBitmap, "ビットマップとしてコピー(&B)");
-  doc(edit, cmd::kCopyDisplaySurface, "表示サーフェイスのコピー(&S)");
-  // The label carries no shortcut, but a painter reaches for Ctrl+V.
-  doc(edit, cmd::kPasteAsLayer, "レイヤとして追加(&L)")->setShortcut(QKeySequence("Ctrl+V"));
-
-  QMenu* region = bar->addMenu("領域(&R)");
-  region->setObjectName("RegionMenu");
-  doc(region, cmd::kSelectAll, "全体を選択(&A)\tCtrl+A");
-  doc(region, cmd::kSelectNone, "選択を解除(&E)\tCtrl+Q");
-  doc(region, cmd::kInvertSelection, "選択の反転(&R)");
-  region->addSeparator();
-  doc(region, cmd::kSelectionToLayer, "選択範囲をレイヤ化(&B)");
-  doc(region, cmd::kAlphaToRegion, "アルファチャンネルを領域に変換(&S)");
-  doc(region, cmd::kRegionToAlpha, "領域->アルファチャンネル変換");
-  region->addSeparator();
-  doc(region, cmd::kGrowSelection, "選択領域の膨張(&O)");
-  doc(region, cmd::kShrinkSelection, "選択領域の収縮(&X)");
-  doc(region, cmd::kFeatherSelection, "選択領域をぼかす(&G)");
-  region->addSeparator();
-  doc(region, cmd::kSaveSelection, "選択領域の保存(&W)");
-  doc(region, cmd::kLoadSelection, "選択領域の読み込み(&L)");
-  doc(region, cmd::kFillSelection, "選択領域を塗りつぶし(&F)");
-  region->addSeparator();
-  QMenu* outside = region->addMenu("領域外表示");
-  outside->setObjectName("RegionViewMenu");
-  auto* outsideGroup = new QActionGroup(this);
-  const char* outsideLabels[7] = {"なし", "反転表示", "黒", "チェック", "白", "暗く", "明るく"};
-  for (int mode = 0; mode < 7; ++mode) {
-    QAction* action = doc(outside, kRegionViewCommands[mode], outsideLabels[mode]);
-    action->setCheckable(true);
-    outsideGroup->addAction(action);
+  m_context = std::make_unique<CommandContext>(CommandContext{m_app, *this, *m_commands});
+  std::vector<QMenu*> open;
+  std::map<int, QActionGroup*> groups;
+  for (const CommandRow& row : CommandTable()) {
+    switch (row.kind) {
+      case CommandRow::Kind::kMenu: {
+        const QString title = QString::fromUtf8(row.label);
+        QMenu* menu = open.empty() ? menuBar()->addMenu(title) : open.back()->addMenu(title);
+        if (*row.objectName != '\0') menu->setObjectName(row.objectName);
+        // Enable and check marks follow the active picture whenever a menu opens.
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        open.push_back(menu);
+        break;
+      }
+      case CommandRow::Kind::kEnd:
+        open.pop_back();
+        break;
+      case CommandRow::Kind::kSeparator:
+        open.back()->addSeparator();
+        break;
+      case CommandRow::Kind::kPlace:
+        FillPlace(open.back(), static_cast<MenuPlace>(row.id));
+        break;
+      case CommandRow::Kind::kCommand: {
+        QAction* action = AddCommand(open.back(), row);
+        if (row.group != 0) {
+          QActionGroup*& group = groups[row.group];
+          if (group == nullptr) group = new QActionGroup(this);
+          group->addAction(action);
+        }
+        break;
+      }
+    }
   }
-
-  QMenu* image = bar->addMenu("画像(&I)");
-  image->setObjectName("ImageMenu");
-  coming(image, cmd::kRotateFree, "画像の任意回転(&R)");
-  coming(image, cmd::kRotateToLine, "直線にあわせて回転(&P)");
-  QMenu* resize = image->addMenu("画像サイズの変更");
-  coming(resize, cmd::kResizeActiveLayer, "アクティブなレイヤのみに適用");
-  coming(resize, cmd::kResizeAllLayers, "すべてのレイヤに適用");
-  QMenu* turn = image->addMenu("回転・反転");
-  coming(turn, cmd::kTurnRight, "右90度回転");
-  coming(turn, cmd::kTurnLeft, "左90度回転");
-  coming(turn, cmd::kFlipVertical, "上下反転");
-  coming(turn, cmd::kFlipHorizontal, "左右反転");
-  image->addSeparator();
-  doc(image, cmd::kCanvasSize, "キャンバスのサイズ変更(&C)");
-  doc(image, cmd::kAddMargin, "余白追加(&M)");
-  image->addSeparator();
-  coming(image, cmd::kColourCurves, "色調補正(&C)");
-  coming(image, cmd::kBrightnessContrast, "明度・コントラスト調整(&V)");
-  coming(image, cmd::kToneBalance, "トーンバランス(&T)");
-  coming(image, cmd::kRgbaAdjust, "RGBA値操作(&R)");
-  coming(image, cmd::kFilterBatch, "フィルタバッチ処理");
-  coming(image, cmd::kScript, "Script(&S)");
-  image->addSeparator();
-  QMenu* channel = image->addMenu("チャンネル");
-  channel->setObjectName("ChannelMenu");
-  // The channel-to-layer commands have tool tips but no labels of their own; the menu shows
-  // the tips.
-  const char* toLayerTips[4] = {"赤色のみをレイヤ化", "緑色のみをレイヤ化", "青色のみをレイヤ化", "アルファチャンネルをレイヤ化"};
-  for (int c = 0; c < 4; ++c) doc(channel, cmd::kRedToLayer + c, toLayerTips[c])->setToolTip(QString::fromUtf8(toLayerTips[c]));
-  QMenu* clear = channel->addMenu("削除");
-  const char* clearLabels[4] = {"赤", "緑", "青", "アルファ(不透明度)"};
-  for (int c = 0; c < 4; ++c) doc(clear, cmd::kClearRed + c, clearLabels[c]);
-  QMenu* invert = channel->addMenu("反転");
-  doc(invert, cmd::kInvertRed, "赤");
-  doc(invert, cmd::kInvertGreen, "緑");
-  doc(invert, cmd::kInvertBlue, "青");
-  doc(invert, cmd::kInvertAlpha, "アルファ");
-  doc(channel, cmd::kUnifyAlpha, "アルファチャンネルの統一(&A)");
-  image->addSeparator();
-  doc(image, cmd::kPictureInfo, "画像情報(&I)");
-  doc(image, cmd::kPictureStatistics, "画像統計情報");
-  doc(image, cmd::kExtractPalette, "パレット抽出(&P)");
-
-  QMenu* layer = bar->addMenu("レイヤ(&L)");
-  layer->setObjectName("LayerMenu");
-  doc(layer, cmd::kNewLayer, "新規レイヤ(&N)\tCtrl+L");
-  doc(layer, cmd::kDuplicateLayer, "アクティブレイヤの複製(&P)");
-  doc(layer, cmd::kDeleteLayer, "レイヤの削除&D)");
-  doc(layer, cmd::kLayerUp, "アクティブレイヤを上へ(&U)\tShift + ↑");
-  doc(layer, cmd::kLayerDown, "アクティブレイヤを下へ(&D)\tShift + ↓");
-  layer->addSeparator();
-  doc(layer, cmd::kMergeDown, "下のレイヤと結合");
-  doc(layer, cmd::kMergeWithBase, "ベースレイヤと結合");
-  doc(layer, cmd::kMergeIntoNewDocument, "新規ドキュメントとして結合");
-  doc(layer, cmd::kMergeAll, "すべてのレイヤを結合(&M)");
-  layer->addSeparator();
-  auto* modeGroup = new QActionGroup(this);
-  QAction* pixels = doc(layer, cmd::kImageEditMode, "画像編集モード(&G)");
-  QAction* masks = doc(layer, cmd::kMaskEditMode, "マスク編集モード(&M)");
-  for (QAction* action : {pixels, masks}) {
-    action->setCheckable(true);
-    modeGroup->addAction(action);
-  }
-  doc(layer, cmd::kSelectionToMask, "領域をレイヤマスクに追加(&A)");
-  layer->addSeparator();
-  doc(layer, cmd::kCloneSource, "アクティブレイヤをクローンソースに(&A)");
-
-  QMenu* tools = bar->addMenu("ツール(&T)");
-  tools->setObjectName("ToolMenu");
-  m_brushMenu = tools->addMenu("ブラシの種類");
-  m_brushMenu->setObjectName("BrushKindMenu");
-  connect(m_brushMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildBrushKindMenu);
-  RebuildBrushKindMenu();
-  AddCommand(tools, cmd::kBrushSizeUp, "ブラシサイズ+4", &CMainFrame::OnBrushSizeUp)->setShortcut(QKeySequence("]"));
-  AddCommand(tools, cmd::kBrushSizeDown, "ブラシサイズ-4", &CMainFrame::OnBrushSizeDown)->setShortcut(QKeySequence("["));
-
-  QMenu* view = bar->addMenu("表示(&V)");
-  view->setObjectName("ViewMenu");
-  AddCommand(view, cmd::kFitToWindow, "ウインドウの大きさに一致", &CMainFrame::OnFitToWindow)->setCheckable(true);
-  AddCommand(view, cmd::kScrollUp, "上へスクロール\tCtrl+Up", &CMainFrame::OnScrollUp);
-  AddCommand(view, cmd::kScrollDown, "下へスクロール\tCtrl+Down", &CMainFrame::OnScrollDown);
-  AddCommand(view, cmd::kScrollLeft, "左へスクロール\tCtrl+Left", &CMainFrame::OnScrollLeft);
-  AddCommand(view, cmd::kScrollRight, "右へスクロール\tCtrl+Right", &CMainFrame::OnScrollRight);
-  view->addSeparator();
-  m_panelMenu = view;
-  QAction* statusToggle = AddCommand(view, cmd::kViewStatusBar, "ステータス バー(&S)", nullptr);
-  statusToggle->setCheckable(true);
-  statusToggle->setChecked(true);
-  connect(statusToggle, &QAction::toggled, statusBar(), &QWidget::setVisible);
-  QAction* consoleToggle = m_debugPanel->toggleViewAction();
-  consoleToggle->setText("デバッグコンソール(&D)");
-  view->addAction(consoleToggle);
-  m_levelMenu = view->addMenu("メッセージレベル");
-  m_levelMenu->setObjectName("MessageLevelMenu");
-  m_levelGroup = new QActionGroup(this);
-  m_levelGroup->setExclusive(true);
-  for (int level = kMinDebugLevel; level <= kMaxDebugLevel; ++level) {
-    QAction* action = m_levelMenu->addAction(QString("&%1").arg(level));
-    action->setCheckable(true);
-    action->setData(level);
-    m_levelGroup->addAction(action);
-    connect(action, &QAction::triggered, this, [this, level] { m_app.Console().SetLevel(level); });
-  }
-
-  QMenu* window = bar->addMenu("ウィンドウ(&W)");
-  window->setObjectName("WindowMenu");
-  QAction* cascade = AddCommand(window, cmd::kWindowCascade, "重ねて表示(&C)", nullptr);
-  connect(cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
-  QAction* tile = AddCommand(window, cmd::kWindowTileHorz, "並べて表示(&T)", nullptr);
-  connect(tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
-
-  QMenu* help = bar->addMenu("ヘルプ(&H)");
-  help->setObjectName("HelpMenu");
-  AddCommand(help, cmd::kAppAbout, "バージョン情報(&A)...", &CMainFrame::OnAppAbout);
-
-  // Enable and check marks follow the active picture whenever a menu opens or the window changes.
-  for (QMenu* menu : {file, edit, region, image, layer, outside, channel})
-    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+  m_panelMenu = menuBar()->findChild<QMenu*>("ViewMenu");
   connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
     UpdateCommandStates();
     emit activeDocumentChanged();
@@ -388,6 +226,40 @@ void CMainFrame::CreateMenus() {
   connect(m_commands, &DocumentCommands::toolStateChanged, this, &CMainFrame::toolStateChanged);
   UpdateCommandStates();
   UpdateRecentFileMenu();
+}
+
+void CMainFrame::FillPlace(QMenu* menu, MenuPlace place) {
+  switch (place) {
+    case MenuPlace::kRecentFiles:
+      m_recentMenu = menu->addMenu("最近使ったファイル(&F)");
+      m_recentMenu->setObjectName("RecentFileMenu");
+      break;
+    case MenuPlace::kBrushKinds:
+      m_brushMenu = menu->addMenu("ブラシの種類");
+      m_brushMenu->setObjectName("BrushKindMenu");
+      connect(m_brushMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildBrushKindMenu);
+      RebuildBrushKindMenu();
+      break;
+    case MenuPlace::kConsoleToggle: {
+      QAction* consoleToggle = m_debugPanel->toggleViewAction();
+      consoleToggle->setText("デバッグコンソール(&D)");
+      menu->addAction(consoleToggle);
+      break;
+    }
+    case MenuPlace::kMessageLevels:
+      m_levelMenu = menu->addMenu("メッセージレベル");
+      m_levelMenu->setObjectName("MessageLevelMenu");
+      m_levelGroup = new QActionGroup(this);
+      m_levelGroup->setExclusive(true);
+      for (int level = kMinDebugLevel; level <= kMaxDebugLevel; ++level) {
+        QAction* action = m_levelMenu->addAction(QString("&%1").arg(level));
+        action->setCheckable(true);
+        action->setData(level);
+        m_levelGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, level] { m_app.Console().SetLevel(level); });
+      }
+      break;
+  }
 }
 
 void CMainFrame::UpdateRecentFileMenu() {
@@ -450,11 +322,16 @@ CVarnelView* CMainFrame::ActiveView() const {
 }
 
 void CMainFrame::OnFitToWindow() {
-  if (CVarnelView* view = ActiveView()) {
-    view->ToggleFitToWindow();
-    Command(cmd::kFitToWindow)->setChecked(view->IsFitToWindow());
-  }
+  if (CVarnelView* view = ActiveView()) view->ToggleFitToWindow();
 }
+
+void CMainFrame::OnViewStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+bool CMainFrame::IsStatusBarShown() const { return !statusBar()->isHidden(); }
+
+void CMainFrame::OnWindowCascade() { m_mdi->cascadeSubWindows(); }
+
+void CMainFrame::OnWindowTile() { m_mdi->tileSubWindows(); }
 
 void CMainFrame::OnScrollUp() {
   if (CVarnelView* view = ActiveView()) view->ScrollBy(0, -CVarnelView::kScrollStep);

@@ -5,7 +5,10 @@
 #include <QMainWindow>
 #include <QString>
 #include <map>
+#include <memory>
 #include <set>
+
+#include "shell/command_table.h"
 
 class QActionGroup;
 class QLabel;
@@ -56,6 +59,7 @@ class CMainFrame : public QMainWindow {
   BrushBrowser* Browser() const { return m_brushBrowser; }
   // Commands shown but not yet available (disabled).
   const std::set<int>& ComingCommands() const { return m_coming; }
+  bool IsStatusBarShown() const;
 
   // Status bar text (empty clears it) and gauge (0…100, or -1 to hide it).
   void SetStatusText(const QString& text);
@@ -66,6 +70,22 @@ class CMainFrame : public QMainWindow {
   // Shows the level chosen through DebugLevel or the menu メッセージレベル.
   void SyncMessageLevel(int level);
   void UpdateRecentFileMenu();
+
+  // The main frame's own commands (rows of the command table).
+  void OnFileNew();
+  void OnFileClose();
+  void OnFitToWindow();
+  void OnScrollUp();
+  void OnScrollDown();
+  void OnScrollLeft();
+  void OnScrollRight();
+  void OnBrushSizeUp();
+  void OnBrushSizeDown();
+  void OnViewStatusBar();
+  void OnWindowCascade();
+  void OnWindowTile();
+  void OnAppExit();
+  void OnAppAbout();
 
  signals:
   void activeDocumentChanged();
@@ -81,20 +101,9 @@ class CMainFrame : public QMainWindow {
   void CreatePanels();
   // Points the panels at the active picture.
   void OnActiveDocumentChanged();
-  QAction* AddCommand(QMenu* menu, int id, const QString& label, void (CMainFrame::*slot)());
-  QAction* AddDocumentCommand(QMenu* menu, int id, const QString& label);
-  QAction* AddComingCommand(QMenu* menu, int id, const QString& label);
-  void OnFileNew();
-  void OnFileClose();
-  void OnFitToWindow();
-  void OnScrollUp();
-  void OnScrollDown();
-  void OnScrollLeft();
-  void OnScrollRight();
-  void OnBrushSizeUp();
-  void OnBrushSizeDown();
-  void OnAppExit();
-  void OnAppAbout();
+  QAction* AddCommand(QMenu* menu, const CommandRow& row);
+  // Fills a place of the menus that changes at run time.
+  void FillPlace(QMenu* menu, MenuPlace place);
 
   CVarnelApp& m_app;
   QMdiArea* m_mdi;
@@ -111,8 +120,8 @@ class CMainFrame : public QMainWindow {
   ToolPalette* m_toolPalette = nullptr;
   ToolOptionWindow* m_toolOptions = nullptr;
   BrushBrowser* m_brushBrowser = nullptr;
+  std::unique_ptr<CommandContext> m_context;
   std::map<int, QAction*> m_actions;
-  std::set<int> m_documentCommands;
   std::set<int> m_coming;
   // Selects a brush kind (34000 + kind) or a preset (from 35000) as the menu's commands do.
   void OnBrushCommand(int id);

@@ -57,6 +57,7 @@ class CVarnelDoc : public CVNDocument {
 
   // The picture: its layer stack and the composite the views show.
   Canvas& GetCanvas() { return m_canvas; }
+  const Canvas& GetCanvas() const { return m_canvas; }
   ImageSurface& Picture() { return m_canvas.Composite(); }
   const ImageSurface& Picture() const { return m_canvas.Composite(); }
 

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "brush/brush_tool.h"
 #include "core/canvas.h"
@@ -24,6 +25,7 @@
 #include "core/region.h"
 #include "platform/host.h"
 #include "shell/command_ids.h"
+#include "shell/command_table.h"
 #include "shell/document_commands.h"
 #include "shell/file_dialogs.h"
 #include "shell/layer_panel.h"
@@ -199,6 +201,31 @@ TEST_F(CommandTest, CommandsWhoseWorkHasNotArrivedAreShownDisabled) {
     EXPECT_TRUE(Frame().ComingCommands().contains(id));
   }
   EXPECT_TRUE(Frame().Command(cmd::kCanvasSize)->isEnabled());
+}
+
+TEST(CommandTable, EachIdHasOneRowAndEveryMenuIsClosed) {
+  std::set<int> ids;
+  int depth = 0;
+  for (const CommandRow& row : CommandTable()) {
+    if (row.kind == CommandRow::Kind::kCommand) EXPECT_TRUE(ids.insert(row.id).second) << "twice: " << row.id;
+    if (row.kind == CommandRow::Kind::kMenu) ++depth;
+    if (row.kind == CommandRow::Kind::kEnd) ASSERT_GE(--depth, 0);
+  }
+  EXPECT_EQ(depth, 0);
+}
+
+TEST(CommandTable, ButtonTextsAndShortcutsComeFromTheLabels) {
+  struct Case {
+    int id;
+    const char* text;
+    const char* shortcut;
+  };
+  for (const Case& c : {Case{cmd::kNewLayer, "新規レイヤ", "Ctrl+L"}, Case{cmd::kDeleteLayer, "レイヤの削除", ""},
+                        Case{cmd::kLayerUp, "アクティブレイヤを上へ", "Shift+Up"},
+                        Case{cmd::kFileOpen, "開く...", "Ctrl+O"}, Case{cmd::kRegionViewDarker, "暗く", ""}}) {
+    EXPECT_EQ(CommandText(c.id), c.text) << c.id;
+    EXPECT_EQ(LabelShortcut(FindCommand(c.id)->label), c.shortcut) << c.id;
+  }
 }
 
 TEST_F(CommandTest, WithoutAPictureTheDocumentCommandsAreDisabled) {
