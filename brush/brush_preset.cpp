@@ -20,52 +20,43 @@ namespace {
 // more than this much memory per line.
 constexpr size_t kMaxLine = 4096;
 
-enum class Field {
-  kShape, kTexture, kBlendMode, kColourMode, kFadeOn, kFadeValue, kDensity, kGather, kGradation,
-  kRangeIgnored, kBackgroundEffect, kInkRefill, kBackgroundAmount, kRotationMode, kColourVariation,
-  kVariation1, kVariation2, kVariation3, kHotSpot, kHotSpotValue, kBumpAngle, kStrokeCount,
-  kStrokePositionJitter, kJitter1, kJitter2, kJitter3, kJitterMode,
-};
+using Custom = CustomBrushParams;
 
-struct Keyword {
-  std::string_view text;
-  Field field;
-};
-
-// The reader's keywords in the order they are tried; the first that begins the line wins.
-constexpr Keyword kKeywords[] = {
-    {"SHAPE=", Field::kShape},
-    {"TEXTURE=", Field::kTexture},
-    {"BLENDMODE=", Field::kBlendMode},
-    {"COLORMODE=", Field::kColourMode},
-    {"FADEON=", Field::kFadeOn},
-    {"FADEVAL=", Field::kFadeValue},
-    {"DENSITY=", Field::kDensity},
-    {"GATHER=", Field::kGather},
-    {"GRADATION=", Field::kGradation},
-    {"RANGERED=", Field::kRangeIgnored},
-    {"RANGEGREEN=", Field::kRangeIgnored},
-    {"RANGEBLUE=", Field::kRangeIgnored},
-    {"RANGEHUE=", Field::kRangeIgnored},
-    {"RANGESATURATION=", Field::kRangeIgnored},
-    {"RANGEVALUE=", Field::kRangeIgnored},
-    {"BKCOLOREFFECT=", Field::kBackgroundEffect},
-    {"INKSOURCE=", Field::kInkRefill},
-    {"BKCOLORSOURCE=", Field::kBackgroundAmount},
-    {"ROTMODE=", Field::kRotationMode},
-    {"COLORVARIATION=", Field::kColourVariation},
-    {"COLORVARIATION_VALUE1=", Field::kVariation1},
-    {"COLORVARIATION_VALUE2=", Field::kVariation2},
-    {"COLORVARIATION_VALUE3=", Field::kVariation3},
-    {"HOTSPOT=", Field::kHotSpot},
-    {"HOTSPOT_VALUE=", Field::kHotSpotValue},
-    {"BUMP ANGLE=", Field::kBumpAngle},
-    {"STROKE COUNT=", Field::kStrokeCount},
-    {"STROKE POS JITTER=", Field::kStrokePositionJitter},
-    {"STROKE COLOR JITTER1=", Field::kJitter1},
-    {"STROKE COLOR JITTER2=", Field::kJitter2},
-    {"STROKE COLOR JITTER3=", Field::kJitter3},
-    {"STROKE COLOR JITTER MODE=", Field::kJitterMode},
+// The keywords in the order they are written and tried when reading; the first that begins a
+// line wins. The RANGE keywords are read and ignored, and never written.
+const PresetKeyword kKeywords[] = {
+    {"SHAPE=", &Custom::shapeFile},
+    {"TEXTURE=", &Custom::textureFile},
+    {"BLENDMODE=", &Custom::blendMode},
+    {"COLORMODE=", &Custom::colourMode},
+    {"FADEON=", &Custom::fadeOn},
+    {"FADEVAL=", &Custom::fadeValue},
+    {"DENSITY=", &Custom::density},
+    {"GATHER=", &Custom::gather},
+    {"GRADATION=", &Custom::gradation},
+    {"RANGERED=", {}},
+    {"RANGEGREEN=", {}},
+    {"RANGEBLUE=", {}},
+    {"RANGEHUE=", {}},
+    {"RANGESATURATION=", {}},
+    {"RANGEVALUE=", {}},
+    {"BKCOLOREFFECT=", &Custom::backgroundColourEffect},
+    {"INKSOURCE=", &Custom::inkRefill},
+    {"BKCOLORSOURCE=", &Custom::backgroundColourAmount},
+    {"ROTMODE=", &Custom::rotationMode},
+    {"COLORVARIATION=", &Custom::colourVariation},
+    {"COLORVARIATION_VALUE1=", {&Custom::colourVariationValue, 0}},
+    {"COLORVARIATION_VALUE2=", {&Custom::colourVariationValue, 1}},
+    {"COLORVARIATION_VALUE3=", {&Custom::colourVariationValue, 2}},
+    {"HOTSPOT=", &Custom::positionVariationOn},
+    {"HOTSPOT_VALUE=", &Custom::positionVariation},
+    {"BUMP ANGLE=", &Custom::bumpAngle},
+    {"STROKE COUNT=", &Custom::strokeCount},
+    {"STROKE POS JITTER=", &Custom::strokePositionJitter},
+    {"STROKE COLOR JITTER1=", {&Custom::strokeColourJitter, 0}},
+    {"STROKE COLOR JITTER2=", {&Custom::strokeColourJitter, 1}},
+    {"STROKE COLOR JITTER3=", {&Custom::strokeColourJitter, 2}},
+    {"STROKE COLOR JITTER MODE=", &Custom::strokeColourJitterMode},
 };
 static_assert(std::size(kKeywords) == 32);
 
@@ -77,51 +68,28 @@ bool ParseDecimal(std::string_view text, int32_t& value) {
   return true;
 }
 
-int32_t* IntegerField(CustomBrushParams& p, Field field) {
-  switch (field) {
-    case Field::kBlendMode: return &p.blendMode;
-    case Field::kColourMode: return &p.colourMode;
-    case Field::kFadeValue: return &p.fadeValue;
-    case Field::kDensity: return &p.density;
-    case Field::kGather: return &p.gather;
-    case Field::kGradation: return &p.gradation;
-    case Field::kBackgroundEffect: return &p.backgroundColourEffect;
-    case Field::kInkRefill: return &p.inkRefill;
-    case Field::kBackgroundAmount: return &p.backgroundColourAmount;
-    case Field::kRotationMode: return &p.rotationMode;
-    case Field::kColourVariation: return &p.colourVariation;
-    case Field::kVariation1: return &p.colourVariationValue[0];
-    case Field::kVariation2: return &p.colourVariationValue[1];
-    case Field::kVariation3: return &p.colourVariationValue[2];
-    case Field::kHotSpot: return &p.positionVariationOn;
-    case Field::kHotSpotValue: return &p.positionVariation;
-    case Field::kBumpAngle: return &p.bumpAngle;
-    case Field::kStrokeCount: return &p.strokeCount;
-    case Field::kStrokePositionJitter: return &p.strokePositionJitter;
-    case Field::kJitter1: return &p.strokeColourJitter[0];
-    case Field::kJitter2: return &p.strokeColourJitter[1];
-    case Field::kJitter3: return &p.strokeColourJitter[2];
-    case Field::kJitterMode: return &p.strokeColourJitterMode;
-    default: return nullptr;
-  }
-}
-
 void ReadLine(std::string_view line, CustomBrushParams& p) {
   // Lines end in CR LF; the reader takes either ending.
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  for (const Keyword& k : kKeywords) {
-    if (!line.starts_with(k.text)) continue;
-    std::string_view value = line.substr(k.text.size());
-    if (k.field == Field::kShape || k.field == Field::kTexture) {
-      text::SkipSpace(value);
-      (k.field == Field::kShape ? p.shapeFile : p.textureFile) = FromCodePage932(value);
-    } else if (k.field == Field::kFadeOn) {
-      int32_t number = 0;
-      if (ParseDecimal(value, number)) p.fadeOn = number != 0 ? 1 : 0;
-    } else if (int32_t* target = IntegerField(p, k.field)) {
-      int32_t number = 0;
-      if (ParseDecimal(value, number)) *target = number;
-    }
+  for (const PresetKeyword& k : kKeywords) {
+    if (!line.starts_with(k.keyword)) continue;
+    std::string_view value = line.substr(k.keyword.size());
+    int32_t number = 0;
+    std::visit(FieldVisitor{
+                   [&](std::string* text) {
+                     text::SkipSpace(value);
+                     *text = FromCodePage932(value);
+                   },
+                   [&](uint8_t* flag) {
+                     if (ParseDecimal(value, number)) *flag = number != 0 ? 1 : 0;
+                   },
+                   [&](int32_t* field) {
+                     if (ParseDecimal(value, number)) *field = number;
+                   },
+                   [](auto*) {},
+                   [](std::monostate) {},
+               },
+               k.field.Bind(p));
     return;
   }
 }
@@ -153,41 +121,24 @@ std::vector<std::string> Entries(const std::string& folder, bool folders) {
 
 }  // namespace
 
+std::span<const PresetKeyword> PresetKeywords() { return kKeywords; }
+
 void WritePresetFile(const std::string& path, const CustomBrushParams& p) {
   std::string text;
-  auto line = [&](const char* keyword, const std::string& value) {
-    text += keyword;
+  for (const PresetKeyword& k : kKeywords) {
+    if (k.field.IsIgnored()) continue;
+    text += k.keyword;
     text += ' ';
-    text += value;
+    std::visit(FieldVisitor{
+                   [&](const std::string* value) { text += ToCodePage932(*value); },
+                   [&](const uint8_t* flag) { text += *flag != 0 ? '1' : '0'; },
+                   [&](const int32_t* value) { text += std::to_string(*value); },
+                   [](const auto*) {},
+                   [](std::monostate) {},
+               },
+               k.field.Bind(p));
     text += "\r\n";
-  };
-  auto number = [&](const char* keyword, int32_t value) { line(keyword, std::to_string(value)); };
-  line("SHAPE=", ToCodePage932(p.shapeFile));
-  line("TEXTURE=", ToCodePage932(p.textureFile));
-  number("BLENDMODE=", p.blendMode);
-  number("COLORMODE=", p.colourMode);
-  number("FADEON=", p.fadeOn != 0 ? 1 : 0);
-  number("FADEVAL=", p.fadeValue);
-  number("DENSITY=", p.density);
-  number("GATHER=", p.gather);
-  number("GRADATION=", p.gradation);
-  number("BKCOLOREFFECT=", p.backgroundColourEffect);
-  number("INKSOURCE=", p.inkRefill);
-  number("BKCOLORSOURCE=", p.backgroundColourAmount);
-  number("ROTMODE=", p.rotationMode);
-  number("COLORVARIATION=", p.colourVariation);
-  number("COLORVARIATION_VALUE1=", p.colourVariationValue[0]);
-  number("COLORVARIATION_VALUE2=", p.colourVariationValue[1]);
-  number("COLORVARIATION_VALUE3=", p.colourVariationValue[2]);
-  number("HOTSPOT=", p.positionVariationOn);
-  number("HOTSPOT_VALUE=", p.positionVariation);
-  number("BUMP ANGLE=", p.bumpAngle);
-  number("STROKE COUNT=", p.strokeCount);
-  number("STROKE POS JITTER=", p.strokePositionJitter);
-  number("STROKE COLOR JITTER1=", p.strokeColourJitter[0]);
-  number("STROKE COLOR JITTER2=", p.strokeColourJitter[1]);
-  number("STROKE COLOR JITTER3=", p.strokeColourJitter[2]);
-  number("STROKE COLOR JITTER MODE=", p.strokeColourJitterMode);
+  }
   FileWriter out;
   out.Create(path);
   out.Write(text.data(), text.size());

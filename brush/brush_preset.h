@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "brush/brush_settings.h"
+#include "platform/record_field.h"
 
 namespace varnel {
 
@@ -16,6 +19,14 @@ inline constexpr const char* kPresetNameStem = "標準ブラシ";
 inline constexpr const char* kEnterPresetName = "名前を入力してください";
 inline constexpr const char* kPresetSaved = "保存完了";
 inline constexpr const char* kCustomBrushName = "カスタムブラシ";
+
+// One keyword of the preset file ("BLENDMODE=") with the parameter it holds; the RANGE
+// keywords hold none (they are read and ignored, never written).
+struct PresetKeyword {
+  std::string_view keyword;
+  RecordField<CustomBrushParams> field;
+};
+std::span<const PresetKeyword> PresetKeywords();
 
 // The 26 lines, CR LF ended, in their fixed order. Throws FileError when the file cannot be
 // written (an existing preset is then left as it was).

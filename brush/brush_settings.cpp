@@ -37,62 +37,58 @@ const char* Label(const std::array<const char*, N>& table, int32_t index) {
 
 int32_t ClampSide(int32_t side) { return std::clamp(side, 1, kMaxBrushSide); }
 
-// The custom parameters' keys, in the order the tool state holds them.
-void WriteCustom(ToolStateWriter& w, const CustomBrushParams& p) {
-  w.WriteInt("bkColorEffect", p.backgroundColourEffect);
-  w.WriteInt("bkColorSrc", p.backgroundColourAmount);
-  w.WriteInt("BlendMode", p.blendMode);
-  w.WriteInt("BumpAngle", p.bumpAngle);
-  w.WriteInt("ColorMode", p.colourMode);
-  w.WriteInt("ColorVariation", p.colourVariation);
-  w.WriteInt("CV1", p.colourVariationValue[0]);
-  w.WriteInt("CV2", p.colourVariationValue[1]);
-  w.WriteInt("CV3", p.colourVariationValue[2]);
-  w.WriteInt("Density", p.density);
-  w.WriteFlag("FadeOn", p.fadeOn);
-  w.WriteInt("FadeVal", p.fadeValue);
-  w.WriteInt("Gather", p.gather);
-  w.WriteInt("HotSpotMode", p.positionVariationOn);
-  w.WriteInt("HotSpotValue", p.positionVariation);
-  w.WriteInt("InkSrc", p.inkRefill);
-  w.WriteInt("StrokeCount", p.strokeCount);
-  w.WriteInt("RotationMode", p.rotationMode);
-  w.WriteText("ShapeFile", p.shapeFile);
-  w.WriteText("TexFile", p.textureFile);
-  w.WriteInt("BeginPosJitter", p.strokePositionJitter);
-  w.WriteInt("BeginColorJitter1", p.strokeColourJitter[0]);
-  w.WriteInt("BeginColorJitter2", p.strokeColourJitter[1]);
-  w.WriteInt("BeginColorJitter3", p.strokeColourJitter[2]);
-  w.WriteInt("BeginColorJitterMode", p.strokeColourJitterMode);
-}
+using Custom = CustomBrushParams;
+using Settings = BrushToolSettings;
 
-void ReadCustom(ToolStateReader& r, CustomBrushParams& p) {
-  p.backgroundColourEffect = r.ReadInt("bkColorEffect");
-  p.backgroundColourAmount = r.ReadInt("bkColorSrc");
-  p.blendMode = r.ReadInt("BlendMode");
-  p.bumpAngle = r.ReadInt("BumpAngle");
-  p.colourMode = r.ReadInt("ColorMode");
-  p.colourVariation = r.ReadInt("ColorVariation");
-  p.colourVariationValue[0] = r.ReadInt("CV1");
-  p.colourVariationValue[1] = r.ReadInt("CV2");
-  p.colourVariationValue[2] = r.ReadInt("CV3");
-  p.density = r.ReadInt("Density");
-  p.fadeOn = r.ReadFlag("FadeOn") ? 1 : 0;
-  p.fadeValue = r.ReadInt("FadeVal");
-  p.gather = r.ReadInt("Gather");
-  p.positionVariationOn = r.ReadInt("HotSpotMode");
-  p.positionVariation = r.ReadInt("HotSpotValue");
-  p.inkRefill = r.ReadInt("InkSrc");
-  p.strokeCount = r.ReadInt("StrokeCount");
-  p.rotationMode = r.ReadInt("RotationMode");
-  r.ReadText("ShapeFile", p.shapeFile);
-  r.ReadText("TexFile", p.textureFile);
-  p.strokePositionJitter = r.ReadInt("BeginPosJitter");
-  p.strokeColourJitter[0] = r.ReadInt("BeginColorJitter1");
-  p.strokeColourJitter[1] = r.ReadInt("BeginColorJitter2");
-  p.strokeColourJitter[2] = r.ReadInt("BeginColorJitter3");
-  p.strokeColourJitterMode = r.ReadInt("BeginColorJitterMode");
-}
+// The custom parameters' keys, in the order the tool state holds them.
+const ToolStateKey<Custom> kCustomKeys[] = {
+    {"bkColorEffect", &Custom::backgroundColourEffect},
+    {"bkColorSrc", &Custom::backgroundColourAmount},
+    {"BlendMode", &Custom::blendMode},
+    {"BumpAngle", &Custom::bumpAngle},
+    {"ColorMode", &Custom::colourMode},
+    {"ColorVariation", &Custom::colourVariation},
+    {"CV1", {&Custom::colourVariationValue, 0}},
+    {"CV2", {&Custom::colourVariationValue, 1}},
+    {"CV3", {&Custom::colourVariationValue, 2}},
+    {"Density", &Custom::density},
+    {"FadeOn", &Custom::fadeOn},
+    {"FadeVal", &Custom::fadeValue},
+    {"Gather", &Custom::gather},
+    {"HotSpotMode", &Custom::positionVariationOn},
+    {"HotSpotValue", &Custom::positionVariation},
+    {"InkSrc", &Custom::inkRefill},
+    {"StrokeCount", &Custom::strokeCount},
+    {"RotationMode", &Custom::rotationMode},
+    {"ShapeFile", &Custom::shapeFile},
+    {"TexFile", &Custom::textureFile},
+    {"BeginPosJitter", &Custom::strokePositionJitter},
+    {"BeginColorJitter1", {&Custom::strokeColourJitter, 0}},
+    {"BeginColorJitter2", {&Custom::strokeColourJitter, 1}},
+    {"BeginColorJitter3", {&Custom::strokeColourJitter, 2}},
+    {"BeginColorJitterMode", &Custom::strokeColourJitterMode},
+};
+
+// The brush tool's own keys, before the custom ones.
+const ToolStateKey<Settings> kSettingsKeys[] = {
+    {"AntiAlias", &Settings::antiAlias},
+    {"Opaque", &Settings::baseOpacity},
+    {"CloneBrushOn", &Settings::cloneColour},
+    {"Alpha", &Settings::affectAlpha},
+    {"MinSize", &Settings::minimumSize},
+    {"PixelFilterMin", &Settings::colourMaskMinimum},
+    {"PixelFilterMax", &Settings::colourMaskMaximum},
+    {"PixelFilterMode", &Settings::colourMaskMode},
+    {"PixelFilterRange", &Settings::colourMaskTolerance},
+    {"PressureSizing", &Settings::pressureSizing},
+    {"PressureTransparency", &Settings::pressureOpacity},
+    {"SizeCX", &Settings::width},
+    {"SizeCY", &Settings::height},
+    {"StrokeLength", &Settings::spacing},
+    {"Style", &Settings::kind},
+    {"WashLevel", &Settings::watercolourLevel},
+    {"WashOn", &Settings::watercolour},
+};
 
 }  // namespace
 
@@ -151,47 +147,15 @@ bool BrushToolSettings::SetCloneColour(bool on) {
 }
 
 void BrushToolSettings::WriteToolState(ToolStateWriter& w) const {
-  w.WriteFlag("AntiAlias", antiAlias);
-  w.WriteInt("Opaque", baseOpacity);
-  w.WriteFlag("CloneBrushOn", cloneColour);
-  w.WriteFlag("Alpha", affectAlpha);
-  w.WriteInt("MinSize", minimumSize);
-  w.WriteInt("PixelFilterMin", colourMaskMinimum);
-  w.WriteInt("PixelFilterMax", colourMaskMaximum);
-  w.WriteInt("PixelFilterMode", colourMaskMode);
-  w.WriteInt("PixelFilterRange", colourMaskTolerance);
-  w.WriteFlag("PressureSizing", pressureSizing);
-  w.WriteFlag("PressureTransparency", pressureOpacity);
-  w.WriteInt("SizeCX", width);
-  w.WriteInt("SizeCY", height);
-  w.WriteInt("StrokeLength", spacing);
-  w.WriteInt("Style", kind);
-  w.WriteInt("WashLevel", watercolourLevel);
-  w.WriteFlag("WashOn", watercolour);
-  if (customPanel) WriteCustom(w, *customPanel);
+  WriteToolStateKeys<Settings>(w, kSettingsKeys, *this);
+  if (customPanel) WriteToolStateKeys<Custom>(w, kCustomKeys, *customPanel);
 }
 
 void BrushToolSettings::ReadToolState(ToolStateReader& r) {
-  antiAlias = r.ReadFlag("AntiAlias");
-  baseOpacity = r.ReadInt("Opaque");
-  cloneColour = r.ReadFlag("CloneBrushOn");
-  affectAlpha = r.ReadFlag("Alpha");
-  minimumSize = r.ReadInt("MinSize");
-  colourMaskMinimum = r.ReadInt("PixelFilterMin");
-  colourMaskMaximum = r.ReadInt("PixelFilterMax");
-  colourMaskMode = r.ReadInt("PixelFilterMode");
-  colourMaskTolerance = r.ReadInt("PixelFilterRange");
-  pressureSizing = r.ReadFlag("PressureSizing");
-  pressureOpacity = r.ReadFlag("PressureTransparency");
-  const int32_t cx = r.ReadInt("SizeCX");
-  const int32_t cy = r.ReadInt("SizeCY");
-  SetSize(cx, cy);
-  spacing = r.ReadInt("StrokeLength");
-  kind = r.ReadInt("Style");
-  watercolourLevel = r.ReadInt("WashLevel");
-  watercolour = r.ReadFlag("WashOn");
+  ReadToolStateKeys<Settings>(r, kSettingsKeys, *this);
+  SetSize(width, height);
   CustomBrushParams custom;
-  ReadCustom(r, custom);
+  ReadToolStateKeys<Custom>(r, kCustomKeys, custom);
   if (customPanel) *customPanel = custom;
 }
 

@@ -19,34 +19,19 @@ bool LooksLikeBrushPreset(const std::string& path) {
 int DumpBrushPreset(const Invocation& call, const std::string& path) {
   CustomBrushParams p;
   if (!ReadPresetFile(path, p)) return Fail(call, "ファイルを開けません");
-  nlohmann::ordered_json json = {
-      {"SHAPE", p.shapeFile},
-      {"TEXTURE", p.textureFile},
-      {"BLENDMODE", p.blendMode},
-      {"COLORMODE", p.colourMode},
-      {"FADEON", p.fadeOn},
-      {"FADEVAL", p.fadeValue},
-      {"DENSITY", p.density},
-      {"GATHER", p.gather},
-      {"GRADATION", p.gradation},
-      {"BKCOLOREFFECT", p.backgroundColourEffect},
-      {"INKSOURCE", p.inkRefill},
-      {"BKCOLORSOURCE", p.backgroundColourAmount},
-      {"ROTMODE", p.rotationMode},
-      {"COLORVARIATION", p.colourVariation},
-      {"COLORVARIATION_VALUE1", p.colourVariationValue[0]},
-      {"COLORVARIATION_VALUE2", p.colourVariationValue[1]},
-      {"COLORVARIATION_VALUE3", p.colourVariationValue[2]},
-      {"HOTSPOT", p.positionVariationOn},
-      {"HOTSPOT_VALUE", p.positionVariation},
-      {"BUMP ANGLE", p.bumpAngle},
-      {"STROKE COUNT", p.strokeCount},
-      {"STROKE POS JITTER", p.strokePositionJitter},
-      {"STROKE COLOR JITTER1", p.strokeColourJitter[0]},
-      {"STROKE COLOR JITTER2", p.strokeColourJitter[1]},
-      {"STROKE COLOR JITTER3", p.strokeColourJitter[2]},
-      {"STROKE COLOR JITTER MODE", p.strokeColourJitterMode},
-  };
+  // Every field by its file keyword, without the "=", in the file's order.
+  nlohmann::ordered_json json = nlohmann::ordered_json::object();
+  for (const PresetKeyword& k : PresetKeywords()) {
+    const std::string key(k.keyword.substr(0, k.keyword.size() - 1));
+    std::visit(FieldVisitor{
+                   [&](const std::string* value) { json[key] = *value; },
+                   [&](const uint8_t* value) { json[key] = *value; },
+                   [&](const int32_t* value) { json[key] = *value; },
+                   [](const auto*) {},
+                   [](std::monostate) {},
+               },
+               k.field.Bind(p));
+  }
   call.out << json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   return kSuccess;
 }

@@ -381,6 +381,30 @@ int32_t ToolStateReader::ReadInt(std::string_view key) {
   return static_cast<int32_t>(GetU32(bytes));
 }
 
+void WriteToolStateField(ToolStateWriter& writer, std::string_view key, const FieldPointer& field) {
+  std::visit(FieldVisitor{
+                 [&](const int32_t* value) { writer.WriteInt(key, *value); },
+                 [&](const bool* value) { writer.WriteFlag(key, *value ? 1 : 0); },
+                 [&](const uint8_t* value) { writer.WriteFlag(key, *value); },
+                 [&](const std::string* value) { writer.WriteText(key, *value); },
+                 [](const std::optional<int32_t>*) {},
+                 [](std::monostate) {},
+             },
+             field);
+}
+
+void ReadToolStateField(ToolStateReader& reader, std::string_view key, const FieldPointer& field) {
+  std::visit(FieldVisitor{
+                 [&](int32_t* value) { *value = reader.ReadInt(key); },
+                 [&](bool* value) { *value = reader.ReadFlag(key); },
+                 [&](uint8_t* value) { *value = reader.ReadFlag(key) ? 1 : 0; },
+                 [&](std::string* value) { reader.ReadText(key, *value); },
+                 [](std::optional<int32_t>*) {},
+                 [](std::monostate) {},
+             },
+             field);
+}
+
 bool ToolStateReader::ReadText(std::string_view key, std::string& text) {
   const int64_t size = FindEntry(key, kToolStateTextType, kToolStateValueFlag);
   if (size <= 0) return false;

@@ -19,10 +19,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/record_field.h"
 
 namespace varnel {
 
@@ -214,6 +217,28 @@ class ToolStateReader {
   int64_t m_length = -1;
   std::string m_className;
 };
+
+// A record's entries as its key table names them; the writer and the reader walk the same rows
+// in the same order. Integers are integers, bool and uint8_t fields flags, texts texts.
+template <class Record>
+struct ToolStateKey {
+  const char* key;
+  RecordField<Record> field;
+};
+
+void WriteToolStateField(ToolStateWriter& writer, std::string_view key, const FieldPointer& field);
+// A missing integer or flag reads as 0; a missing text leaves the field as it was.
+void ReadToolStateField(ToolStateReader& reader, std::string_view key, const FieldPointer& field);
+
+template <class Record>
+void WriteToolStateKeys(ToolStateWriter& writer, std::span<const ToolStateKey<Record>> keys, const Record& record) {
+  for (const ToolStateKey<Record>& row : keys) WriteToolStateField(writer, row.key, row.field.Bind(record));
+}
+
+template <class Record>
+void ReadToolStateKeys(ToolStateReader& reader, std::span<const ToolStateKey<Record>> keys, Record& record) {
+  for (const ToolStateKey<Record>& row : keys) ReadToolStateField(reader, row.key, row.field.Bind(record));
+}
 
 // What a tool implements to store and restore its settings.
 class ToolStateObject {

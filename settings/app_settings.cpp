@@ -3,118 +3,111 @@
 #include <cstdio>
 
 #include "platform/program_folder.h"
+#include "platform/record_field.h"
 
 namespace varnel {
 namespace {
 
-std::optional<int32_t> OptionalInt(const Profile& profile, const char* section, const char* key) {
-  if (!profile.Has(section, key)) return std::nullopt;
-  return profile.GetInt(section, key, 0);
-}
+// Every setting once, in the order the options dialog writes them; the rows written at
+// shutdown come last, in their own order.
+struct SettingKey {
+  const char* section;
+  const char* key;
+  RecordField<AppSettings> field;
+  bool atShutdown = false;
+};
 
-void WriteOptional(Profile& profile, const char* key, const std::optional<int32_t>& value) {
-  if (value) profile.WriteInt(kSettingsSection, key, *value);
+const SettingKey kKeys[] = {
+    {kSettingsSection, "SHELLREGIST", &AppSettings::shellRegist},
+    {kSettingsSection, "MUTEX", &AppSettings::mutex},
+    {kSettingsSection, "NEWIMAGESIZE", &AppSettings::newImageSize},
+    {kSettingsSection, "BRUSHCURSORON", &AppSettings::brushCursorOn},
+    {kSettingsSection, "SHOWDRAGOBJECT", &AppSettings::showDragObject},
+    {kSettingsSection, "RULERON", &AppSettings::rulerOn},
+    {kSettingsSection, "REGIONVIEWMODE", &AppSettings::regionViewMode},
+    {kSettingsSection, "MarginColor", &AppSettings::marginColor},
+    {kSettingsSection, "SusieFolder", &AppSettings::susieFolder},
+    {kSettingsSection, "DebugLevel", &AppSettings::debugLevel},
+    {kSettingsSection, "BACKUPSAVE", &AppSettings::backupSave},
+    {kSettingsSection, "ColorPalette.Visible", &AppSettings::colorPaletteVisible},
+    {kSettingsSection, "FGCOLOR", &AppSettings::fgColor},
+    {kSettingsSection, "BGCOLOR", &AppSettings::bgColor},
+    {kGeneralSection, "BrushBrowser.Visible", &AppSettings::brushBrowserVisible},
+    {kSettingsSection, "BRUSH_BROWSER_POS", &AppSettings::brushBrowserPos},
+    {kSettingsSection, "BRUSH_BROWSER_SIZE", &AppSettings::brushBrowserSize},
+    {kSettingsSection, "RULERTICINTEVAL", &AppSettings::rulerTicInterval},
+    {kSettingsSection, "RULERCAPTIONINTERVAL", &AppSettings::rulerCaptionInterval},
+    {kSettingsSection, "PALETTEXPOS", &AppSettings::paletteXPos},
+    {kSettingsSection, "PALETTEYPOS", &AppSettings::paletteYPos},
+    {kSettingsSection, "PALETTECELLCX", &AppSettings::paletteCellCX},
+    {kSettingsSection, "PALETTECELLCY", &AppSettings::paletteCellCY},
+    {kSettingsSection, "PALETTEMARGINCX", &AppSettings::paletteMarginCX},
+    {kSettingsSection, "PALETTEMARGINCY", &AppSettings::paletteMarginCY},
+    {kSettingsSection, "PALETTEFILE", &AppSettings::paletteFile},
+    {kSettingsSection, "FILTERUIXPOS", &AppSettings::filterUIXPos},
+    {kSettingsSection, "FILTERUIYPOS", &AppSettings::filterUIYPos},
+    {kSettingsSection, "LOUPEUIXPOS", &AppSettings::loupeUIXPos},
+    {kSettingsSection, "LOUPEUIYPOS", &AppSettings::loupeUIYPos},
+    {kSettingsSection, "PLUIXPOS", &AppSettings::plUIXPos},
+    {kSettingsSection, "PLUIYPOS", &AppSettings::plUIYPos},
+    {kSettingsSection, "OBJECTPALUIXPOS", &AppSettings::objectPalUIXPos},
+    {kSettingsSection, "OBJECTPALUIyPOS", &AppSettings::objectPalUIYPos},
+    {kSettingsSection, "TEXTUIXPOS", &AppSettings::textUIXPos},
+    {kSettingsSection, "TEXTUIYPOS", &AppSettings::textUIYPos},
+    {kSettingsSection, "ISMAXIMIZED", &AppSettings::isMaximized, true},
+    {kSettingsSection, "BRUSHSIZE", &AppSettings::brushSize, true},
+    {kSettingsSection, "MainWindowCX", &AppSettings::mainWindowCX, true},
+    {kSettingsSection, "MainWindowCY", &AppSettings::mainWindowCY, true},
+    {kSettingsSection, "MainWindowX", &AppSettings::mainWindowX, true},
+    {kSettingsSection, "MainWindowY", &AppSettings::mainWindowY, true},
+};
+
+void Write(Profile& profile, const SettingKey& row, const AppSettings& settings) {
+  std::visit(FieldVisitor{
+                 [&](const int32_t* value) { profile.WriteInt(row.section, row.key, *value); },
+                 [&](const std::string* value) { profile.WriteString(row.section, row.key, *value); },
+                 // A value the program never had is not written.
+                 [&](const std::optional<int32_t>* value) {
+                   if (*value) profile.WriteInt(row.section, row.key, **value);
+                 },
+                 [](const auto*) {},
+                 [](std::monostate) {},
+             },
+             row.field.Bind(settings));
 }
 
 }  // namespace
 
 AppSettings AppSettings::Load(const Profile& profile) {
   AppSettings s;
-  auto get = [&](const char* key, int32_t def) { return profile.GetInt(kSettingsSection, key, def); };
-  s.shellRegist = get("SHELLREGIST", s.shellRegist);
-  s.mutex = get("MUTEX", s.mutex);
-  s.newImageSize = get("NEWIMAGESIZE", s.newImageSize);
-  s.brushCursorOn = get("BRUSHCURSORON", s.brushCursorOn);
-  s.showDragObject = get("SHOWDRAGOBJECT", s.showDragObject);
-  s.rulerOn = get("RULERON", s.rulerOn);
-  s.regionViewMode = get("REGIONVIEWMODE", s.regionViewMode);
-  s.marginColor = get("MarginColor", s.marginColor);
-  s.isMaximized = get("ISMAXIMIZED", s.isMaximized);
-  s.mainWindowCX = get("MainWindowCX", s.mainWindowCX);
-  s.mainWindowCY = get("MainWindowCY", s.mainWindowCY);
-  s.mainWindowX = get("MainWindowX", s.mainWindowX);
-  s.mainWindowY = get("MainWindowY", s.mainWindowY);
-  s.susieFolder = profile.GetString(kSettingsSection, "SusieFolder", "");
-  s.debugLevel = get("DebugLevel", s.debugLevel);
-  s.backupSave = get("BACKUPSAVE", s.backupSave);
-  s.colorPaletteVisible = get("ColorPalette.Visible", s.colorPaletteVisible);
-  s.brushSize = get("BRUSHSIZE", s.brushSize);
-  s.fgColor = OptionalInt(profile, kSettingsSection, "FGCOLOR");
-  s.bgColor = OptionalInt(profile, kSettingsSection, "BGCOLOR");
-  s.brushBrowserVisible = profile.GetInt(kGeneralSection, "BrushBrowser.Visible", 0);
-  s.brushBrowserPos = get("BRUSH_BROWSER_POS", s.brushBrowserPos);
-  s.brushBrowserSize = get("BRUSH_BROWSER_SIZE", s.brushBrowserSize);
-  s.rulerTicInterval = get("RULERTICINTEVAL", s.rulerTicInterval);
-  s.rulerCaptionInterval = get("RULERCAPTIONINTERVAL", s.rulerCaptionInterval);
-  s.paletteXPos = OptionalInt(profile, kSettingsSection, "PALETTEXPOS");
-  s.paletteYPos = OptionalInt(profile, kSettingsSection, "PALETTEYPOS");
-  s.paletteCellCX = get("PALETTECELLCX", s.paletteCellCX);
-  s.paletteCellCY = get("PALETTECELLCY", s.paletteCellCY);
-  s.paletteMarginCX = get("PALETTEMARGINCX", s.paletteMarginCX);
-  s.paletteMarginCY = get("PALETTEMARGINCY", s.paletteMarginCY);
-  s.paletteFile = profile.GetString(kSettingsSection, "PALETTEFILE", ProgramPath("PAL.CD"));
-  s.filterUIXPos = get("FILTERUIXPOS", s.filterUIXPos);
-  s.filterUIYPos = get("FILTERUIYPOS", s.filterUIYPos);
-  s.loupeUIXPos = get("LOUPEUIXPOS", s.loupeUIXPos);
-  s.loupeUIYPos = get("LOUPEUIYPOS", s.loupeUIYPos);
-  s.plUIXPos = get("PLUIXPOS", s.plUIXPos);
-  s.plUIYPos = get("PLUIYPOS", s.plUIYPos);
-  s.objectPalUIXPos = OptionalInt(profile, kSettingsSection, "OBJECTPALUIXPOS");
-  s.objectPalUIYPos = OptionalInt(profile, kSettingsSection, "OBJECTPALUIyPOS");
-  s.textUIXPos = OptionalInt(profile, kSettingsSection, "TEXTUIXPOS");
-  s.textUIYPos = OptionalInt(profile, kSettingsSection, "TEXTUIYPOS");
+  s.paletteFile = ProgramPath("PAL.CD");
+  // A missing key keeps the default; a missing optional stays absent.
+  for (const SettingKey& row : kKeys) {
+    std::visit(FieldVisitor{
+                   [&](int32_t* value) { *value = profile.GetInt(row.section, row.key, *value); },
+                   [&](std::string* value) { *value = profile.GetString(row.section, row.key, *value); },
+                   [&](std::optional<int32_t>* value) {
+                     *value = profile.Has(row.section, row.key)
+                                  ? std::optional<int32_t>(profile.GetInt(row.section, row.key, 0))
+                                  : std::nullopt;
+                   },
+                   [](auto*) {},
+                   [](std::monostate) {},
+               },
+               row.field.Bind(s));
+  }
   return s;
 }
 
 void AppSettings::Save(Profile& profile) const {
-  auto put = [&](const char* key, int32_t value) { profile.WriteInt(kSettingsSection, key, value); };
-  put("SHELLREGIST", shellRegist);
-  put("MUTEX", mutex);
-  put("NEWIMAGESIZE", newImageSize);
-  put("BRUSHCURSORON", brushCursorOn);
-  put("SHOWDRAGOBJECT", showDragObject);
-  put("RULERON", rulerOn);
-  put("REGIONVIEWMODE", regionViewMode);
-  put("MarginColor", marginColor);
-  profile.WriteString(kSettingsSection, "SusieFolder", susieFolder);
-  put("DebugLevel", debugLevel);
-  put("BACKUPSAVE", backupSave);
-  put("ColorPalette.Visible", colorPaletteVisible);
-  WriteOptional(profile, "FGCOLOR", fgColor);
-  WriteOptional(profile, "BGCOLOR", bgColor);
-  profile.WriteInt(kGeneralSection, "BrushBrowser.Visible", brushBrowserVisible);
-  put("BRUSH_BROWSER_POS", brushBrowserPos);
-  put("BRUSH_BROWSER_SIZE", brushBrowserSize);
-  put("RULERTICINTEVAL", rulerTicInterval);
-  put("RULERCAPTIONINTERVAL", rulerCaptionInterval);
-  WriteOptional(profile, "PALETTEXPOS", paletteXPos);
-  WriteOptional(profile, "PALETTEYPOS", paletteYPos);
-  put("PALETTECELLCX", paletteCellCX);
-  put("PALETTECELLCY", paletteCellCY);
-  put("PALETTEMARGINCX", paletteMarginCX);
-  put("PALETTEMARGINCY", paletteMarginCY);
-  profile.WriteString(kSettingsSection, "PALETTEFILE", paletteFile);
-  put("FILTERUIXPOS", filterUIXPos);
-  put("FILTERUIYPOS", filterUIYPos);
-  put("LOUPEUIXPOS", loupeUIXPos);
-  put("LOUPEUIYPOS", loupeUIYPos);
-  put("PLUIXPOS", plUIXPos);
-  put("PLUIYPOS", plUIYPos);
-  WriteOptional(profile, "OBJECTPALUIXPOS", objectPalUIXPos);
-  WriteOptional(profile, "OBJECTPALUIyPOS", objectPalUIYPos);
-  WriteOptional(profile, "TEXTUIXPOS", textUIXPos);
-  WriteOptional(profile, "TEXTUIYPOS", textUIYPos);
+  for (const SettingKey& row : kKeys)
+    if (!row.atShutdown) Write(profile, row, *this);
   SaveShutdown(profile);
 }
 
 void AppSettings::SaveShutdown(Profile& profile) const {
-  auto put = [&](const char* key, int32_t value) { profile.WriteInt(kSettingsSection, key, value); };
-  put("ISMAXIMIZED", isMaximized);
-  put("BRUSHSIZE", brushSize);
-  put("MainWindowCX", mainWindowCX);
-  put("MainWindowCY", mainWindowCY);
-  put("MainWindowX", mainWindowX);
-  put("MainWindowY", mainWindowY);
+  for (const SettingKey& row : kKeys)
+    if (row.atShutdown) Write(profile, row, *this);
 }
 
 std::string ButtonSettingKey(uint32_t button) {
