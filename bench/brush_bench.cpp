@@ -78,7 +78,7 @@ void RunDabs(benchmark::State& state, int32_t kind) {
   const int32_t d = static_cast<int32_t>(state.range(0));
   Layer& layer = DabLayer();
   std::unique_ptr<BrushEngine> brush = varnel::CreateBrushKind(kind, {d, d});
-  brush->SetColours(0x00336699u, 0x00FFFFFFu);
+  brush->SetColours(varnel::ColourRef{0x00336699u}, varnel::ColourRef{0x00FFFFFFu});
   DabWalk walk(d);
   for (auto _ : state) {
     brush->DrawDab(layer, walk.x, walk.y, 256);
@@ -190,7 +190,7 @@ void BM_StrokeOnTenLayerCanvas(benchmark::State& state) {
   std::vector<varnel::StrokePoint> points;
   for (int32_t x = 0; x <= 2000; x += 4) points.push_back({1000 + x, 2000 + x / 10, 256});
   TimedBrush brush({32, 32});
-  brush.SetColours(0x00336699u, 0x00FFFFFFu);
+  brush.SetColours(varnel::ColourRef{0x00336699u}, varnel::ColourRef{0x00FFFFFFu});
   for (auto _ : state) {
     varnel::PaintStroke(canvas, brush, points);
     state.PauseTiming();

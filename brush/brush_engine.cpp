@@ -109,9 +109,10 @@ void BrushEngine::DrawCursor(DrawContext& dc, int32_t x, int32_t y, Rect* bounds
   if (bounds != nullptr) *bounds = outline;
 }
 
-void BrushEngine::SetColours(uint32_t foreground, uint32_t background) {
-  m_toolForeground = m_foreground = SwapRedBlue(foreground);
-  m_background = SwapRedBlue(background);
+void BrushEngine::SetColours(ColourRef foreground, ColourRef background) {
+  // Kept as pixel colours with alpha 0; the kinds add the alpha they paint with.
+  m_toolForeground = m_foreground = ToPixel(foreground, 0);
+  m_background = ToPixel(background, 0);
   if (m_colourMask) m_colourMask->SetBackground(m_background);
 }
 

@@ -20,13 +20,9 @@
 #include "core/draw_context.h"
 #include "core/geometry.h"
 #include "core/surface.h"
+#include "platform/colour.h"
 
 namespace varnel {
-
-// 0x00BBGGRR and 0x00RRGGBB into each other (the same swap both ways); the top byte is dropped.
-constexpr uint32_t SwapRedBlue(uint32_t colour) {
-  return ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
-}
 
 // The dab size at pressure p (0…256) for the full size (W, H) and the minimum size percent f:
 // minW = (f × W + 50) / 100, w = (minW × (256 − p) + W × p + 128) / 256, likewise h; with
@@ -66,8 +62,8 @@ class BrushEngine {
   virtual void BeginStroke(ImageSurface& layer, int32_t x, int32_t y, int32_t pressure, bool ctrlDown = false);
   // "乾かす": with dry mode 1 the layer's wet paint dries; with dry mode 0 nothing happens.
   virtual void DryCommand(ImageSurface& layer);
-  // Colour references 0x00BBGGRR. The colour mask of mode 3 takes the background colour.
-  virtual void SetColours(uint32_t foreground, uint32_t background);
+  // The colour mask of mode 3 takes the background colour.
+  virtual void SetColours(ColourRef foreground, ColourRef background);
   // One dab centred on (x, y) with opacity 0…256 (0 draws nothing).
   virtual void DrawDab(ImageSurface& layer, int32_t x, int32_t y, int32_t opacity);
   // Sets the working size (each side at least 1, at most 256), grows the shared buffers and

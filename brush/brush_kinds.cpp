@@ -147,7 +147,7 @@ void OilPaintBrush::ScatterIndices() {
 
 void OilPaintBrush::OnSizeChanged() { ScatterIndices(); }
 
-void OilPaintBrush::SetColours(uint32_t foreground, uint32_t background) {
+void OilPaintBrush::SetColours(ColourRef foreground, ColourRef background) {
   BrushEngine::SetColours(foreground, background);
   uint8_t base[4];
   ToBytes(Foreground(), base);

@@ -97,7 +97,7 @@ class Bristle2Brush : public BristleBrush {
 class OilPaintBrush : public BrushEngine {
  public:
   explicit OilPaintBrush(Size size);
-  void SetColours(uint32_t foreground, uint32_t background) override;
+  void SetColours(ColourRef foreground, ColourRef background) override;
   bool ColourAndMask(ImageSurface& layer, const Rect& rect, const uint32_t* old, uint32_t* colour,
                      uint8_t* mask) override;
   const std::vector<uint8_t>& IndexMap() const { return m_indices; }

@@ -10,8 +10,8 @@ struct ProgramBrushState {
   BrushToolSettings settings;
   std::unique_ptr<BrushEngine> brush;
   bool built = false;
-  uint32_t foreground = 0x000000;
-  uint32_t background = 0xFFFFFF;
+  ColourRef foreground = MakeColourRef(0, 0, 0);
+  ColourRef background = MakeColourRef(255, 255, 255);
 };
 
 ProgramBrushState& State() {
@@ -37,7 +37,7 @@ void RebuildProgramBrush() {
   if (state.brush) state.brush->SetColours(state.foreground, state.background);
 }
 
-void SetProgramBrushColours(uint32_t foreground, uint32_t background) {
+void SetProgramBrushColours(ColourRef foreground, ColourRef background) {
   ProgramBrushState& state = State();
   state.foreground = foreground;
   state.background = background;
@@ -77,7 +77,7 @@ bool BrushTool::ButtonUp(const ToolEvent& event) {
   return true;
 }
 
-void BrushTool::SetColours(uint32_t foreground, uint32_t background) {
+void BrushTool::SetColours(ColourRef foreground, ColourRef background) {
   if (BrushEngine* brush = m_brush()) brush->SetColours(foreground, background);
 }
 

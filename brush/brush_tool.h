@@ -24,7 +24,7 @@ BrushEngine* ProgramBrush();
 // Builds the brush anew from the settings, keeping the colours.
 void RebuildProgramBrush();
 // The colours strokes start with (colour references 0x00BBGGRR), handed to every brush built.
-void SetProgramBrushColours(uint32_t foreground, uint32_t background);
+void SetProgramBrushColours(ColourRef foreground, ColourRef background);
 
 class BrushTool : public PaintObject {
  public:
@@ -35,7 +35,7 @@ class BrushTool : public PaintObject {
   bool Move(const ToolEvent& event) override;
   bool ButtonUp(const ToolEvent& event) override;
   bool ButtonDown(const ToolEvent& event) override;
-  void SetColours(uint32_t foreground, uint32_t background) override;
+  void SetColours(ColourRef foreground, ColourRef background) override;
 
  private:
   Canvas& m_canvas;

@@ -97,10 +97,10 @@ int DumpShapeFile(const Invocation& call, const std::string& path) {
 }
 
 int DumpColourDefinitionFile(const Invocation& call, const std::string& path) {
-  std::vector<uint32_t> colours;
+  std::vector<ColourRef> colours;
   if (!ReadColourDefinitionFile(path, colours)) return Fail(call, kColourFileCannotOpen);
   Json list = Json::array();
-  for (const uint32_t c : colours) list.push_back({{"red", RedOf(c)}, {"green", GreenOf(c)}, {"blue", BlueOf(c)}});
+  for (const ColourRef c : colours) list.push_back({{"red", RedOf(c)}, {"green", GreenOf(c)}, {"blue", BlueOf(c)}});
   Print(call, Json{{"colours", std::move(list)}});
   return kSuccess;
 }
@@ -116,7 +116,7 @@ int DumpNamedColourList(const Invocation& call, const std::string& path) {
       return Fail(call, kNotANamedColourList);
   }
   Json list = Json::array();
-  for (const NamedColour& e : entries) list.push_back({{"hex", Hex6(ColourToWeb(e.colour))}, {"name", e.name}});
+  for (const NamedColour& e : entries) list.push_back({{"hex", Hex6(ValueOf(ToRgb(e.colour)))}, {"name", e.name}});
   Print(call, Json{{"colours", std::move(list)}});
   return kSuccess;
 }

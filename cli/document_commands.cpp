@@ -87,10 +87,10 @@ const char* FormatName(OpenedPicture::Kind kind) {
 Json GridJson(const GridSettings& grid) {
   Json axes = Json::array();
   for (const GridAxis& axis : grid.axes)
-    axes.push_back({{"colour", axis.colour}, {"interval", axis.interval}, {"angle", axis.angle}});
+    axes.push_back({{"colour", ValueOf(axis.colour)}, {"interval", axis.interval}, {"angle", axis.angle}});
   return {{"shown", grid.shown ? 1 : 0}, {"kind", grid.kind},         {"cell_width", grid.cellWidth},
           {"cell_height", grid.cellHeight}, {"origin_x", grid.originX}, {"origin_y", grid.originY},
-          {"zoom_gate", grid.zoomGate},   {"zoom_threshold", grid.zoomThreshold}, {"colour", grid.colour},
+          {"zoom_gate", grid.zoomGate},   {"zoom_threshold", grid.zoomThreshold}, {"colour", ValueOf(grid.colour)},
           {"snap", grid.snap},            {"axes", axes}};
 }
 

@@ -62,7 +62,7 @@ int Stroke(const Invocation& call) {
   std::vector<StrokePoint> points;
   if (!ParseStrokePoints(*pointsText, points))
     return Usage(call, "--points must be x,y,p triples separated by ';', pressures 0 to 256");
-  uint32_t foreground = 0x000000, background = 0xFFFFFF;
+  ColourRef foreground = MakeColourRef(0, 0, 0), background = MakeColourRef(255, 255, 255);
   if (const std::string* fg = args.Value("--fg"); fg && !ParseWebColour(*fg, foreground))
     return Usage(call, "--fg must be six hexadecimal digits RRGGBB");
   if (const std::string* bg = args.Value("--bg"); bg && !ParseWebColour(*bg, background))
@@ -138,7 +138,7 @@ bool ParseStrokePoints(std::string_view text, std::vector<StrokePoint>& points) 
   }
 }
 
-bool ParseWebColour(std::string_view text, uint32_t& colourRef) {
+bool ParseWebColour(std::string_view text, ColourRef& colourRef) {
   if (text.size() != 6) return false;
   uint32_t rgb = 0;
   for (char c : text) {
@@ -154,7 +154,7 @@ bool ParseWebColour(std::string_view text, uint32_t& colourRef) {
     }
     rgb = rgb << 4 | static_cast<uint32_t>(digit);
   }
-  colourRef = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+  colourRef = ToColourRef(RgbColour{rgb});
   return true;
 }
 

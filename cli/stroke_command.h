@@ -7,6 +7,7 @@
 
 #include "brush/brush_stroke.h"
 #include "cli/commands.h"
+#include "platform/colour.h"
 
 namespace varnel::cli {
 
@@ -16,7 +17,7 @@ int RunStroke(const Invocation& call);
 // "x,y,p;x,y,p;…": canvas coordinates within ±1,000,000 and pressures 0…256; one trailing ';'
 // is allowed. False on anything else or when there is no point.
 bool ParseStrokePoints(std::string_view text, std::vector<StrokePoint>& points);
-// Six hexadecimal digits RRGGBB as a colour reference 0x00BBGGRR.
-bool ParseWebColour(std::string_view text, uint32_t& colourRef);
+// Six hexadecimal digits RRGGBB as a colour reference.
+bool ParseWebColour(std::string_view text, ColourRef& colourRef);
 
 }  // namespace varnel::cli

@@ -29,8 +29,8 @@ std::vector<std::string> ListPaletteMenuFiles() {
 
 // ---- colour definition file -----------------------------------------------------------------
 
-std::vector<uint32_t> ParseColourDefinitions(std::string_view contents) {
-  std::vector<uint32_t> colours;
+std::vector<ColourRef> ParseColourDefinitions(std::string_view contents) {
+  std::vector<ColourRef> colours;
   colours.reserve(kColourDefinitionReserve);
   text::LineSplitter lines(contents);
   std::string_view line;
@@ -46,10 +46,10 @@ std::vector<uint32_t> ParseColourDefinitions(std::string_view contents) {
   return colours;
 }
 
-std::string FormatColourDefinitions(std::span<const uint32_t> colours) {
+std::string FormatColourDefinitions(std::span<const ColourRef> colours) {
   std::string out;
   out.reserve(colours.size() * 12);
-  for (const uint32_t colour : colours) {
+  for (const ColourRef colour : colours) {
     out += std::to_string(RedOf(colour));
     out += ' ';
     out += std::to_string(GreenOf(colour));
@@ -60,14 +60,14 @@ std::string FormatColourDefinitions(std::span<const uint32_t> colours) {
   return out;
 }
 
-bool ReadColourDefinitionFile(const std::string& path, std::vector<uint32_t>& colours) {
+bool ReadColourDefinitionFile(const std::string& path, std::vector<ColourRef>& colours) {
   std::string contents;
   if (!text::ReadTextFile(path, contents)) return false;
   colours = ParseColourDefinitions(contents);
   return true;
 }
 
-bool WriteColourDefinitionFile(const std::string& path, std::span<const uint32_t> colours) {
+bool WriteColourDefinitionFile(const std::string& path, std::span<const ColourRef> colours) {
   return text::WriteTextFile(path, FormatColourDefinitions(colours));
 }
 
@@ -87,7 +87,7 @@ NamedColourListResult ParseNamedColourList(std::string_view contents, std::vecto
     text::ScanHex(number, web);
     std::string_view name = line.substr(comma + 1);
     name = name.substr(0, name.find(','));
-    list.push_back({WebToColour(web), FromCodePage932(text::Trim(name))});
+    list.push_back({ToColourRef(RgbColour{web}), FromCodePage932(text::Trim(name))});
   }
   return NamedColourListResult::kRead;
 }
@@ -113,7 +113,7 @@ std::string FormatNamedColourList(std::span<const NamedColour> list) {
   out += '\n';
   for (const NamedColour& entry : list) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    const uint32_t web = ColourToWeb(entry.colour);
+    const uint32_t web = ValueOf(ToRgb(entry.colour));
     for (int shift = 20; shift >= 0; shift -= 4) out += kDigits[web >> shift & 0xF];
     out += " , ";
     // Code page 932 may turn a character it cannot hold into '?', never into a comma or a

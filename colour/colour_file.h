@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/colour.h"
+
 namespace varnel {
 
 inline constexpr const char* kColourDefinitionFilter = "色定義ファイル(*.cd)|*.cd||";
@@ -33,19 +35,10 @@ inline constexpr std::string_view kNamedColourListExtension = ".ncl";
 inline constexpr const char* kColourFileCannotOpen = "ファイルを開けません";
 inline constexpr const char* kNotANamedColourList = "名前付き色リストの形式が正しくありません";
 
-// The colour from three components, each taken modulo 256 (its low byte).
-constexpr uint32_t MakeColour(int64_t red, int64_t green, int64_t blue) {
-  return (static_cast<uint32_t>(blue) & 0xFF) << 16 | (static_cast<uint32_t>(green) & 0xFF) << 8 |
-         (static_cast<uint32_t>(red) & 0xFF);
+// The colour from three components as a file states them, each taken modulo 256 (its low byte).
+constexpr ColourRef MakeColour(int64_t red, int64_t green, int64_t blue) {
+  return MakeColourRef(static_cast<uint8_t>(red), static_cast<uint8_t>(green), static_cast<uint8_t>(blue));
 }
-constexpr uint8_t RedOf(uint32_t colour) { return static_cast<uint8_t>(colour); }
-constexpr uint8_t GreenOf(uint32_t colour) { return static_cast<uint8_t>(colour >> 8); }
-constexpr uint8_t BlueOf(uint32_t colour) { return static_cast<uint8_t>(colour >> 16); }
-
-// Web order 0xRRGGBB and the program's 0x00BBGGRR are the same three bytes with the lowest and
-// the third exchanged. Only those three bytes make a colour: a fourth is dropped.
-constexpr uint32_t WebToColour(uint32_t rgb) { return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF); }
-constexpr uint32_t ColourToWeb(uint32_t colour) { return WebToColour(colour); }
 
 // ---- the program's palette files ------------------------------------------------------------
 
@@ -65,20 +58,20 @@ std::vector<std::string> ListPaletteMenuFiles();
 
 // One colour per line, in file order. A line scans "%d %d %d"; components it does not hold
 // are 0, so every line is a colour. An empty text is an empty palette.
-std::vector<uint32_t> ParseColourDefinitions(std::string_view text);
+std::vector<ColourRef> ParseColourDefinitions(std::string_view text);
 // "%d %d %d\n" per colour.
-std::string FormatColourDefinitions(std::span<const uint32_t> colours);
+std::string FormatColourDefinitions(std::span<const ColourRef> colours);
 
 // Replaces colours with the file's; false (errno kept, colours unchanged) when it cannot be read.
-bool ReadColourDefinitionFile(const std::string& path, std::vector<uint32_t>& colours);
+bool ReadColourDefinitionFile(const std::string& path, std::vector<ColourRef>& colours);
 // False (errno kept) when the file could not be written; an existing file then stays as it was.
-bool WriteColourDefinitionFile(const std::string& path, std::span<const uint32_t> colours);
+bool WriteColourDefinitionFile(const std::string& path, std::span<const ColourRef> colours);
 
 // ---- named colour list ----------------------------------------------------------------------
 
 struct NamedColour {
-  uint32_t colour = 0;  // 0x00BBGGRR
-  std::string name;     // UTF-8
+  ColourRef colour{0};
+  std::string name;  // UTF-8
   bool operator==(const NamedColour&) const = default;
 };
 

@@ -8,6 +8,7 @@
 #include "core/draw_context.h"
 #include "core/geometry.h"
 #include "core/surface.h"
+#include "platform/colour.h"
 
 namespace varnel {
 
@@ -65,7 +66,7 @@ class PaintObject {
   virtual bool ButtonUp(const ToolEvent& /*event*/) { return false; }
   virtual bool RightButtonDown(const ToolEvent& /*event*/) { return false; }
   virtual bool ButtonDown(const ToolEvent& /*event*/) { return false; }
-  virtual void SetColours(uint32_t /*foreground*/, uint32_t /*background*/) {}
+  virtual void SetColours(ColourRef /*foreground*/, ColourRef /*background*/) {}
   // A temporary object (a floating object being placed) that is done after an event.
   virtual bool IsFinished() const { return false; }
   // A key message: the key code (the virtual key for key down/up, the character for kToolChar),

@@ -22,7 +22,7 @@ namespace varnel {
 namespace {
 
 constexpr int kUndoDebugLevel = 3;
-constexpr uint32_t kUndoDebugColour = 0x0000C0;  // dark red
+constexpr ColourRef kUndoDebugColour = MakeColourRef(0xC0, 0, 0);  // dark red
 
 // The spill writer. Its mutex is held while it works on a step; the user-interface thread
 // hands a step over only when it can take the mutex at once, so it never waits for a write.

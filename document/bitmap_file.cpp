@@ -23,7 +23,7 @@ bool KnownDepth(int32_t bits) {
 void Debug(const char* format, int64_t a = 0, int64_t b = 0) {
   char text[96];
   std::snprintf(text, sizeof text, format, static_cast<int>(a), static_cast<int>(b));
-  GetHost().DebugMessage(kDebugLevel, 0, text);
+  GetHost().DebugMessage(kDebugLevel, ColourRef{0}, text);
 }
 
 uint8_t Expand5(uint32_t v) { return static_cast<uint8_t>((v << 3) | (v >> 2)); }

@@ -132,12 +132,12 @@ void WriteGrid(FileWriter& out, const GridSettings& grid) {
   StoreU32(record + 24, static_cast<uint32_t>(grid.originY));
   StoreU32(record + 28, static_cast<uint32_t>(grid.zoomGate));
   std::memcpy(record + 32, &grid.zoomThreshold, 8);
-  StoreU32(record + 40, grid.colour);
+  StoreU32(record + 40, ValueOf(grid.colour));
   StoreU32(record + 44, static_cast<uint32_t>(grid.snap));
   StoreU32(record + 52, static_cast<uint32_t>(n));
   out.Write(record, sizeof record);
   for (const GridAxis& axis : grid.axes) {
-    out.WriteU32(axis.colour);
+    out.WriteU32(ValueOf(axis.colour));
     out.WriteI32(axis.interval);
     out.WriteI32(axis.angle);
   }
@@ -152,7 +152,7 @@ void ReadGridRecord(const uint8_t* record, GridSettings& grid) {
   grid.originY = LoadI32(record + 24);
   grid.zoomGate = LoadI32(record + 28);
   std::memcpy(&grid.zoomThreshold, record + 32, 8);
-  grid.colour = LoadU32(record + 40);
+  grid.colour = ColourRef{LoadU32(record + 40)};
   grid.snap = LoadI32(record + 44);
 }
 
@@ -344,7 +344,8 @@ bool EndsWithIgnoringCase(const std::string& path, std::string_view ending) {
 }  // namespace
 
 std::vector<GridAxis> GridSettings::DialogAxes() {
-  return {GridAxis{0x00F0C8C8, 16, 0}, GridAxis{0x00F0C8C8, 16, 60}, GridAxis{0x00F0C8C8, 16, 120}};
+  constexpr ColourRef kAxisColour{0x00F0C8C8};
+  return {GridAxis{kAxisColour, 16, 0}, GridAxis{kAxisColour, 16, 60}, GridAxis{kAxisColour, 16, 120}};
 }
 
 bool IsLayerFilePath(const std::string& path) { return EndsWithIgnoringCase(path, "VLB"); }
@@ -467,7 +468,7 @@ int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSi
         for (GridAxis& axis : grid.axes) {
           uint8_t entry[GridSettings::kAxisSize];
           if (!in.ReadExact(entry, sizeof entry)) return -1;
-          axis = {LoadU32(entry), LoadI32(entry + 4), LoadI32(entry + 8)};
+          axis = {ColourRef{LoadU32(entry)}, LoadI32(entry + 4), LoadI32(entry + 8)};
         }
       } else if (!in.Skip(chunk.size - GridSettings::kRecordSize)) {
         return -1;

@@ -15,12 +15,13 @@
 #include "core/geometry.h"
 #include "core/layer.h"
 #include "core/surface.h"
+#include "platform/colour.h"
 
 namespace varnel {
 
 // One axis of the axis grid: line colour (0x00BBGGRR), interval in pixels, angle in degrees.
 struct GridAxis {
-  uint32_t colour = 0x00F0C8C8;
+  ColourRef colour{0x00F0C8C8};
   int32_t interval = 16;
   int32_t angle = 0;
   bool operator==(const GridAxis&) const = default;
@@ -40,7 +41,7 @@ struct GridSettings {
   int32_t originY = 0;
   int32_t zoomGate = 0;  // show only from zoomThreshold on
   double zoomThreshold = 4.0;
-  uint32_t colour = 0;  // of the rectangular grid
+  ColourRef colour{0};  // of the rectangular grid
   int32_t snap = 0;
   std::vector<GridAxis> axes;
   bool operator==(const GridSettings&) const = default;

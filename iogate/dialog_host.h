@@ -13,7 +13,7 @@ class DialogHost : public Host {
   int MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
   void SetStatusText(std::string_view) override {}
   void SetProgress(int) override {}
-  void DebugMessage(int, uint32_t, std::string_view) override {}
+  void DebugMessage(int, ColourRef, std::string_view) override {}
   void BeginWaitCursor() override {}
   void EndWaitCursor() override {}
 };

@@ -95,7 +95,7 @@ Converter& FromCp932() {
 
 void ReportMissingConverter() {
   static bool reported = [] {
-    GetHost().DebugMessage(1, 0x0000FF,
+    GetHost().DebugMessage(1, MakeColourRef(255, 0, 0),
                            "code page 932 conversion is not available (iconv CP932); "
                            "only ASCII text converts");
     return true;

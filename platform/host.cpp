@@ -68,7 +68,7 @@ void ConsoleHost::SetStatusText(std::string_view) {}
 
 void ConsoleHost::SetProgress(int) {}
 
-void ConsoleHost::DebugMessage(int level, uint32_t /*colour*/, std::string_view text) {
+void ConsoleHost::DebugMessage(int level, ColourRef /*colour*/, std::string_view text) {
   if (level > m_debugLevel) return;
   std::string line = "[" + std::to_string(level) + "] ";
   line.append(text);
@@ -94,7 +94,7 @@ void RecordingHost::SetStatusText(std::string_view text) { statusTexts.emplace_b
 
 void RecordingHost::SetProgress(int percent) { progress.push_back(percent); }
 
-void RecordingHost::DebugMessage(int level, uint32_t colour, std::string_view text) {
+void RecordingHost::DebugMessage(int level, ColourRef colour, std::string_view text) {
   debugMessages.push_back(Debug{level, colour, std::string(text)});
 }
 

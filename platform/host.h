@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/colour.h"
+
 namespace varnel {
 
 // Message box styles and answers keep the values of the Windows API.
@@ -49,8 +51,8 @@ class Host {
   virtual void SetStatusText(std::string_view text) = 0;
   // Gauge beside the status text: 0 to 100, or -1 to hide it.
   virtual void SetProgress(int percent) = 0;
-  // A diagnostic message, level 1 to 6, colour 0x00BBGGRR.
-  virtual void DebugMessage(int level, uint32_t colour, std::string_view text) = 0;
+  // A diagnostic message, level 1 to 6, in its colour.
+  virtual void DebugMessage(int level, ColourRef colour, std::string_view text) = 0;
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
 };
@@ -78,7 +80,7 @@ class ConsoleHost : public Host {
   int MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
   void SetStatusText(std::string_view text) override;
   void SetProgress(int percent) override;
-  void DebugMessage(int level, uint32_t colour, std::string_view text) override;
+  void DebugMessage(int level, ColourRef colour, std::string_view text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   void SetDebugLevel(int level) { m_debugLevel = level; }
@@ -98,14 +100,14 @@ class RecordingHost : public Host {
   };
   struct Debug {
     int level;
-    uint32_t colour;
+    ColourRef colour;
     std::string text;
   };
 
   int MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
   void SetStatusText(std::string_view text) override;
   void SetProgress(int percent) override;
-  void DebugMessage(int level, uint32_t colour, std::string_view text) override;
+  void DebugMessage(int level, ColourRef colour, std::string_view text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
 

@@ -11,7 +11,7 @@ void DebugConsole::SetLevel(int level) {
   if (onChange) onChange(nullptr);
 }
 
-bool DebugConsole::Add(int level, uint32_t colour, std::string text) {
+bool DebugConsole::Add(int level, ColourRef colour, std::string text) {
   level = std::clamp(level, kMinDebugLevel, kMaxDebugLevel);
   if (m_entries.size() >= kCapacity) m_entries.pop_front();
   m_entries.push_back({level, colour, std::move(text)});

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/colour.h"
+
 namespace varnel {
 
 inline constexpr int kMinDebugLevel = 1;
@@ -16,7 +18,7 @@ inline constexpr int kMaxDebugLevel = 6;
 
 struct DebugEntry {
   int level;
-  uint32_t colour;  // 0x00BBGGRR
+  ColourRef colour;
   std::string text;
 };
 
@@ -31,7 +33,7 @@ class DebugConsole {
 
   // Keeps the message; answers whether it is shown at the current level. Levels outside 1…6
   // are clamped into that range.
-  bool Add(int level, uint32_t colour, std::string text);
+  bool Add(int level, ColourRef colour, std::string text);
 
   bool IsShown(const DebugEntry& entry) const { return entry.level <= m_level; }
   std::vector<DebugEntry> ShownEntries() const;

@@ -2,13 +2,10 @@
 
 #include <QListWidget>
 
+#include "qtcommon/qt_colour.h"
 #include "shell/debug_console.h"
 
 namespace varnel {
-namespace {
-// Colours are 0x00BBGGRR.
-QColor FromColorRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-}  // namespace
 
 DebugConsolePanel::DebugConsolePanel(DebugConsole& console, QWidget* parent)
     : QDockWidget(QString::fromUtf8(kTitle), parent), m_console(console), m_list(new QListWidget(this)) {
@@ -29,7 +26,7 @@ DebugConsolePanel::~DebugConsolePanel() { m_console.onChange = nullptr; }
 
 void DebugConsolePanel::Append(const DebugEntry& entry) {
   auto* item = new QListWidgetItem(QString::fromStdString(entry.text), m_list);
-  item->setForeground(FromColorRef(entry.colour));
+  item->setForeground(QColorFromColourRef(entry.colour));
   item->setData(Qt::UserRole, entry.level);
   while (m_list->count() > int(DebugConsole::kCapacity)) delete m_list->takeItem(0);
   m_list->scrollToBottom();

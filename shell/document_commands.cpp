@@ -174,9 +174,8 @@ void DocumentCommands::ExtractPalette() {
   if (!path) return;
   WaitCursor wait;
   doc->GetCanvas().ComposeAll();
-  // The bitmap palette is 0x00RRGGBB; colour files keep 0x00BBGGRR.
-  std::vector<uint32_t> colours;
-  for (uint32_t entry : MedianCutPalette(doc->Picture())) colours.push_back(SwapRedBlue(entry));
+  std::vector<ColourRef> colours;
+  for (uint32_t entry : MedianCutPalette(doc->Picture())) colours.push_back(ToColourRef(RgbColour{entry}));
   if (!WriteColourDefinitionFile(path->toStdString(), colours))
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
 }
@@ -316,8 +315,7 @@ void DocumentCommands::RegionCommand(int id) {
       break;
     }
     case cmd::kFillSelection: {
-      // The foreground colour is 0x00BBGGRR; pixels are 0xAARRGGBB.
-      result = FillSelection(*canvas, 0xFF000000u | SwapRedBlue(foregroundColour ? foregroundColour() : 0));
+      result = FillSelection(*canvas, ToPixel(foregroundColour ? foregroundColour() : ColourRef{0}, 255));
       break;
     }
     case cmd::kSelectionToLayer:

@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/colour.h"
+
 class QWidget;
 
 namespace varnel {
@@ -29,8 +31,8 @@ class DocumentCommands : public QObject {
   std::function<std::vector<int32_t>()> selectedLayers;
   // The mask the layer panel has selected for the active layer, -1 for none.
   std::function<int32_t()> selectedMask;
-  // The foreground colour (0x00BBGGRR) that fills the selection.
-  std::function<uint32_t()> foregroundColour;
+  // The foreground colour that fills the selection.
+  std::function<ColourRef()> foregroundColour;
 
   // Saves a document to its path, or under a name asked for when it has none. True when written.
   bool SaveDocument(CVarnelDoc* doc);

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/colour.h"
+
 namespace varnel {
 
 inline constexpr const char* kMsgOleInitFailed = "OLEの初期化に失敗しました";
@@ -14,7 +16,7 @@ inline constexpr const char* kMsgCannotReadPicture = "画像が読み込めま�
 inline constexpr const char* kMsgUnknownException =
     "不明な例外を捕捉しました。作業中のデータを保存してアプリケーションを終了することを推奨します。";
 
-inline constexpr unsigned kInitialisedColour = 0x282828;
+inline constexpr ColourRef kInitialisedColour = MakeColourRef(0x28, 0x28, 0x28);
 inline constexpr int kInitialisedLevel = 5;
 
 // The framework's message for a file it cannot open.

@@ -30,7 +30,7 @@ void QtHost::SetProgress(int percent) {
   if (m_frame) m_frame->SetProgress(percent);
 }
 
-void QtHost::DebugMessage(int level, uint32_t colour, std::string_view text) {
+void QtHost::DebugMessage(int level, ColourRef colour, std::string_view text) {
   const bool shown = m_console.Add(level, colour, std::string(text));
   if (shown && m_echo) {
     std::fprintf(stderr, "[%d] %.*s\n", level, int(text.size()), text.data());

@@ -28,7 +28,7 @@ class QtHost : public Host {
   int MessageBox(std::string_view text, std::string_view caption, uint32_t style) override;
   void SetStatusText(std::string_view text) override;
   void SetProgress(int percent) override;
-  void DebugMessage(int level, uint32_t colour, std::string_view text) override;
+  void DebugMessage(int level, ColourRef colour, std::string_view text) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
 

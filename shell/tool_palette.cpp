@@ -69,9 +69,9 @@ std::vector<BrushOptionPanel*>& LivePanels() {
   return panels;
 }
 
-uint32_t ReadColour(const Profile& profile, const char* key, uint32_t fallback) {
+ColourRef ReadColour(const Profile& profile, const char* key, ColourRef fallback) {
   if (!profile.Has(kSettingsSection, key)) return fallback;
-  return static_cast<uint32_t>(profile.GetInt(kSettingsSection, key, static_cast<int32_t>(fallback))) & 0x00FFFFFFu;
+  return ColourRef{static_cast<uint32_t>(profile.GetInt(kSettingsSection, key, 0)) & 0x00FFFFFFu};
 }
 
 // Sets a widget's value while its change signal is ignored by the panel.
@@ -90,16 +90,6 @@ class RefreshGuard {
 }  // namespace
 
 std::span<const PaletteTool> PaletteTools() { return kPaletteTools; }
-
-uint32_t ColourRefFromQColor(const QColor& colour) {
-  return static_cast<uint32_t>(colour.red()) | static_cast<uint32_t>(colour.green()) << 8 |
-         static_cast<uint32_t>(colour.blue()) << 16;
-}
-
-QColor QColorFromColourRef(uint32_t colour) {
-  return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                static_cast<int>((colour >> 16) & 0xFF));
-}
 
 void StepBrushSize(int delta, Profile& profile) {
   BrushToolSettings& settings = ProgramBrushSettings();
@@ -163,7 +153,7 @@ QRect ColourWell::BackgroundRect() const { return {16, 16, kWellSquare, kWellSqu
 QRect ColourWell::SwapRect() const { return {31, 1, 16, 14}; }
 QRect ColourWell::ResetRect() const { return {2, 33, 11, 11}; }
 
-void ColourWell::SetColours(uint32_t foreground, uint32_t background) {
+void ColourWell::SetColours(ColourRef foreground, ColourRef background) {
   m_foreground = foreground;
   m_background = background;
   update();
@@ -298,15 +288,17 @@ void ToolPalette::OnToolClicked(int slot) {
   emit toolSelected(slot);
 }
 
-void ToolPalette::SetForeground(uint32_t colour) { SetColours(colour, m_background); }
-void ToolPalette::SetBackground(uint32_t colour) { SetColours(m_foreground, colour); }
+void ToolPalette::SetForeground(ColourRef colour) { SetColours(colour, m_background); }
+void ToolPalette::SetBackground(ColourRef colour) { SetColours(m_foreground, colour); }
 
-void ToolPalette::SetColours(uint32_t foreground, uint32_t background) {
-  foreground &= 0x00FFFFFFu;
-  background &= 0x00FFFFFFu;
+void ToolPalette::SetColours(ColourRef foreground, ColourRef background) {
+  foreground = ColourRef{ValueOf(foreground) & 0x00FFFFFFu};
+  background = ColourRef{ValueOf(background) & 0x00FFFFFFu};
   if (foreground == m_foreground && background == m_background) return;
-  if (foreground != m_foreground) m_profile.WriteInt(kSettingsSection, kForegroundKey, static_cast<int32_t>(foreground));
-  if (background != m_background) m_profile.WriteInt(kSettingsSection, kBackgroundKey, static_cast<int32_t>(background));
+  if (foreground != m_foreground)
+    m_profile.WriteInt(kSettingsSection, kForegroundKey, static_cast<int32_t>(ValueOf(foreground)));
+  if (background != m_background)
+    m_profile.WriteInt(kSettingsSection, kBackgroundKey, static_cast<int32_t>(ValueOf(background)));
   m_foreground = foreground;
   m_background = background;
   m_well->SetColours(m_foreground, m_background);
@@ -320,11 +312,11 @@ void ToolPalette::ResetColours() { SetColours(kDefaultForeground, kDefaultBackgr
 
 void ToolPalette::ChooseColour(bool foreground) {
   if (!m_chooser) return;
-  const uint32_t current = foreground ? m_foreground : m_background;
+  const ColourRef current = foreground ? m_foreground : m_background;
   const std::optional<QColor> chosen =
       m_chooser(QColorFromColourRef(current), foreground ? QString("前景色") : QString("背景色"), this);
   if (!chosen || !chosen->isValid()) return;
-  const uint32_t colour = ColourRefFromQColor(*chosen);
+  const ColourRef colour = ColourRefFromQColor(*chosen);
   if (foreground) {
     SetForeground(colour);
   } else {

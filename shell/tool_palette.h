@@ -16,6 +16,8 @@
 #include <optional>
 #include <span>
 
+#include "qtcommon/qt_colour.h"
+
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -47,12 +49,8 @@ std::span<const PaletteTool> PaletteTools();
 // The zoom tool has a slot but no palette button.
 inline constexpr int32_t kZoomToolSlot = 19;
 
-// QColor and colour references 0x00BBGGRR into each other.
-uint32_t ColourRefFromQColor(const QColor& colour);
-QColor QColorFromColourRef(uint32_t colour);
-
-inline constexpr uint32_t kDefaultForeground = 0x000000;  // black
-inline constexpr uint32_t kDefaultBackground = 0xFFFFFF;  // white
+inline constexpr ColourRef kDefaultForeground = MakeColourRef(0, 0, 0);        // black
+inline constexpr ColourRef kDefaultBackground = MakeColourRef(255, 255, 255);  // white
 
 // "ブラシサイズ+4" / "ブラシサイズ-4": width and height each by delta, clamped to 1…256; the brush
 // is rebuilt when the size changed and BRUSHSIZE (width << 16 | height) stored in the profile.
@@ -81,7 +79,7 @@ class ColourWell : public QWidget {
  public:
   explicit ColourWell(QWidget* parent = nullptr);
 
-  void SetColours(uint32_t foreground, uint32_t background);
+  void SetColours(ColourRef foreground, ColourRef background);
   QRect ForegroundRect() const;
   QRect BackgroundRect() const;
   QRect SwapRect() const;
@@ -99,8 +97,8 @@ class ColourWell : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  uint32_t m_foreground = kDefaultForeground;
-  uint32_t m_background = kDefaultBackground;
+  ColourRef m_foreground = kDefaultForeground;
+  ColourRef m_background = kDefaultBackground;
 };
 
 class ToolPalette : public QWidget {
@@ -124,13 +122,13 @@ class ToolPalette : public QWidget {
   QAbstractButton* ToolButton(int32_t slot) const;
   ColourWell* Well() const { return m_well; }
 
-  uint32_t Foreground() const { return m_foreground; }
-  uint32_t Background() const { return m_background; }
+  ColourRef Foreground() const { return m_foreground; }
+  ColourRef Background() const { return m_background; }
   // Each stores the colour in the profile, hands both to the brush and the canvas's tools and
   // signals coloursChanged, when the colour changed (the top byte is dropped).
-  void SetForeground(uint32_t colour);
-  void SetBackground(uint32_t colour);
-  void SetColours(uint32_t foreground, uint32_t background);
+  void SetForeground(ColourRef colour);
+  void SetBackground(ColourRef colour);
+  void SetColours(ColourRef foreground, ColourRef background);
   void SwapColours();
   void ResetColours();  // black foreground, white background
 
@@ -150,8 +148,8 @@ class ToolPalette : public QWidget {
   Canvas* m_canvas = nullptr;
   QButtonGroup* m_group;
   ColourWell* m_well;
-  uint32_t m_foreground = kDefaultForeground;
-  uint32_t m_background = kDefaultBackground;
+  ColourRef m_foreground = kDefaultForeground;
+  ColourRef m_background = kDefaultBackground;
   ColourChooser m_chooser;
 };
 

@@ -12,6 +12,7 @@
 #include "core/undo.h"
 #include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
+#include "qtcommon/qt_colour.h"
 #include "shell/child_frame.h"
 #include "shell/document_commands.h"
 #include "shell/main_frame.h"
@@ -26,10 +27,8 @@
 namespace varnel {
 namespace {
 
-QColor FromColorRef(int32_t c) {
-  const uint32_t v = static_cast<uint32_t>(c);
-  return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
-}
+// MarginColor is stored as the profile's signed number.
+QColor MarginColour(int32_t stored) { return QColorFromColourRef(ColourRef{static_cast<uint32_t>(stored)}); }
 
 }  // namespace
 
@@ -91,7 +90,7 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Acquire();
     connect(m_instance.get(), &SingleInstance::openFileRequested, this, [this](const QString& path) {
-      GetHost().DebugMessage(5, 0x282828, ("受け取ったファイル: " + path).toStdString());
+      GetHost().DebugMessage(5, kInitialisedColour, ("受け取ったファイル: " + path).toStdString());
       if (m_mainFrame) {
         if (m_mainFrame->isMinimized()) m_mainFrame->showNormal();
         m_mainFrame->raise();
@@ -165,7 +164,7 @@ void CVarnelApp::FitChildFrames() {
 }
 
 CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
-  auto* view = new CVarnelView(doc.get(), FromColorRef(m_settings.marginColor), &m_settings);
+  auto* view = new CVarnelView(doc.get(), MarginColour(m_settings.marginColor), &m_settings);
   // A file dropped on a picture opens as a document of its own.
   connect(view, &CVarnelView::fileDropped, this, [this](const QString& path) { OpenDocumentFile(path); },
           Qt::QueuedConnection);

@@ -15,7 +15,6 @@ namespace varnel {
 namespace {
 
 using brush_test::At;
-using brush_test::ColourRef;
 using brush_test::Grey;
 using brush_test::MakeLayer;
 using brush_test::Pixels;
@@ -185,7 +184,7 @@ TEST(PaintStroke, RecordsOneUndoStepThatUndoesTheWholeStroke) {
   canvas.ComposeAll();
   const std::vector<uint32_t> before = Pixels(*canvas.GetLayer(0));
   NormalBrush brush({6, 6});
-  brush.SetColours(ColourRef(0, 128, 255), ColourRef(255, 255, 255));
+  brush.SetColours(MakeColourRef(0, 128, 255), MakeColourRef(255, 255, 255));
   const auto points = Zigzag();
   PaintStroke(canvas, brush, points);
   Layer& layer = *canvas.GetLayer(0);
@@ -220,7 +219,7 @@ TEST(PaintStroke, ComposingEachDabGivesTheSameCompositeAsComposingEverything) {
       canvas.SetActiveLayer(1);
       canvas.ComposeAll();
       auto brush = CreateBrushKind(kind, {7, 5});
-      brush->SetColours(ColourRef(30, 60, 240), 0);
+      brush->SetColours(MakeColourRef(30, 60, 240), ColourRef{0});
       brush->SetWatercolour(dry == kDryOnCommand);
       brush->SetDryMode(dry);
       const auto points = Zigzag();

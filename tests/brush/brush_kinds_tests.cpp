@@ -10,7 +10,6 @@ namespace varnel {
 namespace {
 
 using brush_test::At;
-using brush_test::ColourRef;
 using brush_test::Grey;
 using brush_test::MakeLayer;
 using brush_test::Pixels;
@@ -42,7 +41,7 @@ TEST(BrushKinds, SizesAreKeptBetweenOneAnd256) {
 TEST(NormalKind, PaintsTheWholeSquareCentredOnThePoint) {
   auto layer = MakeLayer({6, 6}, Grey(255));
   NormalBrush brush({2, 3});
-  brush.SetColours(ColourRef(255, 0, 0), ColourRef(255, 255, 255));
+  brush.SetColours(MakeColourRef(255, 0, 0), MakeColourRef(255, 255, 255));
   brush.DrawDab(*layer, 3, 3, 256);  // left 3 − 1 = 2, top 3 − 1 = 2, to (3, 4)
   for (int32_t y = 0; y < 6; ++y)
     for (int32_t x = 0; x < 6; ++x)
@@ -134,7 +133,7 @@ TEST(OilPaintKind, ColourTableVariesValueAndSaturationOfTheForeground) {
   // (2, 7) (7, 5). Red has value 255 and saturation 1: even entries keep 255 and lose
   // saturation (green and blue trunc((1 − s) × 255 + 0.5)), odd ones lose value.
   CrtSrand(7);
-  brush.SetColours(ColourRef(255, 0, 0), ColourRef(255, 255, 255));
+  brush.SetColours(MakeColourRef(255, 0, 0), MakeColourRef(255, 255, 255));
   const uint32_t expected[9] = {Rgb(255, 15, 15), Rgb(248, 0, 0), Rgb(255, 10, 10), Rgb(255, 0, 0), Rgb(255, 0, 0),
                                 Rgb(253, 0, 0),   Rgb(255, 3, 3), Rgb(253, 0, 0),   Rgb(255, 13, 13)};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(brush.ColourTable()[i], expected[i]) << i;
@@ -145,7 +144,7 @@ TEST(OilPaintKind, PaintsTheTableColourOfEachIndexAndNothingWhereItIsZero) {
   OilPaintBrush brush({2, 2});
   EXPECT_EQ(brush.IndexMap(), (std::vector<uint8_t>{0, 0, 0, 7}));
   CrtSrand(7);
-  brush.SetColours(ColourRef(255, 0, 0), ColourRef(255, 255, 255));
+  brush.SetColours(MakeColourRef(255, 0, 0), MakeColourRef(255, 255, 255));
   auto layer = MakeLayer({2, 2}, Grey(255));
   brush.DrawDab(*layer, 1, 1, 256);
   EXPECT_EQ(Pixels(*layer), (std::vector<uint32_t>{Grey(255), Grey(255), Grey(255), Rgb(253, 0, 0)}));

@@ -19,8 +19,6 @@ constexpr uint32_t Grey(uint32_t v, uint32_t alpha = 255) { return (alpha << 24)
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b, uint32_t alpha = 255) {
   return (alpha << 24) | (r << 16) | (g << 8) | b;
 }
-// Colour references 0x00BBGGRR as the tool hands them over.
-constexpr uint32_t ColourRef(uint32_t r, uint32_t g, uint32_t b) { return (b << 16) | (g << 8) | r; }
 
 inline std::unique_ptr<Layer> MakeLayer(Size size, uint32_t fill, int32_t x = 0, int32_t y = 0) {
   auto layer = std::make_unique<Layer>();

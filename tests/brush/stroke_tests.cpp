@@ -13,7 +13,6 @@ namespace varnel {
 namespace {
 
 using brush_test::At;
-using brush_test::ColourRef;
 using brush_test::DabCall;
 using brush_test::Grey;
 using brush_test::MakeLayer;
@@ -281,7 +280,7 @@ TEST_F(StrokeTest, CloneColourPaintsWithTheSourcePixelAndResetsAtPenUp) {
   source->Row(1)[0] = Rgb(40, 50, 60);
   source->Row(1)[1] = Rgb(70, 80, 90);
   NormalBrush brush({1, 1});
-  brush.SetColours(ColourRef(200, 0, 0), ColourRef(255, 255, 255));
+  brush.SetColours(MakeColourRef(200, 0, 0), MakeColourRef(255, 255, 255));
   brush.SetCloneColour(true, source);
   brush.BeginStroke(*layer, 3, 2, 256);  // (3 mod 2, 2 mod 2) = (1, 0)
   EXPECT_EQ(At(*layer, 3, 2), Rgb(10, 20, 30));
@@ -296,7 +295,7 @@ TEST_F(StrokeTest, CloneColourPaintsWithTheSourcePixelAndResetsAtPenUp) {
 TEST_F(StrokeTest, TheColourMaskTakesItsReferenceAtPenDown) {
   NormalBrush brush({3, 3});
   brush.SetColourMask(ColourMask::Create(1, 50, 100, 10));  // within 25
-  brush.SetColours(ColourRef(0, 0, 255), 0);
+  brush.SetColours(MakeColourRef(0, 0, 255), ColourRef{0});
   layer->Row(10)[11] = Grey(100);
   brush.BeginStroke(*layer, 10, 10, 256);  // reference white
   EXPECT_EQ(At(*layer, 10, 10), Rgb(0, 0, 255));

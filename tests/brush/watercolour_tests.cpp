@@ -13,7 +13,6 @@ namespace varnel {
 namespace {
 
 using brush_test::At;
-using brush_test::ColourRef;
 using brush_test::Grey;
 using brush_test::MakeLayer;
 
@@ -22,7 +21,7 @@ std::unique_ptr<NormalBrush> WetBrush(int32_t dryMode) {
   brush->SetWatercolour(true);
   brush->SetWatercolourLevel(128);
   brush->SetDryMode(dryMode);
-  brush->SetColours(ColourRef(0, 0, 0), ColourRef(255, 255, 255));
+  brush->SetColours(MakeColourRef(0, 0, 0), MakeColourRef(255, 255, 255));
   return brush;
 }
 

@@ -217,11 +217,11 @@ TEST(StrokeCliParsing, PointsAndColours) {
   EXPECT_EQ(points[1].pressure, 256);
   EXPECT_FALSE(ParseStrokePoints("", points));
   EXPECT_FALSE(ParseStrokePoints(";", points));
-  uint32_t colour = 0;
+  ColourRef colour{0};
   ASSERT_TRUE(ParseWebColour("FF8001", colour));
-  EXPECT_EQ(colour, 0x000180FFu);  // 0x00BBGGRR
+  EXPECT_EQ(colour, ColourRef{0x000180FFu});  // 0x00BBGGRR
   ASSERT_TRUE(ParseWebColour("abcdef", colour));
-  EXPECT_EQ(colour, 0x00EFCDABu);
+  EXPECT_EQ(colour, ColourRef{0x00EFCDABu});
   EXPECT_FALSE(ParseWebColour("FF80011", colour));
 }
 

@@ -18,6 +18,12 @@
 namespace varnel {
 namespace {
 
+std::vector<ColourRef> Refs(const std::vector<uint32_t>& values) {
+  std::vector<ColourRef> colours;
+  for (uint32_t value : values) colours.push_back(ColourRef{value});
+  return colours;
+}
+
 using test::TempFolder;
 
 std::string ReadText(const std::string& path) {
@@ -59,13 +65,13 @@ class ProgramFolderScope {
 // ---- colour order ---------------------------------------------------------------------------
 
 TEST(ColourOrder, WebOrderAndTheProgramsOrderExchangeTheLowestAndTheThirdByte) {
-  EXPECT_EQ(WebToColour(0x123456u), 0x563412u);
-  EXPECT_EQ(ColourToWeb(0x563412u), 0x123456u);
-  EXPECT_EQ(WebToColour(0xFF0000u), 0x0000FFu);  // red
+  EXPECT_EQ(ToColourRef(RgbColour{0x123456u}), ColourRef{0x563412u});
+  EXPECT_EQ(ToRgb(ColourRef{0x563412u}), RgbColour{0x123456u});
+  EXPECT_EQ(ToColourRef(RgbColour{0xFF0000u}), ColourRef{0x0000FFu});  // red
   // A fourth byte is no part of a colour.
-  EXPECT_EQ(WebToColour(0xAB123456u), 0x563412u);
-  EXPECT_EQ(MakeColour(1, 2, 3), 0x030201u);
-  EXPECT_EQ(MakeColour(256, -1, 511), 0xFFFF00u);
+  EXPECT_EQ(ToColourRef(RgbColour{0xAB123456u}), ColourRef{0x563412u});
+  EXPECT_EQ(MakeColour(1, 2, 3), ColourRef{0x030201u});
+  EXPECT_EQ(MakeColour(256, -1, 511), ColourRef{0xFFFF00u});
 }
 
 // ---- colour definition file -----------------------------------------------------------------
@@ -79,7 +85,7 @@ struct ParseCase {
 class ColourDefinitionParsing : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ColourDefinitionParsing, YieldsOneColourPerLineBuiltFromItsLowBytes) {
-  EXPECT_EQ(ParseColourDefinitions(GetParam().text), GetParam().colours);
+  EXPECT_EQ(ParseColourDefinitions(GetParam().text), Refs(GetParam().colours));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,18 +107,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(ColourDefinitionFile, IsWrittenAsRedGreenBlueDecimalsPerLine) {
-  const uint32_t colours[] = {0x00FF8000, 0x00000000, 0x7F010203};
+  const std::vector<ColourRef> colours = Refs({0x00FF8000, 0x00000000, 0x7F010203});
   EXPECT_EQ(FormatColourDefinitions(colours), "0 128 255\n0 0 0\n3 2 1\n");
   EXPECT_EQ(FormatColourDefinitions({}), "");
 }
 
 TEST(ColourDefinitionFile, RoundTripsAPaletteLargerThanTheFirstReservation) {
   TempFolder folder;
-  std::vector<uint32_t> palette;
-  for (uint32_t i = 0; i < 1000; ++i) palette.push_back((i * 2654435761u) & 0xFFFFFF);
+  std::vector<ColourRef> palette;
+  for (uint32_t i = 0; i < 1000; ++i) palette.push_back(ColourRef{(i * 2654435761u) & 0xFFFFFF});
   const std::string path = folder.File("big.cd");
   ASSERT_TRUE(WriteColourDefinitionFile(path, palette));
-  std::vector<uint32_t> read;
+  std::vector<ColourRef> read;
   ASSERT_TRUE(ReadColourDefinitionFile(path, read));
   EXPECT_EQ(read, palette);
 }
@@ -120,25 +126,25 @@ TEST(ColourDefinitionFile, RoundTripsAPaletteLargerThanTheFirstReservation) {
 TEST(ColourDefinitionFile, AnEmptyFileReadsAsAnEmptyPalette) {
   TempFolder folder;
   WriteText(folder.File("empty.cd"), "");
-  std::vector<uint32_t> read = {1, 2, 3};
+  std::vector<ColourRef> read = Refs({1, 2, 3});
   ASSERT_TRUE(ReadColourDefinitionFile(folder.File("empty.cd"), read));
   EXPECT_TRUE(read.empty());
 }
 
 TEST(ColourDefinitionFile, AMissingFileFailsAndKeepsThePalette) {
   TempFolder folder;
-  std::vector<uint32_t> read = {1, 2, 3};
+  std::vector<ColourRef> read = Refs({1, 2, 3});
   errno = 0;
   EXPECT_FALSE(ReadColourDefinitionFile(folder.File("none.cd"), read));
   EXPECT_EQ(errno, ENOENT);
-  EXPECT_EQ(read, (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(read, Refs({1, 2, 3}));
   EXPECT_FALSE(ReadColourDefinitionFile(folder.Path().string(), read));  // a folder
-  EXPECT_EQ(read, (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(read, Refs({1, 2, 3}));
 }
 
 TEST(ColourDefinitionFile, AWriteIntoAMissingFolderFailsAndLeavesNothing) {
   TempFolder folder;
-  const uint32_t colours[] = {1};
+  const std::vector<ColourRef> colours = Refs({1});
   EXPECT_FALSE(WriteColourDefinitionFile(folder.File("no/such/x.cd"), colours));
   EXPECT_FALSE(std::filesystem::exists(folder.File("no")));
 }
@@ -147,7 +153,7 @@ TEST(ColourDefinitionFile, RewritingReplacesTheWholeFileAndLeavesNoTemporaryBehi
   TempFolder folder;
   const std::string path = folder.File("p.cd");
   WriteText(path, "9 9 9\n8 8 8\n7 7 7\n");
-  const uint32_t colours[] = {0x030201};
+  const std::vector<ColourRef> colours = Refs({0x030201});
   ASSERT_TRUE(WriteColourDefinitionFile(path, colours));
   EXPECT_EQ(ReadText(path), "1 2 3\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
@@ -187,18 +193,18 @@ TEST(PaletteFiles, HistoryAndDefaultPaletteRoundTripThroughTheirPaths) {
   TempFolder folder;
   ProgramFolderScope home(folder.Path().string());
   std::filesystem::create_directories(folder.Path() / "res");
-  const uint32_t history[] = {0x0000FF, 0x123456};
+  const std::vector<ColourRef> history = Refs({0x0000FF, 0x123456});
   ASSERT_TRUE(WriteColourDefinitionFile(ColourHistoryPath(), history));
   EXPECT_EQ(ReadText(folder.File("res/hist.cd")), "255 0 0\n86 52 18\n");
-  std::vector<uint32_t> read;
+  std::vector<ColourRef> read;
   ASSERT_TRUE(ReadColourDefinitionFile(ColourHistoryPath(), read));
-  EXPECT_EQ(read, (std::vector<uint32_t>{0x0000FF, 0x123456}));
+  EXPECT_EQ(read, Refs({0x0000FF, 0x123456}));
 }
 
 // The palette and colour list the program ships, as they stand in the source tree.
 TEST(ShippedColourFiles, ThePaletteHoldsOnlyWellFormedColours) {
   const std::string text = ReadText(std::string(VARNEL_SOURCE_DIR) + "/data/PAL.CD");
-  const std::vector<uint32_t> colours = ParseColourDefinitions(text);
+  const std::vector<ColourRef> colours = ParseColourDefinitions(text);
   ASSERT_GE(colours.size(), 16u);
   // Written exactly as the writer would write them: the file is its own canonical form.
   EXPECT_EQ(FormatColourDefinitions(colours), text);
@@ -224,15 +230,15 @@ struct HeaderCase {
 class NamedColourListHeader : public ::testing::TestWithParam<HeaderCase> {};
 
 TEST_P(NamedColourListHeader, IsRgbHexInAnyCaseOrTheFileAddsNothing) {
-  std::vector<NamedColour> list = {{0x010203, "keep"}};
+  std::vector<NamedColour> list = {{ColourRef{0x010203}, "keep"}};
   const NamedColourListResult result = ParseNamedColourList(GetParam().text, list);
   if (GetParam().accepted) {
     EXPECT_EQ(result, NamedColourListResult::kRead);
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1], (NamedColour{0x0000FF, "red"}));
+    EXPECT_EQ(list[1], (NamedColour{ColourRef{0x0000FF}, "red"}));
   } else {
     EXPECT_EQ(result, NamedColourListResult::kNotAList);
-    EXPECT_EQ(list, (std::vector<NamedColour>{{0x010203, "keep"}}));
+    EXPECT_EQ(list, (std::vector<NamedColour>{{ColourRef{0x010203}, "keep"}}));
   }
 }
 
@@ -271,31 +277,31 @@ TEST_P(NamedColourListEntry, SplitsAtTheFirstCommaScansHexAndTrimsTheName) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, NamedColourListEntry,
     ::testing::Values(
-        EntryCase{"AsWritten", "f0f8ff , aliceblue", true, {0xFFF8F0, "aliceblue"}},
-        EntryCase{"NoSpaces", "00ff00,lime", true, {0x00FF00, "lime"}},
-        EntryCase{"UpperCaseDigits", "0000FF , Blue", true, {0xFF0000, "Blue"}},
-        EntryCase{"SecondCommaEndsTheName", "123456 , first , second", true, {0x563412, "first"}},
-        EntryCase{"NameTrimmedOnBothSides", "  a0b0c0 ,\t  light grey  \t", true, {0xC0B0A0, "light grey"}},
-        EntryCase{"HexPrefix", "0x123456 , prefixed", true, {0x563412, "prefixed"}},
-        EntryCase{"ShortNumber", "ff , low", true, {0xFF0000, "low"}},
-        EntryCase{"FourthByteDropped", "ab123456 , wide", true, {0x563412, "wide"}},
-        EntryCase{"TooLongSaturates", "1ff123456 , huge", true, {0xFFFFFF, "huge"}},
-        EntryCase{"NoNumberIsBlack", "zz , nothing", true, {0x000000, "nothing"}},
-        EntryCase{"EmptyNumber", ", unnamed colour", true, {0x000000, "unnamed colour"}},
-        EntryCase{"EmptyName", "ff0000 ,", true, {0x0000FF, ""}},
-        EntryCase{"CodePage932Name", "ff0000 , \x90\xd4", true, {0x0000FF, "赤"}},
+        EntryCase{"AsWritten", "f0f8ff , aliceblue", true, {ColourRef{0xFFF8F0}, "aliceblue"}},
+        EntryCase{"NoSpaces", "00ff00,lime", true, {ColourRef{0x00FF00}, "lime"}},
+        EntryCase{"UpperCaseDigits", "0000FF , Blue", true, {ColourRef{0xFF0000}, "Blue"}},
+        EntryCase{"SecondCommaEndsTheName", "123456 , first , second", true, {ColourRef{0x563412}, "first"}},
+        EntryCase{"NameTrimmedOnBothSides", "  a0b0c0 ,\t  light grey  \t", true, {ColourRef{0xC0B0A0}, "light grey"}},
+        EntryCase{"HexPrefix", "0x123456 , prefixed", true, {ColourRef{0x563412}, "prefixed"}},
+        EntryCase{"ShortNumber", "ff , low", true, {ColourRef{0xFF0000}, "low"}},
+        EntryCase{"FourthByteDropped", "ab123456 , wide", true, {ColourRef{0x563412}, "wide"}},
+        EntryCase{"TooLongSaturates", "1ff123456 , huge", true, {ColourRef{0xFFFFFF}, "huge"}},
+        EntryCase{"NoNumberIsBlack", "zz , nothing", true, {ColourRef{0x000000}, "nothing"}},
+        EntryCase{"EmptyNumber", ", unnamed colour", true, {ColourRef{0x000000}, "unnamed colour"}},
+        EntryCase{"EmptyName", "ff0000 ,", true, {ColourRef{0x0000FF}, ""}},
+        EntryCase{"CodePage932Name", "ff0000 , \x90\xd4", true, {ColourRef{0x0000FF}, "赤"}},
         EntryCase{"NoCommaSkipped", "ff0000 red", false, {}},
         EntryCase{"EmptyLineSkipped", "", false, {}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(NamedColourList, AppendsToTheListInFileOrder) {
-  std::vector<NamedColour> list = {{1, "old"}};
+  std::vector<NamedColour> list = {{ColourRef{1}, "old"}};
   ASSERT_EQ(ParseNamedColourList("RGB.HEX\n000001 , a\nno comma\n000002 , b", list), NamedColourListResult::kRead);
-  EXPECT_EQ(list, (std::vector<NamedColour>{{1, "old"}, {0x010000, "a"}, {0x020000, "b"}}));
+  EXPECT_EQ(list, (std::vector<NamedColour>{{ColourRef{1}, "old"}, {ColourRef{0x010000}, "a"}, {ColourRef{0x020000}, "b"}}));
 }
 
 TEST(NamedColourList, IsWrittenWithItsHeaderAndSixLowerCaseDigitsInWebOrder) {
-  const std::vector<NamedColour> list = {{0x0000FF, "red"}, {0x010000, "nearly black"}, {0xABCDEF, "赤"}};
+  const std::vector<NamedColour> list = {{ColourRef{0x0000FF}, "red"}, {ColourRef{0x010000}, "nearly black"}, {ColourRef{0xABCDEF}, "赤"}};
   EXPECT_EQ(FormatNamedColourList(list),
             "RGB.HEX\nff0000 , red\n000001 , nearly black\nefcdab , \x90\xd4\n");
   EXPECT_EQ(FormatNamedColourList({}), "RGB.HEX\n");
@@ -311,12 +317,12 @@ class ColourListNames : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(ColourListNames, AreWrittenSoThatTheyReadBackUnchanged) {
   EXPECT_EQ(NameForColourList(GetParam().given), GetParam().kept);
-  const std::vector<NamedColour> list = {{0x123456, GetParam().given}};
+  const std::vector<NamedColour> list = {{ColourRef{0x123456}, GetParam().given}};
   std::vector<NamedColour> read;
   ASSERT_EQ(ParseNamedColourList(FormatNamedColourList(list), read), NamedColourListResult::kRead);
   ASSERT_EQ(read.size(), 1u);
   EXPECT_EQ(read[0].name, GetParam().kept);
-  EXPECT_EQ(read[0].colour, 0x123456u);
+  EXPECT_EQ(read[0].colour, ColourRef{0x123456u});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -332,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NamedColourList, RoundTripsThroughAFile) {
   TempFolder folder;
   const std::string path = folder.File("html.ncl");
-  const std::vector<NamedColour> list = {{0x00A5FF, "orange"}, {0x808080, "灰色"}, {0xFFFFFF, "white"}};
+  const std::vector<NamedColour> list = {{ColourRef{0x00A5FF}, "orange"}, {ColourRef{0x808080}, "灰色"}, {ColourRef{0xFFFFFF}, "white"}};
   ASSERT_TRUE(WriteNamedColourList(path, list));
   std::vector<NamedColour> read;
   ASSERT_EQ(ReadNamedColourList(path, read), NamedColourListResult::kRead);

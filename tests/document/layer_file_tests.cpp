@@ -287,9 +287,9 @@ TEST_F(LayerFileTest, DocumentWithJapaneseNamesMasksAndGridRoundTrips) {
   grid.originY = 4;
   grid.zoomGate = 1;
   grid.zoomThreshold = 2.5;
-  grid.colour = 0x00123456;
+  grid.colour = ColourRef{0x00123456};
   grid.snap = 1;
-  for (int32_t i = 0; i < 31; ++i) grid.axes.push_back({0x00010203u * static_cast<uint32_t>(i), i + 1, i * 10 - 50});
+  for (int32_t i = 0; i < 31; ++i) grid.axes.push_back({ColourRef{0x00010203u * static_cast<uint32_t>(i)}, i + 1, i * 10 - 50});
 
   ImageSurface composite;
   composite.Create({6, 8});
@@ -323,7 +323,7 @@ TEST_F(LayerFileTest, ThirtyTwoAxesAreWrittenButNotRestored) {
   layers.push_back(MakeLayer(2, 2, 1));
   GridSettings grid;
   grid.kind = 1;
-  grid.axes.assign(32, GridAxis{1, 2, 3});
+  grid.axes.assign(32, GridAxis{ColourRef{1}, 2, 3});
   ImageSurface composite;
   composite.Create({2, 2});
   ASSERT_EQ(WriteLayerFile(Path("g.vlb"), Refs(layers), 2, 2, composite, grid), 0);
@@ -516,10 +516,10 @@ TEST_F(LayerFileTest, GridChunkKeepsItsAxesOnlyWhenTheCountFits) {
     EXPECT_EQ(canvas, (Size{3, 4}));  // no canvas chunk: kept
     EXPECT_EQ(grid.cellWidth, 5);
     EXPECT_EQ(grid.zoomThreshold, 1.5);
-    EXPECT_EQ(grid.colour, 0xFFu);
+    EXPECT_EQ(grid.colour, ColourRef{0xFFu});
     ASSERT_EQ(grid.axes.size(), c.axes) << c.count;
     if (c.axes > 0) {
-      EXPECT_EQ(grid.axes[30], (GridAxis{30, 30, -30}));
+      EXPECT_EQ(grid.axes[30], (GridAxis{ColourRef{30}, 30, -30}));
     }
     EXPECT_EQ(layers.size(), 1u);
   }

@@ -82,14 +82,14 @@ TEST(RecordingHost, RecordsEverythingInOrder) {
   host.SetProgress(0);
   host.SetProgress(50);
   host.SetProgress(-1);
-  host.DebugMessage(3, 0x0000FF, "red");
+  host.DebugMessage(3, ColourRef{0x0000FF}, "red");
   host.MessageBox("本文", "題名", kMbYesNo | kMbIconQuestion);
 
   EXPECT_EQ(host.statusTexts, (std::vector<std::string>{"読み込み中", ""}));
   EXPECT_EQ(host.progress, (std::vector<int>{0, 50, -1}));
   ASSERT_EQ(host.debugMessages.size(), 1u);
   EXPECT_EQ(host.debugMessages[0].level, 3);
-  EXPECT_EQ(host.debugMessages[0].colour, 0x0000FFu);
+  EXPECT_EQ(host.debugMessages[0].colour, ColourRef{0x0000FFu});
   EXPECT_EQ(host.debugMessages[0].text, "red");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "本文");
@@ -140,11 +140,11 @@ TEST(ConsoleHost, MessageBoxPrintsOneLineAndAnswersTheDefault) {
 TEST(ConsoleHost, DebugMessagesUpToTheDebugLevelArePrinted) {
   ConsoleHost host("varnel", 2);
   std::string written = CaptureStderr([&] {
-    host.DebugMessage(1, 0, "one");
-    host.DebugMessage(2, 0, "two");
-    host.DebugMessage(3, 0, "three");
+    host.DebugMessage(1, ColourRef{0}, "one");
+    host.DebugMessage(2, ColourRef{0}, "two");
+    host.DebugMessage(3, ColourRef{0}, "three");
     host.SetDebugLevel(0);
-    host.DebugMessage(1, 0, "silenced");
+    host.DebugMessage(1, ColourRef{0}, "silenced");
     host.SetStatusText("status is silent");
     host.SetProgress(10);
   });

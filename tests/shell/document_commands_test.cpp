@@ -701,7 +701,7 @@ TEST_F(CommandTest, SelectionCommandsWaitForASelection) {
 
 TEST_F(CommandTest, FillingTheSelectionUsesTheForegroundColour) {
   Start();
-  Frame().Commands()->foregroundColour = [] { return 0x00FF8040u; };  // red 0x40, green 0x80, blue 0xFF
+  Frame().Commands()->foregroundColour = [] { return ColourRef{0x00FF8040u}; };  // red 0x40, green 0x80, blue 0xFF
   auto region = std::make_unique<Region>();
   ASSERT_EQ(region->Create({10, 10, 19, 19}, 255), 0);
   ActiveCanvas().ReplaceSelection(std::move(region), true);
@@ -934,7 +934,7 @@ TEST_F(CommandTest, ChoosingABrushKindNamesItInTheToolOptions) {
 
 TEST_F(CommandTest, TheFillUsesThePalettesForegroundColour) {
   Start();
-  Frame().Palette()->SetForeground(0x000000FFu);  // red, as 0x00BBGGRR
+  Frame().Palette()->SetForeground(ColourRef{0x000000FFu});  // red, as 0x00BBGGRR
   Trigger(cmd::kSelectAll);
   Trigger(cmd::kFillSelection);
   uint32_t pixel = 0;

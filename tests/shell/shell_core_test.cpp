@@ -136,7 +136,7 @@ TEST(DebugConsole, ShowsAMessageOnlyWhenItsLevelIsNotAboveTheConsoleLevel) {
     DebugConsole console;
     console.SetLevel(consoleLevel);
     for (int level = 1; level <= 6; ++level)
-      EXPECT_EQ(console.Add(level, 0, "m"), level <= consoleLevel) << consoleLevel << "/" << level;
+      EXPECT_EQ(console.Add(level, ColourRef{0}, "m"), level <= consoleLevel) << consoleLevel << "/" << level;
     EXPECT_EQ(console.ShownEntries().size(), size_t(consoleLevel));
   }
 }
@@ -149,33 +149,33 @@ TEST(DebugConsole, RaisingTheLevelShowsMessagesKeptEarlier) {
     if (e) appended.push_back(e->text);
     else ++rebuilds;
   };
-  console.Add(5, 0x282828, "初期化終了");
-  console.Add(2, 0x0000FF, "two");
+  console.Add(5, ColourRef{0x282828}, "初期化終了");
+  console.Add(2, ColourRef{0x0000FF}, "two");
   EXPECT_TRUE(appended.empty());
   console.SetLevel(5);
   EXPECT_EQ(rebuilds, 1);
   const auto shown = console.ShownEntries();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].text, "初期化終了");
-  EXPECT_EQ(shown[0].colour, 0x282828u);
-  console.Add(6, 0, "six");
-  console.Add(1, 0, "one");
+  EXPECT_EQ(shown[0].colour, ColourRef{0x282828u});
+  console.Add(6, ColourRef{0}, "six");
+  console.Add(1, ColourRef{0}, "one");
   EXPECT_EQ(appended, std::vector<std::string>{"one"});
 }
 
 TEST(DebugConsole, ClampsLevelsIntoOneToSix) {
   DebugConsole console;
   console.SetLevel(1);
-  EXPECT_TRUE(console.Add(0, 0, "zero"));
-  EXPECT_TRUE(console.Add(-4, 0, "negative"));
-  EXPECT_FALSE(console.Add(99, 0, "huge"));
+  EXPECT_TRUE(console.Add(0, ColourRef{0}, "zero"));
+  EXPECT_TRUE(console.Add(-4, ColourRef{0}, "negative"));
+  EXPECT_FALSE(console.Add(99, ColourRef{0}, "huge"));
   console.SetLevel(6);
   EXPECT_EQ(console.ShownEntries().size(), 3u);
 }
 
 TEST(DebugConsole, KeepsOnlyTheNewestMessagesAtCapacity) {
   DebugConsole console;
-  for (size_t i = 0; i < DebugConsole::kCapacity + 5; ++i) console.Add(1, 0, std::to_string(i));
+  for (size_t i = 0; i < DebugConsole::kCapacity + 5; ++i) console.Add(1, ColourRef{0}, std::to_string(i));
   EXPECT_EQ(console.Entries().size(), DebugConsole::kCapacity);
   EXPECT_EQ(console.Entries().front().text, "5");
 }

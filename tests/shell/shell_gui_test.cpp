@@ -183,7 +183,7 @@ TEST_F(ShellTest, InitialisedMessageReachesTheConsoleAtLevelFiveInItsColour) {
   ASSERT_FALSE(shown.empty());
   EXPECT_EQ(shown.back().text, kMsgInitialised);
   EXPECT_EQ(shown.back().level, 5);
-  EXPECT_EQ(shown.back().colour, 0x282828u);
+  EXPECT_EQ(shown.back().colour, ColourRef{0x282828u});
   QListWidget* list = m_app->MainFrame()->DebugPanel()->List();
   ASSERT_GE(list->count(), 1);
   EXPECT_EQ(list->item(list->count() - 1)->text(), QString::fromUtf8(kMsgInitialised));

@@ -42,13 +42,13 @@ using testing::TempFolder;
 // A tool that remembers the colours it was handed.
 class ColourProbe : public PaintObject {
  public:
-  void SetColours(uint32_t foreground, uint32_t background) override {
+  void SetColours(ColourRef foreground, ColourRef background) override {
     this->foreground = foreground;
     this->background = background;
     ++calls;
   }
-  uint32_t foreground = 0xDEADBEEF;
-  uint32_t background = 0xDEADBEEF;
+  ColourRef foreground{0xDEADBEEF};
+  ColourRef background{0xDEADBEEF};
   int calls = 0;
 };
 
@@ -59,7 +59,7 @@ class PanelTest : public ::testing::Test {
     setenv("VARNEL_HOME", m_dir.Path().c_str(), 1);
     m_profile = std::make_unique<Profile>(m_dir.File("varnel.ini"));
     ProgramBrushSettings() = BrushToolSettings();
-    SetProgramBrushColours(0x000000, 0xFFFFFF);
+    SetProgramBrushColours(ColourRef{0x000000}, ColourRef{0xFFFFFF});
     RebuildProgramBrush();
   }
   void TearDown() override {
@@ -182,8 +182,8 @@ TEST_F(PanelTest, ClickingAToolButtonSelectsTheToolAndSignalsItsSlot) {
   QAbstractButton* probeButton = palette.ToolButton(3);
   Click(probeButton, probeButton->rect().center());
   EXPECT_EQ(canvas->SelectedTool(), 3);
-  EXPECT_EQ(eyedropper->foreground, 0x000000u);
-  EXPECT_EQ(eyedropper->background, 0xFFFFFFu);
+  EXPECT_EQ(eyedropper->foreground, ColourRef{0x000000u});
+  EXPECT_EQ(eyedropper->background, ColourRef{0xFFFFFFu});
 }
 
 TEST_F(PanelTest, ChosenColoursAreStoredAsColourReferencesAndReachTheBrushAndTheTools) {
@@ -208,48 +208,48 @@ TEST_F(PanelTest, ChosenColoursAreStoredAsColourReferencesAndReachTheBrushAndThe
   Click(well, well->ForegroundRect().topLeft() + QPoint(3, 3));
   EXPECT_EQ(offered, QColor(0, 0, 0));
   EXPECT_EQ(title, "前景色");
-  EXPECT_EQ(palette.Foreground(), 0x563412u);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x563412u});
   EXPECT_EQ(m_profile->GetInt("Settings", "FGCOLOR", -1), 0x563412);
   EXPECT_EQ(changed.count(), 1);
   // The brush keeps pixel values 0x00RRGGBB inside.
   ASSERT_NE(ProgramBrush(), nullptr);
   EXPECT_EQ(ProgramBrush()->ToolForeground(), 0x123456u);
-  EXPECT_EQ(tool->foreground, 0x563412u);
+  EXPECT_EQ(tool->foreground, ColourRef{0x563412u});
 
   // The lower right of the background square is not covered by the foreground square.
   answer = QColor(0xFF, 0x00, 0x80);
   Click(well, well->BackgroundRect().bottomRight() - QPoint(3, 3));
   EXPECT_EQ(offered, QColor(255, 255, 255));
   EXPECT_EQ(title, "背景色");
-  EXPECT_EQ(palette.Background(), 0x8000FFu);
+  EXPECT_EQ(palette.Background(), ColourRef{0x8000FFu});
   EXPECT_EQ(m_profile->GetInt("Settings", "BGCOLOR", -1), 0x8000FF);
   EXPECT_EQ(ProgramBrush()->Background(), 0xFF0080u);
-  EXPECT_EQ(tool->background, 0x8000FFu);
+  EXPECT_EQ(tool->background, ColourRef{0x8000FFu});
   EXPECT_EQ(changed.count(), 2);
 
   // A cancelled dialog changes nothing.
   palette.SetColourChooser([](const QColor&, const QString&, QWidget*) { return std::optional<QColor>(); });
   Click(well, well->ForegroundRect().center());
-  EXPECT_EQ(palette.Foreground(), 0x563412u);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x563412u});
   EXPECT_EQ(changed.count(), 2);
 }
 
 TEST_F(PanelTest, SwapExchangesTheColoursAndResetGivesBlackOnWhite) {
   ToolPalette palette(*m_profile);
   palette.show();
-  palette.SetColours(0x0000FF, 0x00FF00);  // red over green
+  palette.SetColours(ColourRef{0x0000FF}, ColourRef{0x00FF00});  // red over green
   ColourWell* well = palette.Well();
   Click(well, well->SwapRect().center());
-  EXPECT_EQ(palette.Foreground(), 0x00FF00u);
-  EXPECT_EQ(palette.Background(), 0x0000FFu);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x00FF00u});
+  EXPECT_EQ(palette.Background(), ColourRef{0x0000FFu});
   EXPECT_EQ(m_profile->GetInt("Settings", "FGCOLOR", -1), 0x00FF00);
   EXPECT_EQ(m_profile->GetInt("Settings", "BGCOLOR", -1), 0x0000FF);
   EXPECT_EQ(ProgramBrush()->ToolForeground(), 0x00FF00u);
   EXPECT_EQ(ProgramBrush()->Background(), 0xFF0000u);
 
   Click(well, well->ResetRect().center());
-  EXPECT_EQ(palette.Foreground(), 0x000000u);
-  EXPECT_EQ(palette.Background(), 0xFFFFFFu);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x000000u});
+  EXPECT_EQ(palette.Background(), ColourRef{0xFFFFFFu});
   EXPECT_EQ(m_profile->GetInt("Settings", "FGCOLOR", -1), 0);
   EXPECT_EQ(m_profile->GetInt("Settings", "BGCOLOR", -1), 0xFFFFFF);
 }
@@ -258,8 +258,8 @@ TEST_F(PanelTest, StoredColoursAreReadBackAtStartAndHandedToTheBrush) {
   m_profile->WriteInt("Settings", "FGCOLOR", 0x0000FF);  // red
   m_profile->WriteInt("Settings", "BGCOLOR", 0xFF0000);  // blue
   ToolPalette palette(*m_profile);
-  EXPECT_EQ(palette.Foreground(), 0x0000FFu);
-  EXPECT_EQ(palette.Background(), 0xFF0000u);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x0000FFu});
+  EXPECT_EQ(palette.Background(), ColourRef{0xFF0000u});
   EXPECT_EQ(ProgramBrush()->ToolForeground(), 0xFF0000u);
   EXPECT_EQ(ProgramBrush()->Background(), 0x0000FFu);
 }
@@ -267,8 +267,8 @@ TEST_F(PanelTest, StoredColoursAreReadBackAtStartAndHandedToTheBrush) {
 TEST_F(PanelTest, WithoutStoredColoursThePaletteStartsBlackOnWhite) {
   m_profile->WriteInt("Settings", "FGCOLOR", 0x7F123456);  // a stray top byte is dropped
   ToolPalette palette(*m_profile);
-  EXPECT_EQ(palette.Foreground(), 0x123456u);
-  EXPECT_EQ(palette.Background(), 0xFFFFFFu);
+  EXPECT_EQ(palette.Foreground(), ColourRef{0x123456u});
+  EXPECT_EQ(palette.Background(), ColourRef{0xFFFFFFu});
 }
 
 // ---------------------------------------------------------------------------------------------
