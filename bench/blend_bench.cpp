@@ -49,7 +49,7 @@ void Display(benchmark::State& state, bool reference) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kPixels));
-  state.SetLabel(std::string(varnel::BlendModeName(mode)));
+  state.SetLabel(std::string(varnel::BlendModeName(varnel::BlendMode{mode})));
 }
 
 void Merge(benchmark::State& state, bool reference) {
@@ -68,7 +68,7 @@ void Merge(benchmark::State& state, bool reference) {
     benchmark::DoNotOptimize(out.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(kPixels));
-  state.SetLabel(std::string(varnel::BlendModeName(mode)));
+  state.SetLabel(std::string(varnel::BlendModeName(varnel::BlendMode{mode})));
 }
 
 // One row of 4096 pixels over and over, in the cache: what the arithmetic of a mode costs
@@ -85,7 +85,7 @@ void BM_DisplayInCache(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * kSide);
-  state.SetLabel(std::string(varnel::BlendModeName(mode)));
+  state.SetLabel(std::string(varnel::BlendModeName(varnel::BlendMode{mode})));
 }
 
 void BM_Display(benchmark::State& state) { Display(state, false); }

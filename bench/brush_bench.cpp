@@ -146,7 +146,7 @@ Canvas& TenLayerCanvas() {
         for (int32_t x = 0; x < kCanvasSide; ++x) row[x] = random();
       }
       layer->DiscardBackups();
-      layer->SetBlendMode(modes[i % 5]);
+      layer->SetBlendMode(varnel::BlendMode{modes[i % 5]});
       layer->SetOpacity(90);
       c->AppendLayer(std::move(layer), false);
     }

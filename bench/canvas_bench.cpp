@@ -29,7 +29,7 @@ std::unique_ptr<Layer> RandomLayer(std::mt19937& random, int32_t mode) {
     for (int32_t x = 0; x < kSide; ++x) row[x] = random();
   }
   layer->DiscardBackups();
-  layer->SetBlendMode(mode);
+  layer->SetBlendMode(varnel::BlendMode{mode});
   layer->SetOpacity(90);
   return layer;
 }

@@ -49,8 +49,11 @@ int32_t ChannelTarget(int32_t rule, int32_t o, int32_t s) {
 
 // The layer blend mode with the same formula as a compose rule, for the vector targets.
 int32_t LayerModeOfRule(int32_t rule) {
-  static constexpr int32_t kModes[kComposeRuleCount] = {0, 1, 2, 3, 4, 5, 6, 13, 14, 15, 16, 17};
-  return kModes[rule];
+  static constexpr BlendMode kModes[kComposeRuleCount] = {
+      BlendMode::kNormal,  BlendMode::kMultiply, BlendMode::kScreen, BlendMode::kAdd,
+      BlendMode::kSubtract, BlendMode::kLighten, BlendMode::kDarken, BlendMode::kOverlay,
+      BlendMode::kColour,  BlendMode::kHue,      BlendMode::kSaturation, BlendMode::kLightness};
+  return ModeNumber(kModes[rule]);
 }
 
 bool ForceReference() {

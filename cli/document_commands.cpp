@@ -104,7 +104,7 @@ Json LayerJson(const Layer& layer) {
   }
   return {{"name", layer.Name()},          {"width", layer.Width()},   {"height", layer.Height()},
           {"x", layer.OffsetX()},          {"y", layer.OffsetY()},     {"opacity", layer.Opacity()},
-          {"blend_mode", layer.BlendMode()}, {"visible", layer.IsVisible() ? 1 : 0}, {"masks", masks}};
+          {"blend_mode", ModeNumber(layer.BlendMode())}, {"visible", layer.IsVisible() ? 1 : 0}, {"masks", masks}};
 }
 
 // IN OUT plus the given flags; false with the status set on wrong usage.

@@ -16,30 +16,65 @@ namespace varnel {
 
 inline constexpr int32_t kBlendModeCount = 27;
 
+// A layer's blend mode. The number is what files, the network and scripts carry; a stored
+// number outside 0…26 is kept as it is (and blends nothing).
+enum class BlendMode : int32_t {
+  kNormal, kMultiply, kScreen, kAdd, kSubtract, kLighten, kDarken, kDarkerColour, kLighterColour,
+  kAnd, kOr, kXor, kDivide, kOverlay, kColour, kHue, kSaturation, kLightness, kLightnessAdd,
+  kLightnessSubtract, kSaturationAdd, kSaturationSubtract, kOverlay2, kDodge, kBurn, kHardLight, kSoftLight,
+};
+
+// The mode's number, as the kernels index their tables with it.
+constexpr int32_t ModeNumber(BlendMode mode) { return static_cast<int32_t>(mode); }
+
 struct BlendModeEntry {
-  int32_t number;
+  BlendMode mode;
   std::string_view name;
   bool wholePixel;  // the result depends on all three channels (sums or HLS), not per channel
 };
 
 inline constexpr std::array<BlendModeEntry, kBlendModeCount> kBlendModes{{
-    {0, "合成", false},          {1, "乗算", false},          {2, "スクリーン", false},
-    {3, "加算", false},          {4, "減算", false},          {5, "明るく", false},
-    {6, "暗く", false},          {7, "濃度(濃)", true},       {8, "濃度(薄)", true},
-    {9, "論理積", false},        {10, "論理和", false},       {11, "排他的論理和", false},
-    {12, "除算", false},         {13, "オーバーレイ", false}, {14, "カラー", true},
-    {15, "色相", true},          {16, "彩度", true},          {17, "明度", true},
-    {18, "明度加算", true},      {19, "明度減算", true},      {20, "彩度加算", true},
-    {21, "彩度減算", true},      {22, "オーバーレイ2", false}, {23, "覆い焼き", false},
-    {24, "焼きこみ", false},     {25, "ハードライト", false}, {26, "ソフトライト", false},
+    {BlendMode::kNormal, "合成", false},
+    {BlendMode::kMultiply, "乗算", false},
+    {BlendMode::kScreen, "スクリーン", false},
+    {BlendMode::kAdd, "加算", false},
+    {BlendMode::kSubtract, "減算", false},
+    {BlendMode::kLighten, "明るく", false},
+    {BlendMode::kDarken, "暗く", false},
+    {BlendMode::kDarkerColour, "濃度(濃)", true},
+    {BlendMode::kLighterColour, "濃度(薄)", true},
+    {BlendMode::kAnd, "論理積", false},
+    {BlendMode::kOr, "論理和", false},
+    {BlendMode::kXor, "排他的論理和", false},
+    {BlendMode::kDivide, "除算", false},
+    {BlendMode::kOverlay, "オーバーレイ", false},
+    {BlendMode::kColour, "カラー", true},
+    {BlendMode::kHue, "色相", true},
+    {BlendMode::kSaturation, "彩度", true},
+    {BlendMode::kLightness, "明度", true},
+    {BlendMode::kLightnessAdd, "明度加算", true},
+    {BlendMode::kLightnessSubtract, "明度減算", true},
+    {BlendMode::kSaturationAdd, "彩度加算", true},
+    {BlendMode::kSaturationSubtract, "彩度減算", true},
+    {BlendMode::kOverlay2, "オーバーレイ2", false},
+    {BlendMode::kDodge, "覆い焼き", false},
+    {BlendMode::kBurn, "焼きこみ", false},
+    {BlendMode::kHardLight, "ハードライト", false},
+    {BlendMode::kSoftLight, "ソフトライト", false},
 }};
 static_assert(std::size(kBlendModes) == 27);
+// A mode's row is its number.
+static_assert([] {
+  for (int32_t i = 0; i < kBlendModeCount; ++i)
+    if (ModeNumber(kBlendModes[static_cast<size_t>(i)].mode) != i) return false;
+  return true;
+}());
 
 // Exact comparison against the names in table order; an unknown name is mode 0.
-int32_t BlendModeFromName(std::string_view name);
+BlendMode BlendModeFromName(std::string_view name);
 // The name of a mode 0…26; empty for any other number.
-std::string_view BlendModeName(int32_t mode);
-bool IsWholePixelMode(int32_t mode);
+std::string_view BlendModeName(BlendMode mode);
+bool IsWholePixelMode(BlendMode mode);
 
 // The process-wide tables. MUL (256 x 256, MUL[b][s] = (b × s + 127) / 255) and CLAMP (1024)
 // are built by InitBlendTables at start-up (and on first use if nobody did); WEIGHT (257 x 256

@@ -122,13 +122,13 @@ void ComposeRows(Layer& composite, const std::vector<ComposePart>& parts, int32_
         const Layer& layer = *part.layer;
         const uint32_t* upper = layer.Row(y - layer.OffsetY()) + (from - layer.OffsetX());
         if (!part.masked) {
-          stack.push_back({layer.BlendMode(), upper, layer.OpacityTable(), part.opacity});
+          stack.push_back({ModeNumber(layer.BlendMode()), upper, layer.OpacityTable(), part.opacity});
           continue;
         }
         DisplayStack(destination, stack.data(), stack.size(), n);
         stack.clear();
         RowCoverage(layer, upper, from, y, n, buffers.coverage.data(), buffers.maskRow);
-        MergeRun(layer.BlendMode(), destination, upper, buffers.coverage.data(), OpacityWeight(layer.Opacity()),
+        MergeRun(ModeNumber(layer.BlendMode()), destination, upper, buffers.coverage.data(), OpacityWeight(layer.Opacity()),
                  destination, n);
       }
       DisplayStack(destination, stack.data(), stack.size(), n);
@@ -378,7 +378,7 @@ void Canvas::MergeInto(Layer& target, Layer& source) {
       target.GetRect(targetRow, lower.data());
       source.GetRect({from, y, to - 1, y}, upper.data());
       RowCoverage(source, upper.data(), source.OffsetX() + from, source.OffsetY() + y, n, coverage.data(), maskRow);
-      MergeRun(source.BlendMode(), lower.data(), upper.data(), coverage.data(), OpacityWeight(source.Opacity()),
+      MergeRun(ModeNumber(source.BlendMode()), lower.data(), upper.data(), coverage.data(), OpacityWeight(source.Opacity()),
                out.data(), n);
       target.SetRect(targetRow, out.data());
     }

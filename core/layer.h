@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/blend.h"
 #include "core/layer_mask_list.h"
 #include "core/surface.h"
 
@@ -31,8 +32,8 @@ class Layer : public ImageSurface {
   }
   const std::string& Name() const { return m_name; }  // UTF-8
   void SetName(std::string name) { m_name = std::move(name); }
-  int32_t BlendMode() const { return m_blendMode; }
-  void SetBlendMode(int32_t mode) { m_blendMode = mode; }
+  varnel::BlendMode BlendMode() const { return m_blendMode; }
+  void SetBlendMode(varnel::BlendMode mode) { m_blendMode = mode; }
   bool IsVisible() const { return m_visible != 0; }
   void SetVisible(bool visible) { m_visible = visible ? 1 : 0; }
   int32_t Opacity() const { return m_opacity; }
@@ -51,7 +52,7 @@ class Layer : public ImageSurface {
   int32_t m_offsetY = 0;
   std::string m_name = "noname";
   int32_t m_opacityTable[256];
-  int32_t m_blendMode = 0;
+  varnel::BlendMode m_blendMode = varnel::BlendMode::kNormal;
   uint8_t m_visible = 1;
   uint8_t m_opacity = 100;
   int32_t m_reserved[2] = {0, 0};

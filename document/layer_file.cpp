@@ -221,7 +221,7 @@ class LayerPhase {
     std::string name(nameLength, '\0');
     if (!m_in.ReadExact(name.data(), nameLength)) return Step::kEnd;
     m_current->SetOpacity(fixed[0]);
-    m_current->SetBlendMode(LoadI32(fixed + 1));
+    m_current->SetBlendMode(BlendMode{LoadI32(fixed + 1)});
     m_current->SetVisible(fixed[5] != 0);
     m_current->SetOffset(LoadI32(fixed + 6), LoadI32(fixed + 10));
     m_current->SetName(FromCodePage932(name));
@@ -293,7 +293,7 @@ class LayerPhase {
 void WriteListRecord(FileWriter& out, const Layer& layer) {
   WritePixelHeader(out, layer.Width(), layer.Height());
   out.WriteU8(static_cast<uint8_t>(layer.Opacity()));
-  out.WriteI32(layer.BlendMode());
+  out.WriteI32(ModeNumber(layer.BlendMode()));
   out.WriteI32(layer.OffsetX());
   out.WriteI32(layer.OffsetY());
   out.WriteU8(layer.IsVisible() ? 1 : 0);
@@ -322,7 +322,7 @@ bool ReadListRecord(FileReader& in, Layer& layer) {
   if (total + 2 > in.Remaining()) return false;
   if (layer.CreateUnfilled({width, height}) != 0) return false;
   if (!in.ReadExact(layer.Bits(), static_cast<size_t>(total))) return false;
-  layer.SetBlendMode(LoadI32(fields + 1));
+  layer.SetBlendMode(BlendMode{LoadI32(fields + 1)});
   layer.SetOffset(LoadI32(fields + 5), LoadI32(fields + 9));
   layer.SetVisible(fields[13] != 0);
   layer.SetName(FromCodePage932(name));
@@ -406,7 +406,7 @@ int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t
     const std::string name = NameOnDisk(layer->Name());
     WriteChunk(out, "LHBE", static_cast<uint32_t>(kLayerHeaderFixed + name.size()));
     out.WriteU8(static_cast<uint8_t>(layer->Opacity()));
-    out.WriteI32(layer->BlendMode());
+    out.WriteI32(ModeNumber(layer->BlendMode()));
     out.WriteU8(layer->IsVisible() ? 1 : 0);
     out.WriteI32(layer->OffsetX());
     out.WriteI32(layer->OffsetY());

@@ -503,7 +503,7 @@ std::string PictureInfoText(const PictureInfo& info) {
     std::snprintf(line, sizeof line, "  位置: (%d, %d)", info.offsetX, info.offsetY);
     add(line);
     const std::string_view mode = BlendModeName(info.blendMode);
-    add("  合成モード: " + (mode.empty() ? std::to_string(info.blendMode) : std::string(mode)));
+    add("  合成モード: " + (mode.empty() ? std::to_string(ModeNumber(info.blendMode)) : std::string(mode)));
     std::snprintf(line, sizeof line, "  不透明度: %d", info.opacity);
     add(line);
     add(std::string("  表示: ") + (info.visible ? "する" : "しない"));

@@ -163,7 +163,7 @@ struct PictureInfo {
   std::string activeName;
   Size activeSize;
   int32_t offsetX = 0, offsetY = 0;
-  int32_t blendMode = 0;
+  BlendMode blendMode = BlendMode::kNormal;
   int32_t opacity = 0;
   bool visible = false;
   int32_t maskCount = 0;

@@ -238,10 +238,8 @@ LayerPanel::LayerPanel(QWidget* parent)
   setObjectName("LayerPanel");
 
   m_modeBox->setObjectName("BlendModeBox");
-  for (int32_t mode = 0; mode < kBlendModeCount; ++mode) {
-    const std::string_view name = BlendModeName(mode);
-    m_modeBox->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), mode);
-  }
+  for (const BlendModeEntry& entry : kBlendModes)
+    m_modeBox->addItem(QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size())), ModeNumber(entry.mode));
   m_opacityBox->setObjectName("OpacityBox");
   m_opacityBox->setRange(0, 100);
   m_opacityBox->setSuffix("%");
@@ -797,7 +795,7 @@ void LayerPanel::Refresh() {
 void LayerPanel::SyncControls() {
   const Layer* layer = m_document ? m_document->GetCanvas().ActiveLayer() : nullptr;
   m_syncing = true;
-  const int32_t mode = layer ? layer->BlendMode() : 0;
+  const int32_t mode = layer ? ModeNumber(layer->BlendMode()) : 0;
   m_modeBox->setCurrentIndex(mode >= 0 && mode < kBlendModeCount ? mode : -1);
   m_opacityBox->setValue(layer ? layer->Opacity() : 100);
   m_opacitySlider->setValue(layer ? layer->Opacity() : 100);
@@ -821,8 +819,8 @@ void LayerPanel::RecomposeLayer(const Layer& layer) {
 void LayerPanel::OnModeChosen(int index) {
   if (m_syncing || !m_document || index < 0 || index >= kBlendModeCount) return;
   Layer* layer = m_document->GetCanvas().ActiveLayer();
-  if (!layer || layer->BlendMode() == index) return;
-  layer->SetBlendMode(index);
+  if (!layer || layer->BlendMode() == BlendMode{index}) return;
+  layer->SetBlendMode(BlendMode{index});
   m_document->SetModifiedFlag(true);
   RecomposeLayer(*layer);
   UpdateGeometry();

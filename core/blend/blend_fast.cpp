@@ -151,7 +151,7 @@ void ForMode(int32_t mode, Frame&& frame) {
     case 9: frame(Static<And>{}); break;
     case 10: frame(Static<Or>{}); break;
     case 11: frame(Static<Xor>{}); break;
-    default: IsWholePixelMode(mode) ? frame(WholePixel{mode}) : frame(Table{ChannelTable(mode)}); break;
+    default: IsWholePixelMode(BlendMode{mode}) ? frame(WholePixel{mode}) : frame(Table{ChannelTable(mode)}); break;
   }
 }
 

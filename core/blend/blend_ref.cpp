@@ -109,7 +109,7 @@ void BlendColours(int32_t mode, const uint32_t* lower, const uint32_t* upper, ui
   for (size_t i = 0; i < n; ++i) {
     if (mode < 0 || mode >= kBlendModeCount) {
       out[i] = lower[i];
-    } else if (IsWholePixelMode(mode)) {
+    } else if (IsWholePixelMode(BlendMode{mode})) {
       out[i] = WholePixelColour(mode, lower[i], upper[i]);
     } else {
       const uint32_t l = lower[i], u = upper[i];

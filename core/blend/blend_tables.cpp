@@ -31,18 +31,20 @@ void BuildTables() {
 
 }  // namespace
 
-int32_t BlendModeFromName(std::string_view name) {
+BlendMode BlendModeFromName(std::string_view name) {
   for (const BlendModeEntry& entry : kBlendModes)
-    if (entry.name == name) return entry.number;
-  return 0;
+    if (entry.name == name) return entry.mode;
+  return BlendMode::kNormal;
 }
 
-std::string_view BlendModeName(int32_t mode) {
-  return mode >= 0 && mode < kBlendModeCount ? kBlendModes[static_cast<size_t>(mode)].name : std::string_view();
+std::string_view BlendModeName(BlendMode mode) {
+  const int32_t n = ModeNumber(mode);
+  return n >= 0 && n < kBlendModeCount ? kBlendModes[static_cast<size_t>(n)].name : std::string_view();
 }
 
-bool IsWholePixelMode(int32_t mode) {
-  return mode >= 0 && mode < kBlendModeCount && kBlendModes[static_cast<size_t>(mode)].wholePixel;
+bool IsWholePixelMode(BlendMode mode) {
+  const int32_t n = ModeNumber(mode);
+  return n >= 0 && n < kBlendModeCount && kBlendModes[static_cast<size_t>(n)].wholePixel;
 }
 
 void InitBlendTables() { std::call_once(g_tablesOnce, BuildTables); }

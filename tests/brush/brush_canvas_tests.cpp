@@ -210,11 +210,11 @@ TEST(PaintStroke, ComposingEachDabGivesTheSameCompositeAsComposingEverything) {
       auto middle = MakeLayer({30, 30}, Rgb(10, 200, 90, 160), 7, 5);
       for (int32_t y = 0; y < 30; ++y)
         for (int32_t x = 0; x < 30; ++x) middle->Row(y)[x] = Rgb(uint32_t(x * 8), uint32_t(y * 8), 90, uint32_t(100 + x + y));
-      middle->SetBlendMode(1);
+      middle->SetBlendMode(BlendMode::kMultiply);
       middle->SetOpacity(80);
       canvas.AppendLayer(std::move(middle), false);
       auto top = MakeLayer({20, 20}, Rgb(250, 20, 20, 90), 25, 18);
-      top->SetBlendMode(13);
+      top->SetBlendMode(BlendMode::kOverlay);
       canvas.AppendLayer(std::move(top), false);
       canvas.SetActiveLayer(1);
       canvas.ComposeAll();

@@ -37,26 +37,26 @@ int F(int mode, int b, int s) {
 
 TEST(BlendModeNames, EveryNameFindsItsNumberAndBack) {
   for (int mode = 0; mode < kBlendModeCount; ++mode) {
-    EXPECT_EQ(BlendModeFromName(BlendModeName(mode)), mode);
-    EXPECT_EQ(kBlendModes[static_cast<size_t>(mode)].number, mode);
+    EXPECT_EQ(BlendModeFromName(BlendModeName(BlendMode{mode})), BlendMode{mode});
+    EXPECT_EQ(kBlendModes[static_cast<size_t>(mode)].mode, BlendMode{mode});
   }
-  EXPECT_EQ(BlendModeName(0), "合成");
-  EXPECT_EQ(BlendModeName(13), "オーバーレイ");
-  EXPECT_EQ(BlendModeName(22), "オーバーレイ2");
-  EXPECT_EQ(BlendModeName(26), "ソフトライト");
+  EXPECT_EQ(BlendModeName(BlendMode::kNormal), "合成");
+  EXPECT_EQ(BlendModeName(BlendMode::kOverlay), "オーバーレイ");
+  EXPECT_EQ(BlendModeName(BlendMode::kOverlay2), "オーバーレイ2");
+  EXPECT_EQ(BlendModeName(BlendMode::kSoftLight), "ソフトライト");
 }
 
 TEST(BlendModeNames, UnknownNamesAreModeZeroAndUnknownNumbersHaveNoName) {
-  EXPECT_EQ(BlendModeFromName("オーバーレイ3"), 0);
-  EXPECT_EQ(BlendModeFromName(""), 0);
-  EXPECT_EQ(BlendModeFromName("乗算 "), 0);
-  EXPECT_TRUE(BlendModeName(-1).empty());
-  EXPECT_TRUE(BlendModeName(27).empty());
+  EXPECT_EQ(BlendModeFromName("オーバーレイ3"), BlendMode::kNormal);
+  EXPECT_EQ(BlendModeFromName(""), BlendMode::kNormal);
+  EXPECT_EQ(BlendModeFromName("乗算 "), BlendMode::kNormal);
+  EXPECT_TRUE(BlendModeName(BlendMode{-1}).empty());
+  EXPECT_TRUE(BlendModeName(BlendMode{27}).empty());
 }
 
 TEST(BlendModeNames, WholePixelModesAreSevenEightAndFourteenToTwentyOne) {
   for (int mode = -1; mode <= 27; ++mode)
-    EXPECT_EQ(IsWholePixelMode(mode), mode == 7 || mode == 8 || (mode >= 14 && mode <= 21)) << mode;
+    EXPECT_EQ(IsWholePixelMode(BlendMode{mode}), mode == 7 || mode == 8 || (mode >= 14 && mode <= 21)) << mode;
 }
 
 // --- tables ------------------------------------------------------------------------------
@@ -310,7 +310,7 @@ void AllPairs(std::vector<uint32_t>& lower, std::vector<uint32_t>& upper, int lo
 TEST(FastBlendKernels, DisplayFrameMatchesTheReferenceForEveryChannelPair) {
   std::vector<uint32_t> lower, upper;
   for (int mode = 0; mode < kBlendModeCount; ++mode) {
-    if (IsWholePixelMode(mode)) continue;
+    if (IsWholePixelMode(BlendMode{mode})) continue;
     for (int opacity : {0, 1, 50, 99, 100}) {
       int32_t table[256];
       BuildOpacityTable(opacity, table);
@@ -332,7 +332,7 @@ TEST(FastBlendKernels, MergeFrameMatchesTheReferenceForEveryChannelPair) {
   std::vector<uint32_t> lower, upper;
   std::vector<uint8_t> coverage(65536);
   for (int mode = 0; mode < kBlendModeCount; ++mode) {
-    if (IsWholePixelMode(mode)) continue;
+    if (IsWholePixelMode(BlendMode{mode})) continue;
     for (int opacity : {1, 50, 100}) {
       for (int lowerAlpha : {0, 128, 255}) {
         AllPairs(lower, upper, lowerAlpha, 255);

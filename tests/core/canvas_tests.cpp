@@ -43,9 +43,9 @@ uint32_t ReferencePixel(const Canvas& canvas, int32_t x, int32_t y) {
         const uint32_t mask = region ? region->At(x, y) : 0;
         c = static_cast<uint8_t>(((mask + 1) * c) >> 8);
       }
-      blend_reference::MergeRun(layer.BlendMode(), &d, &u, &c, OpacityWeight(layer.Opacity()), &d, 1);
+      blend_reference::MergeRun(ModeNumber(layer.BlendMode()), &d, &u, &c, OpacityWeight(layer.Opacity()), &d, 1);
     } else {
-      blend_reference::DisplayRun(layer.BlendMode(), &d, &u, layer.OpacityTable(), 1);
+      blend_reference::DisplayRun(ModeNumber(layer.BlendMode()), &d, &u, layer.OpacityTable(), 1);
     }
   }
   return d;
@@ -61,7 +61,7 @@ void RandomStack(Canvas& canvas, std::mt19937& random, Size canvasSize) {
     auto layer = MakeLayer(size, 0, int32_t(random() % 50) - 10, int32_t(random() % 50) - 10);
     for (int32_t r = 0; r < size.height; ++r)
       for (int32_t c = 0; c < size.width; ++c) layer->Row(r)[c] = random();
-    layer->SetBlendMode(int32_t(random() % 27));
+    layer->SetBlendMode(BlendMode{int32_t(random() % 27)});
     layer->SetOpacity(opacities[random() % 5]);
     layer->SetVisible(random() % 5 != 0);
     if (random() % 3 == 0) {
@@ -138,7 +138,7 @@ void LargeStack(Canvas& canvas, std::mt19937& random, Size canvasSize) {
     auto layer = MakeLayer(size, 0, p.rect.left, p.rect.top);
     for (int32_t r = 0; r < size.height; ++r)
       for (int32_t c = 0; c < size.width; ++c) layer->Row(r)[c] = random();
-    layer->SetBlendMode(p.mode);
+    layer->SetBlendMode(BlendMode{p.mode});
     layer->SetOpacity(p.opacity);
     canvas.AppendLayer(std::move(layer), false);
   }
@@ -293,7 +293,7 @@ TEST(CanvasMerge, MergeIntoBlendsAtTheOffsetAndPushesOneUndoStep) {
 TEST(CanvasMerge, AModeOutsideTheTableChangesNothingButStillPushesAStep) {
   auto target = MakeLayer({4, 4}, 0xFF123456u);
   auto source = MakeLayer({4, 4}, 0xFFFFFFFFu);
-  source->SetBlendMode(40);
+  source->SetBlendMode(BlendMode{40});
   Canvas::MergeInto(*target, *source);
   uint32_t pixel;
   target->GetPixel(1, 1, &pixel);
@@ -324,14 +324,14 @@ TEST(CanvasCommands, AddingAMarginMovesTheLayerAndKeepsItsPixels) {
 TEST(CanvasCommands, DuplicateCopiesPixelsAndAttributes) {
   Canvas canvas;
   canvas.InitWithLayer(MakeLayer({3, 3}, 0xFF0000FFu, 2, 1));
-  canvas.GetLayer(0)->SetBlendMode(13);
+  canvas.GetLayer(0)->SetBlendMode(BlendMode::kOverlay);
   canvas.GetLayer(0)->SetOpacity(40);
   canvas.GetLayer(0)->SetVisible(false);
   canvas.DuplicateActiveLayer();
   ASSERT_EQ(canvas.LayerCount(), 2);
   Layer* copy = canvas.GetLayer(1);
   EXPECT_EQ(canvas.ActiveLayer(), copy);
-  EXPECT_EQ(copy->BlendMode(), 13);
+  EXPECT_EQ(copy->BlendMode(), BlendMode::kOverlay);
   EXPECT_EQ(copy->Opacity(), 40);
   EXPECT_TRUE(copy->IsVisible());
   EXPECT_EQ(copy->OffsetX(), 2);

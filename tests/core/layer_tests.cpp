@@ -25,7 +25,7 @@ TEST(LayerTest, StartsWithTheDefaults) {
   EXPECT_EQ(layer.OffsetX(), 0);
   EXPECT_EQ(layer.OffsetY(), 0);
   EXPECT_EQ(layer.Name(), "noname");
-  EXPECT_EQ(layer.BlendMode(), 0);
+  EXPECT_EQ(layer.BlendMode(), BlendMode::kNormal);
   EXPECT_TRUE(layer.IsVisible());
   EXPECT_EQ(layer.Opacity(), 100);
   EXPECT_EQ(layer.Reserved(0), 0);
@@ -84,13 +84,13 @@ TEST(LayerTest, KeepsItsProperties) {
   Layer layer;
   layer.SetOffset(-3, 7);
   layer.SetName("背景");
-  layer.SetBlendMode(13);
+  layer.SetBlendMode(BlendMode::kOverlay);
   layer.SetVisible(false);
   layer.SetReserved(1, 42);
   EXPECT_EQ(layer.OffsetX(), -3);
   EXPECT_EQ(layer.OffsetY(), 7);
   EXPECT_EQ(layer.Name(), "背景");
-  EXPECT_EQ(layer.BlendMode(), 13);
+  EXPECT_EQ(layer.BlendMode(), BlendMode::kOverlay);
   EXPECT_FALSE(layer.IsVisible());
   EXPECT_EQ(layer.Reserved(0), 0);
   EXPECT_EQ(layer.Reserved(1), 42);

@@ -105,7 +105,7 @@ TEST_F(LayerFileTest, WriterProducesTheChunksInOrderByteForByte) {
   layers.push_back(MakeLayer(2, 1, 1));
   layers[0]->SetName("ab");
   layers[0]->SetOpacity(50);
-  layers[0]->SetBlendMode(3);
+  layers[0]->SetBlendMode(BlendMode::kAdd);
   layers[0]->SetOffset(-1, 2);
   ImageSurface composite;
   ASSERT_EQ(composite.Create({1000, 5}), 0);
@@ -133,7 +133,7 @@ TEST_F(LayerFileTest, WriterProducesTheChunksInOrderByteForByte) {
   EXPECT_EQ(canvas, (Size{1000, 5}));
   EXPECT_EQ(back[0]->Name(), "ab");
   EXPECT_EQ(back[0]->Opacity(), 50);
-  EXPECT_EQ(back[0]->BlendMode(), 3);
+  EXPECT_EQ(back[0]->BlendMode(), BlendMode::kAdd);
   EXPECT_EQ(back[0]->OffsetX(), -1);
   EXPECT_EQ(back[0]->OffsetY(), 2);
 }
@@ -268,7 +268,7 @@ TEST_F(LayerFileTest, DocumentWithJapaneseNamesMasksAndGridRoundTrips) {
   layers[0]->SetName("背景");
   layers[1]->SetName("レイヤ2 ～ 線画");
   layers[1]->SetOffset(-2, 3);
-  layers[1]->SetBlendMode(26);
+  layers[1]->SetBlendMode(BlendMode::kSoftLight);
   layers[1]->SetOpacity(0);
   layers[2]->SetVisible(false);
   layers[2]->SetName("");
@@ -341,7 +341,7 @@ TEST_F(LayerFileTest, SimpleListIsWrittenByteForByteAndReadsBack) {
   layers.push_back(MakeLayer(2, 2, 5));
   layers[0]->SetName("線");
   layers[0]->SetOpacity(42);
-  layers[0]->SetBlendMode(7);
+  layers[0]->SetBlendMode(BlendMode::kDarkerColour);
   layers[0]->SetOffset(3, -4);
   layers[0]->SetVisible(false);
   ASSERT_EQ(WriteLayerList(Path("l.vlb"), Refs(layers)), 0);
@@ -355,7 +355,7 @@ TEST_F(LayerFileTest, SimpleListIsWrittenByteForByteAndReadsBack) {
   ASSERT_EQ(back.size(), 1u);
   EXPECT_EQ(back[0]->Name(), "線");
   EXPECT_EQ(back[0]->Opacity(), 42);
-  EXPECT_EQ(back[0]->BlendMode(), 7);
+  EXPECT_EQ(back[0]->BlendMode(), BlendMode::kDarkerColour);
   EXPECT_EQ(back[0]->OffsetX(), 3);
   EXPECT_EQ(back[0]->OffsetY(), -4);
   EXPECT_FALSE(back[0]->IsVisible());

@@ -388,7 +388,7 @@ TEST_F(PictureCommandsTest, SelectionToLayerCutsThePartWithCoverageOnAlpha) {
   Start({20, 20});
   canvas.AppendLayer(MakeLayer({10, 10}, 0xC8112233u, 2, 3), false);
   canvas.SetActiveLayer(1);
-  canvas.GetLayer(1)->SetBlendMode(3);
+  canvas.GetLayer(1)->SetBlendMode(BlendMode::kAdd);
   canvas.GetLayer(1)->SetOpacity(60);
   auto region = MakeRegion({4, 5, 6, 6}, 255);
   region->Row(1)[2] = 128;  // canvas (6, 6)
@@ -403,7 +403,7 @@ TEST_F(PictureCommandsTest, SelectionToLayerCutsThePartWithCoverageOnAlpha) {
   EXPECT_EQ(made->GetSize(), (Size{3, 2}));
   EXPECT_EQ(made->OffsetX(), 4);
   EXPECT_EQ(made->OffsetY(), 5);
-  EXPECT_EQ(made->BlendMode(), 3);
+  EXPECT_EQ(made->BlendMode(), BlendMode::kAdd);
   EXPECT_EQ(made->Opacity(), 60);
   EXPECT_EQ(PixelAt(*made, 0, 0), 0xC8112233u);
   // ((128 + 1) × 200) >> 8 = 100

@@ -626,7 +626,7 @@ TEST_F(LayerPanelTest, TheModeBoxListsThe27ModesByNameAndSetsTheActiveLayersMode
   QComboBox* box = m_panel->BlendModeBox();
   ASSERT_EQ(box->count(), 27);
   for (int mode = 0; mode < 27; ++mode) {
-    const std::string_view name = BlendModeName(mode);
+    const std::string_view name = BlendModeName(BlendMode{mode});
     EXPECT_EQ(box->itemText(mode).toStdString(), std::string(name)) << mode;
   }
   // Base 0xFF80C040 under an opaque 0xFF6040A0 in mode 1 (multiply): each channel is
@@ -640,14 +640,14 @@ TEST_F(LayerPanelTest, TheModeBoxListsThe27ModesByNameAndSetsTheActiveLayersMode
   box->setFocus();
   QTest::keyClick(box, Qt::Key_Down);
   EXPECT_EQ(box->currentText(), "乗算");
-  EXPECT_EQ(GetCanvas().GetLayer(1)->BlendMode(), 1);
+  EXPECT_EQ(GetCanvas().GetLayer(1)->BlendMode(), BlendMode::kMultiply);
   EXPECT_TRUE(m_doc->IsModified());
   EXPECT_EQ(changed.count(), 1);
   auto mul = [](uint32_t b, uint32_t s) { return (b * s + 127) / 255; };
   EXPECT_EQ(CompositePixel(2, 2), 0xFF000000u | (mul(0x80, 0x60) << 16) | (mul(0xC0, 0x40) << 8) | mul(0x40, 0xA0));
 
   // The box shows the active layer's mode.
-  GetCanvas().GetLayer(0)->SetBlendMode(11);
+  GetCanvas().GetLayer(0)->SetBlendMode(BlendMode::kXor);
   Click(Thumbnail(0));
   EXPECT_EQ(box->currentText(), "排他的論理和");
   Click(Thumbnail(1));
