@@ -67,7 +67,7 @@ bool RepeatEdgePixels(Size surface, const Rect& rect, uint32_t* buffer) {
                      std::min(rect.bottom, surface.height - 1)};
   if (clipped.left > clipped.right || clipped.top > clipped.bottom) return false;
   if (clipped == rect) return true;
-  const size_t w = static_cast<size_t>(rect.right - rect.left + 1);
+  const size_t w = static_cast<size_t>(rect.Width());
   const int32_t first = clipped.left - rect.left, last = clipped.right - rect.left;
   for (int32_t y = clipped.top; y <= clipped.bottom; ++y) {
     uint32_t* row = buffer + static_cast<size_t>(y - rect.top) * w;

@@ -15,7 +15,7 @@ constexpr uint32_t kOpaque = 0xFF000000u;
 int32_t Channel(uint32_t pixel, int shift) { return static_cast<int32_t>((pixel >> shift) & 0xFF); }
 
 size_t PixelCount(const Rect& rect) {
-  return static_cast<size_t>(rect.right - rect.left + 1) * static_cast<size_t>(rect.bottom - rect.top + 1);
+  return static_cast<size_t>(rect.Width()) * static_cast<size_t>(rect.Height());
 }
 
 void CopyOld(const Rect& rect, const uint32_t* old, uint32_t* result) {
@@ -185,7 +185,7 @@ bool OilPaintBrush::ColourAndMask(ImageSurface&, const Rect& rect, const uint32_
 
 bool BlurBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t* old, uint32_t* result) {
   CopyOld(rect, old, result);
-  const int32_t w = rect.right - rect.left + 1, h = rect.bottom - rect.top + 1;
+  const int32_t w = rect.Width(), h = rect.Height();
   for (int32_t y = 1; y < h - 1; ++y) {
     for (int32_t x = 1; x < w - 1; ++x) {
       const size_t at = static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x);
@@ -218,7 +218,7 @@ bool RainbowBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t*, uint
 }
 
 bool StirBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t* old, uint32_t* result) {
-  const int32_t w = rect.right - rect.left + 1, h = rect.bottom - rect.top + 1;
+  const int32_t w = rect.Width(), h = rect.Height();
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
       const int32_t column = CrtRand() % w;
@@ -232,7 +232,7 @@ bool StirBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t* old, uin
 
 bool Blur2Brush::Kernel(ImageSurface& layer, const Rect& rect, const uint32_t* old, uint32_t* result) {
   CopyOld(rect, old, result);
-  const int32_t w = rect.right - rect.left + 1, h = rect.bottom - rect.top + 1;
+  const int32_t w = rect.Width(), h = rect.Height();
   const int32_t radius = (h / 2 + w / 2) / 2;
   const int32_t cx = w / 2, cy = h / 2;
   for (int32_t y = 0; y < h; ++y) {
@@ -284,7 +284,7 @@ RoundBrush::RoundBrush(int32_t kind, Size size) : BrushEngine(kind, size) { m_ro
 void RoundBrush::OnSizeChanged() { m_round.Build(GetSize().width, GetSize().height); }
 
 bool FingerSmudgeBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t* old, uint32_t* result) {
-  const Size size{rect.right - rect.left + 1, rect.bottom - rect.top + 1};
+  const Size size = rect.Dimensions();
   const int32_t count = m_dabCount++;
   if (count % 2 == 0 || size != m_carriedSize) {
     // Pick the paint up; it goes down at the next dab.
@@ -382,7 +382,7 @@ bool OpacityBrush::Kernel(ImageSurface&, const Rect& rect, const uint32_t* old, 
 
 bool SharpenBrush::Kernel(ImageSurface& layer, const Rect& rect, const uint32_t* old, uint32_t* result) {
   CopyOld(rect, old, result);
-  const int32_t w = rect.right - rect.left + 1, h = rect.bottom - rect.top + 1;
+  const int32_t w = rect.Width(), h = rect.Height();
   // The neighbours come from the layer, one pixel beyond the dab on every side; past the
   // layer's edge the nearest layer pixel stands in.
   const Rect around{rect.left - 1, rect.top - 1, rect.right + 1, rect.bottom + 1};

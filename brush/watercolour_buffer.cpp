@@ -83,7 +83,7 @@ void WatercolourBuffer::Read(const ImageSurface& surface, const Rect& rect, uint
   Rect clipped;
   if (!Clip(surface, rect, clipped)) return;
   const Rect r = rect.Normalized();
-  const size_t pitch = static_cast<size_t>(r.right - r.left + 1);
+  const size_t pitch = static_cast<size_t>(r.Width());
   for (int32_t y = clipped.top; y <= clipped.bottom; ++y) {
     uint32_t* out = buffer + static_cast<size_t>(y - r.top) * pitch;
     for (int32_t x = clipped.left; x <= clipped.right;) {
@@ -102,7 +102,7 @@ void WatercolourBuffer::Write(const ImageSurface& surface, const Rect& rect, con
   Rect clipped;
   if (!Clip(surface, rect, clipped)) return;
   const Rect r = rect.Normalized();
-  const size_t pitch = static_cast<size_t>(r.right - r.left + 1);
+  const size_t pitch = static_cast<size_t>(r.Width());
   for (int32_t y = clipped.top; y <= clipped.bottom; ++y) {
     const uint32_t* in = buffer + static_cast<size_t>(y - r.top) * pitch;
     for (int32_t x = clipped.left; x <= clipped.right;) {

@@ -72,7 +72,7 @@ void PrefetchRow(const Layer& composite, const std::vector<ComposePart>& parts, 
     if (y < part.area.top || y > part.area.bottom) continue;
     const Layer& layer = *part.layer;
     PrefetchSpan(layer.Row(y - layer.OffsetY()) + (part.area.left - layer.OffsetX()),
-                 static_cast<size_t>(part.area.right - part.area.left + 1));
+                 static_cast<size_t>(part.area.Width()));
   }
 }
 
@@ -306,17 +306,16 @@ void Canvas::Compose(const Rect& requested) {
   for (const auto& layerPointer : m_layers) {
     const Layer& layer = *layerPointer;
     if (!layer.IsVisible()) continue;
-    const Size layerSize = layer.GetSize();
-    if (layerSize.width < 1) continue;
-    const Rect area{std::max(layer.OffsetX(), rect.left), std::max(layer.OffsetY(), rect.top),
-                    std::min(layer.OffsetX() + layerSize.width - 1, rect.right),
-                    std::min(layer.OffsetY() + layerSize.height - 1, rect.bottom)};
+    if (layer.Width() < 1) continue;
+    const Rect bounds = layer.Bounds();
+    const Rect area{std::max(bounds.left, rect.left), std::max(bounds.top, rect.top), std::min(bounds.right, rect.right),
+                    std::min(bounds.bottom, rect.bottom)};
     if (area.left > area.right || area.top > area.bottom) continue;
     parts.push_back({&layer, area, layer.Masks().HasEnabledMask(), OpacityOfTable(layer.OpacityTable())});
-    work += int64_t{area.right - area.left + 1} * (area.bottom - area.top + 1);
+    work += int64_t{area.Width()} * area.Height();
   }
-  const size_t width = static_cast<size_t>(rect.right - rect.left + 1);
-  const int32_t rows = rect.bottom - rect.top + 1;
+  const size_t width = static_cast<size_t>(rect.Width());
+  const int32_t rows = rect.Height();
   static const bool twoCores = std::thread::hardware_concurrency() >= 2;
   BandBuffers buffers(width, parts.size());
   bool composed = false;
@@ -478,7 +477,7 @@ void Canvas::ApplyOperation(CanvasOperation& operation) {
   const Rect bounds = m_selection->Bounds();
   const Rect inTarget{bounds.left - offsetX, bounds.top - offsetY, bounds.right - offsetX, bounds.bottom - offsetY};
   ImageSurface temporary;
-  if (temporary.Create({bounds.right - bounds.left + 1, bounds.bottom - bounds.top + 1}) != 0) return;
+  if (temporary.Create(bounds.Dimensions()) != 0) return;
   for (int32_t y = 0; y < temporary.Height(); ++y)
     target->GetRect({inTarget.left, inTarget.top + y, inTarget.right, inTarget.top + y}, temporary.Row(y));
   temporary.DiscardBackups();

@@ -19,6 +19,12 @@ struct Rect {
   int32_t bottom = 0;
   friend bool operator==(const Rect&, const Rect&) = default;
 
+  // Pixels across and down, both sides counted.
+  constexpr int32_t Width() const { return right - left + 1; }
+  constexpr int32_t Height() const { return bottom - top + 1; }
+  constexpr Size Dimensions() const { return {Width(), Height()}; }
+  constexpr Rect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+
   // Corners swapped as needed so that left <= right and top <= bottom.
   constexpr Rect Normalized() const {
     Rect r = *this;

@@ -30,6 +30,8 @@ class Layer : public ImageSurface {
     m_offsetX = x;
     m_offsetY = y;
   }
+  // What the layer covers on the canvas (inclusive); empty (right < left) without pixels.
+  Rect Bounds() const { return {m_offsetX, m_offsetY, m_offsetX + Width() - 1, m_offsetY + Height() - 1}; }
   const std::string& Name() const { return m_name; }  // UTF-8
   void SetName(std::string name) { m_name = std::move(name); }
   varnel::BlendMode BlendMode() const { return m_blendMode; }

@@ -275,7 +275,7 @@ struct BufferWindow {
   BufferWindow(const Rect& wanted, const Rect& clipped)
       : pitch(static_cast<uint64_t>(static_cast<int64_t>(wanted.right) - wanted.left + 1)),
         columnOffset(static_cast<uint64_t>(static_cast<int64_t>(clipped.left) - wanted.left)),
-        rowBytes(static_cast<size_t>(clipped.right - clipped.left + 1) * kBytesPerPixel),
+        rowBytes(static_cast<size_t>(clipped.Width()) * kBytesPerPixel),
         imageOffset(static_cast<size_t>(clipped.left) * kBytesPerPixel) {}
 
   uint64_t RowStart(const Rect& wanted, int32_t y) const {

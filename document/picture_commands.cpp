@@ -48,8 +48,7 @@ void RecomposeLayer(Canvas& canvas, Layer& layer) {
 
 void ComposeLayerArea(Canvas& canvas, const Layer& layer) {
   if (layer.Width() < 1) return;
-  canvas.Compose({layer.OffsetX(), layer.OffsetY(), layer.OffsetX() + layer.Width() - 1,
-                  layer.OffsetY() + layer.Height() - 1});
+  canvas.Compose(layer.Bounds());
 }
 
 // The rows and columns of a layer (layer coordinates, inclusive) that a selection can touch;
@@ -94,7 +93,7 @@ int32_t ChangeActiveLayer(Canvas& canvas, bool wholeLayer, Change change) {
   const Region* selection = canvas.Selection();
   Rect area;
   if (!SelectedLayerRect(*layer, wholeLayer ? nullptr : selection, area)) return -1;
-  const size_t n = static_cast<size_t>(area.right - area.left + 1);
+  const size_t n = static_cast<size_t>(area.Width());
   std::vector<uint32_t> row(n);
   std::vector<uint8_t> coverage(n);
   for (int32_t y = area.top; y <= area.bottom; ++y) {
@@ -301,7 +300,7 @@ std::unique_ptr<Layer> ExtractSelectedPart(const Canvas& canvas) {
   Rect area;
   if (!SelectedLayerRect(*layer, selection, area)) return nullptr;
   auto part = std::make_unique<Layer>();
-  const Size size{area.right - area.left + 1, area.bottom - area.top + 1};
+  const Size size = area.Dimensions();
   if (part->CreateUnfilled(size) != 0) return nullptr;
   const size_t n = static_cast<size_t>(size.width);
   std::vector<uint8_t> coverage(n);
@@ -512,7 +511,7 @@ std::string PictureInfoText(const PictureInfo& info) {
   }
   if (info.selection) {
     const Rect& r = *info.selection;
-    std::snprintf(line, sizeof line, " (%d × %d)", r.right - r.left + 1, r.bottom - r.top + 1);
+    std::snprintf(line, sizeof line, " (%d × %d)", r.Width(), r.Height());
     add("選択範囲: " + FormatRect(r) + line);
   } else {
     add("選択範囲: なし");
@@ -529,7 +528,7 @@ std::optional<PictureStatistics> ComputeStatistics(const Canvas& canvas) {
   if (!SelectedLayerRect(*layer, selection, area)) return std::nullopt;
   // Histograms give every figure exactly, whatever the number of pixels.
   std::array<std::array<uint64_t, 256>, 4> histogram{};
-  const size_t n = static_cast<size_t>(area.right - area.left + 1);
+  const size_t n = static_cast<size_t>(area.Width());
   std::vector<uint8_t> coverage(n);
   uint64_t count = 0;
   for (int32_t y = area.top; y <= area.bottom; ++y) {
@@ -630,7 +629,7 @@ void ShadeRun(uint32_t* pixels, int32_t x0, int32_t y, size_t n) {
 
 template <int32_t kMode>
 void ShadeArea(const Region* selection, const Rect& area, uint32_t* firstRow, ptrdiff_t rowStride) {
-  const size_t width = static_cast<size_t>(area.right - area.left + 1);
+  const size_t width = static_cast<size_t>(area.Width());
   for (int32_t y = area.top; y <= area.bottom; ++y) {
     uint32_t* row = firstRow + static_cast<ptrdiff_t>(y - area.top) * rowStride;
     // The part of the row the selection's rectangle covers; all else is outside.

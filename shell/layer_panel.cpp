@@ -807,12 +807,8 @@ void LayerPanel::SyncControls() {
 
 void LayerPanel::RecomposeLayer(const Layer& layer) {
   if (!m_document) return;
-  const Size size = layer.GetSize();
-  if (size.width > 0 && size.height > 0) {
-    // Only what the layer covers can change; Compose cuts it to the canvas.
-    const Rect area{layer.OffsetX(), layer.OffsetY(), layer.OffsetX() + size.width - 1, layer.OffsetY() + size.height - 1};
-    m_document->GetCanvas().Compose(area);
-  }
+  // Only what the layer covers can change; Compose cuts it to the canvas.
+  if (layer.Width() > 0 && layer.Height() > 0) m_document->GetCanvas().Compose(layer.Bounds());
   m_document->UpdateAllViews();
 }
 

@@ -207,9 +207,13 @@ TEST(CommandTable, EachIdHasOneRowAndEveryMenuIsClosed) {
   std::set<int> ids;
   int depth = 0;
   for (const CommandRow& row : CommandTable()) {
-    if (row.kind == CommandRow::Kind::kCommand) EXPECT_TRUE(ids.insert(row.id).second) << "twice: " << row.id;
-    if (row.kind == CommandRow::Kind::kMenu) ++depth;
-    if (row.kind == CommandRow::Kind::kEnd) ASSERT_GE(--depth, 0);
+    if (row.kind == CommandRow::Kind::kCommand) {
+      EXPECT_TRUE(ids.insert(row.id).second) << "twice: " << row.id;
+    } else if (row.kind == CommandRow::Kind::kMenu) {
+      ++depth;
+    } else if (row.kind == CommandRow::Kind::kEnd) {
+      ASSERT_GE(--depth, 0);
+    }
   }
   EXPECT_EQ(depth, 0);
 }
