@@ -11,6 +11,7 @@
 #include "brush/dab_compose_p.h"
 #include "core/blend.h"
 #include "core/colour_convert.h"
+#include "platform/fast_paths.h"
 
 namespace varnel {
 namespace {
@@ -56,18 +57,6 @@ int32_t LayerModeOfRule(int32_t rule) {
   return ModeNumber(kModes[rule]);
 }
 
-bool ForceReference() {
-  const char* value = std::getenv("VARNEL_FORCE_REFERENCE");
-  return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
-bool ChooseVectorPath() { return !ForceReference() && __builtin_cpu_supports("avx2"); }
-
-bool VectorPath() {
-  static const bool vector = ChooseVectorPath();
-  return vector;
-}
-
 int32_t NormalisedRule(int32_t rule) { return rule >= 0 && rule < kComposeRuleCount ? rule : kComposeNormal; }
 
 void ApplyColourMask(size_t count, const uint32_t* old, uint8_t* mask, const ColourMask* colourMask) {
@@ -82,7 +71,7 @@ int32_t ComposeRuleFromBlendMode(int32_t blendMode) {
   return blendMode >= 0 && blendMode < kComposeRuleCount ? blendMode : kComposeNormal;
 }
 
-bool UsingVectorDabPath() { return VectorPath(); }
+bool UsingVectorDabPath() { return UseAvx2Paths(); }
 
 namespace dab_reference {
 
@@ -186,7 +175,7 @@ void FinishDab(size_t count, const uint32_t* old, uint32_t* result, int32_t opac
 
 void ComposeDab(size_t count, uint32_t* result, const uint32_t* old, const uint32_t* colour, uint8_t* mask,
                 int32_t opacity, int32_t rule, const ColourMask* colourMask, bool affectAlpha) {
-  if (!VectorPath()) {
+  if (!UseAvx2Paths()) {
     dab_reference::ComposeDab(count, result, old, colour, mask, opacity, rule, colourMask, affectAlpha);
     return;
   }
@@ -205,7 +194,7 @@ void ComposeDab(size_t count, uint32_t* result, const uint32_t* old, const uint3
 
 void FinishDab(size_t count, const uint32_t* old, uint32_t* result, int32_t opacity, const ColourMask* colourMask,
                bool affectAlpha) {
-  if (!VectorPath() || colourMask != nullptr) {
+  if (!UseAvx2Paths() || colourMask != nullptr) {
     dab_reference::FinishDab(count, old, result, opacity, colourMask, affectAlpha);
     return;
   }

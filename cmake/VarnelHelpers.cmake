@@ -17,6 +17,20 @@ function(varnel_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
 endfunction()
 
+# Fast paths carry their instruction set in the file name (blend_avx2.cpp); only such a file is
+# compiled for it, and the kernels' dispatch picks it at run time when the processor has it.
+set(VARNEL_ISA_SUFFIXES avx2)
+set(VARNEL_ISA_FLAGS_avx2 -mavx2)
+function(varnel_isa_flags)
+  foreach(source ${ARGN})
+    foreach(isa ${VARNEL_ISA_SUFFIXES})
+      if(source MATCHES "_${isa}\\.(c|cpp)$")
+        set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS ${VARNEL_ISA_FLAGS_${isa}})
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
+
 # A Qt-free library of the program. Its folder's public header is all other folders use.
 function(varnel_library name)
   cmake_parse_arguments(ARG "SHARED" "" "SOURCES;LIBS" ${ARGN})
@@ -27,6 +41,7 @@ function(varnel_library name)
   endif()
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  varnel_isa_flags(${ARG_SOURCES})
   varnel_warnings(${name})
 endfunction()
 

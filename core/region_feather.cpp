@@ -9,6 +9,7 @@
 
 #include "core/region.h"
 #include "core/region_feather_p.h"
+#include "platform/fast_paths.h"
 
 namespace varnel {
 
@@ -296,8 +297,6 @@ void AccumulateScalar(const KernelRow* rows, int32_t rowCount, int32_t outputs, 
   }
 }
 
-bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
-
 void FeatherScalar(const Region& source, int32_t diameter, Region& destination) {
   FeatherWith(source, diameter, destination, &AccumulateScalar);
 }
@@ -309,10 +308,9 @@ void FeatherAvx2(const Region& source, int32_t diameter, Region& destination) {
 }  // namespace feather_internal
 
 void Region::Feather(const Region& source, int32_t diameter, Region& destination) {
-  const char* force = std::getenv("VARNEL_FORCE_REFERENCE");
-  if (force != nullptr && std::strcmp(force, "1") == 0) {
+  if (ForceReferencePaths()) {
     region_reference::Feather(source, diameter, destination);
-  } else if (feather_internal::HasAvx2()) {
+  } else if (UseAvx2Paths()) {
     feather_internal::FeatherAvx2(source, diameter, destination);
   } else {
     feather_internal::FeatherScalar(source, diameter, destination);

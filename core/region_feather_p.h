@@ -31,8 +31,7 @@ using AccumulateFn = void (*)(const KernelRow* rows, int32_t rowCount, int32_t o
 void AccumulateScalar(const KernelRow* rows, int32_t rowCount, int32_t outputs, uint32_t* acc);
 void AccumulateAvx2(const KernelRow* rows, int32_t rowCount, int32_t outputs, uint32_t* acc);
 
-bool HasAvx2();
-// Region::Feather through one given kernel; FeatherAvx2 needs HasAvx2().
+// Region::Feather through one given kernel; FeatherAvx2 needs a processor with AVX2.
 void FeatherScalar(const Region& source, int32_t diameter, Region& destination);
 void FeatherAvx2(const Region& source, int32_t diameter, Region& destination);
 

@@ -1,11 +1,10 @@
 // Chooses the kernels once: the fast ones, or the reference when VARNEL_FORCE_REFERENCE=1.
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
 #include "core/blend.h"
 #include "core/blend/blend_p.h"
+#include "platform/fast_paths.h"
 
 namespace varnel {
 namespace {
@@ -31,14 +30,11 @@ void LayerByLayer(uint32_t* destination, const DisplayLayer* layers, size_t coun
 }
 
 Kernels Choose() {
-  const char* force = std::getenv("VARNEL_FORCE_REFERENCE");
-  if (force != nullptr && std::strcmp(force, "1") == 0)
+  if (ForceReferencePaths())
     return {&blend_reference::MergeRun, &blend_reference::DisplayRun, &ThroughTable<&blend_reference::DisplayRun>,
             &LayerByLayer<&blend_reference::DisplayRun>};
-#if defined(__x86_64__)
-  if (__builtin_cpu_supports("avx2"))
+  if (UseAvx2Paths())
     return {&blend_avx2::MergeRun, &blend_avx2::DisplayRun, &blend_avx2::DisplayRunAtOpacity, &blend_avx2::DisplayStack};
-#endif
   return {&blend_fast::MergeRun, &blend_fast::DisplayRun, &ThroughTable<&blend_fast::DisplayRun>,
           &LayerByLayer<&blend_fast::DisplayRun>};
 }

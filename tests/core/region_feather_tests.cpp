@@ -10,6 +10,7 @@
 
 #include "core/region.h"
 #include "core/region_feather_p.h"
+#include "platform/fast_paths.h"
 
 namespace varnel {
 namespace {
@@ -27,7 +28,7 @@ std::vector<Path> AllPaths() {
   std::vector<Path> paths = {{"reference", &region_reference::Feather},
                              {"Region::Feather", &Region::Feather},
                              {"scalar", &feather_internal::FeatherScalar}};
-  if (feather_internal::HasAvx2()) paths.push_back({"avx2", &feather_internal::FeatherAvx2});
+  if (GetFastPaths().avx2) paths.push_back({"avx2", &feather_internal::FeatherAvx2});
   return paths;
 }
 
