@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "cli/commands.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
 namespace {
@@ -88,9 +89,8 @@ TEST(CliProgram, RunsFromTheProgramFolderWithTheSameAnswers) {
 // Pictures in other formats go through the picture plug-ins of the program folder.
 TEST(CliProgram, ConvertsThroughThePngPlugInBothWays) {
   const std::string program = VARNEL_PROGRAM_DIR "/varnel-cli";
-  char pattern[] = "/tmp/varnel-cli-png-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  const test::TempFolder folder;
+  const std::string dir = folder.Path().string();
   auto run = [&](const std::string& args) {
     std::string out;
     FILE* pipe = popen((program + ' ' + args + " 2>&1").c_str(), "r");
@@ -110,7 +110,6 @@ TEST(CliProgram, ConvertsThroughThePngPlugInBothWays) {
   EXPECT_EQ(back, 0) << backText;
   auto [unknown, unknownText] = run("convert " + dir + "/a.vlb " + dir + "/a.nowriter");
   EXPECT_EQ(unknown, 1);
-  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

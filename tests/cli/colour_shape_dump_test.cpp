@@ -52,7 +52,7 @@ class ColourShapeDump : public ::testing::Test {
     EXPECT_TRUE(r.out.empty());
   }
 
-  varnel::testing::TempFolder m_folder;
+  varnel::test::TempFolder m_folder;
 };
 
 const std::string kShape =

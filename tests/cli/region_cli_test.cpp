@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "document/region_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
 namespace {
@@ -40,14 +41,7 @@ Bytes MaskOf(const Region& region) {
 
 class RegionCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "varnel-region-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
-  std::string PathOf(const std::string& name) const { return (m_folder / name).string(); }
+  std::string PathOf(const std::string& name) const { return m_folder.File(name); }
 
   // Saves a region of the given rectangle and bytes (rows top first) as name.
   std::string Save(const std::string& name, const Rect& rect, const Bytes& mask) const {
@@ -62,7 +56,7 @@ class RegionCli : public ::testing::Test {
     return path;
   }
 
-  fs::path m_folder;
+  test::TempFolder m_folder;
 };
 
 struct OpCase {

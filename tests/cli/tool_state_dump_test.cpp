@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/tool_state_dump.h"
 #include "document/tool_state.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
 namespace {
@@ -54,15 +55,8 @@ class RecordBuilder {
 
 class ToolStateDump : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "varnel-tool-state-dump-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
   std::string WriteFile(const std::string& name, const Bytes& bytes) const {
-    const std::string path = (m_folder / name).string();
+    const std::string path = m_folder.File(name);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
@@ -75,7 +69,7 @@ class ToolStateDump : public ::testing::Test {
     return {status, out.str(), err.str()};
   }
 
-  fs::path m_folder;
+  test::TempFolder m_folder;
 };
 
 // -3, "あ" in code page 932, three raw bytes and a type nobody reads.
@@ -195,7 +189,7 @@ TEST_F(ToolStateDump, BadFilesFailWithOneMessageAndNoOutput) {
 }
 
 TEST_F(ToolStateDump, AMissingFileCannotBeOpened) {
-  const Result r = Dump((m_folder / "none.vpo").string());
+  const Result r = Dump(m_folder.File("none.vpo"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "varnel-cli: ファイルを開けません\n");
@@ -220,7 +214,7 @@ TEST_F(ToolStateDump, ToolStatesAreRecognisedByTheirFirstBytes) {
   for (const LooksCase& c : cases) {
     EXPECT_EQ(LooksLikeToolState(WriteFile("look", c.file)), c.toolState) << c.what;
   }
-  EXPECT_FALSE(LooksLikeToolState((m_folder / "none").string()));
+  EXPECT_FALSE(LooksLikeToolState(m_folder.File("none")));
 }
 
 struct RunCase {

@@ -6,11 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "memwell/memwell.h"
 #include "sdk/varnel_image.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -18,22 +19,17 @@ class CoreEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
-    std::string pattern = (std::filesystem::temp_directory_path() / "varnel-core-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-    setenv("TMPDIR", m_folder.c_str(), 1);
+    m_folder = std::make_unique<varnel::test::TempFolder>();
+    setenv("TMPDIR", m_folder->Path().c_str(), 1);
   }
   void TearDown() override {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(m_folder, ec)) {
-      const std::string name = entry.path().filename().string();
-      EXPECT_FALSE(name.rfind("lm", 0) == 0 || name.rfind("vnt", 0) == 0) << "left behind: " << entry.path();
-    }
-    std::filesystem::remove_all(m_folder, ec);
+    for (const std::string& name : m_folder->List())
+      EXPECT_FALSE(name.rfind("lm", 0) == 0 || name.rfind("vnt", 0) == 0) << "left behind: " << name;
+    m_folder.reset();
   }
 
  private:
-  std::string m_folder;
+  std::unique_ptr<varnel::test::TempFolder> m_folder;
 };
 
 [[maybe_unused]] ::testing::Environment* const g_environment =

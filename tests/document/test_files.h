@@ -13,8 +13,6 @@
 
 namespace varnel::test {
 
-using TempFolder = varnel::testing::TempFolder;
-
 struct Bytes {
   std::vector<uint8_t> data;
 

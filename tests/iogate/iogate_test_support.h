@@ -27,7 +27,7 @@ inline std::string FakePluginFile(const std::string& variant) {
   return std::string(IOGATE_FAKE_PLUGIN_DIR) + "/" + variant + ".spi";
 }
 
-using TempFolder = ::varnel::testing::TempFolder;
+using TempFolder = ::varnel::test::TempFolder;
 
 // A program folder and a settings file of the test's own, in the environment while it lives.
 class ProgramFolder {

@@ -14,61 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace varnel::test {
-
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/varnel_platform_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    m_path = made != nullptr ? made : "";
-  }
-  ~TempFolder() { RemoveTree(m_path); }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& Path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-  // Names of the entries directly inside `sub` (or the folder itself), sorted.
-  std::vector<std::string> List(const std::string& sub = "") const {
-    std::vector<std::string> names;
-    DIR* dir = opendir(sub.empty() ? m_path.c_str() : (m_path + "/" + sub).c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  static void RemoveTree(const std::string& path) {
-    if (path.empty()) return;
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) return;
-    if (S_ISDIR(info.st_mode)) {
-      chmod(path.c_str(), 0700);
-      if (DIR* dir = opendir(path.c_str())) {
-        std::vector<std::string> children;
-        while (const dirent* entry = readdir(dir)) {
-          std::string name = entry->d_name;
-          if (name != "." && name != "..") children.push_back(path + "/" + name);
-        }
-        closedir(dir);
-        for (const std::string& child : children) RemoveTree(child);
-      }
-      rmdir(path.c_str());
-    } else {
-      unlink(path.c_str());
-    }
-  }
-
-  std::string m_path;
-};
 
 // Sets (or, with nullopt, unsets) an environment variable for a scope.
 class ScopedEnv {

@@ -11,7 +11,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);

@@ -948,10 +948,3 @@ TEST_F(CommandTest, TheFillUsesThePalettesForegroundColour) {
 
 }  // namespace
 }  // namespace varnel
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -28,8 +28,6 @@
 #include "document/bitmap_file.h"
 #include "core/region.h"
 #include "document/layer_commands.h"
-#include "document/layer_mask_file.h"
-#include "memwell/memwell.h"
 #include "platform/host.h"
 #include "shell/layer_panel.h"
 #include "shell/varnel_doc.h"
@@ -38,7 +36,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 using Part = LayerPanel::Part;
 
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
@@ -755,12 +753,3 @@ TEST_F(LayerPanelTest, AnotherDocumentReplacesTheFirst) {
 
 }  // namespace
 }  // namespace varnel
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  FXCreateMemBlock(1032);
-  varnel::InstallMaskFileStore();
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -14,7 +14,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 // --- window placement ------------------------------------------------------------------
 

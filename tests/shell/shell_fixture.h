@@ -46,7 +46,7 @@ class ShellTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  testing::TempFolder m_dir;
+  test::TempFolder m_dir;
   std::unique_ptr<Profile> m_profile;
   std::unique_ptr<CVarnelApp> m_app;
 };

@@ -40,7 +40,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 
 TEST_F(ShellTest, WithNoSettingsTheMainWindowIs600By480AtTheOriginWithA300By300WhiteImage) {
@@ -569,10 +569,3 @@ TEST_F(ShellTest, StartUpCreatesThePoolOf1032ByteBlocks) {
 
 }  // namespace
 }  // namespace varnel
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -13,7 +13,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 const QString kProgram = QStringLiteral(VARNEL_PROGRAM_DIR "/varnel");
 
@@ -127,9 +127,3 @@ TEST(SingleInstance, ACopyThatDiedLeavesNoLockBehindForTheNextStart) {
 
 }  // namespace
 }  // namespace varnel
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

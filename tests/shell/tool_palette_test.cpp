@@ -37,7 +37,7 @@
 namespace varnel {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 // A tool that remembers the colours it was handed.
 class ColourProbe : public PaintObject {
@@ -878,10 +878,3 @@ TEST(BrushBrowserPlacement, PackingKeepsNegativePositionsInTheirWords) {
 
 }  // namespace
 }  // namespace varnel
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

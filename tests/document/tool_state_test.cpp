@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "document/tool_state.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {
@@ -788,14 +789,7 @@ TEST(ToolStateStreams, MemoryStreamsOverwriteExtendAndReadNothingPastTheEnd) {
 
 class ToolStateFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "varnel-tool-state-file-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
-  std::string PathOf(const std::string& name) const { return (m_folder / name).string(); }
+  std::string PathOf(const std::string& name) const { return m_folder.File(name); }
 
   std::string WriteFile(const std::string& name, const Bytes& bytes) const {
     const std::string path = PathOf(name);
@@ -811,11 +805,11 @@ class ToolStateFile : public ::testing::Test {
 
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(m_folder.Path())) names.push_back(entry.path().filename().string());
     return names;
   }
 
-  fs::path m_folder;
+  test::TempFolder m_folder;
 };
 
 TEST_F(ToolStateFile, SavingWritesTheFirstLineAndThenTheRecord) {

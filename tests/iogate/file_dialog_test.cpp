@@ -346,14 +346,3 @@ TEST_F(FileDialogTest, ThePluginListIsLoadedOnceSoTooManyPluginsWarnOnlyOnce) {
 
 }  // namespace
 }  // namespace varnel::iogate
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Qt's file dialog keeps its own state (last folder, history) in the user's settings: keep
-  // the tests' out of the user's, and the user's out of the tests.
-  const varnel::iogate::testing::TempFolder qtSettings;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(qtSettings.Path().string()));
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

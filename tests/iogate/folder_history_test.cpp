@@ -22,7 +22,7 @@ TEST(GatewayProfilePath, IsIogateIniBesideTheProgramsSettings) {
 }
 
 TEST(FolderHistory, RoundTripsThroughTheProfileUnderSectionHistory) {
-  testing::TempFolder dir;
+  test::TempFolder dir;
   const std::string file = dir.File("iogate.ini");
   {
     Profile profile(file);
@@ -41,7 +41,7 @@ TEST(FolderHistory, RoundTripsThroughTheProfileUnderSectionHistory) {
 }
 
 TEST(FolderHistory, LoadingSkipsEmptyAndMissingEntriesAndReadsOnlyTen) {
-  testing::TempFolder dir;
+  test::TempFolder dir;
   Profile profile(dir.File("iogate.ini"));
   profile.WriteString("History", "Folder 1", "/b");
   profile.WriteString("History", "Folder 3", "");
@@ -54,7 +54,7 @@ TEST(FolderHistory, LoadingSkipsEmptyAndMissingEntriesAndReadsOnlyTen) {
 }
 
 TEST(FolderHistory, SavingAShorterListRemovesTheKeysAfterIt) {
-  testing::TempFolder dir;
+  test::TempFolder dir;
   Profile profile(dir.File("iogate.ini"));
   for (int i = 0; i < 10; ++i) profile.WriteString("History", FolderKey(i), "/old" + std::to_string(i));
   FolderHistory history;

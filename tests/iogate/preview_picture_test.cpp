@@ -277,7 +277,7 @@ TEST_F(PreviewTest, ACompressedPictureIsBroken) {
 TEST(FileInfoLines, GiveTheSizeAndTheTimesInTheirFormats) {
   setenv("TZ", "UTC", 1);
   tzset();
-  testing::TempFolder folder;
+  test::TempFolder folder;
   const std::string path = folder.File("x.bin");
   testing::WriteBytes(path, std::vector<uint8_t>(1234, 0));
   // 2005-03-07 09:05:02 UTC

@@ -16,6 +16,7 @@
 
 #include "document/layer_mask_file.h"
 #include "document/region_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace varnel {
 namespace {
@@ -58,14 +59,7 @@ class FileBuilder {
 
 class RegionFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "varnel-region-file-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
-  std::string PathOf(const std::string& name) const { return (m_folder / name).string(); }
+  std::string PathOf(const std::string& name) const { return m_folder.File(name); }
 
   std::string WriteFile(const std::string& name, const Bytes& bytes) const {
     const std::string path = PathOf(name);
@@ -81,11 +75,11 @@ class RegionFile : public ::testing::Test {
 
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(m_folder.Path())) names.push_back(entry.path().filename().string());
     return names;
   }
 
-  fs::path m_folder;
+  test::TempFolder m_folder;
 };
 
 // The mask bytes row by row from the top.

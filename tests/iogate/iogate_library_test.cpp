@@ -103,13 +103,3 @@ TEST_F(IogateLibrary, TheUnknownExceptionWarningIsAMessageBoxOverTheProgram) {
 
 }  // namespace
 }  // namespace varnel::iogate
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Qt's file dialog keeps its own state in the user's settings: not the tests'.
-  const varnel::iogate::testing::TempFolder qtSettings;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(qtSettings.Path().string()));
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
