@@ -27,15 +27,15 @@ size_t LineCount(std::string_view text) {
 }
 
 void CheckColourDefinitions(std::string_view text, const std::string& file) {
-  const std::vector<uint32_t> colours = varnel::ParseColourDefinitions(text);
+  const std::vector<varnel::ColourRef> colours = varnel::ParseColourDefinitions(text);
   if (colours.size() != LineCount(text)) Fail("not one colour per line");
-  for (const uint32_t c : colours) {
-    if (c > 0xFFFFFF) Fail("a colour with a fourth byte");
+  for (const varnel::ColourRef c : colours) {
+    if (varnel::ValueOf(c) > 0xFFFFFF) Fail("a colour with a fourth byte");
   }
   if (varnel::ParseColourDefinitions(varnel::FormatColourDefinitions(colours)) != colours) {
     Fail("a palette read back differently");
   }
-  std::vector<uint32_t> fromFile;
+  std::vector<varnel::ColourRef> fromFile;
   if (!varnel::ReadColourDefinitionFile(file, fromFile)) Fail("cannot read the input file");
   if (fromFile != colours) Fail("the file and the text read differently");
 }
@@ -53,7 +53,7 @@ void CheckNamedColourList(std::string_view text, const std::string& file) {
   }
   if (list.size() > LineCount(text)) Fail("more colours than lines");
   for (const varnel::NamedColour& e : list) {
-    if (e.colour > 0xFFFFFF) Fail("a colour with a fourth byte");
+    if (varnel::ValueOf(e.colour) > 0xFFFFFF) Fail("a colour with a fourth byte");
   }
   // Names pass through code page 932 on the way out and may lose once what it cannot hold.
   std::vector<varnel::NamedColour> again;
