@@ -11,7 +11,7 @@
 
 #include "cli/commands.h"
 #include "document/region_file.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace varnel::cli {
 namespace {
@@ -39,10 +39,8 @@ Bytes MaskOf(const Region& region) {
   return bytes;
 }
 
-class RegionCli : public ::testing::Test {
+class RegionCli : public test::FolderTest {
  protected:
-  std::string PathOf(const std::string& name) const { return m_folder.File(name); }
-
   // Saves a region of the given rectangle and bytes (rows top first) as name.
   std::string Save(const std::string& name, const Rect& rect, const Bytes& mask) const {
     Region region;
@@ -55,8 +53,6 @@ class RegionCli : public ::testing::Test {
     EXPECT_EQ(SaveRegionFile(path, region), 0);
     return path;
   }
-
-  test::TempFolder m_folder;
 };
 
 struct OpCase {

@@ -13,7 +13,7 @@
 #include "cli/commands.h"
 #include "cli/tool_state_dump.h"
 #include "document/tool_state.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace varnel::cli {
 namespace {
@@ -53,23 +53,14 @@ class RecordBuilder {
   Bytes m_bytes;
 };
 
-class ToolStateDump : public ::testing::Test {
+class ToolStateDump : public test::FolderTest {
  protected:
-  std::string WriteFile(const std::string& name, const Bytes& bytes) const {
-    const std::string path = m_folder.File(name);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-
   static Result Dump(const std::string& path) {
     std::ostringstream out, err;
     const Invocation call{"dump", {path}, out, err};
     const int status = DumpToolState(call, path);
     return {status, out.str(), err.str()};
   }
-
-  test::TempFolder m_folder;
 };
 
 // -3, "あ" in code page 932, three raw bytes and a type nobody reads.

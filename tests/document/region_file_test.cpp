@@ -16,7 +16,7 @@
 
 #include "document/layer_mask_file.h"
 #include "document/region_file.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/folder_test.h"
 
 namespace varnel {
 namespace {
@@ -57,30 +57,7 @@ class FileBuilder {
   Bytes m_bytes;
 };
 
-class RegionFile : public ::testing::Test {
- protected:
-  std::string PathOf(const std::string& name) const { return m_folder.File(name); }
-
-  std::string WriteFile(const std::string& name, const Bytes& bytes) const {
-    const std::string path = PathOf(name);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path;
-  }
-
-  static Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_folder.Path())) names.push_back(entry.path().filename().string());
-    return names;
-  }
-
-  test::TempFolder m_folder;
-};
+class RegionFile : public test::FolderTest {};
 
 // The mask bytes row by row from the top.
 Bytes MaskOf(const Region& region) {
