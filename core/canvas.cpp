@@ -627,9 +627,16 @@ bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, in
     case kToolRightButtonUp: answer = tool->RightButtonUp(event); break;
     default: return false;
   }
-  // The change the tool made becomes an undo step of the surface that holds the backups.
+  // The change the tool made becomes an undo step of the surface that holds the backups. A
+  // change that saved no tile (a stroke wholly outside the layer) records nothing, and its mark
+  // goes too: left standing, it would cut the next stroke's first dab off into a step of its own.
   ImageSurface* edited = EditTarget();
-  if (edited != nullptr && edited->IsModified() && edited->SavedTileCount() > 0) edited->Undo().PushUndoStep(*edited, false);
+  if (edited != nullptr && edited->IsModified()) {
+    if (edited->SavedTileCount() > 0)
+      edited->Undo().PushUndoStep(*edited, false);
+    else
+      edited->DiscardBackups();
+  }
   if (m_temporaryTool && m_temporaryTool->IsFinished()) m_temporaryTool.reset();
   return answer;
 }

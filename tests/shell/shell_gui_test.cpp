@@ -24,6 +24,7 @@
 
 #include "brush/brush_tool.h"
 #include "document/layer_file.h"
+#include "document/picture_commands.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
 #include "shell/child_frame.h"
@@ -401,6 +402,44 @@ TEST_F(ShellTest, AMouseStrokePaintsTheActiveLayerAndUndoesAsOneStep) {
   ASSERT_EQ(layer.GetPixel(20, 10, &pixel), 1);
   EXPECT_EQ(pixel, 0xFFFFFFFFu);
   EXPECT_NE(doc->GetCanvas().Undo(), 0);  // one step for the whole stroke
+}
+
+// A stroke dragged across the view from one viewport point to another.
+void DragStroke(QWidget* surface, QPoint from, QPoint to) {
+  QTest::mousePress(surface, Qt::LeftButton, Qt::NoModifier, from);
+  for (int step = 1; step <= 10; ++step) {
+    const QPointF at = from + (to - from) * (step / 10.0);
+    QMouseEvent move(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &move);
+  }
+  QTest::mouseRelease(surface, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+std::vector<uint32_t> Pixels(const Layer& layer) {
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < layer.Height(); ++y) pixels.insert(pixels.end(), layer.Row(y), layer.Row(y) + layer.Width());
+  return pixels;
+}
+
+TEST_F(ShellTest, AStrokeAfterOneThatMissedTheLayerStillUndoesAsOneStep) {
+  Start();
+  CVarnelView* view = ActiveView();
+  Canvas& canvas = view->GetDocument()->GetCanvas();
+  ImageSurface picture;
+  ASSERT_EQ(picture.Create({64, 64}), 0);
+  Layer* pasted = PasteImageAsLayer(canvas, picture);
+  ASSERT_NE(pasted, nullptr);
+  ASSERT_EQ(canvas.ActiveLayer(), pasted);
+  QWidget* surface = view->viewport();
+  // Image (100, 100)–(140, 100): wholly outside the 64 × 64 layer, nothing changes.
+  DragStroke(surface, QPoint(120, 120), QPoint(160, 120));
+  const std::vector<uint32_t> before = Pixels(*pasted);
+  // Image (30, 30) to (100, 30): starts inside and leaves it.
+  DragStroke(surface, QPoint(50, 50), QPoint(120, 50));
+  ASSERT_NE(Pixels(*pasted), before);
+  ASSERT_EQ(canvas.Undo(), 0);
+  EXPECT_EQ(Pixels(*pasted), before);
+  EXPECT_EQ(canvas.Undo(), -1);  // the whole stroke was the one step
 }
 
 // The action of a menu command, found by its id.
