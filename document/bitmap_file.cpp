@@ -266,6 +266,19 @@ int32_t SurfaceFromDib(const VarnelBitmapInfoHeader& header, const uint32_t* pal
   return 0;
 }
 
+void MakeOpaqueWhenAlphaUnused(ImageSurface& surface) {
+  const int32_t width = surface.Width(), height = surface.Height();
+  for (int32_t y = 0; y < height; ++y) {
+    const uint32_t* row = surface.Row(y);
+    for (int32_t x = 0; x < width; ++x)
+      if ((row[x] >> 24) != 0) return;
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    uint32_t* row = surface.Row(y);
+    for (int32_t x = 0; x < width; ++x) row[x] |= 0xFF000000u;
+  }
+}
+
 int32_t ReadBitmapFile(const std::string& path, ImageSurface& surface, std::string& message) {
   Debug("Reading Bitmap");
   FileReader in;
@@ -328,6 +341,7 @@ int32_t ReadBitmapFile(const std::string& path, ImageSurface& surface, std::stri
     message = kDataUnreadable;
     return -1;
   }
+  if (header.biBitCount == 32) MakeOpaqueWhenAlphaUnused(surface);
   return 0;
 }
 

@@ -30,6 +30,10 @@ int32_t ReadBitmapFile(const std::string& path, ImageSurface& surface, std::stri
 int32_t SurfaceFromDib(const VarnelBitmapInfoHeader& header, const uint32_t* palette, size_t paletteCount,
                        const uint8_t* bits, ImageSurface& surface);
 
+// Almost every program writes 0 in the fourth byte of an uncompressed 32-bit picture: when every
+// alpha byte of the surface is 0 the picture is made opaque (alpha 255); any other alpha is kept.
+void MakeOpaqueWhenAlphaUnused(ImageSurface& surface);
+
 // Bytes in one row of a bitmap, padded to a multiple of 4; 0 when it cannot be said.
 uint64_t DibRowBytes(int32_t width, int32_t bitCount);
 

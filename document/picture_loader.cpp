@@ -26,6 +26,7 @@ struct Plugin {
   DynamicLibrary library;
   VarnelIsSupported isSupported = nullptr;
   VarnelGetPicture getPicture = nullptr;
+  VarnelGetPictureInfo getPictureInfo = nullptr;
 };
 
 // The plug-ins that have accepted a file, in the order they did.
@@ -48,6 +49,7 @@ std::unique_ptr<Plugin> OpenPlugin(const std::string& file) {
   if (!plugin->library.Open(file)) return nullptr;
   plugin->isSupported = plugin->library.Function<VarnelIsSupported>("IsSupported");
   plugin->getPicture = plugin->library.Function<VarnelGetPicture>("GetPicture");
+  plugin->getPictureInfo = plugin->library.Function<VarnelGetPictureInfo>("GetPictureInfo");
   if (plugin->isSupported == nullptr) return nullptr;
   return plugin;
 }
@@ -93,6 +95,14 @@ struct FreeBlock {
   void operator()(void* p) const { std::free(p); }
 };
 
+// A plug-in says its picture has alpha by a colour depth of 32 in its picture information.
+bool DeclaresAlpha(const Plugin& plugin, const std::string& path, intptr_t offset) {
+  VarnelPictureInfo info{};
+  return plugin.getPictureInfo != nullptr &&
+         plugin.getPictureInfo(path.c_str(), offset, kVarnelInputFile, &info) == kVarnelPluginSuccess &&
+         info.colourDepth == 32;
+}
+
 }  // namespace
 
 bool IsBuiltInBitmapPath(const std::string& path) {
@@ -121,11 +131,13 @@ int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string&
   if (plugin == nullptr || plugin->getPicture == nullptr) return -1;
   void* info = nullptr;
   void* bits = nullptr;
-  if (plugin->getPicture(path.c_str(), 0, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+  intptr_t offset = 0;
+  if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
     std::free(info);
     std::free(bits);
     info = bits = nullptr;
-    if (plugin->getPicture(path.c_str(), kRetryOffset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+    offset = kRetryOffset;
+    if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
       std::free(info);
       std::free(bits);
       return -1;
@@ -147,7 +159,10 @@ int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string&
                              : 0;
   std::vector<uint32_t> palette(entries);
   if (entries > 0) std::memcpy(palette.data(), static_cast<const uint8_t*>(info) + 40, entries * 4);
-  return SurfaceFromDib(header, palette.data(), palette.size(), static_cast<const uint8_t*>(bits), surface);
+  if (SurfaceFromDib(header, palette.data(), palette.size(), static_cast<const uint8_t*>(bits), surface) != 0) return -1;
+  // A fourth byte that nothing says is alpha is read as a bitmap's would be.
+  if (header.biBitCount == 32 && !DeclaresAlpha(*plugin, path, offset)) MakeOpaqueWhenAlphaUnused(surface);
+  return 0;
 }
 
 PictureWrite WritePicture(const std::string& path, const ImageSurface& picture) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "document/bitmap_file.h"
+#include "document/picture_loader.h"
 #include "platform/host.h"
 #include "test_files.h"
 
@@ -110,6 +111,12 @@ std::vector<DepthCase> DepthCases() {
     Bytes b = Headers(2, 1, 32, 54);
     b.U32(0x80112233).U32(0x00FFFFFF);
     cases.push_back({"32 bits keep alpha", b, {2, 1}, {0x80112233, 0x00FFFFFF}});
+  }
+  {
+    // The fourth byte as almost every other program writes it: unused, so the picture is opaque.
+    Bytes b = Headers(2, 1, 32, 54);
+    b.U32(0x00112233).U32(0x00FFFFFF);
+    cases.push_back({"32 bits with no alpha in use", b, {2, 1}, {0xFF112233, 0xFFFFFFFF}});
   }
   return cases;
 }
@@ -252,6 +259,25 @@ TEST(Bitmap256, WritesHeadersPaletteAndNearestIndices) {
   std::string message;
   ASSERT_EQ(ReadBitmapFile(folder.File("p.bmp"), back, message), 0);
   EXPECT_EQ(Pixels(back), (std::vector<uint32_t>{0xFFFF0000, 0xFF0000FF, 0xFFC50000}));
+}
+
+// Pictures from plug-ins: a fourth byte of 0 everywhere is no alpha unless the plug-in says its
+// pictures have alpha (a colour depth of 32).
+TEST(PluginPictures, ThirtyTwoBitsWithoutAlphaInUseAreOpaqueUnlessThePlugInDeclaresAlpha) {
+  for (const bool declares : {false, true}) {
+    TempFolder folder;
+    std::filesystem::copy_file(std::string(ALPHA_PLUGIN_DIR) + "/alpha_plugin_" + (declares ? "1" : "0") + ".spi",
+                               folder.File("alpha.spi"));
+    setenv("VARNEL_HOME", folder.Path().c_str(), 1);
+    WriteBytes(folder.File("p.zeroalpha"), {0});
+    ImageSurface picture;
+    std::string message;
+    ASSERT_EQ(LoadPicture(folder.File("p.zeroalpha"), picture, message), 0) << declares;
+    const uint32_t alpha = declares ? 0x00000000u : 0xFF000000u;
+    EXPECT_EQ(Pixels(picture), (std::vector<uint32_t>{alpha | 0x112233u, alpha | 0x445566u})) << declares;
+    ReleasePictureLoaders();
+    unsetenv("VARNEL_HOME");
+  }
 }
 
 }  // namespace
