@@ -141,7 +141,8 @@ std::string FormatTime(const char* label, time_t when) {
   struct tm local {};
   if (::localtime_r(&when, &local) == nullptr) return label;
   char text[64];
-  const size_t length = std::strftime(text, sizeof text, "%Y/%m/%H/%M", &local);
+  // With the day: year, month, hour and minute alone read as a wrong date.
+  const size_t length = std::strftime(text, sizeof text, "%Y/%m/%d %H:%M", &local);
   return std::string(label) + std::string(text, length);
 }
 

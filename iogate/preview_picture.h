@@ -54,8 +54,8 @@ PreviewBitmap FitPreview(const ImageSurface& picture);
 // regular files are read.
 Preview LoadPreview(const std::string& path, const PluginList& plugins);
 
-// The information lines: "ファイルサイズ : %ldBytes", "最終変更 : %Y/%m/%H/%M" and
-// "作成日時 : %Y/%m/%H/%M" in local time. The creation time is the file's birth time where
+// The information lines: "ファイルサイズ : %ldBytes", "最終変更 : %Y/%m/%d %H:%M" and
+// "作成日時 : %Y/%m/%d %H:%M" in local time. The creation time is the file's birth time where
 // the file system keeps one, else the time of its last status change. Empty lines when the
 // file cannot be examined.
 std::array<std::string, 3> FileInfoLines(const std::string& path);
