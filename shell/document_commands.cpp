@@ -202,7 +202,8 @@ void DocumentCommands::ClearUndoBuffer() {
   if (canvas == nullptr) return;
   if (GetHost().MessageBox(kClearUndoQuestion, "", kMbOkCancel) != kIdOk) return;
   WaitCursor wait;
-  for (int32_t i = 0; i < canvas->LayerCount(); ++i) canvas->GetLayer(i)->Undo().ClearHistory();
+  // Each layer keeps its own history; the command empties the one undo works on now.
+  if (Layer* layer = canvas->ActiveLayer()) layer->Undo().ClearHistory();
   if (ImageSurface* mask = canvas->MaskImage()) mask->Undo().ClearHistory();
 }
 

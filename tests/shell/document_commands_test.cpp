@@ -411,6 +411,20 @@ TEST_F(CommandTest, ClearingTheUndoBufferAsksAndOnlyOkEmptiesTheHistory) {
   EXPECT_EQ(layer->Undo().StepCount(), 0u);
 }
 
+TEST_F(CommandTest, ClearingTheUndoBufferEmptiesTheActiveLayersHistoryOnly) {
+  Start();
+  Layer* base = ActiveCanvas().ActiveLayer();
+  Layer* other = ActiveCanvas().AddLayer();
+  base->BackupAll(false, true);
+  other->BackupAll(false, true);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdOk);
+  Trigger(cmd::kClearUndoBuffer);
+  EXPECT_EQ(base->Undo().StepCount(), 0u);
+  EXPECT_EQ(other->Undo().StepCount(), 1u);
+}
+
 // ---- image ---------------------------------------------------------------------------------------
 
 TEST_F(CommandTest, CanvasSizeDialogStartsFromTheSizeAndResizesTheCanvasAndTheView) {
