@@ -235,6 +235,7 @@ const CommandRow kRows[] = {
     Place(MenuPlace::kBrushKinds),
     Item(cmd::kBrushSizeUp, "ブラシサイズ+4", Frame<&CMainFrame::OnBrushSizeUp>, nullptr).Keys("]"),
     Item(cmd::kBrushSizeDown, "ブラシサイズ-4", Frame<&CMainFrame::OnBrushSizeDown>, nullptr).Keys("["),
+    Item(cmd::kDrawPoint, "現在のブラシで点を描く", Doc<&DocumentCommands::DrawPoint>),
     End(),
 
     Menu("表示(&V)", "ViewMenu"),

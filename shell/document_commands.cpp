@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "brush/brush_engine.h"
+#include "brush/brush_stroke.h"
 #include "brush/brush_tool.h"
 #include "colour/colour_file.h"
 #include "core/canvas.h"
@@ -492,6 +493,14 @@ void DocumentCommands::SetCloneSource() {
 }
 
 void DocumentCommands::EmptyQuickSaves() { EmptyQuickSaveFolder(); }
+
+void DocumentCommands::DrawPoint() {
+  Canvas* canvas = ActiveCanvas();
+  BrushEngine* brush = ProgramBrush();
+  if (canvas == nullptr || brush == nullptr) return;
+  DrawPointOnCanvas(*canvas, *brush);
+  ShowChanges(false);
+}
 
 void DocumentCommands::ShowPictureInfo() {
   CVarnelDoc* doc = Document();

@@ -69,6 +69,7 @@ class DocumentCommands : public QObject {
   void ImageEditMode();
   void MaskEditMode();
   void SetCloneSource();
+  void DrawPoint();
 
  signals:
   // The layer stack or its attributes changed (the layer panel rebuilds).

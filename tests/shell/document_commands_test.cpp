@@ -425,6 +425,29 @@ TEST_F(CommandTest, ClearingTheUndoBufferEmptiesTheActiveLayersHistoryOnly) {
   EXPECT_EQ(other->Undo().StepCount(), 1u);
 }
 
+// ---- tools ---------------------------------------------------------------------------------------
+
+TEST_F(CommandTest, DrawingAPointPutsOneDabOfTheBrushInTheMiddleAsOneStep) {
+  Start();
+  Layer* layer = ActiveCanvas().ActiveLayer();
+  QAction* action = Frame().Command(cmd::kDrawPoint);
+  ASSERT_NE(action, nullptr);
+  EXPECT_EQ(action->text(), QString("現在のブラシで点を描く"));
+  Trigger(cmd::kDrawPoint);
+  // The 2 × 2 brush at ((300 − 2) / 2, (300 − 2) / 2) = (149, 149) covers (148, 148)–(149, 149).
+  uint32_t pixel = 0;
+  ASSERT_EQ(layer->GetPixel(149, 149, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(layer->GetPixel(148, 148, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  ASSERT_EQ(layer->GetPixel(150, 150, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+  EXPECT_EQ(layer->Undo().StepCount(), 1u);
+  Trigger(cmd::kEditUndo);
+  ASSERT_EQ(layer->GetPixel(149, 149, &pixel), 1);
+  EXPECT_EQ(pixel, 0xFFFFFFFFu);
+}
+
 // ---- image ---------------------------------------------------------------------------------------
 
 TEST_F(CommandTest, CanvasSizeDialogStartsFromTheSizeAndResizesTheCanvasAndTheView) {
