@@ -16,6 +16,8 @@ namespace varnel {
 
 // The brush's place among the canvas's tool slots (the second tool of the palette).
 inline constexpr int32_t kBrushToolSlot = 1;
+// The brush tool's name, as tool state files name it.
+inline constexpr const char* kBrushToolName = "ブラシ";
 
 // The program's brush settings and the brush built from them (null when the settings build
 // none, such as the custom kind without its panel).
@@ -30,7 +32,7 @@ class BrushTool : public PaintObject {
  public:
   // brush answers the brush to paint with at each event (the program's brush by default).
   explicit BrushTool(Canvas& canvas, std::function<BrushEngine*()> brush = ProgramBrush);
-  std::string Name() const override { return "ブラシ"; }
+  std::string Name() const override { return kBrushToolName; }
   void DrawCursor(DrawContext& dc, int32_t x, int32_t y, Rect* out, double zoom) override;
   bool Move(const ToolEvent& event) override;
   bool ButtonUp(const ToolEvent& event) override;

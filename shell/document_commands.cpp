@@ -148,18 +148,28 @@ void DocumentCommands::SaveToolState() {
   if (!path) return;
   // The brush is the only tool with a state so far.
   BrushToolState state(ProgramBrushSettings());
-  if (SaveToolStateFile(path->toStdString(), "ブラシ", state) != 0)
+  if (SaveToolStateFile(path->toStdString(), kBrushToolName, state) != 0)
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
 }
 
 void DocumentCommands::LoadToolState() {
   const auto path = AskFileName(m_owner, OpenRequest(kToolStateFilter, false));
   if (!path) return;
+  // The file names the tool that takes the rest of it; a name that is no tool of the program
+  // (or one that keeps no state) changes nothing.
   BrushToolState state(ProgramBrushSettings());
+  bool brushNamed = false;
   std::string toolName, message;
   const int32_t result = LoadToolStateFile(
-      path->toStdString(), [&state](const std::string&) -> ToolStateObject* { return &state; }, toolName, message);
+      path->toStdString(),
+      [&](const std::string& name) -> ToolStateObject* {
+        brushNamed = name == kBrushToolName;
+        return brushNamed ? &state : nullptr;
+      },
+      toolName, message);
   if (result != 0 && !message.empty()) GetHost().MessageBox(message, "", kMbOk | kMbIconWarning);
+  if (!brushNamed) return;
+  if (selectTool) selectTool(kBrushToolSlot);
   // Whatever was read before a fault stays in the brush, so the panels follow either way. A
   // state with clone colour on needs its source loaded, or the brush would paint plain colour.
   BrushToolSettings& settings = ProgramBrushSettings();

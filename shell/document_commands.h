@@ -33,6 +33,8 @@ class DocumentCommands : public QObject {
   std::function<int32_t()> selectedMask;
   // The foreground colour that fills the selection.
   std::function<ColourRef()> foregroundColour;
+  // Makes the tool of a slot the one in use, as a click on its palette button does.
+  std::function<void(int32_t)> selectTool;
 
   // Saves a document to its path, or under a name asked for when it has none. True when written.
   bool SaveDocument(CVarnelDoc* doc);

@@ -123,6 +123,7 @@ void CMainFrame::CreatePanels() {
     return m_layerPanel->SelectedMask(view->GetDocument()->GetCanvas().ActiveIndex());
   };
   m_commands->foregroundColour = [this] { return m_toolPalette->Foreground(); };
+  m_commands->selectTool = [this](int32_t slot) { m_toolPalette->SelectTool(slot); };
 }
 
 void CMainFrame::OnActiveDocumentChanged() {

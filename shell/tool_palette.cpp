@@ -281,6 +281,11 @@ void ToolPalette::UpdateToolButtons() {
   }
 }
 
+void ToolPalette::SelectTool(int32_t slot) {
+  OnToolClicked(slot);
+  UpdateToolButtons();
+}
+
 void ToolPalette::OnToolClicked(int slot) {
   if (m_canvas == nullptr || m_canvas->Tool(slot) == nullptr) return;
   m_canvas->SelectTool(slot);

@@ -119,6 +119,8 @@ class ToolPalette : public QWidget {
   Canvas* GetCanvas() const { return m_canvas; }
   // Re-reads which slots of the canvas hold a tool.
   void UpdateToolButtons();
+  // Makes a slot's tool the one in use, as a click on its button does.
+  void SelectTool(int32_t slot);
   QAbstractButton* ToolButton(int32_t slot) const;
   ColourWell* Well() const { return m_well; }
 

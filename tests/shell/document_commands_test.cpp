@@ -22,6 +22,7 @@
 #include "core/paint_object.h"
 #include "document/bitmap_file.h"
 #include "document/layer_file.h"
+#include "document/tool_state.h"
 #include "core/region.h"
 #include "platform/host.h"
 #include "shell/command_ids.h"
@@ -375,6 +376,30 @@ TEST_F(CommandTest, ToolStateSavedAndLoadedBringsTheBrushBack) {
   AnswerFileDialogs({path});
   Trigger(cmd::kLoadToolState);
   EXPECT_EQ(settings.minimumSize, 37);
+  settings = before;
+  RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, AToolStateOfAToolThatIsNotTheBrushChangesNothing) {
+  Start();
+  BrushToolSettings& settings = ProgramBrushSettings();
+  const BrushToolSettings before = settings;
+  // What another tool saved: its own name on the first line, then its record.
+  BrushToolState state(settings);
+  const std::string path = TempPath("eraser.vpo").toStdString();
+  ASSERT_EQ(SaveToolStateFile(path, "消しゴム", state), 0);
+  settings.minimumSize = 37;
+  settings.kind = kBrushBlur;
+  const BrushEngine* brush = ProgramBrush();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  AnswerFileDialogs({QString::fromStdString(path)});
+  Trigger(cmd::kLoadToolState);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "サポートされていないオブジェクト形式です");
+  EXPECT_EQ(settings.minimumSize, 37);
+  EXPECT_EQ(settings.kind, kBrushBlur);
+  EXPECT_EQ(ProgramBrush(), brush);  // not rebuilt
   settings = before;
   RebuildProgramBrush();
 }
