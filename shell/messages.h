@@ -11,6 +11,8 @@ namespace varnel {
 inline constexpr const char* kMsgOleInitFailed = "OLEの初期化に失敗しました";
 inline constexpr const char* kMsgMainFrameLoadFailed = "MainFrameのロードに失敗しました";
 inline constexpr const char* kMsgShellCommandFailed = "シェルコマンドの処理に失敗しました";
+// Diagnostic of the first copy when a later start without a file asks to see it.
+inline constexpr const char* kMsgShownForAnotherStart = "二重起動: ウィンドウを前面に表示";
 inline constexpr const char* kMsgInitialised = "初期化終了";
 inline constexpr const char* kMsgCannotReadPicture = "画像が読み込めません";
 inline constexpr const char* kMsgUnknownException =

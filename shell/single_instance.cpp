@@ -68,7 +68,10 @@ void SingleInstance::OnNewConnection() {
       if (state == OpenFileMessageReader::State::kNeedMore) return;
       // Closing tells the sender that the message was taken (or refused).
       socket->disconnectFromServer();
-      if (state == OpenFileMessageReader::State::kComplete && !reader->Path().empty())
+      if (state != OpenFileMessageReader::State::kComplete) return;
+      if (reader->Path().empty())
+        emit showRequested();
+      else
         emit openFileRequested(QString::fromUtf8(reader->Path().data(), qsizetype(reader->Path().size())));
     });
   }
@@ -77,7 +80,12 @@ void SingleInstance::OnNewConnection() {
 bool SingleInstance::SendPath(const QString& path, int timeoutMs) {
   const QByteArray utf8 = path.toUtf8();
   if (utf8.isEmpty() || utf8.size() > qsizetype(kMaxHandOverPathBytes)) return false;
-  const std::string message = EncodeOpenFileMessage(std::string_view(utf8.constData(), size_t(utf8.size())));
+  return Send(EncodeOpenFileMessage(std::string_view(utf8.constData(), size_t(utf8.size()))), timeoutMs);
+}
+
+bool SingleInstance::SendShow(int timeoutMs) { return Send(EncodeOpenFileMessage({}), timeoutMs); }
+
+bool SingleInstance::Send(const std::string& message, int timeoutMs) {
   QDeadlineTimer deadline(timeoutMs);
   while (!deadline.hasExpired()) {
     QLocalSocket socket;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
 
 class QLocalServer;
 
@@ -36,12 +37,17 @@ class SingleInstance : public QObject {
   // still be starting, so the connection is retried until the time is up. Answers false when
   // no copy took the path.
   static bool SendPath(const QString& path, int timeoutMs = 5000);
+  // The same message with an empty path: a start without a file asks the first copy to show
+  // itself.
+  static bool SendShow(int timeoutMs = 5000);
 
  signals:
   void openFileRequested(const QString& path);
+  void showRequested();
 
  private:
   void OnNewConnection();
+  static bool Send(const std::string& message, int timeoutMs);
 
   std::unique_ptr<QLockFile> m_lock;
   QLocalServer* m_server = nullptr;

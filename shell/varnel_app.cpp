@@ -91,27 +91,27 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
     m_instance->Acquire();
     connect(m_instance.get(), &SingleInstance::openFileRequested, this, [this](const QString& path) {
       GetHost().DebugMessage(5, kInitialisedColour, ("受け取ったファイル: " + path).toStdString());
-      if (m_mainFrame) {
-        if (m_mainFrame->isMinimized()) m_mainFrame->showNormal();
-        m_mainFrame->raise();
-        m_mainFrame->activateWindow();
-      }
+      BringMainFrameForward();
       OpenDocumentFile(path);
+    });
+    connect(m_instance.get(), &SingleInstance::showRequested, this, [this] {
+      GetHost().DebugMessage(5, kInitialisedColour, kMsgShownForAnotherStart);
+      BringMainFrameForward();
     });
   }
   // 8. The command line: open the named file or make a new image.
   const QString fileArgument = arguments.isEmpty() ? QString() : arguments.front();
+  // A second instance hands its file (or, without one, the wish to see the program) to the
+  // first and ends; when no running copy answers it goes on as a copy of its own rather than
+  // lose the file or leave the user with nothing.
+  if (m_instance && m_instance->IsSecondInstance()) {
+    const QString path = fileArgument.isEmpty() ? QString() : QFileInfo(fileArgument).absoluteFilePath();
+    if (path.isEmpty() ? SingleInstance::SendShow() : SingleInstance::SendPath(path)) return StartResult::kHandedOver;
+  }
   if (!fileArgument.isEmpty()) {
-    const QString path = QFileInfo(fileArgument).absoluteFilePath();
-    if (m_instance && m_instance->IsSecondInstance()) {
-      if (SingleInstance::SendPath(path)) return StartResult::kHandedOver;
-      // No running copy took the file (it may have hung or quit): open it here rather than
-      // lose it.
-    }
-    if (!OpenDocumentFile(path)) {
-      ShowStartupFailure(kMsgShellCommandFailed);
-      return StartResult::kFailed;
-    }
+    // A file that cannot be opened is reported, and the program starts without a document as
+    // every desktop program does.
+    if (!OpenDocumentFile(QFileInfo(fileArgument).absoluteFilePath())) ShowStartupFailure(kMsgShellCommandFailed);
   } else if (!OnFileNew()) {
     ShowStartupFailure(kMsgShellCommandFailed);
     return StartResult::kFailed;
@@ -136,6 +136,13 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
 }
 
 CMainFrame* CVarnelApp::MainFrame() const { return m_mainFrame.data(); }
+
+void CVarnelApp::BringMainFrameForward() {
+  if (!m_mainFrame) return;
+  if (m_mainFrame->isMinimized()) m_mainFrame->showNormal();
+  m_mainFrame->raise();
+  m_mainFrame->activateWindow();
+}
 
 bool CVarnelApp::IsPropertySet() const { return m_instance && m_instance->IsListening(); }
 

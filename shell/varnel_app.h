@@ -75,6 +75,8 @@ class CVarnelApp : public QObject {
   bool InitComponentServices();
   void ShowStartupFailure(const char* message);
   void PlaceMainWindow();
+  // Shows the main window over the others (a later start asked for it).
+  void BringMainFrameForward();
   CVarnelDoc* CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc);
   void FitChildFrame(CChildFrame* frame);
   void FitChildFrames();

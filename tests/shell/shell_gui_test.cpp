@@ -227,15 +227,17 @@ TEST_F(ShellTest, StatusTextAndGaugeFollowTheHost) {
   EXPECT_EQ(frame->Progress(), -1);
 }
 
-TEST_F(ShellTest, AFileThatCannotBeOpenedEndsStartUpWithTheShellCommandMessage) {
+TEST_F(ShellTest, AFileThatCannotBeOpenedIsReportedAndTheProgramStartsWithoutADocument) {
   m_app = std::make_unique<CVarnelApp>(*m_profile);
   RecordingHost recorder;
   ScopedHost scoped(recorder);
   const QString missing = QString::fromStdString(m_dir.File("missing.vlb"));
-  EXPECT_EQ(m_app->InitInstance({missing}), CVarnelApp::StartResult::kFailed);
+  EXPECT_EQ(m_app->InitInstance({missing}), CVarnelApp::StartResult::kRunning);
   ASSERT_EQ(recorder.boxes.size(), 2u);
   EXPECT_EQ(recorder.boxes[0].text, FileOpenErrorMessage(missing.toStdString()));
   EXPECT_EQ(recorder.boxes[1].text, kMsgShellCommandFailed);
+  EXPECT_TRUE(m_app->MainFrame()->isVisible());
+  EXPECT_TRUE(m_app->MainFrame()->MdiArea()->subWindowList().isEmpty());
 }
 
 TEST_F(ShellTest, AnExistingFileNoReaderUnderstandsSaysThePictureCannotBeRead) {

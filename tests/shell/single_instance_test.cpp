@@ -85,14 +85,17 @@ TEST(SingleInstance, WithMutexASecondStartHandsItsFileToTheFirstAndExitsWithoutA
   EXPECT_TRUE(first.Running());
 }
 
-TEST(SingleInstance, WithMutexASecondStartWithoutAFileOpensItsOwnWindow) {
+TEST(SingleInstance, WithMutexASecondStartWithoutAFileBringsTheFirstForwardAndExits) {
   TempFolder dir;
   WriteSettings(dir, 1);
   Copy first(dir, {});
   ASSERT_TRUE(first.WaitFor("初期化終了"));
   Copy second(dir, {});
-  EXPECT_TRUE(second.WaitFor("初期化終了")) << second.Err().toStdString();
-  EXPECT_TRUE(second.Running());
+  ASSERT_TRUE(second.Finishes(15000));
+  EXPECT_EQ(second.ExitCode(), 0);
+  EXPECT_FALSE(second.Err().contains("初期化終了")) << "the second copy finished start-up";
+  EXPECT_TRUE(first.WaitFor("二重起動: ウィンドウを前面に表示")) << first.Err().toStdString();
+  EXPECT_TRUE(first.Running());
 }
 
 TEST(SingleInstance, WithoutMutexEveryStartKeepsItsOwnWindowAndItsOwnFile) {
