@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Varnel");
   QApplication::setApplicationVersion(VARNEL_VERSION);
   UseJapaneseFont(app);
+  varnel::InstallQtTranslations();
 
   // Undo steps go to disk in the background for the whole run; the writer stops only after
   // every document (and with it every step) is gone.

@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLayout>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QTranslator>
 
 #include "brush/brush_tool.h"
 #include "core/undo.h"
@@ -31,6 +34,15 @@ namespace {
 QColor MarginColour(int32_t stored) { return QColorFromColourRef(ColourRef{static_cast<uint32_t>(stored)}); }
 
 }  // namespace
+
+bool InstallQtTranslations() {
+  static QTranslator translator;
+  if (!translator.isEmpty()) return true;
+  if (!translator.load(QLocale(QLocale::Japanese, QLocale::Japan), "qtbase", "_",
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  return QCoreApplication::installTranslator(&translator);
+}
 
 CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console) {
   m_previousHost = SetHost(&m_host);

@@ -32,6 +32,10 @@ inline constexpr const char* kClipboardChannelData = "CF_VNCHANNELDATA";
 
 inline constexpr int32_t kTileBlockSize = 1032;
 
+// Qt's own texts (the buttons of message boxes, the file and colour dialogs) in Japanese, as the
+// rest of the program is: the translations Debian ships for Qt. False when they are not there.
+bool InstallQtTranslations();
+
 class CVarnelApp : public QObject {
   Q_OBJECT
 

@@ -160,6 +160,12 @@ TEST_F(ShellTest, StartingMaximizedIsRememberedAtShutdown) {
   EXPECT_EQ(Profile(m_dir.File("varnel.ini")).GetInt("Settings", "ISMAXIMIZED", -1), 1);
 }
 
+TEST(QtTexts, QtsOwnButtonsAndDialogsSpeakJapanese) {
+  ASSERT_TRUE(InstallQtTranslations());
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("キャンセル"));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QString("アドレス:"));
+}
+
 TEST_F(ShellTest, TheMenuBarHasTheTopLevelMenus) {
   Start();
   QStringList titles;
