@@ -164,11 +164,21 @@ void CVarnelApp::PlaceMainWindow() {
     FitChildFrames();
     return;
   }
-  QSize screenSize(1024, 768);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) screenSize = screen->geometry().size();
-  const WindowPlacement p = CorrectPlacement(
-      {m_settings.mainWindowX, m_settings.mainWindowY, m_settings.mainWindowCX, m_settings.mainWindowCY},
-      screenSize.width(), screenSize.height());
+  QRect screenArea(0, 0, 1024, 768), freeArea = screenArea;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    screenArea = screen->geometry();
+    freeArea = screen->availableGeometry();
+  }
+  // A first start has no placement to return to: the window takes most of the screen rather
+  // than the small default size, which a picture and the panels do not fit into.
+  bool stored = false;
+  for (const char* key : {"MainWindowCX", "MainWindowCY", "MainWindowX", "MainWindowY"})
+    stored = stored || m_profile.Has(kSettingsSection, key);
+  const WindowPlacement p =
+      stored ? CorrectPlacement({m_settings.mainWindowX, m_settings.mainWindowY, m_settings.mainWindowCX,
+                                 m_settings.mainWindowCY},
+                                screenArea.width(), screenArea.height())
+             : FirstPlacement(freeArea.x(), freeArea.y(), freeArea.width(), freeArea.height());
   m_mainFrame->move(p.x, p.y);
   m_mainFrame->resize(p.cx, p.cy);
   m_mainFrame->show();

@@ -26,4 +26,13 @@ WindowPlacement CorrectPlacement(WindowPlacement stored, int32_t screenWidth, in
   return p;
 }
 
+WindowPlacement FirstPlacement(int32_t x, int32_t y, int32_t width, int32_t height) {
+  WindowPlacement p;
+  p.cx = static_cast<int32_t>(int64_t{width} * 4 / 5);
+  p.cy = static_cast<int32_t>(int64_t{height} * 4 / 5);
+  p.x = x + (width - p.cx) / 2;
+  p.y = y + (height - p.cy) / 2;
+  return p;
+}
+
 }  // namespace varnel

@@ -18,4 +18,8 @@ struct WindowPlacement {
 // a negative size becomes 600 (for the height too).
 WindowPlacement CorrectPlacement(WindowPlacement stored, int32_t screenWidth, int32_t screenHeight);
 
+// Where the window opens when no placement was stored: four fifths of the screen's free area
+// (x, y, width, height, the part that panels and task bars leave) each way, centred in it.
+WindowPlacement FirstPlacement(int32_t x, int32_t y, int32_t width, int32_t height);
+
 }  // namespace varnel

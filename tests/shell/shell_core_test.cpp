@@ -41,6 +41,12 @@ TEST(CorrectPlacement, FitsTheStoredPlacementOnAScreenOf1920By1080) {
   for (const PlacementCase& c : cases) EXPECT_EQ(CorrectPlacement(c.stored, 1920, 1080), c.expected) << c.name;
 }
 
+TEST(FirstPlacement, TakesFourFifthsOfTheFreeAreaCentredInIt) {
+  EXPECT_EQ(FirstPlacement(0, 0, 1920, 1080), (WindowPlacement{192, 108, 1536, 864}));
+  // A panel along the top leaves the area below it.
+  EXPECT_EQ(FirstPlacement(0, 40, 1366, 728), (WindowPlacement{137, 113, 1092, 582}));
+}
+
 TEST(CorrectPlacement, NegativeHeightOnASmallScreenStill600) {
   // The replacement size is not itself checked against the screen, as designed.
   EXPECT_EQ(CorrectPlacement({0, 0, 600, -1}, 800, 500).cy, 600);

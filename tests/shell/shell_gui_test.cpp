@@ -44,13 +44,15 @@ namespace {
 using test::TempFolder;
 
 
-TEST_F(ShellTest, WithNoSettingsTheMainWindowIs600By480AtTheOriginWithA300By300WhiteImage) {
+TEST_F(ShellTest, WithNoSettingsTheMainWindowTakesMostOfTheScreenWithA300By300WhiteImage) {
   CVarnelApp& app = Start();
   CMainFrame* frame = app.MainFrame();
   ASSERT_NE(frame, nullptr);
   EXPECT_TRUE(frame->isVisible());
-  EXPECT_EQ(frame->size(), QSize(600, 480));
-  EXPECT_EQ(frame->pos(), QPoint(0, 0));
+  const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_EQ(frame->size(), QSize(free.width() * 4 / 5, free.height() * 4 / 5));
+  EXPECT_EQ(frame->pos(), QPoint(free.x() + (free.width() - free.width() * 4 / 5) / 2,
+                                 free.y() + (free.height() - free.height() * 4 / 5) / 2));
   ASSERT_EQ(frame->MdiArea()->subWindowList().size(), 1);
   CChildFrame* child = frame->ActiveChildFrame();
   ASSERT_NE(child, nullptr);
