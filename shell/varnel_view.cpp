@@ -153,12 +153,21 @@ void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CVarnelView::wheelEvent(QWheelEvent* event) {
-  if (event->modifiers() & Qt::ControlModifier) {
-    const double step = event->angleDelta().y() >= 1 ? kZoomStep : -kZoomStep;
-    // Steps of 0.2 from 1.0 do not land on exact multiples; the smallest zoom is one step.
-    SetZoom(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0));
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
   }
-  QAbstractScrollArea::wheelEvent(event);
+  // Zooming keeps the picture's point under the pointer where it is; the wheel does not
+  // scroll as well, as it would carry that point away.
+  const QPointF pointer = event->position();
+  const double imageX = (horizontalScrollBar()->value() + pointer.x() - kMargin) / m_zoom;
+  const double imageY = (verticalScrollBar()->value() + pointer.y() - kMargin) / m_zoom;
+  const double step = event->angleDelta().y() >= 1 ? kZoomStep : -kZoomStep;
+  // Steps of 0.2 from 1.0 do not land on exact multiples; the smallest zoom is one step.
+  SetZoom(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0));
+  horizontalScrollBar()->setValue(static_cast<int>(std::lround(imageX * m_zoom + kMargin - pointer.x())));
+  verticalScrollBar()->setValue(static_cast<int>(std::lround(imageY * m_zoom + kMargin - pointer.y())));
+  event->accept();
 }
 
 void CVarnelView::ScrollBy(int dx, int dy) {

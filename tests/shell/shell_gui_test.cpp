@@ -364,6 +364,19 @@ TEST_F(ShellTest, CtrlWheelZoomsByFifthsAndCtrlArrowsScrollBy50) {
   view->SetZoom(1.0);
   QScrollBar* vertical = view->verticalScrollBar();
   QScrollBar* horizontal = view->horizontalScrollBar();
+  // Zooming keeps the picture's point under the pointer (viewport (10, 10)) in place.
+  horizontal->setValue(300);
+  vertical->setValue(200);
+  const QPoint under = view->ViewToImage(QPoint(10, 10));
+  EXPECT_EQ(under, QPoint(290, 190));
+  wheel(120, Qt::ControlModifier);
+  wheel(120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 1.4);
+  EXPECT_EQ(view->ViewToImage(QPoint(10, 10)), under);
+  wheel(-120, Qt::ControlModifier);
+  EXPECT_EQ(view->ViewToImage(QPoint(10, 10)), under);
+
+  view->SetZoom(1.0);
   vertical->setValue(100);
   horizontal->setValue(100);
   QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
