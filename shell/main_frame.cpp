@@ -21,6 +21,7 @@
 #include "core/paint_object.h"
 #include "document/document_file.h"
 #include "platform/host.h"
+#include "qtcommon/wheel_guard.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/debug_console.h"
@@ -87,6 +88,8 @@ void CMainFrame::CreatePanels() {
   m_toolPalette = new ToolPalette(profile);
   m_toolOptions = new ToolOptionWindow(profile);
   m_layerPanel = new LayerPanel;
+  GuardWheelOfControls(m_toolOptions);
+  GuardWheelOfControls(m_layerPanel);
   QDockWidget* paletteDock = Dock(this, kToolPaletteTitle, "ToolPaletteDock", m_toolPalette, Qt::LeftDockWidgetArea);
   QDockWidget* optionDock = Dock(this, kToolOptionTitle, "ToolOptionDock", m_toolOptions, Qt::RightDockWidgetArea);
   QDockWidget* layerDock = Dock(this, "レイヤ", "LayerDock", m_layerPanel, Qt::RightDockWidgetArea);

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QWheelEvent>
+#include <QComboBox>
 #include <QMimeData>
 #include <QApplication>
 #include <QMdiArea>
@@ -471,6 +473,29 @@ TEST_F(CommandTest, DrawingAPointPutsOneDabOfTheBrushInTheMiddleAsOneStep) {
   Trigger(cmd::kEditUndo);
   ASSERT_EQ(layer->GetPixel(149, 149, &pixel), 1);
   EXPECT_EQ(pixel, 0xFFFFFFFFu);
+}
+
+// ---- panels --------------------------------------------------------------------------------------
+
+TEST_F(CommandTest, TheWheelOverThePanelsChangesOnlyAFocusedControl) {
+  Start();
+  auto* mode = Frame().ToolOptions()->findChild<QComboBox*>("ColourMaskMode");
+  ASSERT_NE(mode, nullptr);
+  mode->setCurrentIndex(1);
+  auto wheel = [&] {
+    const QPointF at(5, 5);
+    QWheelEvent event(at, mode->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(mode, &event);
+  };
+  wheel();
+  EXPECT_EQ(mode->currentIndex(), 1);  // scrolling past it changes nothing
+  Frame().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+  mode->setFocus();
+  ASSERT_TRUE(mode->hasFocus());
+  wheel();
+  EXPECT_EQ(mode->currentIndex(), 2);
 }
 
 // ---- image ---------------------------------------------------------------------------------------
