@@ -385,15 +385,27 @@ void Canvas::MergeInto(Layer& target, Layer& source) {
   target.Undo().PushUndoStep(target, true);
 }
 
-std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& indices) const {
+std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& indices, uint8_t baseAlpha) const {
   if (indices.empty()) return nullptr;
   auto merged = std::make_unique<Layer>();
-  if (merged->CreateWithAlpha(GetSize(), 255) != 0) return nullptr;
+  if (merged->CreateWithAlpha(GetSize(), baseAlpha) != 0) return nullptr;
   for (int32_t index : indices) {
     Layer* layer = GetLayer(index);
     if (layer && layer->GetSize().width > 0) MergeInto(*merged, *layer);
   }
   return merged;
+}
+
+std::unique_ptr<Layer> Canvas::MergeVisibleOntoTransparent() const {
+  std::vector<int32_t> visible;
+  for (int32_t i = 0; i < LayerCount(); ++i)
+    if (m_layers[static_cast<size_t>(i)]->IsVisible()) visible.push_back(i);
+  if (visible.empty()) {
+    // Nothing shows: the picture is wholly transparent.
+    auto empty = std::make_unique<Layer>();
+    return empty->CreateWithAlpha(GetSize(), 0) == 0 ? std::move(empty) : nullptr;
+  }
+  return MergeIntoNewLayer(visible, 0);
 }
 
 void Canvas::SetSelection(std::unique_ptr<Region> selection) {

@@ -64,10 +64,13 @@ class Canvas {
   // Merges source into target with source's blend mode, opacity and enabled masks, then pushes
   // an undo step on target, written at once.
   static void MergeInto(Layer& target, Layer& source);
-  // A new opaque white layer of the canvas size with every listed layer that has pixels merged
-  // into it, in list order (visibility is not consulted). Null for an empty list or when the
-  // layer cannot be made; the canvas is not changed.
-  std::unique_ptr<Layer> MergeIntoNewLayer(const std::vector<int32_t>& indices) const;
+  // A new white layer of the canvas size (opaque, or with the given alpha) with every listed
+  // layer that has pixels merged into it, in list order (visibility is not consulted). Null for
+  // an empty list or when the layer cannot be made; the canvas is not changed.
+  std::unique_ptr<Layer> MergeIntoNewLayer(const std::vector<int32_t>& indices, uint8_t baseAlpha = 255) const;
+  // The visible layers merged onto a transparent base, as a picture that keeps its
+  // transparency is written. Null when there is nothing to merge or no memory.
+  std::unique_ptr<Layer> MergeVisibleOntoTransparent() const;
 
   // Selection. An empty region counts as no selection. SetSelection and ClearSelection change
   // it without an undo step.

@@ -97,14 +97,14 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
   }
   if (IsBitmapPath(path))
     return WriteBitmap24(path, canvas.Composite()) == 0 ? SaveResult::kWritten : SaveResult::kFailed;
-  switch (WritePicture(path, canvas.Composite())) {
-    case PictureWrite::kWritten:
-      return SaveResult::kWritten;
-    case PictureWrite::kNoWriter:
-      return SaveResult::kNoWriter;
-    default:
-      return SaveResult::kFailed;
-  }
+  PictureWriter writer;
+  if (!writer.Open(path)) return SaveResult::kNoWriter;
+  // A format that keeps alpha gets the layers merged onto nothing, not the display picture,
+  // which stands on white.
+  std::unique_ptr<Layer> merged;
+  if (writer.KeepsAlpha() && !(merged = canvas.MergeVisibleOntoTransparent())) return SaveResult::kFailed;
+  return writer.Write(path, merged ? *merged : canvas.Composite()) == PictureWrite::kWritten ? SaveResult::kWritten
+                                                                                               : SaveResult::kFailed;
 }
 
 SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const GridSettings& grid) {

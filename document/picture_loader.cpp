@@ -165,20 +165,36 @@ int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string&
   return 0;
 }
 
-PictureWrite WritePicture(const std::string& path, const ImageSurface& picture) {
-  if (picture.Bits() == nullptr) return PictureWrite::kFailed;
-  const std::string ext = Extension(path);
+bool PictureWriter::Open(const std::string& path) {
+  m_extension = Extension(path);
   for (const std::string& file : PluginFiles()) {
     DynamicLibrary library;
     if (!library.Open(file)) continue;
     auto isSaveSupported = library.Function<VarnelIsSaveSupported>("IsSaveSupported");
     auto writeImage = library.Function<VarnelWriteImage>("WriteImage");
-    if (isSaveSupported == nullptr || writeImage == nullptr || isSaveSupported(ext.c_str()) != 0) continue;
-    VarnelWriteInfo info{};
-    info.header = picture.Descriptor()->header;
-    return writeImage(path.c_str(), picture.Bits(), &info) == 0 ? PictureWrite::kWritten : PictureWrite::kFailed;
+    if (isSaveSupported == nullptr || writeImage == nullptr || isSaveSupported(m_extension.c_str()) != 0) continue;
+    m_writeImage = writeImage;
+    m_savesAlpha = library.Function<VarnelSavesAlpha>("SavesAlpha");
+    m_library = std::move(library);
+    return true;
   }
-  return PictureWrite::kNoWriter;
+  return false;
+}
+
+bool PictureWriter::KeepsAlpha() const { return m_savesAlpha != nullptr && m_savesAlpha(m_extension.c_str()) != 0; }
+
+PictureWrite PictureWriter::Write(const std::string& path, const ImageSurface& picture) const {
+  if (m_writeImage == nullptr) return PictureWrite::kNoWriter;
+  if (picture.Bits() == nullptr) return PictureWrite::kFailed;
+  VarnelWriteInfo info{};
+  info.header = picture.Descriptor()->header;
+  return m_writeImage(path.c_str(), picture.Bits(), &info) == 0 ? PictureWrite::kWritten : PictureWrite::kFailed;
+}
+
+PictureWrite WritePicture(const std::string& path, const ImageSurface& picture) {
+  PictureWriter writer;
+  if (!writer.Open(path)) return PictureWrite::kNoWriter;
+  return writer.Write(path, picture);
 }
 
 }  // namespace varnel

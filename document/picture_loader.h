@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/surface.h"
+#include "platform/dynamic_library.h"
+#include "sdk/varnel_picture_plugin.h"
 
 namespace varnel {
 
@@ -27,6 +29,23 @@ enum class PictureWrite { kWritten, kNoWriter, kFailed };
 // Writes a 32-bit picture through the first plug-in whose IsSaveSupported accepts the path's
 // extension (the text after the last ".").
 PictureWrite WritePicture(const std::string& path, const ImageSurface& picture);
+
+// The save plug-in for a path's extension, as WritePicture finds it, loaded while the writer
+// lives.
+class PictureWriter {
+ public:
+  // False when no plug-in saves the extension.
+  bool Open(const std::string& path);
+  // The plug-in keeps the alpha channel of what it writes (its optional SavesAlpha says so).
+  bool KeepsAlpha() const;
+  PictureWrite Write(const std::string& path, const ImageSurface& picture) const;
+
+ private:
+  DynamicLibrary m_library;
+  std::string m_extension;
+  VarnelWriteImage m_writeImage = nullptr;
+  VarnelSavesAlpha m_savesAlpha = nullptr;
+};
 
 // The plug-in files ("*.spi", any case) of one folder, sorted by name so that the same plug-in
 // wins every time; none when the folder cannot be read. Shared with the image file gateway.

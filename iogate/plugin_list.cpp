@@ -26,6 +26,7 @@ void PluginList::Load(const std::string& folder) {
     plugin->getSupportFormatFilter = lib.Function<VarnelGetSupportFormatFilter>("GetSupportFormatFilter");
     plugin->getSupportFormatDescriptor = lib.Function<VarnelGetSupportFormatDescriptor>("GetSupportFormatDescriptor");
     plugin->openConfig = lib.Function<VarnelOpenConfig>("OpenConfig");
+    plugin->setHostServices = lib.Function<VarnelSetHostServices>("SetHostServices");
     m_plugins.push_back(std::move(plugin));
     if (m_plugins.size() > kPluginWarningLimit) GetHost().MessageBox(kTooManyPlugins, "", kMbOk);
   }

@@ -28,6 +28,7 @@ struct PicturePlugin {
   VarnelGetSupportFormatFilter getSupportFormatFilter = nullptr;
   VarnelGetSupportFormatDescriptor getSupportFormatDescriptor = nullptr;
   VarnelOpenConfig openConfig = nullptr;
+  VarnelSetHostServices setHostServices = nullptr;
 
   // A save plug-in answers IsSaveSupported and takes WriteImage.
   bool CanSave() const { return isSaveSupported != nullptr && writeImage != nullptr; }

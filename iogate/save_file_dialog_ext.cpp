@@ -1,9 +1,30 @@
 #include "iogate/save_file_dialog_ext.h"
 
 #include <QGridLayout>
+#include <QInputDialog>
+#include <algorithm>
 #include <QPushButton>
 
 namespace varnel::iogate {
+namespace {
+
+int AskInteger(void* window, const char* title, const char* label, int minimum, int maximum, int* value) {
+  if (value == nullptr || minimum > maximum) return 0;
+  bool ok = false;
+  const int chosen = QInputDialog::getInt(static_cast<QWidget*>(window), QString::fromUtf8(title ? title : ""),
+                                          QString::fromUtf8(label ? label : ""), std::clamp(*value, minimum, maximum),
+                                          minimum, maximum, 1, &ok);
+  if (!ok) return 0;
+  *value = chosen;
+  return 1;
+}
+
+}  // namespace
+
+const VarnelHostServices& PluginHostServices() {
+  static const VarnelHostServices services{sizeof(VarnelHostServices), &AskInteger};
+  return services;
+}
 
 CSaveFileDialogExt::CSaveFileDialogExt(QWidget* parent, const PluginList& plugins, std::vector<FilterEntry> types,
                                        const std::string& defaultExtension, uint32_t flags, const void* pictureInfo,
@@ -33,6 +54,8 @@ void CSaveFileDialogExt::OpenSettings() {
   if (type < 0) return;
   PicturePlugin* plugin = m_plugins.FindSaver(PatternExtension(Types()[static_cast<size_t>(type)].patterns));
   if (plugin == nullptr || plugin->openConfig == nullptr) return;
+  // Plug-ins without a toolkit of their own ask their questions through the gateway.
+  if (plugin->setHostServices != nullptr) plugin->setHostServices(&PluginHostServices());
   plugin->openConfig(static_cast<QWidget*>(this));
 }
 

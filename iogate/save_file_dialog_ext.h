@@ -14,6 +14,9 @@ namespace varnel::iogate {
 
 inline constexpr const char* kSettingsButton = "設定";
 
+// What the gateway offers plug-ins for their options: questions asked with Qt's dialogs.
+const VarnelHostServices& PluginHostServices();
+
 class CSaveFileDialogExt : public GatewayFileDialog {
   Q_OBJECT
 

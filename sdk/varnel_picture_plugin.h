@@ -116,6 +116,25 @@ typedef int (*VarnelGetSupportFormatFilter)(char* buffer, int size);
 typedef int (*VarnelGetSupportFormatDescriptor)(char* buffer, int size);
 typedef int (*VarnelOpenConfig)(void* window);
 
+/* Optional. Answers non-zero when files with the extension (without the dot, any case) keep the
+ * alpha channel of the pixels WriteImage receives. The host then hands over the picture's layers
+ * merged onto a transparent base instead of the opaque display picture. */
+typedef int (*VarnelSavesAlpha)(const char* extension);
+
+/* What a host offers plug-ins that link no user-interface toolkit, so that OpenConfig can still
+ * ask the user. Texts are UTF-8. size is sizeof(VarnelHostServices) as the host built it: a
+ * field that lies beyond it is not there. */
+typedef struct VarnelHostServices {
+  uint32_t size;
+  /* Asks for a whole number within minimum..maximum, starting from *value; window is the owner
+   * (or null). Answers 1 with *value set when the user confirmed, else 0 with *value left. */
+  int (*AskInteger)(void* window, const char* title, const char* label, int minimum, int maximum, int* value);
+} VarnelHostServices;
+
+/* Optional. The host hands its services before it calls OpenConfig; they stay valid while the
+ * plug-in is loaded. */
+typedef void (*VarnelSetHostServices)(const VarnelHostServices* services);
+
 #ifdef __cplusplus
 }
 #endif

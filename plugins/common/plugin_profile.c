@@ -382,3 +382,23 @@ int SpiProfileWriteInt(const char* path, const char* section, const char* key, i
   close(lock);
   return result;
 }
+
+int32_t SpiProfileGetClamped(const char* section, const char* key, int32_t def, int32_t minimum, int32_t maximum) {
+  char path[4096];
+  int32_t value = def;
+  if (SpiProfilePath(path, sizeof path) == 0) value = SpiProfileGetInt(path, section, key, def);
+  if (value < minimum) value = minimum;
+  if (value > maximum) value = maximum;
+  return value;
+}
+
+int SpiConfigureSetting(void* window, const char* section, const char* key, int32_t def, int32_t minimum,
+                        int32_t maximum, const char* title, const char* label) {
+  char path[4096];
+  int value = (int)SpiProfileGetClamped(section, key, def, minimum, maximum);
+  if (SpiAskInteger(window, title, label, (int)minimum, (int)maximum, &value) == 0) return 0;
+  if (value < minimum) value = (int)minimum;
+  if (value > maximum) value = (int)maximum;
+  if (SpiProfilePath(path, sizeof path) != 0) return -1;
+  return SpiProfileWriteInt(path, section, key, value) == 0 ? 0 : -1;
+}

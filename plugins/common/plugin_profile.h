@@ -30,6 +30,17 @@ int32_t SpiProfileGetInt(const char* path, const char* section, const char* key,
  * or written (it is then left as it was). */
 int SpiProfileWriteInt(const char* path, const char* section, const char* key, int32_t value);
 
+/* The number under section/key kept within minimum..maximum; def when there is none. */
+int32_t SpiProfileGetClamped(const char* section, const char* key, int32_t def, int32_t minimum, int32_t maximum);
+
+/* OpenConfig for one number: asks the host for it (title and label UTF-8), starting from the
+ * stored value, and stores what the user confirms; a cancelled question changes nothing. A host
+ * that cannot ask gets the stored value written back within its range, so the key is there to
+ * edit and holds what the next save will use. 0, or -1 when the settings file could not be
+ * written. */
+int SpiConfigureSetting(void* window, const char* section, const char* key, int32_t def, int32_t minimum,
+                        int32_t maximum, const char* title, const char* label);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 #include "plugins/common/spi_common.h"
 
 #include <errno.h>
+#include <stddef.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -128,6 +129,16 @@ int SpiSourceStartsWith(SpiSource* source, const unsigned char* signature, size_
     if (start < 0 || fseeko(source->file, start, SEEK_SET) != 0) return 0;
     return read && memcmp(head, signature, count) == 0;
   }
+}
+
+static const VarnelHostServices* g_hostServices = NULL;
+
+void SpiSetHostServices(const VarnelHostServices* services) { g_hostServices = services; }
+
+int SpiAskInteger(void* window, const char* title, const char* label, int minimum, int maximum, int* value) {
+  const size_t needed = offsetof(VarnelHostServices, AskInteger) + sizeof g_hostServices->AskInteger;
+  if (g_hostServices == NULL || g_hostServices->size < needed || g_hostServices->AskInteger == NULL) return -1;
+  return g_hostServices->AskInteger(window, title, label, minimum, maximum, value) == 1 ? 1 : 0;
 }
 
 int SpiEqualsNoCase(const char* a, const char* b) {

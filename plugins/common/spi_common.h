@@ -70,6 +70,12 @@ int SpiSourceStartsWith(SpiSource* source, const unsigned char* signature, size_
 /* Extensions compare without regard to ASCII case. */
 int SpiEqualsNoCase(const char* a, const char* b);
 
+/* The host's services as its SetHostServices call handed them (none until then). */
+void SpiSetHostServices(const VarnelHostServices* services);
+/* Asks the host for a whole number (see VarnelHostServices): 1 when the user confirmed, 0 when
+ * they cancelled, -1 when the host offers no way to ask. */
+int SpiAskInteger(void* window, const char* title, const char* label, int minimum, int maximum, int* value);
+
 /* Files are written beside their final name and renamed into place once complete, so a failed
  * write never leaves a half picture or destroys the file that was there. SpiCreateTemp answers
  * an open descriptor (mode 0666 less the umask, or the mode of the file being replaced) and

@@ -190,15 +190,9 @@ static void CloseDecoder(Decoder* d) {
 
 static int32_t PixelsPerMetre(uint16_t dotsPerInch) { return (int32_t)(((uint32_t)dotsPerInch * 10000u + 127u) / 254u); }
 
-/* The quality in the settings file, within 1..100; the default when it is missing. */
-static int ReadQuality(void) {
-  char path[4096];
-  int32_t quality = DEFAULT_QUALITY;
-  if (SpiProfilePath(path, sizeof path) == 0) quality = SpiProfileGetInt(path, QUALITY_SECTION, QUALITY_KEY, DEFAULT_QUALITY);
-  if (quality < 1) quality = 1;
-  if (quality > 100) quality = 100;
-  return (int)quality;
-}
+/* The quality in the settings file, within 1..100 (libjpeg takes 0 as 1); the default when it is
+ * missing. */
+static int ReadQuality(void) { return (int)SpiProfileGetClamped(QUALITY_SECTION, QUALITY_KEY, DEFAULT_QUALITY, 1, 100); }
 
 VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
   static const char* const kTexts[] = {"00IN", "Jpegport Ver0.1", "*.jpg;*.jpeg", "JPEG Image"};
@@ -294,15 +288,12 @@ VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
   return (int)strlen("JPEG Image(*.jpg;*.jpeg)");
 }
 
-/* The plug-in links no user-interface toolkit, so it cannot show a dialog of its own. The
- * quality is changed in the settings file (section "JpegPlugin", key "Quality"); this re-reads
- * it and writes it back within 1..100, so that the key is always there to edit and holds the
- * value the next save will use. */
+VARNEL_PLUGIN_EXPORT void SetHostServices(const VarnelHostServices* services) { SpiSetHostServices(services); }
+
+/* The plug-in links no user-interface toolkit: the host asks for the quality on its behalf. */
 VARNEL_PLUGIN_EXPORT int OpenConfig(void* window) {
-  char path[4096];
-  (void)window;
-  if (SpiProfilePath(path, sizeof path) != 0) return -1;
-  return SpiProfileWriteInt(path, QUALITY_SECTION, QUALITY_KEY, ReadQuality()) == 0 ? 0 : -1;
+  return SpiConfigureSetting(window, QUALITY_SECTION, QUALITY_KEY, DEFAULT_QUALITY, 0, 100, "JPEG の設定",
+                             "画質 (0-100)");
 }
 
 typedef struct Encoder {

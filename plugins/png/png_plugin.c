@@ -17,6 +17,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "plugins/common/plugin_profile.h"
 #include "plugins/common/spi_common.h"
 #include "sdk/varnel_picture_plugin.h"
 
@@ -26,6 +27,9 @@ static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1
  * match, so no stream inflates to more than 1032 times its size. A picture whose rows need more
  * than that from the bytes the file holds cannot be complete, and is refused before allocating. */
 #define MAX_INFLATE_RATIO 1032u
+#define LEVEL_SECTION "PngPlugin"
+#define LEVEL_KEY "CompressionLevel"
+#define DEFAULT_LEVEL 6
 
 typedef struct Decoder {
   png_structp png;
@@ -230,10 +234,20 @@ VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
   return (int)strlen("PNG Image(*.png)");
 }
 
+VARNEL_PLUGIN_EXPORT int SavesAlpha(const char* extension) { return SpiEqualsNoCase(extension, "png"); }
+
+VARNEL_PLUGIN_EXPORT void SetHostServices(const VarnelHostServices* services) { SpiSetHostServices(services); }
+
+/* The compression level in the settings file (section "PngPlugin", key "CompressionLevel"),
+ * 0 (none, fastest) to 9 (smallest); zlib's own default when it is missing. */
+static int ReadCompressionLevel(void) {
+  return (int)SpiProfileGetClamped(LEVEL_SECTION, LEVEL_KEY, DEFAULT_LEVEL, 0, 9);
+}
+
+/* Compression is lossless and alpha is kept when present: the level is the one choice. The
+ * plug-in links no user-interface toolkit, so the host asks for it. */
 VARNEL_PLUGIN_EXPORT int OpenConfig(void* window) {
-  /* PNG has nothing to choose: compression is lossless and alpha is kept when present. */
-  (void)window;
-  return 0;
+  return SpiConfigureSetting(window, LEVEL_SECTION, LEVEL_KEY, DEFAULT_LEVEL, 0, 9, "PNG の設定", "圧縮レベル (0-9)");
 }
 
 typedef struct Encoder {
@@ -247,12 +261,14 @@ typedef struct Encoder {
   uint64_t stride;
   int topDown;
   int withAlpha;
+  int level;
 } Encoder;
 
 static int Encode(Encoder* e) {
   uint32_t y;
   if (setjmp(png_jmpbuf(e->png))) return -1;
   png_init_io(e->png, e->file);
+  png_set_compression_level(e->png, e->level);
   png_set_IHDR(e->png, e->info, e->width, e->height, 8, e->withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (e->header->biXPelsPerMeter > 0 && e->header->biYPelsPerMeter > 0) {
@@ -305,6 +321,7 @@ VARNEL_PLUGIN_EXPORT int WriteImage(const char* path, const void* bits, const Va
   e.stride = SpiDibRowBytes(e.width, info->header.biBitCount);
   e.topDown = info->header.biHeight < 0;
   e.withAlpha = info->header.biBitCount == 32 && AnyTranslucent(e.bits, e.stride, e.width, e.height);
+  e.level = ReadCompressionLevel();
 
   fd = SpiCreateTemp(path, temp, sizeof temp);
   if (fd < 0) return -1;

@@ -12,6 +12,7 @@
 
 #include "cli/commands.h"
 #include "document/document_file.h"
+#include "document/picture_loader.h"
 #include "platform/profile.h"
 #include "settings/app_settings.h"
 #include "tests/document/test_files.h"
@@ -176,6 +177,38 @@ TEST_F(DocumentCliTest, MergeAllMergesHiddenLayersToo) {
   ASSERT_EQ(RunCli({"merge-all", "--enable-masks", in, Path("all.vlb")}).status, kSuccess);
   const uint32_t G = 0xFF00FF00, B = 0xFF0000FF;
   EXPECT_EQ(OnlyLayer(Path("all.vlb")), (std::vector<uint32_t>{G, G, G, G, G, B, G, G, G, G, G, G}));
+}
+
+TEST_F(DocumentCliTest, APngKeepsTheTransparencyOfTheVisibleLayers) {
+  // The shipped PNG plug-in, in the program folder.
+  setenv("VARNEL_HOME", VARNEL_PROGRAM_DIR, 1);
+  // A transparent base with one red pixel, a hidden green layer, and blue at half opacity.
+  LayerList layers;
+  layers.push_back(Filled(4, 3, 0x00FFFFFF));
+  layers[0]->Row(0)[0] = 0xFFFF0000;
+  layers.push_back(Filled(4, 3, 0xFF00FF00));
+  layers[1]->SetVisible(false);
+  layers.push_back(Filled(2, 1, 0xFF0000FF));
+  layers[2]->SetOffset(1, 1);
+  layers[2]->SetOpacity(50);
+  ImageSurface composite;
+  ASSERT_EQ(composite.Create({4, 3}), 0);
+  ASSERT_EQ(WriteLayerFile(Path("t.vlb"), {layers[0].get(), layers[1].get(), layers[2].get()}, 4, 3, composite,
+                           GridSettings{}),
+            0);
+  const Result r = RunCli({"convert", Path("t.vlb"), Path("t.png")});
+  ASSERT_EQ(r.status, kSuccess) << r.err;
+  ImageSurface back;
+  std::string message;
+  ASSERT_EQ(LoadPicture(Path("t.png"), back, message), 0);
+  // Blue over nothing at opacity 50: coverage a = 255 × 128 / 256 = 127, alpha
+  // (255 × 128 + 127) / 256 = 127, and the weight reaches 256: the colour is blue itself.
+  const uint32_t T = 0x00FFFFFF, R = 0xFFFF0000, B = 0x7F0000FF;
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < 3; ++y) pixels.insert(pixels.end(), back.Row(y), back.Row(y) + 4);
+  EXPECT_EQ(pixels, (std::vector<uint32_t>{R, T, T, T, T, B, B, T, T, T, T, T}));
+  ReleasePictureLoaders();
+  unsetenv("VARNEL_HOME");
 }
 
 TEST_F(DocumentCliTest, BadInputFailsWithTheProgramsMessageAndWritesNothing) {

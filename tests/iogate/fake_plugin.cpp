@@ -246,9 +246,17 @@ VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
   return SaveTextAnswer(FAKE_VARIANT == FAKE_JPEG_B ? "JPEG B(*.jpg)" : "JPEG A(*.jpg)", buffer, size);
 }
 
+const VarnelHostServices* g_host = nullptr;
+
+VARNEL_PLUGIN_EXPORT void SetHostServices(const VarnelHostServices* services) { g_host = services; }
+
 VARNEL_PLUGIN_EXPORT int OpenConfig(void* window) {
   ++g_log.openConfig;
   g_log.lastWindow = window;
+  if (g_host != nullptr && g_host->AskInteger != nullptr) {
+    g_log.answer = 4;
+    g_log.asked = g_host->AskInteger(window, "Fake の設定", "数 (0-10)", 0, 10, &g_log.answer);
+  }
   return 0;
 }
 #endif

@@ -13,6 +13,8 @@ struct FakePluginLog {
   int writeImage = 0;
   int openConfig = 0;
   void* lastWindow = nullptr;
+  int asked = -1;   // what the host's AskInteger answered in OpenConfig (-1: no host)
+  int answer = 0;   // the number it gave
   size_t lastInfoUsable = 0;  // what malloc_usable_size says of the last information block handed out
 };
 

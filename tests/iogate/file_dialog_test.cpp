@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
+#include <QInputDialog>
 #include <QTest>
 #include <filesystem>
 
@@ -261,9 +263,21 @@ TEST_F(FileDialogTest, TheSettingsButtonOpensTheOptionsOfTheFirstPluginThatSaves
     EXPECT_EQ(logA->openConfig, 0);
     // "JPEG B" is chosen, but "jpg" goes to the plug-in found first, as writing does.
     testing::ChooseType(dialog, 3);
+    // The plug-in asks for a number through the gateway; the user types 7 and confirms.
+    QTimer::singleShot(0, [] {
+      auto* ask = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(ask, nullptr);
+      EXPECT_EQ(ask->windowTitle(), QString("Fake の設定"));
+      EXPECT_EQ(ask->labelText(), QString("数 (0-10)"));
+      EXPECT_EQ(ask->intValue(), 4);
+      ask->setIntValue(7);
+      ask->accept();
+    });
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(logA->openConfig, 1);
     EXPECT_EQ(logA->lastWindow, static_cast<void*>(static_cast<QWidget*>(&dialog)));
+    EXPECT_EQ(logA->asked, 1);
+    EXPECT_EQ(logA->answer, 7);
     EXPECT_EQ(logB->openConfig, 0);
     testing::PressEscape(dialog);
   });

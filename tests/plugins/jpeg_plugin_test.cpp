@@ -282,6 +282,41 @@ TEST_F(JpegPluginTest, OpenConfigWritesTheSettingBackAndKeepsTheRestOfTheFile) {
   }
 }
 
+// A host that answers the plug-in's question as a test tells it to.
+struct Asked {
+  std::string title, label;
+  int minimum = 0, maximum = 0, start = 0;
+};
+Asked g_asked;
+int g_answer = -1;  // -1: the user cancels
+
+int AnswerQuestion(void*, const char* title, const char* label, int minimum, int maximum, int* value) {
+  g_asked = {title, label, minimum, maximum, *value};
+  if (g_answer < 0) return 0;
+  *value = g_answer;
+  return 1;
+}
+
+TEST_F(JpegPluginTest, OpenConfigAsksTheHostForTheQualityAndStoresTheAnswer) {
+  const auto setHost = plugin.Get<VarnelSetHostServices>("SetHostServices");
+  ASSERT_NE(setHost, nullptr);
+  static const VarnelHostServices host{sizeof(VarnelHostServices), &AnswerQuestion};
+  setHost(&host);
+  ASSERT_TRUE(Profile(config).WriteInt("JpegPlugin", "Quality", 70));
+  g_answer = 55;
+  ASSERT_EQ(plugin.openConfig(nullptr), 0);
+  EXPECT_EQ(g_asked.title, "JPEG の設定");
+  EXPECT_EQ(g_asked.label, "画質 (0-100)");
+  EXPECT_EQ(g_asked.minimum, 0);
+  EXPECT_EQ(g_asked.maximum, 100);
+  EXPECT_EQ(g_asked.start, 70);
+  EXPECT_EQ(Profile(config).GetInt("JpegPlugin", "Quality", 0), 55);
+  g_answer = -1;  // cancelled: nothing changes
+  ASSERT_EQ(plugin.openConfig(nullptr), 0);
+  EXPECT_EQ(Profile(config).GetInt("JpegPlugin", "Quality", 0), 55);
+  setHost(nullptr);
+}
+
 TEST_F(JpegPluginTest, ShareTheSettingsFileWithTheProgram) {
   // The program writes, the plug-in reads.
   ASSERT_TRUE(Profile(config).WriteInt("Settings", "DebugLevel", 4));

@@ -25,7 +25,12 @@ using test::WriteBytes;
 
 class PngPluginTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(plugin.Loaded()) << plugin.Error(); }
+  void SetUp() override {
+    ASSERT_TRUE(plugin.Loaded()) << plugin.Error();
+    // The plug-in's options live in the settings file: a file of the test's own.
+    setenv("VARNEL_CONFIG", config.c_str(), 1);
+  }
+  void TearDown() override { unsetenv("VARNEL_CONFIG"); }
 
   // Reads a file through GetPicture; a failed read leaves picture empty.
   int Read(const std::string& path, Picture& picture, intptr_t offset = 0) {
@@ -34,6 +39,7 @@ class PngPluginTest : public ::testing::Test {
 
   PicturePlugin plugin{"Pngport.spi"};
   TempFolder folder;
+  std::string config = folder.File("varnel.ini");
 };
 
 // The tests that need PIL, which setup-deps installs: skipped only where it is truly missing.
@@ -374,6 +380,36 @@ TEST_F(PngPluginTest, DescribesItselfAndWhatItSaves) {
   EXPECT_EQ(plugin.openConfig(nullptr), 0);
   Picture none;
   EXPECT_EQ(plugin.getPreview("x.png", 0, 0, &none.info, &none.bits, nullptr, 0), kVarnelPluginNotImplemented);
+}
+
+TEST_F(PngPluginTest, KeepsAlphaAndTakesItsCompressionLevelFromTheSettings) {
+  const auto savesAlpha = plugin.Get<VarnelSavesAlpha>("SavesAlpha");
+  ASSERT_NE(savesAlpha, nullptr);
+  EXPECT_NE(savesAlpha("png"), 0);
+  EXPECT_NE(savesAlpha("PNG"), 0);
+  EXPECT_EQ(savesAlpha("jpg"), 0);
+  // The same picture stored (level 0) and packed hard (level 9): lossless both, sizes apart.
+  std::vector<uint32_t> pixels(64 * 64);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>((i / 64) * 0x030201u);
+  VarnelWriteInfo info{};
+  info.header.biSize = 40;
+  info.header.biWidth = 64;
+  info.header.biHeight = 64;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 32;
+  std::vector<size_t> sizes;
+  for (const char* level : {"0", "9"}) {
+    WriteBytes(config, std::vector<uint8_t>{});
+    const std::string text = std::string("[PngPlugin]\nCompressionLevel=") + level + "\n";
+    WriteBytes(config, std::vector<uint8_t>(text.begin(), text.end()));
+    const std::string path = folder.File(std::string("level") + level + ".png");
+    ASSERT_EQ(plugin.writeImage(path.c_str(), pixels.data(), &info), 0);
+    sizes.push_back(ReadBytes(path).size());
+    Picture back;
+    ASSERT_EQ(Read(path, back), 0);
+    EXPECT_EQ(std::memcmp(back.bits, pixels.data(), pixels.size() * 4), 0) << level;
+  }
+  EXPECT_GT(sizes[0], 4 * sizes[1]);
 }
 
 TEST_F(PngPluginTest, IsSupportedChecksTheSignature) {
