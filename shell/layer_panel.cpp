@@ -16,6 +16,8 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QToolButton>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -209,6 +211,21 @@ class LayerListView : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override { m_panel.ListPress(*event); }
   void mouseMoveEvent(QMouseEvent* event) override { m_panel.ListMove(*event); }
   void mouseReleaseEvent(QMouseEvent* event) override { m_panel.ListRelease(*event); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { m_panel.ListDoubleClick(*event); }
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
+      auto* help = static_cast<QHelpEvent*>(event);
+      const QString tip = m_panel.ToolTipAt(help->pos() + Offset());
+      if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+      } else {
+        QToolTip::showText(help->globalPos(), tip, viewport());
+      }
+      return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+  }
   void dragEnterEvent(QDragEnterEvent* event) override { m_panel.ListDragEnter(*event); }
   void dragMoveEvent(QDragMoveEvent* event) override { m_panel.ListDragMove(*event); }
   void dropEvent(QDropEvent* event) override { m_panel.ListDrop(*event); }
@@ -686,6 +703,31 @@ void LayerPanel::ListMove(QMouseEvent& event) {
 }
 
 void LayerPanel::ListRelease(QMouseEvent&) { m_pressItem = -1; }
+
+void LayerPanel::ListDoubleClick(QMouseEvent& event) {
+  if (!m_document || event.button() != Qt::LeftButton) return;
+  const Hit hit = HitTest(event.position().toPoint() + m_list->Offset());
+  if (hit.part != Part::kMask) return;
+  // A mask counts only while it is on; switching it is how a painter sees it work.
+  Layer& layer = *m_document->GetCanvas().GetLayer(hit.item);
+  LayerMaskList& masks = layer.Masks();
+  masks.SetMaskEnabled(hit.mask, !masks.IsEnabled(hit.mask));
+  m_document->SetModifiedFlag(true);
+  RecomposeLayer(layer);
+  m_list->viewport()->update();
+  emit layersChanged();
+}
+
+QString LayerPanel::ToolTipAt(QPoint contentPoint) const {
+  switch (HitTest(contentPoint).part) {
+    case Part::kThumbnail: return "クリックでこのレイヤに描画します";
+    case Part::kVisibility: return "レイヤの表示/非表示を切り替えます";
+    case Part::kSecondToggle: return "レイヤに印を付けます (表示だけの目印です)";
+    case Part::kMaskToggle: return "レイヤマスクの一覧を表示/非表示します";
+    case Part::kMask: return "クリックで選択 (マスク編集モードで編集します)、ダブルクリックで有効/無効を切り替えます";
+    default: return {};
+  }
+}
 
 void LayerPanel::StartDrag(int32_t item) {
   Layer* layer = LayerAt(item);

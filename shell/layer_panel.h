@@ -129,6 +129,8 @@ class LayerPanel : public QWidget {
   int32_t ThumbnailSide(int32_t item) const;
   int32_t ItemAt(int32_t y) const;
   Hit HitTest(QPoint contentPoint) const;
+  // What the part of the list under a point does, for its tool tip; empty where nothing is.
+  QString ToolTipAt(QPoint contentPoint) const;
   // The width the items need (the list's horizontal extent).
   int32_t ContentWidth() const;
 
@@ -180,6 +182,7 @@ class LayerPanel : public QWidget {
   void ListPress(QMouseEvent& event);
   void ListMove(QMouseEvent& event);
   void ListRelease(QMouseEvent& event);
+  void ListDoubleClick(QMouseEvent& event);
   void ListDragEnter(QDragEnterEvent& event);
   void ListDragMove(QDragMoveEvent& event);
   void ListDrop(QDropEvent& event);

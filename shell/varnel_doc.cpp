@@ -119,10 +119,11 @@ bool CVarnelDoc::EndMaskEdit() {
     if (m_canvas.GetLayer(i) == m_maskLayer) layer = m_maskLayer;
   if (layer != nullptr && !region.IsEmpty()) {
     LayerMaskList& masks = layer->Masks();
+    // A mask just painted is meant to be seen: it is on when the editing ends, also one that
+    // was off before (masks read from a file or added from a selection start off).
     if (m_maskIndex >= 0 && m_maskIndex < masks.Count()) {
-      masks.ReplaceMask(m_maskIndex, region);
+      if (masks.ReplaceMask(m_maskIndex, region) == 0) masks.SetMaskEnabled(m_maskIndex, true);
     } else {
-      // A mask painted from nothing is meant to be seen.
       const int32_t added = masks.AddMask(region);
       if (added >= 0) masks.SetMaskEnabled(added, true);
     }

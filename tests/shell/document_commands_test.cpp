@@ -661,6 +661,33 @@ TEST_F(CommandTest, PaintingInMaskEditModeHidesTheLayerWhereTheMaskIsBlack) {
   EXPECT_EQ(grey & 0xFFFFFF, 0xFFFFFFu);
 }
 
+TEST_F(CommandTest, AMaskThatWasOffIsOnOnceItHasBeenPainted) {
+  Start();
+  Layer* top = ActiveCanvas().AddLayer();
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 300; ++x) top->SetPixel(x, y, 0xFFFF0000u);
+  top->Undo().PushUndoStep(*top, true);
+  ActiveCanvas().SetActiveLayer(1);
+  // A mask from a selection starts off, as masks read from a file do.
+  Trigger(cmd::kSelectAll);
+  Trigger(cmd::kSelectionToMask);
+  ASSERT_EQ(top->Masks().Count(), 1);
+  ASSERT_FALSE(top->Masks().IsEnabled(0));
+  Trigger(cmd::kSelectNone);
+  Trigger(cmd::kMaskEditMode);
+  ImageSurface* mask = ActiveCanvas().MaskImage();
+  ASSERT_NE(mask, nullptr);
+  for (int32_t y = 0; y < 300; ++y)
+    for (int32_t x = 0; x < 150; ++x) mask->SetPixel(x, y, 0xFF000000u);
+  Trigger(cmd::kImageEditMode);
+  EXPECT_TRUE(top->Masks().IsEnabled(0));
+  uint32_t left = 0, right = 0;
+  ActiveCanvas().Composite().GetPixel(10, 10, &left);
+  ActiveCanvas().Composite().GetPixel(200, 10, &right);
+  EXPECT_EQ(left & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(right & 0xFFFFFF, 0xFF0000u);
+}
+
 TEST_F(CommandTest, SavingWhileAMaskIsPaintedKeepsTheMaskAndLeavesTheTintOutOfTheFile) {
   Start();
   Trigger(cmd::kMaskEditMode);

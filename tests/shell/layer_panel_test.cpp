@@ -302,6 +302,24 @@ TEST_F(LayerPanelTest, PartsAreTriedSecondToggleThumbnailVisibilityMaskToggleMas
   }
 }
 
+TEST_F(LayerPanelTest, ADoubleClickOnAMaskSwitchesItAndTheToggleTipsSayWhatTheyDo) {
+  Layer& base = *GetCanvas().GetLayer(0);
+  ASSERT_EQ(AddMask(base), 0);
+  m_panel->Refresh();
+  Click(MaskToggle(0));
+  const QPoint mask = At(0, 49 + 55 + 16, 4 + 16);
+  ASSERT_FALSE(base.Masks().IsEnabled(0));
+  QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, mask);
+  EXPECT_TRUE(base.Masks().IsEnabled(0));
+  EXPECT_TRUE(m_doc->IsModified());
+  QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, mask);
+  EXPECT_FALSE(base.Masks().IsEnabled(0));
+  const QPoint offset(m_panel->List()->horizontalScrollBar()->value(), VerticalBar()->value());
+  for (const QPoint& toggle : {VisibilityIcon(0), SecondToggle(0), MaskToggle(0), Thumbnail(0), mask})
+    EXPECT_FALSE(m_panel->ToolTipAt(toggle + offset).isEmpty()) << toggle.x() << "," << toggle.y();
+  EXPECT_TRUE(m_panel->ToolTipAt(Elsewhere(0) + offset).isEmpty());
+}
+
 TEST_F(LayerPanelTest, AMaskClickSelectsTheMaskAndFramesItIn0x5050FF) {
   Layer& base = *GetCanvas().GetLayer(0);
   ASSERT_EQ(AddMask(base), 0);
