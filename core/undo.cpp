@@ -36,6 +36,10 @@ struct SpillWriter {
   std::atomic<bool> abort{false};
   std::atomic<bool> running{false};
   UndoStep* pending = nullptr;  // guarded by mutex
+  // Blocks of written steps the writer is to give back, and whether it takes them;
+  // guarded by eventMutex.
+  std::vector<std::vector<TileBackup*>> releases;
+  bool releasing = false;
   std::thread thread;
   // Writes that failed on the writer thread, reported from the user-interface thread.
   std::atomic<int> failedWrites{0};
@@ -51,8 +55,7 @@ std::string g_folder;
 
 // Tiles beyond the pool are single allocations; after a large step has been written their
 // pages go back to the system, so a spilled history really costs disk and not memory. Only
-// the writer does it, after letting go of its mutex, so nobody waits for it; what a
-// synchronous write frees is given back with the writer's next step.
+// the writer does it, after letting go of its mutex, so nobody waits for it.
 std::atomic<bool> g_trimWanted{false};
 
 void TrimIfWanted() {
@@ -76,16 +79,17 @@ void ReportFailedBackgroundWrites() {
                                std::to_string(failed) + ")");
 }
 
-// Step files are written in pieces of 32 records (33,024 bytes) and read in pieces of 16
-// records (16,512 bytes). One system call moves many pieces at once from or to a buffer of
-// 1024 records, so a large step costs few calls and the copies stay in the cache. Each
-// thread that spills keeps its own buffer.
-constexpr size_t kWritePieceBytes = 32 * kTileRecordBytes;
+// Step files are written straight from the tiles' blocks, 1024 records a system call (the
+// most one writev takes), and read in pieces of 16 records (16,512 bytes) into a buffer of
+// 1024 records that each reading thread keeps. Gathering the records into a buffer first
+// costs a second copy of the whole step and gains nothing: the system takes many
+// record-sized pieces in one call as fast as one long piece.
 constexpr size_t kReadPieceBytes = 16 * kTileRecordBytes;
 constexpr size_t kRecordsPerBuffer = 1024;
+constexpr size_t kRecordsPerWrite = 1024;
 constexpr int32_t kTrimAfterTiles = 1024;
 constexpr size_t kBufferBytes = kRecordsPerBuffer * kTileRecordBytes;
-static_assert(kBufferBytes % kWritePieceBytes == 0 && kBufferBytes % kReadPieceBytes == 0);
+static_assert(kBufferBytes % kReadPieceBytes == 0);
 
 uint8_t* TransferBuffer() {
   thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferBytes]);
@@ -127,6 +131,35 @@ void WaitUntilWriterReleases(UndoStep& step) {
   std::lock_guard lock(w.mutex);
 }
 
+void FreeTiles(const std::vector<TileBackup*>& tiles) {
+  for (TileBackup* tile : tiles) FXFree(tile);
+}
+
+// Giving back the blocks of a full layer's step, and the system its pages, takes longer than
+// a tenth of writing it. The writer does it once the step is marked written, so neither the
+// hand-over of the next step nor an undo waits for it. Without a writer it happens here.
+void ReleaseTiles(std::vector<TileBackup*>&& tiles) {
+  SpillWriter& w = Writer();
+  {
+    std::lock_guard events(w.eventMutex);
+    if (w.releasing) {
+      w.releases.push_back(std::move(tiles));
+      w.eventChanged.notify_all();
+      return;
+    }
+  }
+  FreeTiles(tiles);
+}
+
+void FreeReleasedTiles(SpillWriter& w) {
+  std::vector<std::vector<TileBackup*>> lists;
+  {
+    std::lock_guard events(w.eventMutex);
+    lists.swap(w.releases);
+  }
+  for (const auto& tiles : lists) FreeTiles(tiles);
+}
+
 // Creates a step file, writes the step into it and closes it; deletes it again on failure.
 // Runs on either thread; the caller makes sure nobody else touches the step meanwhile.
 int32_t WriteStepFile(UndoStep& step) {
@@ -134,11 +167,16 @@ int32_t WriteStepFile(UndoStep& step) {
   const uint32_t number = CreateTempFile(folder, kUndoFilePrefix);
   if (number == 0) return -1;
   const std::string name = TempFileName(folder, kUndoFilePrefix, number);
-  const int fd = open(name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  // The file was just made, empty. Not truncating it again spares the flush the file system
+  // starts at close for a file that was truncated and rewritten.
+  const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) {
     unlink(name.c_str());
     return -1;
   }
+  // The size is known up front: the file system takes its blocks at once instead of page by
+  // page while the data comes in. Where it cannot, the write goes ahead as it is.
+  fallocate(fd, 0, 0, static_cast<off_t>(sizeof(int32_t) + static_cast<uint64_t>(step.TileCount()) * kTileRecordBytes));
   const int32_t result = step.Write(fd);
   const bool closed = close(fd) == 0;
   if (result != 0 || !closed) {
@@ -153,13 +191,15 @@ int32_t WriteStepFile(UndoStep& step) {
 void WriterLoop() {
   SpillWriter& w = Writer();
   for (;;) {
+    bool stepWanted = false;
     {
       std::unique_lock events(w.eventMutex);
-      w.eventChanged.wait(events, [&] { return w.work; });
+      w.eventChanged.wait(events, [&] { return w.work || !w.releases.empty(); });
+      stepWanted = w.work;
       w.work = false;
     }
     if (w.quit.load()) return;
-    {
+    if (stepWanted) {
       std::lock_guard lock(w.mutex);
       {
         std::lock_guard events(w.eventMutex);
@@ -173,6 +213,7 @@ void WriterLoop() {
       }
       w.pending = nullptr;
     }
+    FreeReleasedTiles(w);
     TrimIfWanted();
   }
 }
@@ -207,27 +248,18 @@ int32_t UndoStep::Write(int fd) {
     std::lock_guard lock(g_hookMutex);
     hook = g_writeHook;
   }
-  uint8_t* buffer = TransferBuffer();
   std::vector<iovec> vectors;
-  vectors.reserve(kBufferBytes / kWritePieceBytes + 2);
+  vectors.reserve(kRecordsPerWrite);
   vectors.push_back({&count, sizeof count});
-  size_t filled = 0;
-  auto flush = [&] {
-    AddPieces(vectors, buffer, filled, kWritePieceBytes);
-    filled = 0;
-    return TransferAll(fd, vectors, writev);
-  };
   for (int32_t i = 0; i < count; ++i) {
     if (hook) hook(i);
     if (w.abort.load(std::memory_order_relaxed)) return -1;
-    std::memcpy(buffer + filled, tiles[static_cast<size_t>(i)], kTileRecordBytes);
-    filled += kTileRecordBytes;
-    if (filled == kBufferBytes && !flush()) return -1;
+    vectors.push_back({tiles[static_cast<size_t>(i)], kTileRecordBytes});
+    if (vectors.size() == kRecordsPerWrite && !TransferAll(fd, vectors, writev)) return -1;
   }
-  if ((filled > 0 || !vectors.empty()) && !flush()) return -1;
-  for (TileBackup* tile : tiles) FXFree(tile);
+  if (!vectors.empty() && !TransferAll(fd, vectors, writev)) return -1;
+  ReleaseTiles(std::move(tiles));
   tiles.clear();
-  tiles.shrink_to_fit();
   if (count >= kTrimAfterTiles) g_trimWanted.store(true, std::memory_order_relaxed);
   return 0;
 }
@@ -340,6 +372,10 @@ void StartSpillWriter() {
   }
   w.quit.store(false);
   w.pending = nullptr;
+  {
+    std::lock_guard events(w.eventMutex);
+    w.releasing = true;
+  }
   w.thread = std::thread(WriterLoop);
   w.running.store(true);
 }
@@ -355,6 +391,11 @@ void StopSpillWriter() {
   w.eventChanged.notify_all();
   { std::lock_guard lock(w.mutex); }
   w.thread.join();
+  {
+    std::lock_guard events(w.eventMutex);
+    w.releasing = false;
+  }
+  FreeReleasedTiles(w);
   w.running.store(false);
 }
 

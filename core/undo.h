@@ -38,8 +38,9 @@ class UndoStep {
   // Reads the tiles from an open step file. -1 when the file is short or malformed; then no
   // tiles are kept.
   virtual int32_t Read(int fd);
-  // Writes the tiles to an open file and, on success, gives their blocks back. -1 when a
-  // write fails or the writer was asked to abort; the tiles then stay.
+  // Writes the tiles to an open file and, on success, gives their blocks back (by way of the
+  // spill writer when it runs). -1 when a write fails or the writer was asked to abort; the
+  // tiles then stay.
   virtual int32_t Write(int fd);
   // Applies the step to the surface whose history holds it. The same call serves undo and
   // redo: afterwards the step holds what it replaced. A tile step exchanges its tiles.

@@ -403,6 +403,48 @@ TEST_F(UndoTest, UndoRightAfterAStrokeAbortsTheSpillAndAppliesAtOnce) {
   EXPECT_EQ(PixelAt(surface, 40, 40), 0x12345678u);
 }
 
+// The step goes out in many system calls, the last one partly filled.
+TEST_F(UndoTest, ALargeStepIsWrittenWholeAndComesBackByteForByte) {
+  ImageSurface surface;
+  Make(surface, {2048, 1040});  // 8320 tiles
+  const auto before = Snapshot(surface);
+  surface.BackupAll(false, false);
+  std::vector<uint32_t> paint(2048 * 1040, 0x89ABCDEFu);
+  surface.SetRect({0, 0, 2047, 1039}, paint.data());
+  ASSERT_EQ(surface.Undo().PushUndoStep(surface, true), 0);
+  const auto files = StepFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(fs::file_size(files[0]), 4u + 8320u * 1032u);
+  ASSERT_EQ(surface.Undo().Undo(surface), 0);
+  EXPECT_EQ(Snapshot(surface), before);
+}
+
+TEST_F(UndoTest, ALargeStepWhoseSpillIsStoppedHalfWayLeavesNoFileAndStaysResident) {
+  StartSpillWriter();
+  std::atomic<bool> reached{false};
+  SetSpillWriteHook([&](int32_t tile) {
+    if (tile != 6000) return;
+    reached = true;
+    for (int i = 0; i < 5000 && !IsSpillAbortRequested(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  ImageSurface surface;
+  Make(surface, {2048, 1024});
+  const auto before = Snapshot(surface);
+  surface.BackupAll(false, false);
+  std::vector<uint32_t> paint(2048 * 1024, 0x01020304u);
+  surface.SetRect({0, 0, 2047, 1023}, paint.data());
+  surface.Undo().PushUndoStep(surface, false);
+  for (int i = 0; i < 5000 && !reached; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(reached);
+  SetSpillWriteHook(nullptr);
+  ASSERT_EQ(surface.Undo().Undo(surface), 0);  // stops the writer, applies the resident tiles
+  EXPECT_EQ(Snapshot(surface), before);
+  // Only the complete file written after the undo.
+  const auto files = StepFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(fs::file_size(files[0]), 4u + 8192u * 1032u);
+}
+
 TEST_F(UndoTest, WhileTheWriterIsBusyTheNextStepStaysResidentAndTheCallerDoesNotWait) {
   StartSpillWriter();
   std::atomic<bool> reached{false}, release{false};
