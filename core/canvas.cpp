@@ -141,6 +141,62 @@ void ComposeRows(Layer& composite, const std::vector<ComposePart>& parts, int32_
 constexpr int64_t kBandedWork = int64_t{1} << 21;
 constexpr int32_t kMinBandRows = 16;
 
+// Runs rows(top, bottom, buffers) over top…bottom, for large work as two bands of rows with
+// the lower one on a second thread. Each band has its own buffers for rows width wide.
+template <typename Rows>
+void RunInBands(int64_t work, int32_t top, int32_t bottom, size_t width, size_t parts, Rows rows) {
+  static const bool twoCores = std::thread::hardware_concurrency() >= 2;
+  const int32_t count = bottom - top + 1;
+  BandBuffers buffers(width, parts);
+  if (work >= kBandedWork && count >= 2 * kMinBandRows && twoCores) {
+    const int32_t middle = top + count / 2;
+    BandBuffers lowerBuffers(width, parts);
+    std::thread lowerBand;
+    try {
+      lowerBand = std::thread([&] { rows(middle, bottom, lowerBuffers); });
+    } catch (const std::system_error&) {
+      // No thread to be had: everything on this one.
+    }
+    if (lowerBand.joinable()) {
+      rows(top, middle - 1, buffers);
+      lowerBand.join();
+      return;
+    }
+  }
+  rows(top, bottom, buffers);
+}
+
+// One source layer's share of a stack merge: the rows and columns of the target it covers
+// (target coordinates) and the source's position relative to the target.
+struct MergePart {
+  const Layer* source;
+  Rect area;
+  int32_t dx, dy;
+};
+
+// Merges every part into target rows top…bottom, in list order, each row going through the
+// whole list while it stays in the cache. Per pixel the same steps in the same order as
+// merging the layers one after the other, so the same bytes. Writes the rows directly: the
+// target keeps no backups.
+void MergeRows(Layer& target, const std::vector<MergePart>& parts, int32_t top, int32_t bottom,
+               BandBuffers& buffers) {
+  for (int32_t y = top; y <= bottom; ++y) {
+    uint32_t* row = target.Row(y);
+    for (const MergePart& part : parts) {
+      if (y < part.area.top || y > part.area.bottom) continue;
+      const Layer& source = *part.source;
+      const int32_t sourceX = part.area.left - part.dx, sourceY = y - part.dy;
+      const size_t n = static_cast<size_t>(part.area.Width());
+      const uint32_t* upper = source.Row(sourceY) + sourceX;
+      uint32_t* lower = row + part.area.left;
+      RowCoverage(source, upper, source.OffsetX() + sourceX, source.OffsetY() + sourceY, n, buffers.coverage.data(),
+                  buffers.maskRow);
+      MergeRun(ModeNumber(source.BlendMode()), lower, upper, buffers.coverage.data(), OpacityWeight(source.Opacity()),
+               lower, n);
+    }
+  }
+}
+
 }  // namespace
 
 Canvas::Canvas() = default;
@@ -314,28 +370,10 @@ void Canvas::Compose(const Rect& requested) {
     parts.push_back({&layer, area, layer.Masks().HasEnabledMask(), OpacityOfTable(layer.OpacityTable())});
     work += int64_t{area.Width()} * area.Height();
   }
-  const size_t width = static_cast<size_t>(rect.Width());
-  const int32_t rows = rect.Height();
-  static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-  BandBuffers buffers(width, parts.size());
-  bool composed = false;
-  if (work >= kBandedWork && rows >= 2 * kMinBandRows && twoCores) {
-    const int32_t middle = rect.top + rows / 2;
-    BandBuffers lowerBuffers(width, parts.size());
-    std::thread lowerBand;
-    try {
-      lowerBand = std::thread(ComposeRows, std::ref(m_composite), std::cref(parts), rect.left, rect.right, middle,
-                              rect.bottom, std::ref(lowerBuffers));
-    } catch (const std::system_error&) {
-      // No thread to be had: everything on this one.
-    }
-    if (lowerBand.joinable()) {
-      ComposeRows(m_composite, parts, rect.left, rect.right, rect.top, middle - 1, buffers);
-      lowerBand.join();
-      composed = true;
-    }
-  }
-  if (!composed) ComposeRows(m_composite, parts, rect.left, rect.right, rect.top, rect.bottom, buffers);
+  RunInBands(work, rect.top, rect.bottom, static_cast<size_t>(rect.Width()), parts.size(),
+             [&](int32_t top, int32_t bottom, BandBuffers& buffers) {
+               ComposeRows(m_composite, parts, rect.left, rect.right, top, bottom, buffers);
+             });
 
   if (m_maskImage) {
     // Dark mask pixels show up to half red over the picture.
@@ -389,11 +427,32 @@ std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& ind
   if (indices.empty()) return nullptr;
   auto merged = std::make_unique<Layer>();
   if (merged->CreateWithAlpha(GetSize(), baseAlpha) != 0) return nullptr;
+  std::vector<const Layer*> sources;
   for (int32_t index : indices) {
-    Layer* layer = GetLayer(index);
-    if (layer && layer->GetSize().width > 0) MergeInto(*merged, *layer);
+    const Layer* layer = GetLayer(index);
+    if (layer && layer->GetSize().width > 0) sources.push_back(layer);
   }
+  MergeStack(*merged, sources);
   return merged;
+}
+
+void Canvas::MergeStack(Layer& target, const std::vector<const Layer*>& sources) {
+  const Rect bounds{0, 0, target.Width() - 1, target.Height() - 1};
+  if (bounds.right < 0 || bounds.bottom < 0) return;
+  std::vector<MergePart> parts;
+  int64_t work = 0;
+  for (const Layer* source : sources) {
+    const int32_t dx = source->OffsetX() - target.OffsetX(), dy = source->OffsetY() - target.OffsetY();
+    const Rect area{std::max(dx, 0), std::max(dy, 0), std::min(dx + source->Width() - 1, bounds.right),
+                    std::min(dy + source->Height() - 1, bounds.bottom)};
+    if (area.left > area.right || area.top > area.bottom) continue;
+    parts.push_back({source, area, dx, dy});
+    work += int64_t{area.Width()} * area.Height();
+  }
+  if (parts.empty()) return;
+  RunInBands(work, 0, bounds.bottom, static_cast<size_t>(target.Width()), parts.size(),
+             [&](int32_t top, int32_t bottom, BandBuffers& buffers) { MergeRows(target, parts, top, bottom, buffers); });
+  target.AddDirtyRect(0, 0, bounds.right, bounds.bottom);
 }
 
 std::unique_ptr<Layer> Canvas::MergeVisibleOntoTransparent() const {

@@ -64,9 +64,14 @@ class Canvas {
   // Merges source into target with source's blend mode, opacity and enabled masks, then pushes
   // an undo step on target, written at once.
   static void MergeInto(Layer& target, Layer& source);
+  // Merges every source into a target just made, in list order, as MergeInto would one after
+  // the other, in a single pass over the target's rows. Nothing can be undone on a target
+  // nobody has seen yet, so it takes no backups and gets no undo step.
+  static void MergeStack(Layer& target, const std::vector<const Layer*>& sources);
   // A new white layer of the canvas size (opaque, or with the given alpha) with every listed
-  // layer that has pixels merged into it, in list order (visibility is not consulted). Null for
-  // an empty list or when the layer cannot be made; the canvas is not changed.
+  // layer that has pixels merged into it, in list order (visibility is not consulted), with no
+  // undo history. Null for an empty list or when the layer cannot be made; the canvas is not
+  // changed.
   std::unique_ptr<Layer> MergeIntoNewLayer(const std::vector<int32_t>& indices, uint8_t baseAlpha = 255) const;
   // The visible layers merged onto a transparent base, as a picture that keeps its
   // transparency is written. Null when there is nothing to merge or no memory.

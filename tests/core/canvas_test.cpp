@@ -301,6 +301,55 @@ TEST(CanvasMerge, AModeOutsideTheTableChangesNothingButStillPushesAStep) {
   EXPECT_EQ(target->Undo().StepCount(), 1u);
 }
 
+std::vector<uint32_t> PixelsOf(const Layer& layer) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(layer.Width()) * layer.Height());
+  layer.GetRect({0, 0, layer.Width() - 1, layer.Height() - 1}, pixels.data());
+  return pixels;
+}
+
+// The one-pass merge against merging the same layers in turn: targets at offsets and of other
+// sizes than the canvas, every mode and one outside the table, masks, hidden layers, and large
+// stacks merged in two bands.
+TEST(CanvasMerge, MergingAStackInOnePassEqualsMergingTheLayersInTurn) {
+  std::mt19937 random(610);
+  for (int trial = 0; trial < 24; ++trial) {
+    Canvas canvas;
+    if (trial < 20) {
+      RandomStack(canvas, random, {37, 29});
+    } else {
+      LargeStack(canvas, random, {1031, 517});
+    }
+    if (trial % 5 == 0) canvas.GetLayer(1)->SetBlendMode(BlendMode{40});
+    const Size size = trial < 20 ? Size{1 + int32_t(random() % 45), 1 + int32_t(random() % 45)} : canvas.GetSize();
+    const uint32_t base = trial % 2 ? 0x00FFFFFFu : 0xFF00FF00u;
+    auto inTurn = MakeLayer(size, base, int32_t(random() % 9) - 4, int32_t(random() % 9) - 4);
+    auto onePass = MakeLayer(size, base, inTurn->OffsetX(), inTurn->OffsetY());
+    onePass->DiscardBackups();
+    std::vector<const Layer*> sources;
+    for (int32_t i = 0; i < canvas.LayerCount(); ++i) {
+      Canvas::MergeInto(*inTurn, *canvas.GetLayer(i));
+      sources.push_back(canvas.GetLayer(i));
+    }
+    Canvas::MergeStack(*onePass, sources);
+    ASSERT_EQ(PixelsOf(*onePass), PixelsOf(*inTurn)) << "trial " << trial;
+    EXPECT_EQ(onePass->SavedTileCount(), 0);
+    EXPECT_EQ(onePass->Undo().StepCount(), 0u);
+  }
+}
+
+TEST(CanvasMerge, ANewLayerOfMergedLayersHasNoHistory) {
+  std::mt19937 random(611);
+  Canvas canvas;
+  RandomStack(canvas, random, {37, 29});
+  std::unique_ptr<Layer> merged = canvas.MergeIntoNewLayer({0, 2, 1});
+  ASSERT_TRUE(merged);
+  auto inTurn = MakeLayer({37, 29}, 0xFFFFFFFFu);
+  for (int32_t i : {0, 2, 1}) Canvas::MergeInto(*inTurn, *canvas.GetLayer(i));
+  EXPECT_EQ(PixelsOf(*merged), PixelsOf(*inTurn));
+  EXPECT_EQ(merged->SavedTileCount(), 0);
+  EXPECT_EQ(merged->Undo().StepCount(), 0u);
+}
+
 // --- commands -----------------------------------------------------------------------------
 
 TEST(CanvasCommands, AddingAMarginMovesTheLayerAndKeepsItsPixels) {
