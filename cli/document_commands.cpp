@@ -26,8 +26,9 @@ struct Document {
   std::optional<GridSettings> grid;
 };
 
-// False with message set to what to tell the user.
-bool Open(const std::string& path, Document& document, std::string& message) {
+// False with message set to what to tell the user. Without compose, the composite is left to
+// the caller (a command that never reads it, or composes only what it writes).
+bool Open(const std::string& path, Document& document, std::string& message, bool compose = true) {
   OpenedPicture picture;
   if (ReadPicture(path, picture, &message) != 0) {
     if (message.empty()) message = kCannotReadPicture;
@@ -35,7 +36,7 @@ bool Open(const std::string& path, Document& document, std::string& message) {
   }
   document.kind = picture.kind;
   document.grid = picture.grid;
-  PlacePicture(document.canvas, picture);
+  PlacePicture(document.canvas, picture, compose);
   return true;
 }
 
@@ -59,7 +60,7 @@ int Save(const Invocation& call, const std::string& path, const Canvas& canvas, 
 int SaveLayer(const Invocation& call, const std::string& path, std::unique_ptr<Layer> layer, const GridSettings& grid) {
   Canvas result;
   result.InitWithLayer(std::move(layer));
-  result.ComposeAll();
+  ComposeForWriting(result, path);
   return Save(call, path, result, grid);
 }
 
@@ -172,7 +173,8 @@ int Convert(const Invocation& call) {
   if (!InOut(call, {}, args, status)) return status;
   Document document;
   std::string message;
-  if (!Open(args.positional[0], document, message)) return Fail(call, message);
+  if (!Open(args.positional[0], document, message, false)) return Fail(call, message);
+  ComposeForWriting(document.canvas, args.positional[1]);
   return Save(call, args.positional[1], document.canvas, document.grid.value_or(GridSettings{}));
 }
 
@@ -200,12 +202,11 @@ int MergeAll(const Invocation& call) {
   if (!InOut(call, {"--enable-masks"}, args, status)) return status;
   Document document;
   std::string message;
-  if (!Open(args.positional[0], document, message)) return Fail(call, message);
+  if (!Open(args.positional[0], document, message, false)) return Fail(call, message);
   if (args.Has("--enable-masks")) EnableAllMasks(document.canvas);
   // The command's own path: what the menu command would open as a new document.
   std::unique_ptr<Layer> merged = varnel::MergeAll(document.canvas);
   if (!merged) return Fail(call, kDocumentFailed);
-  merged->Undo().ClearHistory();
   return SaveLayer(call, args.positional[1], std::move(merged), GridSettings{});
 }
 

@@ -55,7 +55,7 @@ int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string
   return 0;
 }
 
-void PlacePicture(Canvas& canvas, OpenedPicture& picture) {
+void PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose) {
   Host& host = GetHost();
   host.SetStatusText(kBuildingCanvas);
   host.SetProgress(0);
@@ -66,8 +66,17 @@ void PlacePicture(Canvas& canvas, OpenedPicture& picture) {
   // offsets make that common); a size no canvas can have is left alone.
   if (fresh && picture.canvasSize && picture.canvasSize->width > 0 && picture.canvasSize->height > 0)
     canvas.ResizeCanvas(picture.canvasSize->width, picture.canvasSize->height);
-  canvas.ComposeAll();
+  if (compose) canvas.ComposeAll();
   host.SetStatusText("");
+}
+
+void ComposeForWriting(Canvas& canvas, const std::string& path) {
+  if (!IsLayerFilePath(path)) {
+    canvas.ComposeAll();
+    return;
+  }
+  const Size size = canvas.GetSize();
+  for (int32_t y : FilePreviewRows(size)) canvas.Compose({0, y, size.width - 1, y});
 }
 
 int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridSettings>* grid) {

@@ -351,19 +351,38 @@ std::vector<GridAxis> GridSettings::DialogAxes() {
 bool IsLayerFilePath(const std::string& path) { return EndsWithIgnoringCase(path, "VLB"); }
 bool IsBitmapPath(const std::string& path) { return EndsWithIgnoringCase(path, "BMP"); }
 
+namespace {
+
+// The preview's size for a picture: 120 pixels along the longer side. Empty when a side would
+// be 0 pixels long; longest is the picture's longer side.
+Size FilePreviewSize(Size size, int64_t& longest) {
+  longest = std::max<int64_t>(size.width, size.height);
+  if (size.width < 1 || size.height < 1) return {};
+  return {static_cast<int32_t>(size.width * 120 / longest), static_cast<int32_t>(size.height * 120 / longest)};
+}
+
+}  // namespace
+
+std::vector<int32_t> FilePreviewRows(Size size) {
+  int64_t longest = 0;
+  const Size preview = FilePreviewSize(size, longest);
+  std::vector<int32_t> rows;
+  if (preview.width < 1 || preview.height < 1) return rows;
+  for (int32_t j = 0; j < preview.height; ++j) rows.push_back(static_cast<int32_t>(j * longest / 120));
+  return rows;
+}
+
 int32_t MakeFilePreview(const ImageSurface& source, ImageSurface& preview) {
-  const int64_t width = source.Bits() ? source.Width() : 0;
-  const int64_t height = source.Bits() ? source.Height() : 0;
-  const int64_t longest = std::max(width, height);
-  if (longest < 1 || width < 1 || height < 1) return -1;
-  const int32_t pw = static_cast<int32_t>(width * 120 / longest);
-  const int32_t ph = static_cast<int32_t>(height * 120 / longest);
-  if (pw == 0 || ph == 0) return 0;
-  if (preview.CreateUnfilled({pw, ph}) != 0) return -1;
-  for (int32_t j = 0; j < ph; ++j) {
-    const uint32_t* from = source.Row(static_cast<int32_t>(j * longest / 120));
+  if (!source.Bits() || source.Width() < 1 || source.Height() < 1) return -1;
+  int64_t longest = 0;
+  const Size size = FilePreviewSize(source.GetSize(), longest);
+  if (size.width == 0 || size.height == 0) return 0;
+  if (preview.CreateUnfilled(size) != 0) return -1;
+  const std::vector<int32_t> rows = FilePreviewRows(source.GetSize());
+  for (int32_t j = 0; j < size.height; ++j) {
+    const uint32_t* from = source.Row(rows[static_cast<size_t>(j)]);
     uint32_t* to = preview.Row(j);
-    for (int32_t i = 0; i < pw; ++i) to[i] = from[i * longest / 120];
+    for (int32_t i = 0; i < size.width; ++i) to[i] = from[i * longest / 120];
   }
   return 0;
 }

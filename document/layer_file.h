@@ -80,6 +80,8 @@ int32_t ReadLayerList(const std::string& path, LayerList& layers);
 // Fills preview (which must be empty) with the 120-pixel preview of source; -1 when source
 // has no pixels. The preview stays empty when one side would be 0 pixels long.
 int32_t MakeFilePreview(const ImageSurface& source, ImageSurface& preview);
+// The rows of a picture of the given size that its preview takes pixels from, top first.
+std::vector<int32_t> FilePreviewRows(Size size);
 
 // A path whose last three characters are "VLB", respectively "BMP", ignoring case.
 bool IsLayerFilePath(const std::string& path);

@@ -120,6 +120,32 @@ TEST_F(DocumentFileTest, FileWithoutCanvasChunkIsSizedByItsFirstLayer) {
   EXPECT_EQ(canvas.GetSize(), (Size{2, 3}));
 }
 
+// Writing a layer file reads the composite only where its preview takes pixels from: composing
+// just those rows gives the same file as composing everything, for any shape of canvas.
+TEST_F(DocumentFileTest, ComposingOnlyWhatTheFileNeedsWritesTheSameLayerFile) {
+  for (const Size size : {Size{300, 200}, Size{97, 301}, Size{120, 120}, Size{121, 1}, Size{300, 2}}) {
+    std::string written[2];
+    for (int only = 0; only < 2; ++only) {
+      Canvas canvas;
+      for (int32_t i = 0; i < 2; ++i) {
+        auto layer = Plain(size.width, size.height, i * 3, -i);
+        for (int32_t y = 0; y < layer->Height(); ++y)
+          for (int32_t x = 0; x < layer->Width(); ++x) layer->Row(y)[x] = 0x80000000u | uint32_t(x * 7919 + y * 104729 + i);
+        canvas.AppendLayer(std::move(layer), false);
+      }
+      const std::string path = Path(std::to_string(only) + ".vlb");
+      if (only) {
+        ComposeForWriting(canvas, path);
+      } else {
+        canvas.ComposeAll();
+      }
+      ASSERT_EQ(WriteCanvas(path, canvas, GridSettings{}), SaveResult::kWritten);
+      written[only] = path;
+    }
+    EXPECT_EQ(ReadBytes(written[0]), ReadBytes(written[1])) << size.width << " x " << size.height;
+  }
+}
+
 TEST_F(DocumentFileTest, LayersOfASecondFileAreAddedWithoutResizingTheCanvas) {
   WriteDocument(Path("c.vlb"), 64, 48);
   Canvas canvas;
