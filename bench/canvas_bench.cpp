@@ -105,11 +105,34 @@ void BM_MergeIntoFullLayer(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * int64_t{kSide} * kSide);
 }
 
+// The whole stack merged into a new layer (統合), in one pass, against the same layers merged
+// into a new layer one after the other as MergeDown does, each with its undo step.
+void BM_MergeStackIntoNewLayer(benchmark::State& state) {
+  Canvas& canvas = SharedCanvas();
+  std::vector<int32_t> all(kLayers);
+  for (int32_t i = 0; i < kLayers; ++i) all[static_cast<size_t>(i)] = i;
+  for (auto _ : state) benchmark::DoNotOptimize(canvas.MergeIntoNewLayer(all));
+  state.SetItemsProcessed(state.iterations() * int64_t{kSide} * kSide * kLayers);
+}
+
+void BM_MergeLayersInTurnIntoNewLayer(benchmark::State& state) {
+  Canvas& canvas = SharedCanvas();
+  for (auto _ : state) {
+    auto target = std::make_unique<Layer>();
+    target->Create({kSide, kSide});
+    for (int32_t i = 0; i < kLayers; ++i) Canvas::MergeInto(*target, *canvas.GetLayer(i));
+    benchmark::DoNotOptimize(target);
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t{kSide} * kSide * kLayers);
+}
+
 // Large compositions run on two threads: wall-clock time is what counts.
 BENCHMARK(BM_FullRecomposition)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_PlainPassOverTheSameBytes)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_DirtyRectangle64)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DirtyRectangle64InCache)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MergeIntoFullLayer)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_MergeStackIntoNewLayer)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_MergeLayersInTurnIntoNewLayer)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 }  // namespace
