@@ -19,9 +19,8 @@ std::function<Canvas*()>& ActiveCanvasLookup() {
 
 // The part of r inside 0…width − 1, 0…height − 1; false when nothing is left.
 bool ClipTo(Rect r, int32_t width, int32_t height, Rect& out) {
-  r = r.Normalized();
-  out = {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width - 1), std::min(r.bottom, height - 1)};
-  return out.left <= out.right && out.top <= out.bottom;
+  out = r.Normalized().Intersected({0, 0, width - 1, height - 1});
+  return !out.IsEmpty();
 }
 
 // Coverage of a run of an upper layer's row: its alpha, then every enabled mask in list order.
@@ -363,10 +362,8 @@ void Canvas::Compose(const Rect& requested) {
     const Layer& layer = *layerPointer;
     if (!layer.IsVisible()) continue;
     if (layer.Width() < 1) continue;
-    const Rect bounds = layer.Bounds();
-    const Rect area{std::max(bounds.left, rect.left), std::max(bounds.top, rect.top), std::min(bounds.right, rect.right),
-                    std::min(bounds.bottom, rect.bottom)};
-    if (area.left > area.right || area.top > area.bottom) continue;
+    const Rect area = layer.Bounds().Intersected(rect);
+    if (area.IsEmpty()) continue;
     parts.push_back({&layer, area, layer.Masks().HasEnabledMask(), OpacityOfTable(layer.OpacityTable())});
     work += int64_t{area.Width()} * area.Height();
   }
@@ -424,7 +421,6 @@ void Canvas::MergeInto(Layer& target, Layer& source) {
 }
 
 std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& indices, uint8_t baseAlpha) const {
-  if (indices.empty()) return nullptr;
   auto merged = std::make_unique<Layer>();
   if (merged->CreateWithAlpha(GetSize(), baseAlpha) != 0) return nullptr;
   std::vector<const Layer*> sources;
@@ -438,14 +434,13 @@ std::unique_ptr<Layer> Canvas::MergeIntoNewLayer(const std::vector<int32_t>& ind
 
 void Canvas::MergeStack(Layer& target, const std::vector<const Layer*>& sources) {
   const Rect bounds{0, 0, target.Width() - 1, target.Height() - 1};
-  if (bounds.right < 0 || bounds.bottom < 0) return;
+  if (bounds.IsEmpty()) return;
   std::vector<MergePart> parts;
   int64_t work = 0;
   for (const Layer* source : sources) {
     const int32_t dx = source->OffsetX() - target.OffsetX(), dy = source->OffsetY() - target.OffsetY();
-    const Rect area{std::max(dx, 0), std::max(dy, 0), std::min(dx + source->Width() - 1, bounds.right),
-                    std::min(dy + source->Height() - 1, bounds.bottom)};
-    if (area.left > area.right || area.top > area.bottom) continue;
+    const Rect area = source->Bounds().Offset(-target.OffsetX(), -target.OffsetY()).Intersected(bounds);
+    if (area.IsEmpty()) continue;
     parts.push_back({source, area, dx, dy});
     work += int64_t{area.Width()} * area.Height();
   }
@@ -459,11 +454,7 @@ std::unique_ptr<Layer> Canvas::MergeVisibleOntoTransparent() const {
   std::vector<int32_t> visible;
   for (int32_t i = 0; i < LayerCount(); ++i)
     if (m_layers[static_cast<size_t>(i)]->IsVisible()) visible.push_back(i);
-  if (visible.empty()) {
-    // Nothing shows: the picture is wholly transparent.
-    auto empty = std::make_unique<Layer>();
-    return empty->CreateWithAlpha(GetSize(), 0) == 0 ? std::move(empty) : nullptr;
-  }
+  // With nothing visible the picture is wholly transparent.
   return MergeIntoNewLayer(visible, 0);
 }
 

@@ -70,8 +70,7 @@ class Canvas {
   static void MergeStack(Layer& target, const std::vector<const Layer*>& sources);
   // A new white layer of the canvas size (opaque, or with the given alpha) with every listed
   // layer that has pixels merged into it, in list order (visibility is not consulted), with no
-  // undo history. Null for an empty list or when the layer cannot be made; the canvas is not
-  // changed.
+  // undo history. Null when the layer cannot be made; the canvas is not changed.
   std::unique_ptr<Layer> MergeIntoNewLayer(const std::vector<int32_t>& indices, uint8_t baseAlpha = 255) const;
   // The visible layers merged onto a transparent base, as a picture that keeps its
   // transparency is written. Null when there is nothing to merge or no memory.

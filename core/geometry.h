@@ -24,6 +24,12 @@ struct Rect {
   constexpr int32_t Height() const { return bottom - top + 1; }
   constexpr Size Dimensions() const { return {Width(), Height()}; }
   constexpr Rect Offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+  // The part inside other as well; IsEmpty when they do not meet.
+  constexpr Rect Intersected(const Rect& other) const {
+    return {left > other.left ? left : other.left, top > other.top ? top : other.top,
+            right < other.right ? right : other.right, bottom < other.bottom ? bottom : other.bottom};
+  }
+  constexpr bool IsEmpty() const { return left > right || top > bottom; }
 
   // Corners swapped as needed so that left <= right and top <= bottom.
   constexpr Rect Normalized() const {

@@ -391,15 +391,9 @@ TEST_F(PngPluginTest, KeepsAlphaAndTakesItsCompressionLevelFromTheSettings) {
   // The same picture stored (level 0) and packed hard (level 9): lossless both, sizes apart.
   std::vector<uint32_t> pixels(64 * 64);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<uint32_t>((i / 64) * 0x030201u);
-  VarnelWriteInfo info{};
-  info.header.biSize = 40;
-  info.header.biWidth = 64;
-  info.header.biHeight = 64;
-  info.header.biPlanes = 1;
-  info.header.biBitCount = 32;
+  const VarnelWriteInfo info = test::WriteInfo(64, 64);
   std::vector<size_t> sizes;
   for (const char* level : {"0", "9"}) {
-    WriteBytes(config, std::vector<uint8_t>{});
     const std::string text = std::string("[PngPlugin]\nCompressionLevel=") + level + "\n";
     WriteBytes(config, std::vector<uint8_t>(text.begin(), text.end()));
     const std::string path = folder.File(std::string("level") + level + ".png");
