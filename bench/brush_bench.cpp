@@ -1,5 +1,6 @@
-// Brush dabs: dabs per second of the normal kind at diameters 8 to 128 and of blur, finger
-// smudge, sharpen and dodge at 32, beside libmypaint's draw_dab at the same diameters (hard,
+// Brush dabs: dabs per second of the normal kind at diameters 8 to 128, of blur, finger
+// smudge, sharpen and dodge at 32 and of a textured custom brush at 64 (one and four stroke
+// sub-objects), beside libmypaint's draw_dab at the same diameters (hard,
 // opaque, one thread); and a 2000-pixel stroke of a 32-pixel normal brush on a 4096 × 4096
 // layer of a 10-layer canvas, each dab followed by the recomposition of its rectangle, with
 // the worst single dab.
@@ -16,6 +17,7 @@
 
 #include "brush/brush_kinds.h"
 #include "brush/brush_stroke.h"
+#include "brush/custom_brush.h"
 #include "core/canvas.h"
 #include "memwell/memwell.h"
 
@@ -95,6 +97,34 @@ void BM_BlurDab(benchmark::State& state) { RunDabs(state, varnel::kBrushBlur); }
 void BM_FingerSmudgeDab(benchmark::State& state) { RunDabs(state, varnel::kBrushFingerSmudge); }
 void BM_SharpenDab(benchmark::State& state) { RunDabs(state, varnel::kBrushSharpen); }
 void BM_DodgeDab(benchmark::State& state) { RunDabs(state, varnel::kBrushDodgeAll); }
+
+// The custom brush at diameter 64 with a soft round tip and a 128 × 128 paper texture in the
+// density colour mode, laying one or four stroke sub-objects per dab.
+void BM_CustomTexturedDab(benchmark::State& state) {
+  constexpr int32_t d = 64;
+  Layer& layer = DabLayer();
+  varnel::CustomBrushParams params;
+  params.strokeCount = static_cast<int32_t>(state.range(0));
+  params.colourMode = 0;
+  varnel::CustomBrushFiles files;
+  files.texture = std::make_shared<varnel::ImageSurface>();
+  files.texture->Create({128, 128});
+  std::mt19937 random(11);
+  for (int32_t y = 0; y < 128; ++y)
+    for (int32_t x = 0; x < 128; ++x) files.texture->SetPixel(x, y, 0xFF000000u | (random() & 0x7F7F7Fu));
+  varnel::CustomBrush brush({d, d}, params, files);
+  brush.SetColours(varnel::ColourRef{0x00336699u}, varnel::ColourRef{0x00FFFFFFu});
+  DabWalk walk(d);
+  for (auto _ : state) {
+    brush.DrawDab(layer, walk.x, walk.y, 256);
+    walk.Next(kDabLayerSide);
+  }
+  layer.ClearDirty();
+  state.SetItemsProcessed(state.iterations());
+  state.counters["pixels"] = benchmark::Counter(static_cast<double>(state.iterations()) * d * d,
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CustomTexturedDab)->Arg(1)->Arg(4);
 
 BENCHMARK(BM_NormalDab)->Arg(8)->Arg(16)->Arg(32)->Arg(64)->Arg(128);
 BENCHMARK(BM_BlurDab)->Arg(32);

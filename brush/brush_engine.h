@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "brush/colour_mask.h"
@@ -109,6 +110,10 @@ class BrushEngine {
   void SetDryMode(int32_t mode) { m_dryMode = mode; }
   int32_t DryMode() const { return m_dryMode; }
 
+  // The pen's azimuth in radians for the next events; nothing with a mouse.
+  void SetPenAngle(std::optional<double> radians) { m_penAngle = radians; }
+  std::optional<double> PenAngle() const { return m_penAngle; }
+
   // Stroke state.
   bool IsIdle() const { return m_idle != 0; }
   double Distance() const { return m_distance; }
@@ -176,6 +181,7 @@ class BrushEngine {
   double m_lastX = -1.0;
   double m_lastY = -1.0;
   Size m_size;
+  std::optional<double> m_penAngle;
 
   std::unique_ptr<WatercolourBuffer> m_strokeWetPaint;
   std::vector<uint8_t> m_antiAliasCells;

@@ -1,25 +1,51 @@
 #include "brush/brush_factory.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 
 #include "brush/brush_kinds.h"
+#include "brush/custom_brush.h"
 #include "platform/host.h"
 
 namespace varnel {
+namespace {
+
+// Each missing shape or texture is told once a run, not at every rebuild of the brush.
+void TellOnce(const std::string& message) {
+  static std::mutex lock;
+  static std::set<std::string> told;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!told.insert(message).second) return;
+  }
+  GetHost().MessageBox(message, "", kMbOk | kMbIconInformation);
+}
+
+}  // namespace
 
 int32_t ClampStrokeCount(int32_t count) { return std::clamp(count, 1, 8); }
 
 std::unique_ptr<BrushEngine> BuildBrush(const BrushToolSettings& settings, int32_t dryMode) {
   if (settings.busy) return nullptr;
-  if (settings.kind == kBrushCustom) {
-    // The custom brush is built from the custom brush panel's parameters; without a panel that
-    // can build it there is no brush.
-    GetHost().MessageBox(kBrushFactoryError, "", kMbOk);
-    return nullptr;
-  }
   // Sizes read from a tool state bypass the setters' clamp.
   const Size size{std::clamp(settings.width, 1, kMaxBrushSide), std::clamp(settings.height, 1, kMaxBrushSide)};
-  std::unique_ptr<BrushEngine> brush = CreateBrushKind(settings.kind, size);
+  std::unique_ptr<BrushEngine> brush;
+  if (settings.kind == kBrushCustom) {
+    // The custom brush is built from the custom brush panel's parameters; without the panel
+    // there is no brush.
+    if (!settings.customPanel) {
+      GetHost().MessageBox(kBrushFactoryError, "", kMbOk);
+      return nullptr;
+    }
+    CustomBrushParams params = *settings.customPanel;
+    params.strokeCount = ClampStrokeCount(params.strokeCount);
+    const CustomBrushFiles files = LoadCustomBrushFiles(params, settings.brushFolder);
+    for (const std::string& message : files.messages) TellOnce(message);
+    brush = std::make_unique<CustomBrush>(size, params, files);
+  } else {
+    brush = CreateBrushKind(settings.kind, size);
+  }
   if (!brush) return nullptr;
   brush->SetColourMask(ColourMask::Create(settings.colourMaskMode, settings.colourMaskMinimum,
                                           settings.colourMaskMaximum, settings.colourMaskTolerance));

@@ -111,7 +111,8 @@ const char* ColourMaskModeLabel(int32_t mode) { return Label(kMaskModes, mode); 
 const char* CustomBlendModeLabel(int32_t mode) { return Label(kCustomBlendModes, mode); }
 const char* CustomColourModeLabel(int32_t mode) { return Label(kCustomColourModes, mode); }
 
-BrushToolSettings::BrushToolSettings() : presetsFolder(ProgramPath("Brush/Presets")) {}
+BrushToolSettings::BrushToolSettings()
+    : presetsFolder(ProgramPath("Brush/Presets")), brushFolder(ProgramPath("Brush")) {}
 
 void BrushToolSettings::SetSize(int32_t newWidth, int32_t newHeight) {
   width = ClampSide(newWidth);
@@ -154,9 +155,16 @@ void BrushToolSettings::WriteToolState(ToolStateWriter& w) const {
 void BrushToolSettings::ReadToolState(ToolStateReader& r) {
   ReadToolStateKeys<Settings>(r, kSettingsKeys, *this);
   SetSize(width, height);
+  if (!customPanel) return;
+  // A record written while there was no custom brush panel carries none of its keys: the
+  // panel then keeps what it shows rather than taking zeros.
+  bool anyCustomKey = false;
+  for (const ToolStateEntry& entry : r.ListEntries())
+    for (const ToolStateKey<Custom>& row : kCustomKeys) anyCustomKey = anyCustomKey || entry.key == row.key;
+  if (!anyCustomKey) return;
   CustomBrushParams custom;
   ReadToolStateKeys<Custom>(r, kCustomKeys, custom);
-  if (customPanel) *customPanel = custom;
+  *customPanel = custom;
 }
 
 int32_t BrushToolState::LoadState(ToolStateReader& reader, bool /*paste*/) {

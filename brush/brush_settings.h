@@ -92,6 +92,7 @@ struct BrushToolSettings {
   int32_t colourMaskMaximum = 100;  // PixelFilterMax, percent
   int32_t colourMaskTolerance = 30; // PixelFilterRange, percent
   std::string presetsFolder;        // the program folder + "/Brush/Presets" unless set
+  std::string brushFolder;          // the program folder + "/Brush": Shape/ and Texture/
   int32_t kind = kBrushNormal;      // Style
   // The custom brush panel's parameters; absent until the panel exists.
   std::optional<CustomBrushParams> customPanel;

@@ -6,6 +6,12 @@
 namespace varnel {
 namespace {
 
+// The tablet's azimuth units (a full turn is 3590) in radians; nothing for a mouse.
+std::optional<double> PenAngle(const ToolEvent& event) {
+  if (event.orientation == nullptr) return std::nullopt;
+  return event.orientation->azimuth * 2.0 * 3.14159265358979323846 / 3590.0;
+}
+
 struct ProgramBrushState {
   BrushToolSettings settings;
   std::unique_ptr<BrushEngine> brush;
@@ -55,6 +61,7 @@ bool BrushTool::ButtonDown(const ToolEvent& event) {
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
   ComposeEachDab composing(m_canvas, *brush);
+  brush->SetPenAngle(PenAngle(event));
   brush->BeginStroke(*event.surface, event.x, event.y, event.pressure, (event.flags & kToolControl) != 0);
   return true;
 }
@@ -63,6 +70,7 @@ bool BrushTool::Move(const ToolEvent& event) {
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
   ComposeEachDab composing(m_canvas, *brush);
+  brush->SetPenAngle(PenAngle(event));
   brush->StrokeTo(*event.surface, event.x, event.y, event.pressure);
   return true;
 }

@@ -26,7 +26,7 @@ const std::vector<Command>& Commands() {
       {"filters", "", "list the filter libraries, their filters and parameters as JSON", nullptr},
       {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", nullptr},
       {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
-      {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
+      {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--preset FILE.bpp] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
        "paint one brush stroke on the active layer", RunStroke},
       {"region", "OP IN OUT [ARG]",
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "brush/brush_factory.h"
+#include "brush/brush_preset.h"
 #include "brush/brush_settings.h"
 #include "cli/cli_support.h"
 #include "document/document_file.h"
@@ -55,7 +56,7 @@ bool LoadBrushSettings(const std::string& path, BrushToolSettings& settings, std
 int Stroke(const Invocation& call) {
   ParsedArguments args;
   int status = kSuccess;
-  if (!ParseArguments(call, {}, {"--points", "--tool-state", "--fg", "--bg", "--layer"}, args, status)) return status;
+  if (!ParseArguments(call, {}, {"--points", "--tool-state", "--preset", "--fg", "--bg", "--layer"}, args, status)) return status;
   if (args.positional.size() != 2) return Usage(call, "expects IN OUT");
   const std::string* pointsText = args.Value("--points");
   if (pointsText == nullptr) return Usage(call, "needs --points \"x,y,p;...\"");
@@ -71,10 +72,20 @@ int Stroke(const Invocation& call) {
   if (const std::string* layer = args.Value("--layer"); layer && !ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex))
     return Usage(call, "--layer must be a layer index from 0");
 
+  // The program always has its custom brush panel, so the custom kind can be built.
   BrushToolSettings settings;
+  settings.customPanel = CustomBrushParams{};
   if (const std::string* toolState = args.Value("--tool-state")) {
     std::string message;
     if (!LoadBrushSettings(*toolState, settings, message)) return Fail(call, message);
+  }
+  if (const std::string* preset = args.Value("--preset")) {
+    // As choosing the preset in the brush menu: the custom brush with the preset's parameters
+    // over the custom defaults, every other setting as it stands.
+    CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
+    if (!ReadPresetFile(*preset, params)) return Fail(call, "cannot read the brush preset " + *preset);
+    settings.customPanel = params;
+    settings.kind = kBrushCustom;
   }
 
   OpenedPicture picture;
@@ -98,6 +109,8 @@ int Stroke(const Invocation& call) {
     if (!host.boxes.empty()) return Fail(call, host.boxes.front().text);
     return Fail(call, "no brush can be built for Style " + std::to_string(settings.kind));
   }
+  // A shape or texture that cannot be read does not stop the stroke; it is told on stderr.
+  for (const RecordingHost::Box& box : host.boxes) call.err << "varnel-cli: " << box.text << '\n';
   brush->SetColours(foreground, background);
   PaintStroke(canvas, *brush, points);
 

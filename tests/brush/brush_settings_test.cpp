@@ -166,9 +166,9 @@ TEST(BrushToolStateRecord, MissingKeysReadAsZeroAndWithoutThePanelTheCustomPartI
   EXPECT_EQ(s.kind, 0);
   EXPECT_EQ(s.width, 1);  // a size of 0 is held at 1
   EXPECT_EQ(s.minimumSize, 0);
-  // The custom part was read over its defaults: integers 0, texts as the defaults left them.
-  EXPECT_EQ(s.customPanel->density, 0);
-  EXPECT_EQ(s.customPanel->shapeFile, "");
+  // Without any custom key the panel keeps what it shows.
+  EXPECT_EQ(s.customPanel->density, 3);
+  EXPECT_EQ(s.customPanel->shapeFile, "keep.bmp");
 
   BrushToolSettings noPanel;
   MemoryToolStateStream again(stream.Bytes());

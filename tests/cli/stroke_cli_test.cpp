@@ -142,6 +142,30 @@ TEST_F(StrokeCliTest, TheLayerOptionPaintsThatLayerAtItsOffset) {
   EXPECT_EQ(out[1], WhiteWith(3, 3, {{1, 1}, {2, 1}, {1, 2}, {2, 2}}));
 }
 
+TEST_F(StrokeCliTest, APresetOrACustomToolStatePaintsTheCustomBrush) {
+  // The custom kind from a tool state, with the default parameters: the round tip.
+  BrushToolSettings custom;
+  custom.kind = kBrushCustom;
+  custom.SetSize(6, 6);
+  Result r = RunCli({"stroke", WhitePicture(10, 10), Path("custom.vlb"), "--points", "5,5,0", "--tool-state",
+                     ToolStateRecord(custom)});
+  ASSERT_EQ(r.status, kSuccess) << r.err;
+  const auto painted = Layers(Path("custom.vlb"))[0];
+  EXPECT_EQ(painted[0], kWhite);
+  EXPECT_NE(painted[5 * 10 + 5], kWhite);
+
+  // A preset over a normal brush's settings makes the custom brush at that size; a shape that
+  // cannot be read falls back to the round tip and is told on stderr.
+  BrushToolSettings normal;
+  normal.SetSize(6, 6);
+  test::WriteBytes(Path("p.bpp"), {'S', 'H', 'A', 'P', 'E', '=', ' ', 'x', '.', 'b', 'm', 'p', '\r', '\n'});
+  r = RunCli({"stroke", WhitePicture(10, 10), Path("preset.vlb"), "--points", "5,5,0", "--tool-state",
+              ToolStateRecord(normal), "--preset", Path("p.bpp")});
+  ASSERT_EQ(r.status, kSuccess) << r.err;
+  EXPECT_NE(r.err.find("x.bmp"), std::string::npos) << r.err;
+  EXPECT_EQ(Layers(Path("preset.vlb"))[0], painted);
+}
+
 struct BadUsage {
   const char* name;
   std::vector<std::string> extra;
@@ -194,11 +218,9 @@ TEST_F(StrokeCliTest, FailuresTellWhyAndWriteNothing) {
   EXPECT_EQ(r.status, kFailed);
   EXPECT_EQ(r.err, "varnel-cli: サポートされていないオブジェクト形式です\n");
 
-  BrushToolSettings custom;
-  custom.kind = kBrushCustom;
-  r = RunCli({"stroke", in, Path("out.vlb"), "--points", "1,1,1", "--tool-state", ToolStateRecord(custom)});
+  r = RunCli({"stroke", in, Path("out.vlb"), "--points", "1,1,1", "--preset", Path("none.bpp")});
   EXPECT_EQ(r.status, kFailed);
-  EXPECT_EQ(r.err, "varnel-cli: Brush Factory Internal Error\n");
+  EXPECT_EQ(r.err, "varnel-cli: cannot read the brush preset " + Path("none.bpp") + "\n");
 
   BrushToolSettings unknown;
   unknown.kind = 40;
