@@ -104,6 +104,7 @@ inline constexpr int kScrollRight = 33314;
 inline constexpr int kBrushSizeUp = 33320;
 inline constexpr int kBrushSizeDown = 33321;
 inline constexpr int kDrawPoint = 33322;
+inline constexpr int kCustomBrushPanel = 33323;
 
 // Window and application.
 inline constexpr int kWindowNew = 57648;

@@ -236,6 +236,7 @@ const CommandRow kRows[] = {
     Item(cmd::kBrushSizeUp, "ブラシサイズ+4", Frame<&CMainFrame::OnBrushSizeUp>, nullptr).Keys("]"),
     Item(cmd::kBrushSizeDown, "ブラシサイズ-4", Frame<&CMainFrame::OnBrushSizeDown>, nullptr).Keys("["),
     Item(cmd::kDrawPoint, "現在のブラシで点を描く", Doc<&DocumentCommands::DrawPoint>),
+    Item(cmd::kCustomBrushPanel, "カスタムブラシ設定...", Frame<&CMainFrame::OnCustomBrushPanel>, nullptr),
     End(),
 
     Menu("表示(&V)", "ViewMenu"),

@@ -21,12 +21,14 @@
 #include "core/paint_object.h"
 #include "document/document_file.h"
 #include "platform/host.h"
+#include "platform/program_folder.h"
 #include "qtcommon/wheel_guard.h"
 #include "shell/child_frame.h"
 #include "shell/command_ids.h"
 #include "shell/debug_console.h"
 #include "shell/debug_console_panel.h"
 #include "shell/brush_browser.h"
+#include "shell/custom_brush_panel.h"
 #include "shell/document_commands.h"
 #include "shell/layer_panel.h"
 #include "shell/tool_palette.h"
@@ -108,6 +110,23 @@ void CMainFrame::CreatePanels() {
   connect(browser, &QAction::toggled, m_brushBrowser, &QWidget::setVisible);
   connect(m_panelMenu, &QMenu::aboutToShow, this, [this, browser] { browser->setChecked(m_brushBrowser->isVisible()); });
   if (BrushBrowser::WasVisible(profile)) m_brushBrowser->show();
+
+  // The custom brush panel owns the custom parameters; every change rebuilds the brush at once.
+  m_customBrush = new CustomBrushPanel(ProgramPath("Brush"), this);
+  ProgramBrushSettings().customPanel = m_customBrush->Params();
+  m_customBrush->onChanged = [](const CustomBrushParams& params) {
+    BrushToolSettings& settings = ProgramBrushSettings();
+    settings.customPanel = params;
+    if (settings.kind == kBrushCustom) RebuildProgramBrush();
+  };
+  m_customBrush->onPresetSaved = [this](const std::string&) { RebuildBrushKindMenu(); };
+  m_customBrush->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background());
+  connect(m_toolPalette, &ToolPalette::coloursChanged, this,
+          [this] { m_customBrush->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background()); });
+  // A tool state read from a file or a peer may carry new custom parameters.
+  connect(this, &CMainFrame::toolStateChanged, this, [this] {
+    if (const auto& params = ProgramBrushSettings().customPanel) m_customBrush->SetParams(*params);
+  });
 
   connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
   connect(m_toolPalette, &ToolPalette::coloursChanged, this, [this] {
@@ -404,12 +423,15 @@ void CMainFrame::OnBrushCommand(int id) {
   if (id >= kBrushKindCommandBase && id < kBrushKindCommandBase + kBrushKindCount) {
     settings.kind = id - kBrushKindCommandBase;
     name = QString::fromUtf8(BrushKindLabel(settings.kind));
+    // The current custom brush is set up in its panel.
+    if (settings.kind == kBrushCustom && m_customBrush != nullptr) OnCustomBrushPanel();
   } else {
     const PresetMenu model = PresetMenu::Build(settings.presetsFolder);
     CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
     const auto title = SelectPreset(model, id, settings, params);
     if (!title) return;
-    if (settings.customPanel) *settings.customPanel = params;
+    settings.customPanel = params;
+    if (m_customBrush != nullptr) m_customBrush->SetParams(params);
     name = title->empty() ? QString("カスタムブラシ") : QString::fromStdString(*title);
   }
   RebuildProgramBrush();
@@ -417,6 +439,12 @@ void CMainFrame::OnBrushCommand(int id) {
     m_toolOptions->SetBrushName(name);
     m_toolOptions->Refresh();
   }
+}
+
+void CMainFrame::OnCustomBrushPanel() {
+  m_customBrush->show();
+  m_customBrush->raise();
+  m_customBrush->activateWindow();
 }
 
 void CMainFrame::OnAppExit() { close(); }

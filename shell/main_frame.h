@@ -19,6 +19,7 @@ class QProgressBar;
 namespace varnel {
 
 class CChildFrame;
+class CustomBrushPanel;
 class CVarnelApp;
 class BrushBrowser;
 class CVarnelView;
@@ -57,6 +58,9 @@ class CMainFrame : public QMainWindow {
   ToolPalette* Palette() const { return m_toolPalette; }
   ToolOptionWindow* ToolOptions() const { return m_toolOptions; }
   BrushBrowser* Browser() const { return m_brushBrowser; }
+  // The custom brush panel "カスタムブラシ設定": made hidden with the main window, so the custom
+  // brush and every preset always have their parameters.
+  CustomBrushPanel* CustomBrush() const { return m_customBrush; }
   // Commands shown but not yet available (disabled).
   const std::set<int>& ComingCommands() const { return m_coming; }
   bool IsStatusBarShown() const;
@@ -81,6 +85,7 @@ class CMainFrame : public QMainWindow {
   void OnScrollRight();
   void OnBrushSizeUp();
   void OnBrushSizeDown();
+  void OnCustomBrushPanel();
   void OnViewStatusBar();
   void OnWindowCascade();
   void OnWindowTile();
@@ -120,6 +125,7 @@ class CMainFrame : public QMainWindow {
   ToolPalette* m_toolPalette = nullptr;
   ToolOptionWindow* m_toolOptions = nullptr;
   BrushBrowser* m_brushBrowser = nullptr;
+  CustomBrushPanel* m_customBrush = nullptr;
   std::unique_ptr<CommandContext> m_context;
   std::map<int, QAction*> m_actions;
   std::set<int> m_coming;
