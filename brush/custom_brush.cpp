@@ -155,8 +155,8 @@ std::shared_ptr<const BrushTexture> BrushTexture::From(const ImageSurface& pictu
     texture->colours.resize(count);
     for (size_t i = 0; i < count; ++i) texture->colours[i] = pixels[i] | kOpaque;
   } else if (colourMode == 8) {
-    // The light comes from the bump angle (counter-clockwise from the right, y growing down):
-    // a pixel is as bright as the texture rises toward the light.
+    // The light comes from the bump angle (counter-clockwise from the right, y growing down),
+    // brightness is height: a slope that falls toward the light faces it and is lit.
     const double radians = bumpAngle * std::numbers::pi / 180.0;
     const int32_t dx = static_cast<int32_t>(std::lround(std::cos(radians)));
     const int32_t dy = -static_cast<int32_t>(std::lround(std::sin(radians)));
@@ -168,7 +168,7 @@ std::shared_ptr<const BrushTexture> BrushTexture::From(const ImageSurface& pictu
                                   static_cast<size_t>(Wrap(px, size.width))]);
         };
         texture->heights[static_cast<size_t>(y) * static_cast<size_t>(size.width) + static_cast<size_t>(x)] =
-            static_cast<int16_t>(at(x + dx, y + dy) - at(x - dx, y - dy));
+            static_cast<int16_t>(at(x - dx, y - dy) - at(x + dx, y + dy));
       }
     }
   } else {

@@ -34,8 +34,8 @@ ByteBitmap DarknessOf(const ImageSurface& picture);
 void ResampleShape(const ByteBitmap& shape, int32_t width, int32_t height, std::vector<uint8_t>& mask);
 
 // The texture in the forms the colour modes read: darkness values (modes 0…3), the pixels
-// themselves (mode 4) and bump heights (mode 8: the luminance rise along the bump angle, the
-// light's direction, −255…255).
+// themselves (mode 4) and bump heights (mode 8: how far the luminance falls toward the light,
+// which comes from the bump angle, −255…255).
 struct BrushTexture {
   int32_t width = 0;
   int32_t height = 0;

@@ -96,14 +96,14 @@ TEST(CustomBrushColourModes, TextureColourIsTiledOverTheLayerWithTheOffset) {
           << x << "," << y;
 }
 
-TEST(CustomBrushColourModes, BumpAddsTheTexturesRiseTowardTheLight) {
-  // Grey texture 0, 100, 200, 50 in one row; light from the right (0°): rise = L(x+1) − L(x−1).
+TEST(CustomBrushColourModes, BumpLightsWhatFacesTheLight) {
+  // Grey texture 0, 100, 200, 50 in one row; light from the right (0°): L(x−1) − L(x+1).
   CustomBrushParams params;
   params.colourMode = 8;
   params.bumpAngle = 0;
   const auto pixels = OneDab(params, Picture(4, 1, {Grey(0), Grey(100), Grey(200), Grey(50)}),
                              MakeColourRef(100, 100, 100), kBlack);
-  const uint32_t expected[4] = {Grey(150), Grey(255), Grey(50), Grey(0)};
+  const uint32_t expected[4] = {Grey(50), Grey(0), Grey(150), Grey(255)};
   for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(pixels[static_cast<size_t>(x)], expected[x % 4]) << x;
 }
 
@@ -274,12 +274,13 @@ TEST(CustomBrushPresets, EveryShippedPresetPaintsAStroke) {
     auto brush = BuildBrush(settings, 0);
     ASSERT_NE(brush, nullptr) << path;
     brush->SetColours(MakeColourRef(40, 60, 160), MakeColourRef(240, 220, 60));
-    auto layer = MakeLayer({96, 48}, Grey(255));
+    // A mid-tone layer, so that presets that lighten, darken or recolour all show.
+    auto layer = MakeLayer({96, 48}, Rgb(150, 120, 90));
     const auto before = Pixels(*layer);
     brush->BeginStroke(*layer, 12, 24, 256);
     for (int32_t x = 16; x <= 90; x += 4) brush->StrokeTo(*layer, x, 24, 256);
     brush->EndStroke(*layer);
-    EXPECT_NE(Pixels(*layer), before) << path;
+    EXPECT_TRUE(Pixels(*layer) != before) << path;
     ++count;
   };
   for (const PresetMenu::Group& group : menu.groups)
