@@ -1,5 +1,7 @@
 #include "brush/brush_tool.h"
 
+#include <utility>
+
 #include "brush/brush_factory.h"
 #include "brush/brush_stroke.h"
 
@@ -58,6 +60,8 @@ void BrushTool::DrawCursor(DrawContext& dc, int32_t x, int32_t y, Rect* out, dou
 }
 
 bool BrushTool::ButtonDown(const ToolEvent& event) {
+  m_picking = (event.flags & kToolAlt) != 0 && pickColour;
+  if (m_picking) return pickColour(event);
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
   ComposeEachDab composing(m_canvas, *brush);
@@ -67,6 +71,7 @@ bool BrushTool::ButtonDown(const ToolEvent& event) {
 }
 
 bool BrushTool::Move(const ToolEvent& event) {
+  if (m_picking) return false;
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
   ComposeEachDab composing(m_canvas, *brush);
@@ -76,6 +81,7 @@ bool BrushTool::Move(const ToolEvent& event) {
 }
 
 bool BrushTool::ButtonUp(const ToolEvent& event) {
+  if (std::exchange(m_picking, false)) return false;
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
   ComposeEachDab composing(m_canvas, *brush);

@@ -39,9 +39,14 @@ class BrushTool : public PaintObject {
   bool ButtonDown(const ToolEvent& event) override;
   void SetColours(ColourRef foreground, ColourRef background) override;
 
+  // Alt + click picks a colour instead of painting, as the eyedropper does (the program hands
+  // the click to its eyedropper tool); the rest of that press paints nothing.
+  std::function<bool(const ToolEvent&)> pickColour;
+
  private:
   Canvas& m_canvas;
   std::function<BrushEngine*()> m_brush;
+  bool m_picking = false;
 };
 
 }  // namespace varnel

@@ -5,6 +5,7 @@
 #include "cli/document_commands.h"
 #include "cli/dump_command.h"
 #include "cli/region_commands.h"
+#include "cli/select_fill_commands.h"
 #include "cli/stroke_command.h"
 
 namespace varnel::cli {
@@ -28,6 +29,10 @@ const std::vector<Command>& Commands() {
       {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
       {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--preset FILE.bpp] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
        "paint one brush stroke on the active layer", RunStroke},
+      {"select", "IN OUT.vrd (--fill X,Y | --fuzzy X,Y | --range X,Y) [--tolerance T] [--component rgb|hue|saturation|lightness] [--surface] [--layer N]",
+       "select by colour as the selection tool's fill, fuzzy and colour range shapes do", RunSelect},
+      {"fill", "IN OUT X,Y [--tolerance T] [--mode foreground|brush|clear] [--whole] [--feather] [--fg RRGGBB] [--tool-state FILE] [--layer N]",
+       "fill the closed area around a pixel of the active layer", RunFill},
       {"region", "OP IN OUT [ARG]",
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
        RunRegion},

@@ -40,28 +40,12 @@ bool Open(const std::string& path, Document& document, std::string& message, boo
   return true;
 }
 
-// Writes OUT by its extension; the exit status.
-int Save(const Invocation& call, const std::string& path, const Canvas& canvas, const GridSettings& grid) {
-  try {
-    switch (WriteCanvas(path, canvas, grid)) {
-      case SaveResult::kWritten:
-        return kSuccess;
-      case SaveResult::kNoWriter:
-        return Fail(call, kNoWriterForFormat);
-      default:
-        return Fail(call, "cannot write " + path);
-    }
-  } catch (const FileError& e) {
-    return Fail(call, e.what());
-  }
-}
-
 // A one-layer document of layer, the canvas its size.
 int SaveLayer(const Invocation& call, const std::string& path, std::unique_ptr<Layer> layer, const GridSettings& grid) {
   Canvas result;
   result.InitWithLayer(std::move(layer));
   ComposeForWriting(result, path);
-  return Save(call, path, result, grid);
+  return SaveCanvas(call, path, result, grid);
 }
 
 void EnableAllMasks(Canvas& canvas) {
@@ -175,7 +159,7 @@ int Convert(const Invocation& call) {
   std::string message;
   if (!Open(args.positional[0], document, message, false)) return Fail(call, message);
   ComposeForWriting(document.canvas, args.positional[1]);
-  return Save(call, args.positional[1], document.canvas, document.grid.value_or(GridSettings{}));
+  return SaveCanvas(call, args.positional[1], document.canvas, document.grid.value_or(GridSettings{}));
 }
 
 int Flatten(const Invocation& call) {
@@ -211,6 +195,22 @@ int MergeAll(const Invocation& call) {
 }
 
 }  // namespace
+
+int SaveCanvas(const Invocation& call, const std::string& path, const Canvas& canvas, const GridSettings& grid) {
+  try {
+    switch (WriteCanvas(path, canvas, grid)) {
+      case SaveResult::kWritten:
+        return kSuccess;
+      case SaveResult::kNoWriter:
+        return Fail(call, kNoWriterForFormat);
+      default:
+        return Fail(call, "cannot write " + path);
+    }
+  } catch (const FileError& e) {
+    return Fail(call, e.what());
+  }
+}
+
 
 int RunInfo(const Invocation& call) { return Guarded(call, Info); }
 int RunNew(const Invocation& call) { return Guarded(call, New); }

@@ -10,6 +10,7 @@
 #include "brush/brush_preset.h"
 #include "brush/brush_settings.h"
 #include "cli/cli_support.h"
+#include "cli/document_commands.h"
 #include "document/document_file.h"
 #include "document/file_io.h"
 #include "document/tool_state.h"
@@ -19,39 +20,6 @@ namespace varnel::cli {
 namespace {
 
 constexpr int32_t kCoordinateLimit = 1000000;
-
-// The brush settings from a tool state record, or from a tool state file whose first line
-// names the tool. False with message set when the file cannot be used.
-bool LoadBrushSettings(const std::string& path, BrushToolSettings& settings, std::string& message) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!file) {
-    message = kToolStateCannotOpen;
-    return false;
-  }
-  FileToolStateStream stream(file.get());
-  char magic[6] = {};
-  const bool bare = stream.Read(magic, sizeof magic) == sizeof magic && std::memcmp(magic, "VNCO\r\n", 6) == 0;
-  if (!stream.Seek(0)) {
-    message = kUnsupportedObjectFormat;
-    return false;
-  }
-  BrushToolState brush(settings);
-  if (!bare) {
-    // Only the brush tool paints strokes, so whichever tool the line names, the brush reads.
-    std::string toolName;
-    return LoadToolStateFile(stream, [&brush](const std::string&) { return &brush; }, toolName, message) == 0;
-  }
-  try {
-    if (ReadToolState(stream, brush, false) != 0) {
-      message = kUnsupportedObjectFormat;
-      return false;
-    }
-  } catch (const ToolStateFormatError& error) {
-    message = error.what();
-    return false;
-  }
-  return true;
-}
 
 int Stroke(const Invocation& call) {
   ParsedArguments args;
@@ -114,21 +82,41 @@ int Stroke(const Invocation& call) {
   brush->SetColours(foreground, background);
   PaintStroke(canvas, *brush, points);
 
-  try {
-    switch (WriteCanvas(args.positional[1], canvas, picture.grid.value_or(GridSettings{}))) {
-      case SaveResult::kWritten:
-        return kSuccess;
-      case SaveResult::kNoWriter:
-        return Fail(call, kNoWriterForFormat);
-      default:
-        return Fail(call, "cannot write " + args.positional[1]);
-    }
-  } catch (const FileError& e) {
-    return Fail(call, e.what());
-  }
+  return SaveCanvas(call, args.positional[1], canvas, picture.grid.value_or(GridSettings{}));
 }
 
 }  // namespace
+
+bool LoadBrushSettings(const std::string& path, BrushToolSettings& settings, std::string& message) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) {
+    message = kToolStateCannotOpen;
+    return false;
+  }
+  FileToolStateStream stream(file.get());
+  char magic[6] = {};
+  const bool bare = stream.Read(magic, sizeof magic) == sizeof magic && std::memcmp(magic, "VNCO\r\n", 6) == 0;
+  if (!stream.Seek(0)) {
+    message = kUnsupportedObjectFormat;
+    return false;
+  }
+  BrushToolState brush(settings);
+  if (!bare) {
+    // Only the brush tool paints strokes, so whichever tool the line names, the brush reads.
+    std::string toolName;
+    return LoadToolStateFile(stream, [&brush](const std::string&) { return &brush; }, toolName, message) == 0;
+  }
+  try {
+    if (ReadToolState(stream, brush, false) != 0) {
+      message = kUnsupportedObjectFormat;
+      return false;
+    }
+  } catch (const ToolStateFormatError& error) {
+    message = error.what();
+    return false;
+  }
+  return true;
+}
 
 bool ParseStrokePoints(std::string_view text, std::vector<StrokePoint>& points) {
   points.clear();

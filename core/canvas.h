@@ -140,6 +140,10 @@ class Canvas {
   // what the tool answered.
   bool DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, int32_t pressure,
                     const PenOrientation* orientation = nullptr);
+  // Where the edit surface lies on the canvas (0, 0 for a mask image): tools add it to an
+  // event's point to get canvas coordinates.
+  int32_t EditOffsetX() const;
+  int32_t EditOffsetY() const;
 
   // Called when the views must be redrawn; the selection's display object draws over a
   // composed rectangle through drawSelection.
@@ -150,8 +154,6 @@ class Canvas {
   void Refresh();
   // The surface edits go to (the mask image under edit, else the active layer) and its place.
   ImageSurface* EditTarget() const;
-  int32_t EditOffsetX() const;
-  int32_t EditOffsetY() const;
   int32_t StepHistory(bool forward);
   void BindFacade();
   void SelectionChanged();

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/draw_context.h"
 #include "core/geometry.h"
@@ -28,6 +30,8 @@ enum ToolEventFlags : uint32_t {
   kToolShift = 0x0004,
   kToolControl = 0x0008,
   kToolMiddleButton = 0x0010,
+  // Not among the window system's mouse flags: the Alt key, for the brush's colour pick.
+  kToolAlt = 0x1000,
 };
 
 // Keyboard messages the view forwards to the active tool unchanged, with the window system's
@@ -54,6 +58,33 @@ struct ToolEvent {
   const PenOrientation* orientation = nullptr;
 };
 
+// A rubber band a tool shows while the pointer is held: a path in canvas coordinates (pixel
+// corners; x + 0.5 is the centre of pixel x), closed or open.
+// Virtual key codes of the keys tools look at (letters and digits are their upper-case
+// character codes).
+enum ToolKey : int32_t {
+  kKeyBack = 0x08,
+  kKeyTab = 0x09,
+  kKeyReturn = 0x0D,
+  kKeyShift = 0x10,
+  kKeyControl = 0x11,
+  kKeyEscape = 0x1B,
+  kKeyPageUp = 0x21,
+  kKeyPageDown = 0x22,
+  kKeyEnd = 0x23,
+  kKeyHome = 0x24,
+  kKeyLeft = 0x25,
+  kKeyUp = 0x26,
+  kKeyRight = 0x27,
+  kKeyDown = 0x28,
+  kKeyDelete = 0x2E,
+};
+
+struct FeedbackPath {
+  std::vector<std::pair<double, double>> points;
+  bool closed = false;
+};
+
 class PaintObject {
  public:
   virtual ~PaintObject() = default;
@@ -72,6 +103,8 @@ class PaintObject {
   // A key message: the key code (the virtual key for key down/up, the character for kToolChar),
   // the repeat count and the message's flags. True when the tool used it.
   virtual bool KeyMessage(int32_t /*message*/, int32_t /*key*/, int32_t /*repeat*/, uint32_t /*flags*/) { return false; }
+  // What the view draws over the picture for this tool now (rubber bands); none by default.
+  virtual std::vector<FeedbackPath> Feedback() const { return {}; }
 };
 
 }  // namespace varnel

@@ -106,6 +106,17 @@ inline constexpr int kBrushSizeDown = 33321;
 inline constexpr int kDrawPoint = 33322;
 inline constexpr int kCustomBrushPanel = 33323;
 
+// The selection tool: its shapes and modes (first + number) and its commands.
+inline constexpr int kSelectionShapeFirst = 33330;
+inline constexpr int kSelectionModeFirst = 33340;
+inline constexpr int kSelectionMoveNumeric = 33350;
+inline constexpr int kSelectionRotateNumeric = 33351;
+inline constexpr int kSelectionFlipHorizontal = 33352;
+inline constexpr int kSelectionFlipVertical = 33353;
+inline constexpr int kSelectionDrop = 33354;
+// Choosing a tool from the keyboard: first + the tool's slot.
+inline constexpr int kChooseToolFirst = 33360;
+
 // Window and application.
 inline constexpr int kWindowNew = 57648;
 inline constexpr int kWindowArrange = 57649;

@@ -10,6 +10,7 @@
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "tools/selection_tool.h"
 
 namespace varnel {
 
@@ -88,7 +89,14 @@ constexpr CommandRow Item(int id, const char* label, CommandHandler run, Command
 constexpr CommandRow Coming(int id, const char* label) { return {.kind = Kind::kCommand, .id = id, .label = label}; }
 
 // Exclusive check groups.
-enum Group { kNoGroup, kRegionViewGroup, kEditModeGroup };
+enum Group { kNoGroup, kRegionViewGroup, kEditModeGroup, kSelectionShapeGroup, kSelectionModeGroup };
+
+bool IsSelectionShape(const CommandContext&, int id) {
+  return ProgramSelectionSettings().shape == id - cmd::kSelectionShapeFirst;
+}
+bool IsSelectionMode(const CommandContext&, int id) {
+  return ProgramSelectionSettings().mode == id - cmd::kSelectionModeFirst;
+}
 
 const CommandRow kRows[] = {
     Menu("ファイル(&F)", "FileMenu"),
@@ -143,6 +151,45 @@ const CommandRow kRows[] = {
     Item(cmd::kSaveSelection, "選択領域の保存(&W)", Doc<&DocumentCommands::SaveSelection>, HasSelection),
     Item(cmd::kLoadSelection, "選択領域の読み込み(&L)", Doc<&DocumentCommands::LoadSelection>),
     Item(cmd::kFillSelection, "選択領域を塗りつぶし(&F)", Doc<&DocumentCommands::RegionCommand>, HasSelection),
+    Separator(),
+    Menu("選択ツール", "SelectionToolMenu"),
+    Menu("選択形状", "SelectionShapeMenu"),
+    Item(cmd::kSelectionShapeFirst + 0, "四角形選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 1, "多角形選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 2, "楕円選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 3, "自由選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 4, "塗りつぶし選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 5, "ファジー選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    Item(cmd::kSelectionShapeFirst + 6, "色域選択", Doc<&DocumentCommands::SelectionShape>, nullptr)
+        .Checked(IsSelectionShape, kSelectionShapeGroup),
+    End(),
+    Menu("モード", "SelectionModeMenu"),
+    Item(cmd::kSelectionModeFirst + 0, "新規", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    Item(cmd::kSelectionModeFirst + 1, "追加", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    Item(cmd::kSelectionModeFirst + 2, "削除", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    Item(cmd::kSelectionModeFirst + 3, "移動", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    Item(cmd::kSelectionModeFirst + 4, "回転", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    Item(cmd::kSelectionModeFirst + 5, "拡大・縮小", Doc<&DocumentCommands::SelectionMode>, nullptr)
+        .Checked(IsSelectionMode, kSelectionModeGroup),
+    End(),
+    Separator(),
+    Item(cmd::kSelectionMoveNumeric, "移動(数値入力)", Doc<&DocumentCommands::SelectionCommand>, HasSelection),
+    Item(cmd::kSelectionRotateNumeric, "回転(数値入力)", Doc<&DocumentCommands::SelectionCommand>, HasSelection),
+    Item(cmd::kSelectionFlipHorizontal, "左右反転", Doc<&DocumentCommands::SelectionCommand>, HasSelection),
+    Item(cmd::kSelectionFlipVertical, "上下反転", Doc<&DocumentCommands::SelectionCommand>, HasSelection),
+    Item(cmd::kSelectionDrop, "領域の解除", Doc<&DocumentCommands::SelectionCommand>, HasSelection),
+    End(),
     Separator(),
     Menu("領域外表示", "RegionViewMenu"),
     Item(cmd::kRegionViewNone, "なし", Doc<&DocumentCommands::RegionViewCommand>).Checked(IsRegionViewMode, kRegionViewGroup),
@@ -237,6 +284,12 @@ const CommandRow kRows[] = {
     Item(cmd::kBrushSizeDown, "ブラシサイズ-4", Frame<&CMainFrame::OnBrushSizeDown>, nullptr).Keys("["),
     Item(cmd::kDrawPoint, "現在のブラシで点を描く", Doc<&DocumentCommands::DrawPoint>),
     Item(cmd::kCustomBrushPanel, "カスタムブラシ設定...", Frame<&CMainFrame::OnCustomBrushPanel>, nullptr),
+    Separator(),
+    Item(cmd::kChooseToolFirst + 0, "領域選択\tM", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 1, "ブラシ\tB", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 2, "消しゴム\tE", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 3, "スポイト\tI", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 13, "閉領域塗りつぶし\tG", Doc<&DocumentCommands::ChooseTool>),
     End(),
 
     Menu("表示(&V)", "ViewMenu"),

@@ -29,7 +29,7 @@
 #include "core/surface.h"
 #include "document/bitmap_file.h"
 #include "qtcommon/qt_colour.h"
-#include "shell/tool_palette.h"
+#include "shell/panel_widgets.h"
 
 namespace varnel {
 namespace {
@@ -58,26 +58,6 @@ constexpr int kColourModeBump = 8;
 // Every field a control edits is a whole number.
 int32_t& FieldOf(CustomBrushParams& params, const RecordField<CustomBrushParams>& field) {
   return *std::get<int32_t*>(field.Bind(params));
-}
-
-// Sets widgets' values while their change signals are ignored by the panel.
-class RefreshGuard {
- public:
-  explicit RefreshGuard(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
-  ~RefreshGuard() { m_flag = m_old; }
-  RefreshGuard(const RefreshGuard&) = delete;
-  RefreshGuard& operator=(const RefreshGuard&) = delete;
-
- private:
-  bool& m_flag;
-  bool m_old;
-};
-
-ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum) {
-  auto* spin = new ClampingSpinBox(parent);
-  spin->setObjectName(name);
-  spin->setRange(minimum, maximum);
-  return spin;
 }
 
 QComboBox* MakeCombo(QWidget* parent, const char* name) {

@@ -34,6 +34,10 @@
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "tools/area_fill_tool.h"
+#include "tools/eraser_tool.h"
+#include "tools/eyedropper_tool.h"
+#include "tools/selection_tool.h"
 
 namespace varnel {
 
@@ -143,12 +147,43 @@ void DocumentCommands::Save256Colours() {
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
 }
 
+namespace {
+
+// The tools that keep a state, by slot and by the name a tool state file gives them.
+struct ToolWithState {
+  int32_t slot;
+  const char* name;
+  std::unique_ptr<ToolStateObject> (*make)();
+};
+
+const ToolWithState kToolsWithState[] = {
+    {kSelectionToolSlot, kSelectionToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<SelectionToolState>(ProgramSelectionSettings()); }},
+    {kBrushToolSlot, kBrushToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<BrushToolState>(ProgramBrushSettings()); }},
+    {kEraserToolSlot, kEraserToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<EraserToolState>(ProgramEraserSettings()); }},
+    {kAreaFillToolSlot, kAreaFillToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<AreaFillToolState>(ProgramAreaFillSettings()); }},
+    {kEyedropperToolSlot, kEyedropperToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<EyedropperToolState>(ProgramEyedropperSettings());
+     }},
+};
+
+}  // namespace
+
 void DocumentCommands::SaveToolState() {
+  // The tool in use writes its state; without a picture that is the brush.
+  const Canvas* canvas = ActiveCanvas();
+  const int32_t slot = canvas != nullptr ? canvas->SelectedTool() : kBrushToolSlot;
+  const auto tool = std::find_if(std::begin(kToolsWithState), std::end(kToolsWithState),
+                                 [slot](const ToolWithState& t) { return t.slot == slot; });
+  if (tool == std::end(kToolsWithState)) return;
   const auto path = AskFileName(m_owner, SaveRequest("*.VPO", kToolStateFilter, false));
   if (!path) return;
-  // The brush is the only tool with a state so far.
-  BrushToolState state(ProgramBrushSettings());
-  if (SaveToolStateFile(path->toStdString(), kBrushToolName, state) != 0)
+  const std::unique_ptr<ToolStateObject> state = tool->make();
+  if (SaveToolStateFile(path->toStdString(), tool->name, *state) != 0)
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
 }
 
@@ -157,24 +192,29 @@ void DocumentCommands::LoadToolState() {
   if (!path) return;
   // The file names the tool that takes the rest of it; a name that is no tool of the program
   // (or one that keeps no state) changes nothing.
-  BrushToolState state(ProgramBrushSettings());
-  bool brushNamed = false;
+  const ToolWithState* named = nullptr;
+  std::unique_ptr<ToolStateObject> state;
   std::string toolName, message;
   const int32_t result = LoadToolStateFile(
       path->toStdString(),
       [&](const std::string& name) -> ToolStateObject* {
-        brushNamed = name == kBrushToolName;
-        return brushNamed ? &state : nullptr;
+        for (const ToolWithState& tool : kToolsWithState)
+          if (name == tool.name) named = &tool;
+        if (named == nullptr) return nullptr;
+        state = named->make();
+        return state.get();
       },
       toolName, message);
   if (result != 0 && !message.empty()) GetHost().MessageBox(message, "", kMbOk | kMbIconWarning);
-  if (!brushNamed) return;
-  if (selectTool) selectTool(kBrushToolSlot);
-  // Whatever was read before a fault stays in the brush, so the panels follow either way. A
-  // state with clone colour on needs its source loaded, or the brush would paint plain colour.
-  BrushToolSettings& settings = ProgramBrushSettings();
-  if (settings.cloneColour) settings.SetCloneColour(true);
-  RebuildProgramBrush();
+  if (named == nullptr) return;
+  if (selectTool) selectTool(named->slot);
+  if (named->slot == kBrushToolSlot) {
+    // Whatever was read before a fault stays in the brush, so the panels follow either way. A
+    // state with clone colour on needs its source loaded, or the brush would paint plain colour.
+    BrushToolSettings& settings = ProgramBrushSettings();
+    if (settings.cloneColour) settings.SetCloneColour(true);
+    RebuildProgramBrush();
+  }
   emit toolStateChanged();
 }
 
@@ -525,6 +565,54 @@ void DocumentCommands::ShowStatistics() {
   WaitCursor wait;
   if (const auto statistics = ComputeStatistics(*canvas))
     GetHost().MessageBox(StatisticsText(*statistics), "画像統計情報", kMbOk | kMbIconInformation);
+}
+
+void DocumentCommands::SelectionShape(int id) {
+  ProgramSelectionSettings().shape = std::clamp(id - cmd::kSelectionShapeFirst, 0, kSelectionShapeCount - 1);
+  if (selectTool) selectTool(kSelectionToolSlot);
+  emit toolStateChanged();
+}
+
+void DocumentCommands::SelectionMode(int id) {
+  ProgramSelectionSettings().mode = std::clamp(id - cmd::kSelectionModeFirst, 0, kSelectionModeCount - 1);
+  if (selectTool) selectTool(kSelectionToolSlot);
+  emit toolStateChanged();
+}
+
+void DocumentCommands::SelectionCommand(int id) {
+  Canvas* canvas = ActiveCanvas();
+  if (canvas == nullptr) return;
+  const bool undoable = ProgramSelectionSettings().history;
+  switch (id) {
+    case cmd::kSelectionMoveNumeric: {
+      const auto values = AskValues(m_owner, "移動(数値入力)", {{"X", 0, -65535, 65535}, {"Y", 0, -65535, 65535}});
+      if (!values) return;
+      MoveSelection(*canvas, (*values)[0], (*values)[1], undoable);
+      break;
+    }
+    case cmd::kSelectionRotateNumeric: {
+      const auto values = AskValues(m_owner, "回転(数値入力)", {{"角度", 0, -360, 360}});
+      if (!values) return;
+      RotateSelection(*canvas, (*values)[0], undoable);
+      break;
+    }
+    case cmd::kSelectionFlipHorizontal:
+      FlipSelection(*canvas, true, undoable);
+      break;
+    case cmd::kSelectionFlipVertical:
+      FlipSelection(*canvas, false, undoable);
+      break;
+    case cmd::kSelectionDrop:
+      DropSelection(*canvas, undoable);
+      break;
+    default:
+      return;
+  }
+  ShowChanges(false);
+}
+
+void DocumentCommands::ChooseTool(int id) {
+  if (selectTool) selectTool(id - cmd::kChooseToolFirst);
 }
 
 }  // namespace varnel

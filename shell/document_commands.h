@@ -72,6 +72,11 @@ class DocumentCommands : public QObject {
   void MaskEditMode();
   void SetCloneSource();
   void DrawPoint();
+  // The selection tool: its shape and mode from the menus, and its further commands.
+  void SelectionShape(int id);
+  void SelectionMode(int id);
+  void SelectionCommand(int id);
+  void ChooseTool(int id);
 
  signals:
   // The layer stack or its attributes changed (the layer panel rebuilds).

@@ -33,9 +33,16 @@
 #include "shell/layer_panel.h"
 #include "shell/tool_palette.h"
 #include "shell/qt_host.h"
+#include "shell/fill_option_panel.h"
+#include "shell/selection_option_panel.h"
+#include "shell/tool_option_panels.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "tools/area_fill_tool.h"
+#include "tools/eraser_tool.h"
+#include "tools/eyedropper_tool.h"
+#include "tools/selection_tool.h"
 
 namespace varnel {
 
@@ -128,6 +135,15 @@ void CMainFrame::CreatePanels() {
     if (const auto& params = ProgramBrushSettings().customPanel) m_customBrush->SetParams(*params);
   });
 
+  auto* selectionPanel = new SelectionOptionPanel;
+  m_toolOptions->AddPanel(kSelectionToolSlot, selectionPanel, [selectionPanel] { selectionPanel->Refresh(); });
+  auto* eraserPanel = new EraserOptionPanel;
+  m_toolOptions->AddPanel(kEraserToolSlot, eraserPanel, [eraserPanel] { eraserPanel->Refresh(); });
+  auto* eyedropperPanel = new EyedropperOptionPanel;
+  m_toolOptions->AddPanel(kEyedropperToolSlot, eyedropperPanel, [eyedropperPanel] { eyedropperPanel->Refresh(); });
+  auto* fillPanel = new AreaFillOptionPanel;
+  m_toolOptions->AddPanel(kAreaFillToolSlot, fillPanel, [fillPanel] { fillPanel->Refresh(); });
+  CVarnelDoc::setForeground = [this](ColourRef colour) { m_toolPalette->SetForeground(colour); };
   connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
   connect(m_toolPalette, &ToolPalette::coloursChanged, this, [this] {
     if (CVarnelView* view = ActiveView()) view->viewport()->update();

@@ -27,31 +27,33 @@
 #include "core/canvas.h"
 #include "platform/profile.h"
 #include "settings/app_settings.h"
+#include "shell/panel_widgets.h"
+#include "shell/tool_icons.h"
 
 namespace varnel {
 namespace {
 
 // The tools in palette order; a tool's slot is its row.
 constexpr std::array<PaletteTool, 19> kPaletteTools = {{
-    {0, "領域を選択", "選"},
-    {1, "ブラシで描画", "筆"},
-    {2, "消しゴム", "消"},
-    {3, "選択された場所の色を取得", "吸"},
-    {4, "直線を描画", "╱"},
-    {5, "曲線を描画", "∫"},
-    {6, "文字を描画", "字"},
-    {7, "四角形を描画", "□"},
-    {8, "塗りつぶし四角形を描画", "■"},
-    {9, "楕円を描画", "○"},
-    {10, "塗りつぶし楕円を描画", "●"},
-    {11, "多角形を描画", "◇"},
-    {12, "塗りつぶし多角形を描画", "◆"},
-    {13, "閉領域を塗りつぶす", "塗"},
-    {14, "スタンプ", "判"},
-    {15, "選択されたレイヤを移動", "移"},
-    {16, "グラデーションを描画", "グ"},
-    {17, "定規を描画", "定"},
-    {18, "座標を表示", "座"},
+    {0, "領域を選択"},
+    {1, "ブラシで描画"},
+    {2, "消しゴム"},
+    {3, "選択された場所の色を取得"},
+    {4, "直線を描画"},
+    {5, "曲線を描画"},
+    {6, "文字を描画"},
+    {7, "四角形を描画"},
+    {8, "塗りつぶし四角形を描画"},
+    {9, "楕円を描画"},
+    {10, "塗りつぶし楕円を描画"},
+    {11, "多角形を描画"},
+    {12, "塗りつぶし多角形を描画"},
+    {13, "閉領域を塗りつぶす"},
+    {14, "スタンプ"},
+    {15, "選択されたレイヤを移動"},
+    {16, "グラデーションを描画"},
+    {17, "定規を描画"},
+    {18, "座標を表示"},
 }};
 static_assert(kPaletteTools[1].slot == kBrushToolSlot, "the brush is the palette's second tool");
 // The zoom tool follows the palette tools and takes the last slot.
@@ -73,19 +75,6 @@ ColourRef ReadColour(const Profile& profile, const char* key, ColourRef fallback
   if (!profile.Has(kSettingsSection, key)) return fallback;
   return ColourRef{static_cast<uint32_t>(profile.GetInt(kSettingsSection, key, 0)) & 0x00FFFFFFu};
 }
-
-// Sets a widget's value while its change signal is ignored by the panel.
-class RefreshGuard {
- public:
-  explicit RefreshGuard(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
-  ~RefreshGuard() { m_flag = m_old; }
-  RefreshGuard(const RefreshGuard&) = delete;
-  RefreshGuard& operator=(const RefreshGuard&) = delete;
-
- private:
-  bool& m_flag;
-  bool m_old;
-};
 
 }  // namespace
 
@@ -226,7 +215,9 @@ ToolPalette::ToolPalette(Profile& profile, QWidget* parent)
   for (const PaletteTool& tool : kPaletteTools) {
     auto* button = new QToolButton(this);
     button->setObjectName(QString("ToolButton%1").arg(tool.slot));
-    button->setText(QString::fromUtf8(tool.glyph));
+    button->setIcon(ToolIcon(tool.slot));
+    // At its own size each icon's lines sit on whole pixels.
+    button->setIconSize(QSize(24, 24));
     button->setToolTip(QString::fromUtf8(tool.tooltip));
     button->setCheckable(true);
     button->setAutoRaise(true);
@@ -340,20 +331,6 @@ void ToolPalette::HandColoursOut() {
 // ---------------------------------------------------------------------------------------------
 
 namespace {
-
-ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum) {
-  auto* spin = new ClampingSpinBox(parent);
-  spin->setObjectName(name);
-  spin->setRange(minimum, maximum);
-  return spin;
-}
-
-QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, const char* tooltip = nullptr) {
-  auto* box = new QCheckBox(QString::fromUtf8(text), parent);
-  box->setObjectName(name);
-  if (tooltip) box->setToolTip(QString::fromUtf8(tooltip));
-  return box;
-}
 
 }  // namespace
 
@@ -627,9 +604,22 @@ ToolOptionWindow::ToolOptionWindow(Profile& profile, QWidget* parent)
   ShowToolOptions(kBrushToolSlot);
 }
 
+void ToolOptionWindow::AddPanel(int slot, QWidget* panel, std::function<void()> refresh) {
+  m_stack->addWidget(panel);
+  m_panels[slot] = {panel, std::move(refresh)};
+  if (slot == m_slot) ShowToolOptions(slot);
+}
+
+QWidget* ToolOptionWindow::Panel(int slot) const {
+  if (slot == kBrushToolSlot) return m_brush;
+  const auto found = m_panels.find(slot);
+  return found == m_panels.end() ? nullptr : found->second.first;
+}
+
 void ToolOptionWindow::ShowToolOptions(int slot) {
   m_slot = slot;
-  m_stack->setCurrentWidget(slot == kBrushToolSlot ? static_cast<QWidget*>(m_brush) : m_empty);
+  QWidget* panel = Panel(slot);
+  m_stack->setCurrentWidget(panel != nullptr ? panel : m_empty);
 }
 
 void ToolOptionWindow::SetCanvas(Canvas* canvas) {
@@ -637,7 +627,11 @@ void ToolOptionWindow::SetCanvas(Canvas* canvas) {
   if (canvas != nullptr) ShowToolOptions(canvas->SelectedTool());
 }
 
-void ToolOptionWindow::Refresh() { m_brush->Refresh(); }
+void ToolOptionWindow::Refresh() {
+  m_brush->Refresh();
+  for (auto& [slot, panel] : m_panels)
+    if (panel.second) panel.second();
+}
 
 void ToolOptionWindow::SetBrushName(const QString& name) { m_brush->SetBrushName(name); }
 

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 
@@ -37,13 +38,12 @@ class Profile;
 inline constexpr const char* kToolPaletteTitle = "ツール";
 inline constexpr const char* kToolOptionTitle = "ツールオプション";
 
-// One tool of the palette: its canvas tool slot, its palette tooltip and the glyph its button
-// shows. The palette lists the tools in this order; the slot of a tool is its place in the table
-// (the brush is the second tool, slot 1).
+// One tool of the palette: its canvas tool slot and its palette tooltip; the button shows the
+// tool's icon. The palette lists the tools in this order; the slot of a tool is its place in the
+// table (the brush is the second tool, slot 1).
 struct PaletteTool {
   int32_t slot;
   const char* tooltip;
-  const char* glyph;
 };
 std::span<const PaletteTool> PaletteTools();
 // The zoom tool has a slot but no palette button.
@@ -232,11 +232,16 @@ class ToolOptionWindow : public QWidget {
   void Refresh();
   void SetBrushName(const QString& name);
   BrushOptionPanel* BrushPanel() const { return m_brush; }
+  // Another tool's panel (the window takes it), shown while that slot is selected; refresh
+  // shows its settings again after a menu command or a tool state load.
+  void AddPanel(int slot, QWidget* panel, std::function<void()> refresh);
+  QWidget* Panel(int slot) const;
 
  private:
   QStackedWidget* m_stack;
   QWidget* m_empty;
   BrushOptionPanel* m_brush;
+  std::map<int, std::pair<QWidget*, std::function<void()>>> m_panels;
   int m_slot = -1;
 };
 

@@ -1,5 +1,6 @@
 #include "shell/varnel_doc.h"
 
+#include <QApplication>
 #include <QFileInfo>
 
 #include "brush/brush_tool.h"
@@ -9,6 +10,10 @@
 #include "settings/app_settings.h"
 #include "platform/host.h"
 #include "shell/messages.h"
+#include "tools/area_fill_tool.h"
+#include "tools/eraser_tool.h"
+#include "tools/eyedropper_tool.h"
+#include "tools/selection_tool.h"
 
 namespace varnel {
 
@@ -19,7 +24,27 @@ void CVNDocument::SetTitle(const QString& title) {
 }
 
 CVarnelDoc::CVarnelDoc() {
-  m_canvas.SetTool(kBrushToolSlot, std::make_unique<BrushTool>(m_canvas));
+  auto brush = std::make_unique<BrushTool>(m_canvas);
+  // Alt + click with the brush is a click of the eyedropper.
+  brush->pickColour = [this](const ToolEvent& event) {
+    PaintObject* eyedropper = m_canvas.Tool(kEyedropperToolSlot);
+    return eyedropper != nullptr && eyedropper->ButtonDown(event);
+  };
+  m_canvas.SetTool(kBrushToolSlot, std::move(brush));
+  m_canvas.SetTool(kEraserToolSlot, std::make_unique<EraserTool>(m_canvas));
+  m_canvas.SetTool(kAreaFillToolSlot, std::make_unique<AreaFillTool>(m_canvas));
+  m_canvas.SetTool(kEyedropperToolSlot, std::make_unique<EyedropperTool>(m_canvas, [](ColourRef colour) {
+                     if (setForeground) setForeground(colour);
+                   }));
+  auto selection = std::make_unique<SelectionTool>(m_canvas);
+  selection->onBusy = [](bool busy) {
+    if (busy) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+  };
+  m_canvas.SetTool(kSelectionToolSlot, std::move(selection));
   m_canvas.SelectTool(kBrushToolSlot);
   m_canvas.onRefresh = [this] {
     m_canvas.ComposeAll();

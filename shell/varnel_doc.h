@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "core/canvas.h"
@@ -44,6 +45,10 @@ class CVarnelDoc : public CVNDocument {
 
  public:
   using CVNDocument::CVNDocument;
+
+  // Set by the main window: makes a colour the application's foreground colour (the
+  // eyedropper's pick).
+  static inline std::function<void(ColourRef)> setForeground;
 
   // A new picture of the given size, opaque white. Answers false when the size cannot be made.
   bool OnNewDocument(Size size);

@@ -90,6 +90,7 @@ uint32_t EventFlags(const QMouseEvent& event) {
   if (event.buttons() & Qt::MiddleButton) flags |= kToolMiddleButton;
   if (event.modifiers() & Qt::ShiftModifier) flags |= kToolShift;
   if (event.modifiers() & Qt::ControlModifier) flags |= kToolControl;
+  if (event.modifiers() & Qt::AltModifier) flags |= kToolAlt;
   return flags;
 }
 
@@ -100,6 +101,49 @@ void CVarnelView::Deliver(int32_t code, const QMouseEvent& event, int32_t pressu
   const QPoint image = ViewToImage(event.position().toPoint());
   m_document->GetCanvas().DeliverEvent(code, EventFlags(event), image.x(), image.y(), pressure);
   m_document->UpdateAllViews();
+  RefreshFeedback();
+}
+
+void CVarnelView::RefreshFeedback() {
+  // A rubber band is redrawn whole: where it was and where it is now.
+  const QRect band = FeedbackBounds();
+  if (!band.isNull() || !m_feedbackRect.isNull()) viewport()->update(band.united(m_feedbackRect));
+  m_feedbackRect = band;
+}
+
+QRect CVarnelView::FeedbackBounds() const {
+  if (!m_document || m_document->GetCanvas().ActiveTool() == nullptr) return {};
+  QRect bounds;
+  for (const FeedbackPath& path : m_document->GetCanvas().ActiveTool()->Feedback()) {
+    for (const QPointF& point : FeedbackPolygon(path)) bounds = bounds.united(QRect(point.toPoint(), QSize(1, 1)));
+  }
+  return bounds.isNull() ? bounds : bounds.adjusted(-3, -3, 3, 3);
+}
+
+QPolygonF CVarnelView::FeedbackPolygon(const FeedbackPath& path) const {
+  const QPoint origin = ImageOrigin();
+  QPolygonF polygon;
+  polygon.reserve(static_cast<qsizetype>(path.points.size()) + 1);
+  for (const auto& [x, y] : path.points) polygon.append(QPointF(origin.x() + x * m_zoom, origin.y() + y * m_zoom));
+  if (path.closed && !polygon.isEmpty()) polygon.append(polygon.front());
+  return polygon;
+}
+
+void CVarnelView::DrawFeedback(QPainter& painter) {
+  if (!m_document || m_document->GetCanvas().ActiveTool() == nullptr) return;
+  const std::vector<FeedbackPath> paths = m_document->GetCanvas().ActiveTool()->Feedback();
+  if (paths.empty()) return;
+  // White under black dashes: visible over any picture.
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen under(Qt::white, 1);
+  QPen over(Qt::black, 1, Qt::DashLine);
+  for (const FeedbackPath& path : paths) {
+    const QPolygonF polygon = FeedbackPolygon(path);
+    painter.setPen(under);
+    painter.drawPolyline(polygon);
+    painter.setPen(over);
+    painter.drawPolyline(polygon);
+  }
 }
 
 void CVarnelView::mousePressEvent(QMouseEvent* event) {
@@ -187,6 +231,33 @@ void CVarnelView::ToggleFitToWindow() {
   SetZoom(zoom);
 }
 
+namespace {
+
+// Tools hear keys by their virtual key codes; letters and digits are the same in both.
+int32_t VirtualKey(int key) {
+  switch (key) {
+    case Qt::Key_Escape: return kKeyEscape;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return kKeyReturn;
+    case Qt::Key_Backspace: return kKeyBack;
+    case Qt::Key_Tab: return kKeyTab;
+    case Qt::Key_Delete: return kKeyDelete;
+    case Qt::Key_Shift: return kKeyShift;
+    case Qt::Key_Control: return kKeyControl;
+    case Qt::Key_PageUp: return kKeyPageUp;
+    case Qt::Key_PageDown: return kKeyPageDown;
+    case Qt::Key_End: return kKeyEnd;
+    case Qt::Key_Home: return kKeyHome;
+    case Qt::Key_Left: return kKeyLeft;
+    case Qt::Key_Up: return kKeyUp;
+    case Qt::Key_Right: return kKeyRight;
+    case Qt::Key_Down: return kKeyDown;
+    default: return key;
+  }
+}
+
+}  // namespace
+
 void CVarnelView::DeliverKey(int32_t message, const QKeyEvent& event) {
   if (!m_document) return;
   PaintObject* tool = m_document->GetCanvas().ActiveTool();
@@ -194,10 +265,11 @@ void CVarnelView::DeliverKey(int32_t message, const QKeyEvent& event) {
   uint32_t flags = 0;
   if (event.modifiers() & Qt::ShiftModifier) flags |= kToolShift;
   if (event.modifiers() & Qt::ControlModifier) flags |= kToolControl;
-  tool->KeyMessage(message, event.key(), std::max(1, event.count()), flags);
+  tool->KeyMessage(message, VirtualKey(event.key()), std::max(1, event.count()), flags);
   if (message == kToolChar) return;
   // After key down and key up the view redraws what the tool changed.
   m_document->UpdateAllViews();
+  RefreshFeedback();
 }
 
 void CVarnelView::keyPressEvent(QKeyEvent* event) {
@@ -325,6 +397,8 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
   painter.setClipRect(visible);
   DrawPicture(painter, source, destination);
+  painter.setClipRect(damaged);
+  DrawFeedback(painter);
   if (BrushCursorOn() && m_cursorInside && m_document && m_document->GetCanvas().ActiveTool()) {
     // The outline stays visible on any colour.
     painter.setClipRect(damaged);

@@ -4,9 +4,12 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QPainter>
 #include <QPointer>
+#include <QPolygonF>
 
 #include "core/geometry.h"
+#include "core/paint_object.h"
 
 namespace varnel {
 
@@ -74,6 +77,11 @@ class CVarnelView : public QAbstractScrollArea {
   void OnPictureChanged(const Rect& area);
   // Hands a pointer event to the document's canvas and redraws what changed.
   void Deliver(int32_t code, const QMouseEvent& event, int32_t pressure);
+  // The active tool's rubber bands in view pixels, their bounds, and drawing them.
+  QPolygonF FeedbackPolygon(const FeedbackPath& path) const;
+  QRect FeedbackBounds() const;
+  void DrawFeedback(QPainter& painter);
+  void RefreshFeedback();
   // Hands a key to the active tool and redraws what it changed.
   void DeliverKey(int32_t message, const QKeyEvent& event);
   // Draws the picture's source rectangle (image pixels, right and bottom excluded) at its place,
@@ -93,6 +101,8 @@ class CVarnelView : public QAbstractScrollArea {
   bool m_cursorInside = false;
   QRect m_cursorRect;
   bool m_buttonDown = false;
+  // Where the active tool's rubber band was last drawn (view pixels).
+  QRect m_feedbackRect;
   bool m_panning = false;
   QPoint m_panPoint;
 };

@@ -388,8 +388,8 @@ TEST_F(CommandTest, AToolStateOfAToolThatIsNotTheBrushChangesNothing) {
   const BrushToolSettings before = settings;
   // What another tool saved: its own name on the first line, then its record.
   BrushToolState state(settings);
-  const std::string path = TempPath("eraser.vpo").toStdString();
-  ASSERT_EQ(SaveToolStateFile(path, "消しゴム", state), 0);
+  const std::string path = TempPath("ruler.vpo").toStdString();
+  ASSERT_EQ(SaveToolStateFile(path, "定規", state), 0);
   settings.minimumSize = 37;
   settings.kind = kBrushBlur;
   const BrushEngine* brush = ProgramBrush();

@@ -1,0 +1,30 @@
+#pragma once
+// What the option panels build their controls with: named spin boxes and check boxes, and the
+// guard that lets a panel show its settings without taking the controls' change signals as
+// the user's edits.
+
+#include <QCheckBox>
+
+#include "shell/tool_palette.h"
+
+namespace varnel {
+
+// A spin box that clamps what is typed into minimum…maximum; name is its object name.
+ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum);
+// A check box with its text (UTF-8) and, when given, its tool tip.
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, const char* tooltip = nullptr);
+
+// Sets flag for its lifetime and puts the old value back after.
+class RefreshGuard {
+ public:
+  explicit RefreshGuard(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+  ~RefreshGuard() { m_flag = m_old; }
+  RefreshGuard(const RefreshGuard&) = delete;
+  RefreshGuard& operator=(const RefreshGuard&) = delete;
+
+ private:
+  bool& m_flag;
+  bool m_old;
+};
+
+}  // namespace varnel

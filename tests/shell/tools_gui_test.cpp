@@ -1,0 +1,144 @@
+// The drawing and selection tools in the running program: chosen on the palette or by their
+// keys, driven with real pointer events on the view, with the selection tool's menu commands.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QTest>
+
+#include "core/canvas.h"
+#include "shell/command_ids.h"
+#include "shell/tool_palette.h"
+#include "shell/value_dialog.h"
+#include "shell/varnel_doc.h"
+#include "tests/shell/shell_fixture.h"
+#include "tools/eraser_tool.h"
+#include "tools/eyedropper_tool.h"
+#include "tools/selection_tool.h"
+
+namespace varnel {
+namespace {
+
+class ToolsGuiTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    Start();
+    m_app->MainFrame()->resize(1200, 900);
+    QApplication::processEvents();
+    ProgramSelectionSettings() = SelectionToolSettings{};
+    ProgramEyedropperSettings() = EyedropperSettings{};
+    ProgramEraserSettings() = EraserSettings{};
+  }
+  void TearDown() override {
+    SetValueDialogHookForTesting(nullptr);
+    ShellTest::TearDown();
+  }
+
+  Canvas& ActiveCanvas() { return ActiveView()->GetDocument()->GetCanvas(); }
+  QWidget* Viewport() { return ActiveView()->viewport(); }
+  // Where an image pixel is on the view (zoom 1, not scrolled).
+  static QPoint At(int x, int y) { return {CVarnelView::kMargin + x, CVarnelView::kMargin + y}; }
+
+  void ChooseOnPalette(int32_t slot) {
+    QAbstractButton* button = m_app->MainFrame()->Palette()->ToolButton(slot);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled()) << slot;
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(ActiveCanvas().SelectedTool(), slot);
+  }
+  void Drag(QPoint from, QPoint to, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+    QTest::mousePress(Viewport(), Qt::LeftButton, keys, from);
+    QTest::mouseMove(Viewport(), (from + to) / 2);
+    QTest::mouseMove(Viewport(), to);
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, keys, to);
+    QApplication::processEvents();
+  }
+  void Trigger(int id) {
+    m_app->MainFrame()->UpdateCommandStates();
+    QAction* action = m_app->MainFrame()->Command(id);
+    ASSERT_NE(action, nullptr) << id;
+    ASSERT_TRUE(action->isEnabled()) << id;
+    action->trigger();
+    QApplication::processEvents();
+  }
+  std::optional<Rect> Selection() {
+    const Region* region = ActiveCanvas().Selection();
+    return region ? std::optional<Rect>(region->Bounds()) : std::nullopt;
+  }
+  void Fill(Rect area, uint32_t colour) {
+    Layer& layer = *ActiveCanvas().ActiveLayer();
+    for (int32_t y = area.top; y <= area.bottom; ++y) std::fill_n(layer.Row(y) + area.left, area.Width(), colour);
+    layer.DiscardBackups();
+    ActiveCanvas().ComposeAll();
+  }
+};
+
+TEST_F(ToolsGuiTest, TheSelectionToolSelectsWithARubberBandAndItsCommandsActOnTheSelection) {
+  ChooseOnPalette(kSelectionToolSlot);
+  QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(10, 10));
+  QTest::mouseMove(Viewport(), At(60, 40));
+  QApplication::processEvents();
+  // While the button is held the band is drawn over the white picture.
+  const QImage band = Viewport()->grab().toImage();
+  EXPECT_NE(band.pixel(At(35, 10)) & 0xFFFFFF, 0xFFFFFFu);
+  QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier, At(60, 40));
+  QApplication::processEvents();
+  EXPECT_EQ(Selection(), (Rect{10, 10, 60, 40}));
+
+  SetValueDialogHookForTesting([](const QString&, const std::vector<ValueField>&) {
+    return std::optional<std::vector<int>>(std::vector<int>{5, -3});
+  });
+  Trigger(cmd::kSelectionMoveNumeric);
+  EXPECT_EQ(Selection(), (Rect{15, 7, 65, 37}));
+  Trigger(cmd::kSelectionFlipHorizontal);
+  EXPECT_EQ(Selection(), (Rect{15, 7, 65, 37}));
+  Trigger(cmd::kSelectionDrop);
+  EXPECT_EQ(Selection(), std::nullopt);
+  Trigger(cmd::kEditUndo);
+  EXPECT_EQ(Selection(), (Rect{15, 7, 65, 37}));
+
+  // The menu's shape and mode drive the next gesture: an ellipse added to the selection.
+  Trigger(cmd::kSelectionShapeFirst + kSelectEllipse);
+  Trigger(cmd::kSelectionModeFirst + kSelectAdd);
+  Drag(At(100, 100), At(120, 130));
+  EXPECT_EQ(Selection(), (Rect{15, 7, 120, 130}));
+  EXPECT_EQ(ActiveCanvas().Selection()->At(100, 100), 0);
+  EXPECT_EQ(ActiveCanvas().Selection()->At(110, 115), 255);
+}
+
+TEST_F(ToolsGuiTest, TheEyedropperAndAltClickWithTheBrushPickTheForeground) {
+  Fill({30, 30, 40, 40}, 0xFF204080u);
+  ChooseOnPalette(kEyedropperToolSlot);
+  QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(35, 35));
+  EXPECT_EQ(m_app->MainFrame()->Palette()->Foreground(), MakeColourRef(0x20, 0x40, 0x80));
+
+  m_app->MainFrame()->Palette()->SetForeground(MakeColourRef(0, 0, 0));
+  ChooseOnPalette(kBrushToolSlot);
+  const size_t steps = ActiveCanvas().ActiveLayer()->Undo().StepCount();
+  QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::AltModifier, At(35, 35));
+  EXPECT_EQ(m_app->MainFrame()->Palette()->Foreground(), MakeColourRef(0x20, 0x40, 0x80));
+  EXPECT_EQ(ActiveCanvas().ActiveLayer()->Undo().StepCount(), steps);  // nothing painted
+}
+
+TEST_F(ToolsGuiTest, TheEraserClearsAlongItsStrokeAndKeysChooseTools) {
+  QTest::keyClick(Viewport(), Qt::Key_E);
+  ASSERT_EQ(ActiveCanvas().SelectedTool(), kEraserToolSlot);
+  Drag(At(50, 50), At(90, 50));
+  uint32_t erased = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(60, 50, &erased);
+  EXPECT_LT(erased >> 24, 255u);
+  Trigger(cmd::kEditUndo);
+  ActiveCanvas().ActiveLayer()->GetPixel(60, 50, &erased);
+  EXPECT_EQ(erased, 0xFFFFFFFFu);
+
+  for (auto [key, slot] : {std::pair{Qt::Key_M, kSelectionToolSlot}, {Qt::Key_I, kEyedropperToolSlot},
+                           {Qt::Key_B, kBrushToolSlot}}) {
+    QTest::keyClick(Viewport(), key);
+    EXPECT_EQ(ActiveCanvas().SelectedTool(), slot) << key;
+  }
+}
+
+}  // namespace
+}  // namespace varnel
