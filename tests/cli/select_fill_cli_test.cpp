@@ -136,20 +136,6 @@ TEST_F(SelectFillCli, EachShapeWritesTheRegionItSelects) {
   }
 }
 
-TEST_F(SelectFillCli, FuzzySelectFollowsARampThatFillSelectStopsIn) {
-  std::vector<uint32_t> ramp;
-  for (uint32_t x = 0; x < 8; ++x) ramp.push_back(0xFF000000u | (3 * x) << 16);
-  LayerList layers;
-  layers.push_back(LayerOf(8, 1, ramp));
-  const std::string in = Write("ramp.vlb", std::move(layers), 8, 1);
-  Result r = RunCli({"select", in, Path("fuzzy.vrd"), "--fuzzy", "0,0", "--tolerance", "3"});
-  ASSERT_EQ(r.status, kSuccess) << r.err;
-  EXPECT_EQ(RegionAt(Path("fuzzy.vrd")).first, (Rect{0, 0, 7, 0}));
-  r = RunCli({"select", in, Path("fill.vrd"), "--fill", "0,0", "--tolerance", "3"});
-  ASSERT_EQ(r.status, kSuccess) << r.err;
-  EXPECT_EQ(RegionAt(Path("fill.vrd")).first, (Rect{0, 0, 1, 0}));
-}
-
 TEST_F(SelectFillCli, AnEmptySelectionIsToldAndWritesNothing) {
   for (const char* shape : {"--fill", "--fuzzy", "--range"}) {
     const Result r = RunCli({"select", Picture(), Path("out.vrd"), shape, "6,0"});
@@ -198,18 +184,6 @@ TEST_F(SelectFillCli, FillPaintsTheClickedAreaByItsMode) {
     ASSERT_EQ(r.status, kSuccess) << c.name << ": " << r.err;
     EXPECT_EQ(Layer0(Path("out.vlb")), c.expected) << c.name;
   }
-}
-
-TEST_F(SelectFillCli, FeatheredFillReachesPastTheArea) {
-  const Result r = RunCli({"fill", Picture(), Path("out.vlb"), "5,3", "--feather"});
-  ASSERT_EQ(r.status, kSuccess) << r.err;
-  const std::vector<uint32_t> pixels = Layer0(Path("out.vlb"));
-  ASSERT_EQ(pixels.size(), kPicture.size());
-  // The parting column takes some of the black; the far corner, beyond the 6-pixel kernel's
-  // reach, none.
-  EXPECT_NE(pixels[1 * 6 + 3], kC);
-  EXPECT_NE(pixels[2 * 6 + 5], kA);
-  EXPECT_EQ(pixels[0], kA);
 }
 
 TEST_F(SelectFillCli, WrongUsageWritesNothing) {

@@ -59,25 +59,5 @@ TEST(ToolIcons, NoTwoSlotsShowTheSamePicture) {
       EXPECT_NE(pictures[a], pictures[b]) << "slots " << a << " and " << b;
 }
 
-TEST(ToolIcons, SlotsOutsideTheCanvasToolsHaveNoIcon) {
-  for (const int32_t slot : {-1, Canvas::kToolSlots, INT32_MIN, INT32_MAX}) {
-    EXPECT_TRUE(ToolIcon(slot).isNull()) << "slot " << slot;
-    EXPECT_TRUE(ToolIconPath(slot).isEmpty()) << "slot " << slot;
-  }
-}
-
-TEST(ToolIcons, EveryIconLoadsThroughTheSvgImagePlugin) {
-  ASSERT_TRUE(QImageReader::supportedImageFormats().contains("svg"));
-  for (int32_t slot = 0; slot < Canvas::kToolSlots; ++slot) {
-    QImageReader reader(ToolIconPath(slot));
-    EXPECT_EQ(reader.format(), QByteArray("svg")) << "slot " << slot;
-    const QImage image = reader.read();
-    ASSERT_FALSE(image.isNull()) << "slot " << slot << ": " << reader.errorString().toStdString();
-    // Read without a size, an icon comes out at its own 24 × 24 grid.
-    EXPECT_EQ(image.size(), QSize(24, 24)) << "slot " << slot;
-    EXPECT_GT(PixelsWithAlpha(image, 1), 0) << "slot " << slot;
-  }
-}
-
 }  // namespace
 }  // namespace varnel

@@ -13,6 +13,7 @@
 #include "shell/value_dialog.h"
 #include "shell/varnel_doc.h"
 #include "tests/shell/shell_fixture.h"
+#include "tools/area_fill_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
 #include "tools/selection_tool.h"
@@ -134,10 +135,26 @@ TEST_F(ToolsGuiTest, TheEraserClearsAlongItsStrokeAndKeysChooseTools) {
   EXPECT_EQ(erased, 0xFFFFFFFFu);
 
   for (auto [key, slot] : {std::pair{Qt::Key_M, kSelectionToolSlot}, {Qt::Key_I, kEyedropperToolSlot},
-                           {Qt::Key_B, kBrushToolSlot}}) {
+                           {Qt::Key_G, kAreaFillToolSlot}, {Qt::Key_B, kBrushToolSlot}}) {
     QTest::keyClick(Viewport(), key);
     EXPECT_EQ(ActiveCanvas().SelectedTool(), slot) << key;
   }
+}
+
+TEST_F(ToolsGuiTest, TheClosedAreaFillFillsTheClickedAreaWithTheForeground) {
+  ProgramAreaFillSettings() = AreaFillSettings{};
+  Fill({20, 20, 29, 29}, 0xFF000000u);
+  m_app->MainFrame()->Palette()->SetForeground(MakeColourRef(0, 200, 0));
+  ChooseOnPalette(kAreaFillToolSlot);
+  QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(25, 25));
+  uint32_t inside = 0, outside = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(20, 29, &inside);
+  ActiveCanvas().ActiveLayer()->GetPixel(30, 25, &outside);
+  EXPECT_EQ(inside, 0xFF00C800u);
+  EXPECT_EQ(outside, 0xFFFFFFFFu);
+  Trigger(cmd::kEditUndo);
+  ActiveCanvas().ActiveLayer()->GetPixel(20, 29, &inside);
+  EXPECT_EQ(inside, 0xFF000000u);
 }
 
 }  // namespace
