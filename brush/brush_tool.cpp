@@ -20,6 +20,7 @@ struct ProgramBrushState {
   bool built = false;
   ColourRef foreground = MakeColourRef(0, 0, 0);
   ColourRef background = MakeColourRef(255, 255, 255);
+  std::function<void(int32_t, int32_t)> colourSurface;
 };
 
 ProgramBrushState& State() {
@@ -42,7 +43,15 @@ void RebuildProgramBrush() {
   state.built = true;
   if (state.settings.busy) return;
   state.brush = BuildBrush(state.settings, 0);
-  if (state.brush) state.brush->SetColours(state.foreground, state.background);
+  if (!state.brush) return;
+  state.brush->SetColours(state.foreground, state.background);
+  state.brush->openColourSurface = state.colourSurface;
+}
+
+void SetProgramColourSurfaceOpener(std::function<void(int32_t x, int32_t y)> opener) {
+  ProgramBrushState& state = State();
+  state.colourSurface = std::move(opener);
+  if (state.brush) state.brush->openColourSurface = state.colourSurface;
 }
 
 void SetProgramBrushColours(ColourRef foreground, ColourRef background) {

@@ -27,6 +27,9 @@ BrushEngine* ProgramBrush();
 void RebuildProgramBrush();
 // The colours strokes start with (colour references 0x00BBGGRR), handed to every brush built.
 void SetProgramBrushColours(ColourRef foreground, ColourRef background);
+// What a pen-down with Ctrl does instead of a stroke (the colour surface at the point, layer
+// coordinates), handed to every brush built.
+void SetProgramColourSurfaceOpener(std::function<void(int32_t x, int32_t y)> opener);
 
 class BrushTool : public PaintObject {
  public:

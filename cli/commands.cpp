@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/adjust_command.h"
 #include "cli/document_commands.h"
 #include "cli/dump_command.h"
 #include "cli/region_commands.h"
@@ -33,6 +34,9 @@ const std::vector<Command>& Commands() {
        "select by colour as the selection tool's fill, fuzzy and colour range shapes do", RunSelect},
       {"fill", "IN OUT X,Y [--tolerance T] [--mode foreground|brush|clear] [--whole] [--feather] [--fg RRGGBB] [--tool-state FILE] [--layer N]",
        "fill the closed area around a pixel of the active layer", RunFill},
+      {"adjust", "IN OUT (--curve FILE.cc | --brightness B --contrast C | --rgba R,G,B,A | --tone \"c,m,y;c,m,y;c,m,y\") [--layer N]",
+       "adjust the active layer's colours: curve files (one per channel, --curve repeats), brightness and contrast, RGBA values or tone balance",
+       RunAdjust},
       {"region", "OP IN OUT [ARG]",
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
        RunRegion},

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "core/canvas.h"
+#include "shell/adjust_dialogs.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/main_frame.h"
@@ -222,10 +223,10 @@ const CommandRow kRows[] = {
     Item(cmd::kCanvasSize, "キャンバスのサイズ変更(&C)", Doc<&DocumentCommands::CanvasSize>),
     Item(cmd::kAddMargin, "余白追加(&M)", Doc<&DocumentCommands::AddMargin>),
     Separator(),
-    Coming(cmd::kColourCurves, "色調補正(&C)"),
-    Coming(cmd::kBrightnessContrast, "明度・コントラスト調整(&V)"),
-    Coming(cmd::kToneBalance, "トーンバランス(&T)"),
-    Coming(cmd::kRgbaAdjust, "RGBA値操作(&R)"),
+    Item(cmd::kColourCurves, "色調補正(&C)", RunAdjustment, HasActiveLayer),
+    Item(cmd::kBrightnessContrast, "明度・コントラスト調整(&V)", RunAdjustment, HasActiveLayer),
+    Item(cmd::kToneBalance, "トーンバランス(&T)", RunAdjustment, HasActiveLayer),
+    Item(cmd::kRgbaAdjust, "RGBA値操作(&R)", RunAdjustment, HasActiveLayer),
     Coming(cmd::kFilterBatch, "フィルタバッチ処理"),
     Coming(cmd::kScript, "Script(&S)"),
     Separator(),

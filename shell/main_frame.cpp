@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QScrollArea>
 #include <QDir>
 #include <QLabel>
@@ -28,8 +31,10 @@
 #include "shell/debug_console.h"
 #include "shell/debug_console_panel.h"
 #include "shell/brush_browser.h"
+#include "shell/colour_palette_panel.h"
 #include "shell/custom_brush_panel.h"
 #include "shell/document_commands.h"
+#include "shell/huebox_host.h"
 #include "shell/layer_panel.h"
 #include "shell/tool_palette.h"
 #include "shell/qt_host.h"
@@ -109,9 +114,36 @@ void CMainFrame::CreatePanels() {
   m_brushBrowser->Mirror(m_brushMenu);
   m_brushBrowser->SetRebuild([this] { RebuildBrushKindMenu(); });
 
+  // The colour palette below the layers; shown at start-up only when it was open at the end.
+  m_colourPalette = new ColourPalettePanel(profile);
+  QDockWidget* colourDock =
+      Dock(this, kColourPaletteTitle, "ColourPaletteDock", m_colourPalette, Qt::RightDockWidgetArea);
+  splitDockWidget(layerDock, colourDock, Qt::Vertical);
+  colourDock->setVisible(ColourPalettePanel::WasVisible(profile));
+  m_colourPalette->currentColour = [this] { return m_toolPalette->Foreground(); };
+  connect(m_colourPalette, &ColourPalettePanel::foregroundPicked, m_toolPalette, &ToolPalette::SetForeground);
+  connect(m_colourPalette, &ColourPalettePanel::backgroundPicked, m_toolPalette, &ToolPalette::SetBackground);
+  connect(m_toolPalette, &ToolPalette::coloursChanged, m_colourPalette,
+          [this, last = m_toolPalette->Foreground()]() mutable {
+            // Only a new foreground colour goes into the history.
+            if (m_toolPalette->Foreground() == last) return;
+            last = m_toolPalette->Foreground();
+            m_colourPalette->AddToHistory(last);
+          });
+  // A floating palette keeps its place (PALETTEXPOS/YPOS) and comes back there.
+  connect(colourDock, &QDockWidget::visibilityChanged, this, [this, colourDock](bool visible) {
+    if (!visible && colourDock->isFloating()) ColourPalettePanel::StorePosition(m_app.GetProfile(), colourDock->pos());
+  });
+  connect(colourDock, &QDockWidget::topLevelChanged, this, [this, colourDock](bool floating) {
+    if (!floating || QGuiApplication::mouseButtons() != Qt::NoButton) return;
+    if (auto at = ColourPalettePanel::StoredPosition(m_app.GetProfile(), screen()->availableGeometry()))
+      colourDock->move(*at);
+  });
+
   // The panels can be shown again from the view menu once closed.
   m_panelMenu->addSeparator();
-  for (QDockWidget* dock : {paletteDock, optionDock, layerDock}) m_panelMenu->addAction(dock->toggleViewAction());
+  for (QDockWidget* dock : {paletteDock, optionDock, layerDock, colourDock})
+    m_panelMenu->addAction(dock->toggleViewAction());
   QAction* browser = m_panelMenu->addAction("ブラシブラウザ");
   browser->setCheckable(true);
   connect(browser, &QAction::toggled, m_brushBrowser, &QWidget::setVisible);
@@ -144,6 +176,11 @@ void CMainFrame::CreatePanels() {
   auto* fillPanel = new AreaFillOptionPanel;
   m_toolOptions->AddPanel(kAreaFillToolSlot, fillPanel, [fillPanel] { fillPanel->Refresh(); });
   CVarnelDoc::setForeground = [this](ColourRef colour) { m_toolPalette->SetForeground(colour); };
+  // Ctrl + pen-down with the brush opens the colour surface at the pointer instead of painting.
+  SetProgramColourSurfaceOpener([this](int32_t, int32_t) {
+    if (const auto picked = HueboxHost::Instance().OpenColourSurface(this, QCursor::pos(), m_toolPalette->Foreground()))
+      m_toolPalette->SetForeground(*picked);
+  });
   connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
   connect(m_toolPalette, &ToolPalette::coloursChanged, this, [this] {
     if (CVarnelView* view = ActiveView()) view->viewport()->update();
@@ -476,6 +513,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (auto* colourDock = findChild<QDockWidget*>("ColourPaletteDock"); colourDock && colourDock->isFloating())
+    ColourPalettePanel::StorePosition(m_app.GetProfile(), colourDock->pos());
   m_app.OnMainFrameClosing(*this);
   event->accept();
 }

@@ -19,6 +19,7 @@ class QProgressBar;
 namespace varnel {
 
 class CChildFrame;
+class ColourPalettePanel;
 class CustomBrushPanel;
 class CVarnelApp;
 class BrushBrowser;
@@ -61,6 +62,7 @@ class CMainFrame : public QMainWindow {
   // The custom brush panel "カスタムブラシ設定": made hidden with the main window, so the custom
   // brush and every preset always have their parameters.
   CustomBrushPanel* CustomBrush() const { return m_customBrush; }
+  ColourPalettePanel* ColourPalette() const { return m_colourPalette; }
   // Commands shown but not yet available (disabled).
   const std::set<int>& ComingCommands() const { return m_coming; }
   bool IsStatusBarShown() const;
@@ -126,6 +128,7 @@ class CMainFrame : public QMainWindow {
   ToolOptionWindow* m_toolOptions = nullptr;
   BrushBrowser* m_brushBrowser = nullptr;
   CustomBrushPanel* m_customBrush = nullptr;
+  ColourPalettePanel* m_colourPalette = nullptr;
   std::unique_ptr<CommandContext> m_context;
   std::map<int, QAction*> m_actions;
   std::set<int> m_coming;

@@ -16,6 +16,7 @@
 #include "platform/profile.h"
 #include "settings/app_settings.h"
 #include "tests/document/test_files.h"
+#include "tests/cli/cli_run.h"
 
 namespace varnel::cli {
 namespace {
@@ -24,17 +25,8 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 using test::WriteBytes;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = Run(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using cli_test::Result;
+using cli_test::RunCli;
 
 std::unique_ptr<Layer> Filled(int32_t w, int32_t h, uint32_t colour) {
   auto layer = std::make_unique<Layer>();

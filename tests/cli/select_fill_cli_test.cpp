@@ -13,21 +13,13 @@
 #include "document/region_file.h"
 #include "document/tool_state.h"
 #include "tests/document/test_files.h"
+#include "tests/cli/cli_run.h"
 
 namespace varnel::cli {
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = Run(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using cli_test::Result;
+using cli_test::RunCli;
 
 constexpr uint32_t kA = 0xFF204060u;
 constexpr uint32_t kB = 0xFF204061u;  // kA one step bluer, of the same hue

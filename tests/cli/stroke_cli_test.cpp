@@ -12,21 +12,13 @@
 #include "document/layer_file.h"
 #include "document/tool_state.h"
 #include "tests/document/test_files.h"
+#include "tests/cli/cli_run.h"
 
 namespace varnel::cli {
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = Run(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using cli_test::Result;
+using cli_test::RunCli;
 
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr uint32_t kBlack = 0xFF000000u;
