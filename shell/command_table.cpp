@@ -290,6 +290,7 @@ const CommandRow kRows[] = {
     Item(cmd::kChooseToolFirst + 1, "ブラシ\tB", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 2, "消しゴム\tE", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 3, "スポイト\tI", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 4, "直線\tL", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 13, "閉領域塗りつぶし\tG", Doc<&DocumentCommands::ChooseTool>),
     End(),
 

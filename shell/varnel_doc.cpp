@@ -13,6 +13,7 @@
 #include "tools/area_fill_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
+#include "tools/line_tool.h"
 #include "tools/selection_tool.h"
 
 namespace varnel {
@@ -33,6 +34,7 @@ CVarnelDoc::CVarnelDoc() {
   m_canvas.SetTool(kBrushToolSlot, std::move(brush));
   m_canvas.SetTool(kEraserToolSlot, std::make_unique<EraserTool>(m_canvas));
   m_canvas.SetTool(kAreaFillToolSlot, std::make_unique<AreaFillTool>(m_canvas));
+  m_canvas.SetTool(kLineToolSlot, std::make_unique<LineTool>(m_canvas));
   m_canvas.SetTool(kEyedropperToolSlot, std::make_unique<EyedropperTool>(m_canvas, [](ColourRef colour) {
                      if (setForeground) setForeground(colour);
                    }));
