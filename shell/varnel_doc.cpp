@@ -14,6 +14,7 @@
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
 #include "tools/line_tool.h"
+#include "tools/measure_tools.h"
 #include "tools/selection_tool.h"
 
 namespace varnel {
@@ -35,6 +36,8 @@ CVarnelDoc::CVarnelDoc() {
   m_canvas.SetTool(kEraserToolSlot, std::make_unique<EraserTool>(m_canvas));
   m_canvas.SetTool(kAreaFillToolSlot, std::make_unique<AreaFillTool>(m_canvas));
   m_canvas.SetTool(kLineToolSlot, std::make_unique<LineTool>(m_canvas));
+  m_canvas.SetTool(kRulerToolSlot, std::make_unique<RulerTool>(m_canvas));
+  m_canvas.SetTool(kCoordinatesToolSlot, std::make_unique<CoordinatesTool>(m_canvas));
   m_canvas.SetTool(kEyedropperToolSlot, std::make_unique<EyedropperTool>(m_canvas, [](ColourRef colour) {
                      if (setForeground) setForeground(colour);
                    }));

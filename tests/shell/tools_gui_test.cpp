@@ -16,6 +16,7 @@
 #include "tools/area_fill_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
+#include "tools/measure_tools.h"
 #include "tools/selection_tool.h"
 
 namespace varnel {
@@ -155,6 +156,15 @@ TEST_F(ToolsGuiTest, TheClosedAreaFillFillsTheClickedAreaWithTheForeground) {
   Trigger(cmd::kEditUndo);
   ActiveCanvas().ActiveLayer()->GetPixel(20, 29, &inside);
   EXPECT_EQ(inside, 0xFF000000u);
+}
+
+TEST_F(ToolsGuiTest, TheCoordinatesAndTheRulerReportOnTheStatusBar) {
+  ChooseOnPalette(kCoordinatesToolSlot);
+  QTest::mouseMove(Viewport(), At(10, 12));
+  EXPECT_EQ(m_app->MainFrame()->StatusText(), QString("X: 10  Y: 12  R: 255 G: 255 B: 255"));
+  ChooseOnPalette(kRulerToolSlot);
+  Drag(At(10, 10), At(13, 6));
+  EXPECT_EQ(m_app->MainFrame()->StatusText(), QString::fromUtf8("長さ: 5.0  角度: 53.1°"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The line tool: a straight line of the brush's dabs from pen-down to pen-up, Shift's 45° steps,
-// the line shown while dragging, and one undo step.
+// the line shown while dragging, and one undo step; the ruler's and the coordinates' texts.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include "core/canvas.h"
 #include "core/undo.h"
 #include "tools/line_tool.h"
+#include "tools/measure_tools.h"
 
 namespace varnel {
 namespace {
@@ -64,6 +65,16 @@ TEST_F(LineToolTest, LaysTheBrushAlongTheWholeLineAsOneUndoStep) {
   EXPECT_EQ(Row(9), std::string(40, '.'));
   ASSERT_EQ(canvas.Undo(), 0);
   EXPECT_EQ(Row(5), std::string(40, '.'));
+}
+
+TEST(MeasureTexts, LengthAngleCoordinatesAndColour) {
+  // Up and to the right on the screen is 45°; straight down 270°.
+  EXPECT_EQ(RulerText(10, 10, 20, 0), "長さ: 14.1  角度: 45.0°");
+  EXPECT_EQ(RulerText(0, 0, 0, 5), "長さ: 5.0  角度: 270.0°");
+  EXPECT_EQ(RulerText(3, 3, 3, 3), "長さ: 0.0  角度: 0.0°");
+  const uint32_t colour = 0xFF804020u;
+  EXPECT_EQ(CoordinatesText(12, 34, &colour), "X: 12  Y: 34  R: 128 G: 64 B: 32");
+  EXPECT_EQ(CoordinatesText(-1, 5, nullptr), "X: -1  Y: 5");
 }
 
 }  // namespace
