@@ -1,7 +1,6 @@
 #include "brush/brush_factory.h"
 
 #include <algorithm>
-#include <mutex>
 #include <set>
 
 #include "brush/brush_kinds.h"
@@ -11,15 +10,11 @@
 namespace varnel {
 namespace {
 
-// Each missing shape or texture is told once a run, not at every rebuild of the brush.
+// Each missing shape or texture is told once a run, not at every rebuild of the brush. Brushes
+// are built on the user-interface thread only.
 void TellOnce(const std::string& message) {
-  static std::mutex lock;
   static std::set<std::string> told;
-  {
-    std::lock_guard<std::mutex> guard(lock);
-    if (!told.insert(message).second) return;
-  }
-  GetHost().MessageBox(message, "", kMbOk | kMbIconInformation);
+  if (told.insert(message).second) GetHost().MessageBox(message, "", kMbOk | kMbIconInformation);
 }
 
 }  // namespace

@@ -167,9 +167,4 @@ void BrushToolSettings::ReadToolState(ToolStateReader& r) {
   *customPanel = custom;
 }
 
-int32_t BrushToolState::LoadState(ToolStateReader& reader, bool /*paste*/) {
-  m_settings.ReadToolState(reader);
-  return 0;
-}
-
 }  // namespace varnel

@@ -138,15 +138,9 @@ inline constexpr const char* kCloneSourceFile = "cloneSource.vlb";
 inline constexpr const char* kBrushToolClassName = "CBrushTool";
 
 // The brush tool as a tool state object: its class name and its records.
-class BrushToolState : public ToolStateObject {
+class BrushToolState : public SettingsToolState<BrushToolSettings> {
  public:
-  explicit BrushToolState(BrushToolSettings& settings) : m_settings(settings) {}
-  std::string ToolClassName() const override { return kBrushToolClassName; }
-  void SaveState(ToolStateWriter& writer) override { m_settings.WriteToolState(writer); }
-  int32_t LoadState(ToolStateReader& reader, bool paste) override;
-
- private:
-  BrushToolSettings& m_settings;
+  explicit BrushToolState(BrushToolSettings& settings) : SettingsToolState(settings, kBrushToolClassName) {}
 };
 
 }  // namespace varnel

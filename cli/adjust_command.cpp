@@ -39,8 +39,7 @@ int RunAdjust(const Invocation& call) {
   if (int(curves) + int(brightnessContrast) + int(rgba) + int(tone) != 1)
     return Usage(call, "needs one of --curve FILE.cc, --brightness B --contrast C, --rgba R,G,B,A or --tone S;M;H");
   int32_t layerIndex = 0;
-  if (const std::string* layer = args.Value("--layer"); layer && !ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex))
-    return Usage(call, "--layer must be a layer index from 0");
+  if (!ParseLayerOption(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
 
   Adjustment adjustment;
   if (brightnessContrast) {
@@ -74,13 +73,8 @@ int RunAdjust(const Invocation& call) {
   }
 
   OpenedPicture picture;
-  std::string message;
-  if (ReadPicture(args.positional[0], picture, &message) != 0)
-    return Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
   Canvas canvas;
-  PlacePicture(canvas, picture);
-  if (layerIndex >= canvas.LayerCount()) return Fail(call, "there is no layer " + std::to_string(layerIndex));
-  canvas.SetActiveLayer(layerIndex);
+  if (!OpenCanvas(call, args.positional[0], layerIndex, picture, canvas, status)) return status;
   ApplyAdjustment(canvas, adjustment);
   return SaveCanvas(call, args.positional[1], canvas, picture.grid.value_or(GridSettings{}));
 }

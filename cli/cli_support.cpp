@@ -55,4 +55,9 @@ bool ParseArguments(const Invocation& call, const std::set<std::string, std::les
   return true;
 }
 
+bool ParseLayerOption(const ParsedArguments& args, int32_t& layerIndex) {
+  const std::string* layer = args.Value("--layer");
+  return layer == nullptr || ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex);
+}
+
 }  // namespace varnel::cli

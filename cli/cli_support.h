@@ -33,6 +33,9 @@ struct ParsedArguments {
   bool Has(std::string_view flag) const { return flags.count(std::string(flag)) != 0; }
 };
 
+// The layer of --layer (0 when it is not given); false when it is no layer index.
+bool ParseLayerOption(const ParsedArguments& args, int32_t& layerIndex);
+
 // False (with the usage line already written) on an unknown option or a missing value.
 bool ParseArguments(const Invocation& call, const std::set<std::string, std::less<>>& flags,
                     const std::set<std::string, std::less<>>& valued, ParsedArguments& parsed, int& status);

@@ -196,6 +196,22 @@ int MergeAll(const Invocation& call) {
 
 }  // namespace
 
+bool OpenCanvas(const Invocation& call, const std::string& path, int32_t layerIndex, OpenedPicture& picture,
+                Canvas& canvas, int& status) {
+  std::string message;
+  if (ReadPicture(path, picture, &message) != 0) {
+    status = Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
+    return false;
+  }
+  PlacePicture(canvas, picture);
+  if (layerIndex >= canvas.LayerCount()) {
+    status = Fail(call, "there is no layer " + std::to_string(layerIndex));
+    return false;
+  }
+  canvas.SetActiveLayer(layerIndex);
+  return true;
+}
+
 int SaveCanvas(const Invocation& call, const std::string& path, const Canvas& canvas, const GridSettings& grid) {
   try {
     switch (WriteCanvas(path, canvas, grid)) {

@@ -1,13 +1,10 @@
 #include "cli/select_fill_commands.h"
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <ostream>
 #include <string>
 
-#include "brush/brush_factory.h"
 #include "brush/brush_settings.h"
 #include "cli/cli_support.h"
 #include "cli/document_commands.h"
@@ -15,8 +12,6 @@
 #include "document/document_file.h"
 #include "document/file_io.h"
 #include "document/region_file.h"
-#include "document/tool_state.h"
-#include "platform/host.h"
 #include "tools/area_fill_tool.h"
 #include "tools/colour_select.h"
 
@@ -62,28 +57,6 @@ constexpr ShapeOption kShapes[] = {
     {"--range", Shape::kRange},
 };
 
-// The picture with the chosen layer active, as the program opens it.
-bool OpenCanvas(const Invocation& call, const std::string& path, int32_t layerIndex, OpenedPicture& picture,
-                Canvas& canvas, int& status) {
-  std::string message;
-  if (ReadPicture(path, picture, &message) != 0) {
-    status = Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
-    return false;
-  }
-  PlacePicture(canvas, picture);
-  if (layerIndex >= canvas.LayerCount()) {
-    status = Fail(call, "there is no layer " + std::to_string(layerIndex));
-    return false;
-  }
-  canvas.SetActiveLayer(layerIndex);
-  return true;
-}
-
-bool ParseLayer(const ParsedArguments& args, int32_t& layerIndex) {
-  const std::string* layer = args.Value("--layer");
-  return layer == nullptr || ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex);
-}
-
 int Select(const Invocation& call) {
   ParsedArguments args;
   int status = kSuccess;
@@ -115,7 +88,7 @@ int Select(const Invocation& call) {
     match.component = found->component;
   }
   int32_t layerIndex = 0;
-  if (!ParseLayer(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
+  if (!ParseLayerOption(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
 
   OpenedPicture picture;
   Canvas canvas;
@@ -182,27 +155,14 @@ int Fill(const Invocation& call) {
   if (const std::string* fg = args.Value("--fg"); fg && !ParseWebColour(*fg, foreground))
     return Usage(call, "--fg must be six hexadecimal digits RRGGBB");
   int32_t layerIndex = 0;
-  if (!ParseLayer(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
+  if (!ParseLayerOption(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
 
-  // The program always has its custom brush panel, so the custom kind can be built.
   BrushToolSettings brushSettings;
-  brushSettings.customPanel = CustomBrushParams{};
-  if (const std::string* toolState = args.Value("--tool-state")) {
-    std::string message;
-    if (!LoadBrushSettings(*toolState, brushSettings, message)) return Fail(call, message);
-  }
+  if (!ReadBrushOption(call, args, brushSettings, status)) return status;
   std::unique_ptr<BrushEngine> brush;
   if (settings.mode == kFillModeBrush) {
-    RecordingHost host;
-    {
-      ScopedHost scoped(host);
-      brush = BuildBrush(brushSettings, kDryAtStrokeEnd);
-    }
-    if (!brush) {
-      if (!host.boxes.empty()) return Fail(call, host.boxes.front().text);
-      return Fail(call, "no brush can be built for Style " + std::to_string(brushSettings.kind));
-    }
-    for (const RecordingHost::Box& box : host.boxes) call.err << "varnel-cli: " << box.text << '\n';
+    brush = BuildCliBrush(call, brushSettings, status);
+    if (!brush) return status;
     brush->SetColours(foreground, background);
   }
 

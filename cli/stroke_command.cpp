@@ -21,72 +21,9 @@ namespace {
 
 constexpr int32_t kCoordinateLimit = 1000000;
 
-int Stroke(const Invocation& call) {
-  ParsedArguments args;
-  int status = kSuccess;
-  if (!ParseArguments(call, {}, {"--points", "--tool-state", "--preset", "--fg", "--bg", "--layer"}, args, status)) return status;
-  if (args.positional.size() != 2) return Usage(call, "expects IN OUT");
-  const std::string* pointsText = args.Value("--points");
-  if (pointsText == nullptr) return Usage(call, "needs --points \"x,y,p;...\"");
-  std::vector<StrokePoint> points;
-  if (!ParseStrokePoints(*pointsText, points))
-    return Usage(call, "--points must be x,y,p triples separated by ';', pressures 0 to 256");
-  ColourRef foreground = MakeColourRef(0, 0, 0), background = MakeColourRef(255, 255, 255);
-  if (const std::string* fg = args.Value("--fg"); fg && !ParseWebColour(*fg, foreground))
-    return Usage(call, "--fg must be six hexadecimal digits RRGGBB");
-  if (const std::string* bg = args.Value("--bg"); bg && !ParseWebColour(*bg, background))
-    return Usage(call, "--bg must be six hexadecimal digits RRGGBB");
-  int32_t layerIndex = 0;
-  if (const std::string* layer = args.Value("--layer"); layer && !ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex))
-    return Usage(call, "--layer must be a layer index from 0");
-
-  // The program always has its custom brush panel, so the custom kind can be built.
-  BrushToolSettings settings;
-  settings.customPanel = CustomBrushParams{};
-  if (const std::string* toolState = args.Value("--tool-state")) {
-    std::string message;
-    if (!LoadBrushSettings(*toolState, settings, message)) return Fail(call, message);
-  }
-  if (const std::string* preset = args.Value("--preset")) {
-    // As choosing the preset in the brush menu: the custom brush with the preset's parameters
-    // over the custom defaults, every other setting as it stands.
-    CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
-    if (!ReadPresetFile(*preset, params)) return Fail(call, "cannot read the brush preset " + *preset);
-    settings.customPanel = params;
-    settings.kind = kBrushCustom;
-  }
-
-  OpenedPicture picture;
-  std::string message;
-  if (ReadPicture(args.positional[0], picture, &message) != 0)
-    return Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
-  Canvas canvas;
-  PlacePicture(canvas, picture);
-  if (layerIndex >= canvas.LayerCount())
-    return Fail(call, "there is no layer " + std::to_string(layerIndex));
-  canvas.SetActiveLayer(layerIndex);
-
-  // What the program would show in a message box becomes the failure line.
-  RecordingHost host;
-  std::unique_ptr<BrushEngine> brush;
-  {
-    ScopedHost scoped(host);
-    brush = BuildBrush(settings, kDryAtStrokeEnd);
-  }
-  if (!brush) {
-    if (!host.boxes.empty()) return Fail(call, host.boxes.front().text);
-    return Fail(call, "no brush can be built for Style " + std::to_string(settings.kind));
-  }
-  // A shape or texture that cannot be read does not stop the stroke; it is told on stderr.
-  for (const RecordingHost::Box& box : host.boxes) call.err << "varnel-cli: " << box.text << '\n';
-  brush->SetColours(foreground, background);
-  PaintStroke(canvas, *brush, points);
-
-  return SaveCanvas(call, args.positional[1], canvas, picture.grid.value_or(GridSettings{}));
-}
-
-}  // namespace
-
+// The brush settings from a tool state record, or from a tool state file whose first line
+// names the tool (whichever tool it names: only the brush paints). False with message set when
+// the file cannot be used.
 bool LoadBrushSettings(const std::string& path, BrushToolSettings& settings, std::string& message) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   if (!file) {
@@ -116,6 +53,78 @@ bool LoadBrushSettings(const std::string& path, BrushToolSettings& settings, std
     return false;
   }
   return true;
+}
+
+int Stroke(const Invocation& call) {
+  ParsedArguments args;
+  int status = kSuccess;
+  if (!ParseArguments(call, {}, {"--points", "--tool-state", "--preset", "--fg", "--bg", "--layer"}, args, status))
+    return status;
+  if (args.positional.size() != 2) return Usage(call, "expects IN OUT");
+  const std::string* pointsText = args.Value("--points");
+  if (pointsText == nullptr) return Usage(call, "needs --points \"x,y,p;...\"");
+  std::vector<StrokePoint> points;
+  if (!ParseStrokePoints(*pointsText, points))
+    return Usage(call, "--points must be x,y,p triples separated by ';', pressures 0 to 256");
+  ColourRef foreground = MakeColourRef(0, 0, 0), background = MakeColourRef(255, 255, 255);
+  if (const std::string* fg = args.Value("--fg"); fg && !ParseWebColour(*fg, foreground))
+    return Usage(call, "--fg must be six hexadecimal digits RRGGBB");
+  if (const std::string* bg = args.Value("--bg"); bg && !ParseWebColour(*bg, background))
+    return Usage(call, "--bg must be six hexadecimal digits RRGGBB");
+  int32_t layerIndex = 0;
+  if (!ParseLayerOption(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
+
+  BrushToolSettings settings;
+  if (!ReadBrushOption(call, args, settings, status)) return status;
+  if (const std::string* preset = args.Value("--preset")) {
+    // As choosing the preset in the brush menu: the custom brush with the preset's parameters
+    // over the custom defaults, every other setting as it stands.
+    CustomBrushParams params = settings.customPanel.value_or(CustomBrushParams{});
+    if (!ReadPresetFile(*preset, params)) return Fail(call, "cannot read the brush preset " + *preset);
+    settings.customPanel = params;
+    settings.kind = kBrushCustom;
+  }
+
+  OpenedPicture picture;
+  Canvas canvas;
+  if (!OpenCanvas(call, args.positional[0], layerIndex, picture, canvas, status)) return status;
+  std::unique_ptr<BrushEngine> brush = BuildCliBrush(call, settings, status);
+  if (!brush) return status;
+  brush->SetColours(foreground, background);
+  PaintStroke(canvas, *brush, points);
+
+  return SaveCanvas(call, args.positional[1], canvas, picture.grid.value_or(GridSettings{}));
+}
+
+}  // namespace
+
+bool ReadBrushOption(const Invocation& call, const ParsedArguments& args, BrushToolSettings& settings, int& status) {
+  // The program always has its custom brush panel, so the custom kind can be built.
+  settings = BrushToolSettings{};
+  settings.customPanel = CustomBrushParams{};
+  const std::string* toolState = args.Value("--tool-state");
+  std::string message;
+  if (toolState == nullptr || LoadBrushSettings(*toolState, settings, message)) return true;
+  status = Fail(call, message);
+  return false;
+}
+
+std::unique_ptr<BrushEngine> BuildCliBrush(const Invocation& call, const BrushToolSettings& settings, int& status) {
+  // What the program would show in a message box becomes the failure line.
+  RecordingHost host;
+  std::unique_ptr<BrushEngine> brush;
+  {
+    ScopedHost scoped(host);
+    brush = BuildBrush(settings, kDryAtStrokeEnd);
+  }
+  if (!brush) {
+    status = Fail(call, !host.boxes.empty() ? host.boxes.front().text
+                                            : "no brush can be built for Style " + std::to_string(settings.kind));
+    return nullptr;
+  }
+  // A shape or texture that cannot be read does not stop the brush; it is told on stderr.
+  for (const RecordingHost::Box& box : host.boxes) call.err << "varnel-cli: " << box.text << '\n';
+  return brush;
 }
 
 bool ParseStrokePoints(std::string_view text, std::vector<StrokePoint>& points) {

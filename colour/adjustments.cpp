@@ -5,10 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 
 #include "colour/adjustments_p.h"
+#include "core/bands.h"
 #include "core/region.h"
 #include "core/region_clipped_image.h"
 #include "platform/fast_paths.h"
@@ -104,22 +103,7 @@ constexpr size_t kSplitPixels = size_t{1} << 18;
 
 template <typename Work>
 void RunSplit(int32_t count, size_t pixelsPerItem, Work work) {
-  static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-  if (twoCores && count >= 2 && static_cast<size_t>(count) * pixelsPerItem >= kSplitPixels) {
-    const int32_t middle = count / 2;
-    std::thread lower;
-    try {
-      lower = std::thread([&] { work(middle, count); });
-    } catch (const std::system_error&) {
-      // No second thread to be had: everything on this one.
-    }
-    if (lower.joinable()) {
-      work(0, middle);
-      lower.join();
-      return;
-    }
-  }
-  work(0, count);
+  RunInTwoBands(static_cast<size_t>(std::max(count, 0)) * pixelsPerItem >= kSplitPixels, 0, count, work);
 }
 
 }  // namespace

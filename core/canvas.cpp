@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <optional>
 
+#include "core/bands.h"
 #include "core/blend.h"
 #include "core/selection_step.h"
 
@@ -144,25 +144,14 @@ constexpr int32_t kMinBandRows = 16;
 // the lower one on a second thread. Each band has its own buffers for rows width wide.
 template <typename Rows>
 void RunInBands(int64_t work, int32_t top, int32_t bottom, size_t width, size_t parts, Rows rows) {
-  static const bool twoCores = std::thread::hardware_concurrency() >= 2;
-  const int32_t count = bottom - top + 1;
+  const bool split = work >= kBandedWork && bottom - top + 1 >= 2 * kMinBandRows;
+  // Both bands' buffers are made here, so the second thread never allocates.
   BandBuffers buffers(width, parts);
-  if (work >= kBandedWork && count >= 2 * kMinBandRows && twoCores) {
-    const int32_t middle = top + count / 2;
-    BandBuffers lowerBuffers(width, parts);
-    std::thread lowerBand;
-    try {
-      lowerBand = std::thread([&] { rows(middle, bottom, lowerBuffers); });
-    } catch (const std::system_error&) {
-      // No thread to be had: everything on this one.
-    }
-    if (lowerBand.joinable()) {
-      rows(top, middle - 1, buffers);
-      lowerBand.join();
-      return;
-    }
-  }
-  rows(top, bottom, buffers);
+  std::optional<BandBuffers> lowerBuffers;
+  if (split) lowerBuffers.emplace(width, parts);
+  RunInTwoBands(split, top, bottom + 1, [&](int32_t begin, int32_t end) {
+    rows(begin, end - 1, begin == top ? buffers : *lowerBuffers);
+  });
 }
 
 // One source layer's share of a stack merge: the rows and columns of the target it covers

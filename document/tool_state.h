@@ -253,6 +253,25 @@ class ToolStateObject {
   virtual int32_t LoadState(ToolStateReader& reader, bool paste) = 0;
 };
 
+// A tool whose settings record writes and reads its own entries (WriteToolState,
+// ReadToolState), as a tool state object of the given class name.
+template <class Settings>
+class SettingsToolState : public ToolStateObject {
+ public:
+  SettingsToolState(Settings& settings, std::string className)
+      : m_settings(settings), m_className(std::move(className)) {}
+  std::string ToolClassName() const override { return m_className; }
+  void SaveState(ToolStateWriter& writer) override { m_settings.WriteToolState(writer); }
+  int32_t LoadState(ToolStateReader& reader, bool /*paste*/) override {
+    m_settings.ReadToolState(reader);
+    return 0;
+  }
+
+ private:
+  Settings& m_settings;
+  std::string m_className;
+};
+
 // Writes a whole record for tool at the stream's position and leaves the stream after it.
 // 0, or -1 when the stream failed or an entry could not be stored.
 int32_t WriteToolState(ToolStateStream& file, ToolStateObject& tool);

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "platform/profile.h"
+#include "shell/window_placement.h"
 #include "settings/app_settings.h"
 
 namespace varnel {
@@ -54,10 +55,6 @@ void RestoreExpanded(QTreeWidgetItem* item, const QSet<QString>& expanded) {
 
 // A position on [start, start + length): at least 100 pixels of the window stay on the screen,
 // so it can still be grabbed.
-int ClampPosition(int value, int start, int length) {
-  return std::clamp(value, start, start + std::max(0, length - 100));
-}
-
 int ClampSide(int value, int fallback, int available) {
   if (value <= 0) value = fallback;
   return std::clamp(value, std::min(kMinimumSide, available), std::max(available, 1));
@@ -78,8 +75,8 @@ BrushBrowserPlacement RestoreBrushBrowserPlacement(int32_t pos, int32_t size, co
     const int left = static_cast<int16_t>(static_cast<uint16_t>(packed >> 16));
     const int top = static_cast<int16_t>(static_cast<uint16_t>(packed & 0xFFFF));
     placement.hasPosition = true;
-    placement.position = QPoint(ClampPosition(left, available.left(), available.width()),
-                                ClampPosition(top, available.top(), available.height()));
+    placement.position = QPoint(KeepOnScreen(left, available.left(), available.width()),
+                                KeepOnScreen(top, available.top(), available.height()));
   }
   return placement;
 }

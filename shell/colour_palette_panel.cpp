@@ -24,6 +24,8 @@
 #include "shell/file_dialogs.h"
 #include "shell/messages.h"
 #include "shell/named_colour_view.h"
+#include "shell/recent_files.h"
+#include "shell/window_placement.h"
 
 namespace varnel {
 namespace {
@@ -34,8 +36,6 @@ constexpr int kMaximumMargin = 16;
 // The width the grid asks for: this many swatches a row.
 constexpr int kPreferredColumns = 8;
 // At least this much of a restored floating panel stays on the screen, so it can be grabbed.
-constexpr int kGrabbableSide = 100;
-
 const QColor kSwatchFrame(64, 64, 64);
 
 QString ColourText(ColourRef colour) {
@@ -76,9 +76,7 @@ SwatchGeometry SwatchGeometryFromProfile(const Profile& profile) {
 }
 
 void PutFirstInHistory(std::vector<ColourRef>& history, ColourRef colour) {
-  std::erase(history, colour);
-  history.insert(history.begin(), colour);
-  if (history.size() > kColourHistoryLimit) history.resize(kColourHistoryLimit);
+  PutFirst(history, colour, kColourHistoryLimit);
 }
 
 // ---- the swatch grid ------------------------------------------------------------------------
@@ -296,11 +294,9 @@ bool ColourPalettePanel::WasVisible(const Profile& profile) {
 std::optional<QPoint> ColourPalettePanel::StoredPosition(const Profile& profile, const QRect& available) {
   if (!profile.Has(kSettingsSection, kPaletteXPosKey) || !profile.Has(kSettingsSection, kPaletteYPosKey))
     return std::nullopt;
-  const auto clamp = [](int value, int start, int length) {
-    return std::clamp(value, start, start + std::max(0, length - kGrabbableSide));
-  };
-  return QPoint(clamp(profile.GetInt(kSettingsSection, kPaletteXPosKey, 0), available.left(), available.width()),
-                clamp(profile.GetInt(kSettingsSection, kPaletteYPosKey, 0), available.top(), available.height()));
+  const int32_t x = profile.GetInt(kSettingsSection, kPaletteXPosKey, 0);
+  const int32_t y = profile.GetInt(kSettingsSection, kPaletteYPosKey, 0);
+  return QPoint(KeepOnScreen(x, available.left(), available.width()), KeepOnScreen(y, available.top(), available.height()));
 }
 
 void ColourPalettePanel::StorePosition(Profile& profile, const QPoint& position) {

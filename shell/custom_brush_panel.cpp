@@ -30,6 +30,7 @@
 #include "document/bitmap_file.h"
 #include "qtcommon/qt_colour.h"
 #include "shell/panel_widgets.h"
+#include "shell/qt_draw_context.h"
 
 namespace varnel {
 namespace {
@@ -89,11 +90,8 @@ QPixmap Thumbnail(const std::string& path) {
   if (ReadBitmapFile(path, surface, message) != 0) return thumbnail;
   const int width = surface.Width();
   const int height = surface.Height();
-  // Pixels are 0xAARRGGBB words, as QImage's ARGB32 keeps them.
-  QImage image(width, height, QImage::Format_ARGB32);
+  const QImage image = ToQImage(surface);
   if (image.isNull()) return thumbnail;
-  for (int y = 0; y < height; ++y)
-    std::memcpy(image.scanLine(y), surface.Row(y), static_cast<size_t>(width) * sizeof(uint32_t));
   const double scale = std::min(double{kThumbnailSide} / width, double{kThumbnailSide} / height);
   const QSizeF fitted(width * scale, height * scale);
   QPainter painter(&thumbnail);

@@ -29,6 +29,7 @@
 #include "shell/command_ids.h"
 #include "shell/file_dialogs.h"
 #include "shell/messages.h"
+#include "shell/qt_draw_context.h"
 #include "settings/app_settings.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_app.h"
@@ -432,22 +433,6 @@ namespace {
 
 QString LayerDataMimeType() { return QString("application/x-%1").arg(kClipboardLayerData); }
 
-QImage ToQImage(const ImageSurface& surface) {
-  const Size size = surface.GetSize();
-  QImage image(size.width, size.height, QImage::Format_ARGB32);
-  for (int32_t y = 0; y < size.height; ++y)
-    std::memcpy(image.scanLine(y), surface.Row(y), static_cast<size_t>(size.width) * 4);
-  return image;
-}
-
-std::unique_ptr<ImageSurface> FromQImage(const QImage& source) {
-  const QImage image = source.convertToFormat(QImage::Format_ARGB32);
-  auto surface = std::make_unique<ImageSurface>();
-  if (image.isNull() || surface->CreateUnfilled({image.width(), image.height()}) != 0) return nullptr;
-  for (int y = 0; y < image.height(); ++y)
-    std::memcpy(surface->Row(y), image.constScanLine(y), static_cast<size_t>(image.width()) * 4);
-  return surface;
-}
 
 void PutOnClipboard(QMimeData* data) { QApplication::clipboard()->setMimeData(data); }
 

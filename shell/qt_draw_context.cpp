@@ -1,5 +1,7 @@
 #include "shell/qt_draw_context.h"
 
+#include <cstring>
+
 #include <QImage>
 #include <QPainter>
 #include <QPen>
@@ -56,6 +58,25 @@ void QtDrawContext::Rectangle(const Rect& bounds) {
   m_painter.setBrush(Qt::NoBrush);
   m_painter.drawRect(OutlineRect(bounds));
   m_painter.restore();
+}
+
+QImage ToQImage(const ImageSurface& surface) {
+  const Size size = surface.GetSize();
+  QImage image(size.width, size.height, QImage::Format_ARGB32);
+  // An image too large to be had stays null rather than being written through.
+  if (image.isNull()) return image;
+  for (int32_t y = 0; y < size.height; ++y)
+    std::memcpy(image.scanLine(y), surface.Row(y), static_cast<size_t>(size.width) * 4);
+  return image;
+}
+
+std::unique_ptr<ImageSurface> FromQImage(const QImage& source) {
+  const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+  auto surface = std::make_unique<ImageSurface>();
+  if (image.isNull() || surface->CreateUnfilled({image.width(), image.height()}) != 0) return nullptr;
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(surface->Row(y), image.constScanLine(y), static_cast<size_t>(image.width()) * 4);
+  return surface;
 }
 
 }  // namespace varnel

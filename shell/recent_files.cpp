@@ -26,10 +26,7 @@ void RecentFileList::Save(Profile& profile) const {
 }
 
 void RecentFileList::Add(std::string_view path) {
-  if (path.empty()) return;
-  Remove(path);
-  m_entries.insert(m_entries.begin(), std::string(path));
-  if (m_entries.size() > kSize) m_entries.resize(kSize);
+  if (!path.empty()) PutFirst(m_entries, std::string(path), kSize);
 }
 
 void RecentFileList::Remove(std::string_view path) {

@@ -2,6 +2,7 @@
 // The recent-file list: four entries, newest first, kept in the profile section
 // "Recent File List" as File1 … File4.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,15 @@
 #include "platform/profile.h"
 
 namespace varnel {
+
+// A newest-first list: item goes to the front, an earlier copy of it goes, and the list is cut
+// to limit entries.
+template <typename T>
+void PutFirst(std::vector<T>& list, T item, size_t limit) {
+  std::erase(list, item);
+  list.insert(list.begin(), std::move(item));
+  if (list.size() > limit) list.resize(limit);
+}
 
 class RecentFileList {
  public:

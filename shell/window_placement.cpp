@@ -1,5 +1,7 @@
 #include "shell/window_placement.h"
 
+#include <algorithm>
+
 namespace varnel {
 namespace {
 
@@ -33,6 +35,10 @@ WindowPlacement FirstPlacement(int32_t x, int32_t y, int32_t width, int32_t heig
   p.x = x + (width - p.cx) / 2;
   p.y = y + (height - p.cy) / 2;
   return p;
+}
+
+int32_t KeepOnScreen(int32_t position, int32_t start, int32_t length) {
+  return std::clamp(position, start, start + std::max(0, length - 100));
 }
 
 }  // namespace varnel

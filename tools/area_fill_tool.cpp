@@ -100,11 +100,6 @@ AreaFillSettings& ProgramAreaFillSettings() {
   return settings;
 }
 
-int32_t AreaFillToolState::LoadState(ToolStateReader& reader, bool /*paste*/) {
-  m_settings.ReadToolState(reader);
-  return 0;
-}
-
 ColourMatch AreaFillMatch(int32_t tolerance) {
   return {ColourComponent::kRgb, std::clamp(tolerance, kFillToleranceMinimum, kFillToleranceMaximum) - 1};
 }

@@ -50,15 +50,9 @@ struct AreaFillSettings {
 AreaFillSettings& ProgramAreaFillSettings();
 
 // The area fill tool as a tool state object.
-class AreaFillToolState : public ToolStateObject {
+class AreaFillToolState : public SettingsToolState<AreaFillSettings> {
  public:
-  explicit AreaFillToolState(AreaFillSettings& settings) : m_settings(settings) {}
-  std::string ToolClassName() const override { return kAreaFillToolClassName; }
-  void SaveState(ToolStateWriter& writer) override { m_settings.WriteToolState(writer); }
-  int32_t LoadState(ToolStateReader& reader, bool paste) override;
-
- private:
-  AreaFillSettings& m_settings;
+  explicit AreaFillToolState(AreaFillSettings& settings) : SettingsToolState(settings, kAreaFillToolClassName) {}
 };
 
 // The colour comparison of the fill: a pixel belongs to the area when each of its blue, green

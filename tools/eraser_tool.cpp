@@ -33,11 +33,6 @@ EraserSettings& ProgramEraserSettings() {
   return settings;
 }
 
-int32_t EraserToolState::LoadState(ToolStateReader& reader, bool /*paste*/) {
-  m_settings.ReadToolState(reader);
-  return 0;
-}
-
 // --- the dab -------------------------------------------------------------------------------
 
 EraserBrush::EraserBrush(Size size) : RoundBrush(kEraserBrushKind, size) {

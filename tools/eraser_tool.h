@@ -51,15 +51,9 @@ struct EraserSettings {
 EraserSettings& ProgramEraserSettings();
 
 // The eraser as a tool state object.
-class EraserToolState : public ToolStateObject {
+class EraserToolState : public SettingsToolState<EraserSettings> {
  public:
-  explicit EraserToolState(EraserSettings& settings) : m_settings(settings) {}
-  std::string ToolClassName() const override { return kEraserToolClassName; }
-  void SaveState(ToolStateWriter& writer) override { m_settings.WriteToolState(writer); }
-  int32_t LoadState(ToolStateReader& reader, bool paste) override;
-
- private:
-  EraserSettings& m_settings;
+  explicit EraserToolState(EraserSettings& settings) : SettingsToolState(settings, kEraserToolClassName) {}
 };
 
 // The eraser's dab. Where the round mask is 0 nothing changes.

@@ -46,11 +46,6 @@ EyedropperSettings& ProgramEyedropperSettings() {
   return settings;
 }
 
-int32_t EyedropperToolState::LoadState(ToolStateReader& reader, bool /*paste*/) {
-  m_settings.ReadToolState(reader);
-  return 0;
-}
-
 ColourRef PickColour(const ImageSurface& source, int32_t x, int32_t y, int32_t n) {
   const Size size = source.GetSize();
   if (size.width < 1 || size.height < 1) return MakeColourRef(0, 0, 0);

@@ -42,15 +42,9 @@ struct EyedropperSettings {
 EyedropperSettings& ProgramEyedropperSettings();
 
 // The eyedropper as a tool state object.
-class EyedropperToolState : public ToolStateObject {
+class EyedropperToolState : public SettingsToolState<EyedropperSettings> {
  public:
-  explicit EyedropperToolState(EyedropperSettings& settings) : m_settings(settings) {}
-  std::string ToolClassName() const override { return kEyedropperToolClassName; }
-  void SaveState(ToolStateWriter& writer) override { m_settings.WriteToolState(writer); }
-  int32_t LoadState(ToolStateReader& reader, bool paste) override;
-
- private:
-  EyedropperSettings& m_settings;
+  explicit EyedropperToolState(EyedropperSettings& settings) : SettingsToolState(settings, kEyedropperToolClassName) {}
 };
 
 // The largest block PickColour reads.

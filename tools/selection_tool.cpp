@@ -58,7 +58,8 @@ void ClipToCanvas(Region& region, Size canvas) {
     region.Clear();
     return;
   }
-  for (int32_t y = inside.top; y <= inside.bottom; ++y) region.ReadSpan(inside.left, y, inside.right, kept.Row(y - inside.top));
+  for (int32_t y = inside.top; y <= inside.bottom; ++y)
+    region.ReadSpan(inside.left, y, inside.right, kept.Row(y - inside.top));
   kept.TrimToContent();
   region.TakeFrom(kept);
 }
@@ -100,18 +101,17 @@ SelectionToolSettings& ProgramSelectionSettings() {
   return settings;
 }
 
-void SelectionToolState::SaveState(ToolStateWriter& writer) {
-  WriteToolStateKeys<Settings>(writer, kKeys, m_settings);
+void SelectionToolSettings::WriteToolState(ToolStateWriter& writer) const {
+  WriteToolStateKeys<Settings>(writer, kKeys, *this);
 }
 
-int32_t SelectionToolState::LoadState(ToolStateReader& reader, bool) {
-  ReadToolStateKeys<Settings>(reader, kKeys, m_settings);
-  m_settings.shape = std::clamp(m_settings.shape, 0, kSelectionShapeCount - 1);
-  m_settings.mode = std::clamp(m_settings.mode, 0, kSelectionModeCount - 1);
-  m_settings.moveOperation = std::clamp(m_settings.moveOperation, 0, 2);
-  m_settings.component = std::clamp(m_settings.component, 0, 3);
-  m_settings.tolerance = std::clamp(m_settings.tolerance, 0, 255);
-  return 0;
+void SelectionToolSettings::ReadToolState(ToolStateReader& reader) {
+  ReadToolStateKeys<Settings>(reader, kKeys, *this);
+  shape = std::clamp(shape, 0, kSelectionShapeCount - 1);
+  mode = std::clamp(mode, 0, kSelectionModeCount - 1);
+  moveOperation = std::clamp(moveOperation, 0, 2);
+  component = std::clamp(component, 0, 3);
+  tolerance = std::clamp(tolerance, 0, 255);
 }
 
 void ApplySelectionMode(Canvas& canvas, int32_t mode, Region& region, bool undoable) {

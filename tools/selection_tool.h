@@ -57,6 +57,10 @@ struct SelectionToolSettings {
   bool useSurface = false;    // "サーフェイスを使う": colours from the display composite
   int32_t component = 0;      // 0 RGB, 1 色相, 2 彩度, 3 明度
   int32_t tolerance = 0;      // "許容範囲", 0…255
+
+  void WriteToolState(ToolStateWriter& writer) const;
+  // A missing flag or integer reads as 0; every value is held to its range.
+  void ReadToolState(ToolStateReader& reader);
 };
 SelectionToolSettings& ProgramSelectionSettings();
 
@@ -64,15 +68,9 @@ inline constexpr const char* kSelectionToolClassName = "CSelectTool";
 inline constexpr const char* kSelectionToolName = "領域選択";
 inline constexpr int32_t kSelectionToolSlot = 0;
 
-class SelectionToolState : public ToolStateObject {
+class SelectionToolState : public SettingsToolState<SelectionToolSettings> {
  public:
-  explicit SelectionToolState(SelectionToolSettings& settings) : m_settings(settings) {}
-  std::string ToolClassName() const override { return kSelectionToolClassName; }
-  void SaveState(ToolStateWriter& writer) override;
-  int32_t LoadState(ToolStateReader& reader, bool paste) override;
-
- private:
-  SelectionToolSettings& m_settings;
+  explicit SelectionToolState(SelectionToolSettings& settings) : SettingsToolState(settings, kSelectionToolClassName) {}
 };
 
 // Applies a region to the canvas's selection by the mode (new, add or subtract), as one undo

@@ -155,7 +155,9 @@ TEST(CustomBrushColourModes, RandomModesStayBetweenPaintAndBackground) {
       const int32_t r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
       EXPECT_TRUE(r >= 100 && r <= 200 && g >= 10 && g <= 60 && b == 50) << std::hex << p;
       // The mix keeps every channel at the same fraction of the way.
-      if (mode == 7) EXPECT_LE(std::abs((200 - r) * 50 - (g - 10) * 100), 100 * 2) << std::hex << p;
+      if (mode == 7) {
+        EXPECT_LE(std::abs((200 - r) * 50 - (g - 10) * 100), 100 * 2) << std::hex << p;
+      }
     }
   }
 }
