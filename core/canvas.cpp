@@ -327,6 +327,25 @@ void Canvas::ResizeCanvas(int32_t width, int32_t height) {
   Refresh();
 }
 
+void Canvas::SetLayerOffset(Layer& layer, int32_t x, int32_t y) {
+  if (layer.OffsetX() == x && layer.OffsetY() == y) return;
+  const Rect before = layer.Bounds();
+  layer.SetOffset(x, y);
+  // The facade's region lies at minus the target's offset, so it follows the new place.
+  if (&layer == m_activeLayer) BindFacade();
+  const Rect after = layer.Bounds();
+  if (before.IsEmpty()) return;
+  // A short move recomposes the two places in one; a long one each on its own, not the span
+  // between them.
+  if (!before.Intersected(after).IsEmpty()) {
+    Compose({std::min(before.left, after.left), std::min(before.top, after.top), std::max(before.right, after.right),
+             std::max(before.bottom, after.bottom)});
+  } else {
+    Compose(before);
+    Compose(after);
+  }
+}
+
 void Canvas::RecomposeDirty(ImageSurface& surface, int32_t offsetX, int32_t offsetY) {
   if (!m_layers.empty() && !surface.IsDirtyEmpty()) {
     const Rect dirty = surface.DirtyRect();
@@ -662,6 +681,19 @@ PaintObject* Canvas::ActiveTool() const {
   return Tool(m_selectedTool);
 }
 
+void Canvas::FinishToolChange() {
+  // The change the tool made becomes an undo step of the surface that holds the backups. A
+  // change that saved no tile (a stroke wholly outside the layer) records nothing, and its mark
+  // goes too: left standing, it would cut the next stroke's first dab off into a step of its own.
+  ImageSurface* edited = EditTarget();
+  if (edited != nullptr && edited->IsModified()) {
+    if (edited->SavedTileCount() > 0)
+      edited->Undo().PushUndoStep(*edited, false);
+    else
+      edited->DiscardBackups();
+  }
+}
+
 bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, int32_t pressure,
                           const PenOrientation* orientation) {
   ImageSurface* target = DrawingTarget();
@@ -678,16 +710,7 @@ bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, in
     case kToolRightButtonUp: answer = tool->RightButtonUp(event); break;
     default: return false;
   }
-  // The change the tool made becomes an undo step of the surface that holds the backups. A
-  // change that saved no tile (a stroke wholly outside the layer) records nothing, and its mark
-  // goes too: left standing, it would cut the next stroke's first dab off into a step of its own.
-  ImageSurface* edited = EditTarget();
-  if (edited != nullptr && edited->IsModified()) {
-    if (edited->SavedTileCount() > 0)
-      edited->Undo().PushUndoStep(*edited, false);
-    else
-      edited->DiscardBackups();
-  }
+  FinishToolChange();
   if (m_temporaryTool && m_temporaryTool->IsFinished()) m_temporaryTool.reset();
   return answer;
 }

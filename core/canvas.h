@@ -56,6 +56,10 @@ class Canvas {
   int32_t DeleteLayer(int32_t index);
   void ReplaceLayer(int32_t index, std::unique_ptr<Layer> layer);
   void ResizeCanvas(int32_t width, int32_t height);
+  // Puts a layer of the stack at (x, y) on the canvas and recomposes where it was and where it
+  // is now; the selection keeps its place on the canvas. Records no undo step (LayerOffsetStep
+  // does that).
+  void SetLayerOffset(Layer& layer, int32_t x, int32_t y);
 
   // The display composition of a rectangle of the canvas (inclusive), added to the composite's
   // dirty rectangle.
@@ -144,6 +148,9 @@ class Canvas {
   // event's point to get canvas coordinates.
   int32_t EditOffsetX() const;
   int32_t EditOffsetY() const;
+  // Turns what a tool wrote into the edit surface into one undo step; DeliverEvent does this
+  // after every event, a tool that writes on a key (Enter closing a path) calls it itself.
+  void FinishToolChange();
 
   // Called when the views must be redrawn; the selection's display object draws over a
   // composed rectangle through drawSelection.

@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "brush/brush_stroke.h"
 #include "brush/brush_tool.h"
+#include "tools/brush_path.h"
 
 namespace varnel {
 namespace {
 
 // tan 22.5° as a ratio of 41 to 99, so the test stays in integers.
 bool Shallower(int64_t small, int64_t large) { return small * 99 < large * 41; }
-
-// The brush trails the pointer half way at each movement; movements to the same point bring it
-// there, each walking the straight path with the brush's spacing.
-constexpr int kCatchUpLimit = 64;
 
 }  // namespace
 
@@ -61,14 +57,8 @@ bool LineTool::ButtonUp(const ToolEvent& event) {
   Track(event);
   BrushEngine* brush = m_brush();
   if (brush == nullptr || event.surface == nullptr) return false;
-  ComposeEachDab composing(m_canvas, *brush);
-  brush->BeginStroke(*event.surface, m_x0, m_y0, 256);
-  // Each walk starts again at the last dab and keeps the distance walked, so even a wide spacing
-  // reaches the end point within the limit.
-  for (int i = 0; i < kCatchUpLimit && (brush->LastX() != m_x1 || brush->LastY() != m_y1); ++i)
-    brush->StrokeTo(*event.surface, m_x1, m_y1, 256);
-  brush->EndStroke(*event.surface);
-  BackedSurface(*event.surface).ClearDirty();
+  const BrushPathPoint ends[] = {{m_x0, m_y0, 256}, {m_x1, m_y1, 256}};
+  DrawBrushPath(m_canvas, *brush, *event.surface, ends, false);
   return true;
 }
 

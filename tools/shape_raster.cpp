@@ -1,0 +1,434 @@
+#include "tools/shape_raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "core/region_clipped_image.h"
+
+namespace varnel {
+namespace {
+
+// Rows rendered together: the accumulation buffer stays in the cache however tall the shape.
+constexpr int32_t kBandRows = 32;
+// Columns per flag of the touched-cell map: runs of untouched blocks keep the winding of their
+// left neighbour, so the interior of a large shape costs a fill, not a sum per pixel.
+constexpr int32_t kBlockShift = 5;
+// Enough points for any ellipse a layer can hold, and no more than a caller can afford.
+constexpr int32_t kMaxEllipsePoints = 1 << 16;
+constexpr int32_t kMaxCubicSegments = 4096;
+constexpr double kLimit = 1 << 30;
+
+uint8_t CoverageOf(float winding, FillRule rule) {
+  float a = std::fabs(winding);
+  if (rule == FillRule::kEvenOdd) {
+    a = std::fmod(a, 2.0f);
+    if (a > 1.0f) a = 2.0f - a;
+  } else if (a > 1.0f) {
+    a = 1.0f;
+  }
+  return static_cast<uint8_t>(a * 255.0f + 0.5f);
+}
+
+struct BandEdge {
+  double x0, y0, x1, y1;  // y0 < y1, relative to the mask's corner
+  float direction;        // +1 downwards, −1 upwards
+};
+
+// The exact signed area each edge leaves in the cells of a band of rows. Cell x of a row
+// receives the change in winding coverage between pixel x − 1 and pixel x; the running sum along
+// the row is each pixel's covered area.
+class Accumulator {
+ public:
+  Accumulator(int32_t width) : m_width(width), m_stride(width + 2), m_blocks((width + 2 + 31) >> kBlockShift) {
+    m_cells.assign(static_cast<size_t>(m_stride) * kBandRows, 0.0f);
+    m_touched.assign(static_cast<size_t>(m_blocks) * kBandRows, 0);
+  }
+
+  // The part of the edge within rows top … top + rows of the band.
+  void AddEdge(const BandEdge& e, int32_t top, int32_t rows) {
+    const double bandTop = top, bandBottom = top + rows;
+    const double ya = std::max(e.y0, bandTop), yb = std::min(e.y1, bandBottom);
+    if (ya >= yb) return;
+    const double dxdy = (e.x1 - e.x0) / (e.y1 - e.y0);
+    double x = e.x0 + (ya - e.y0) * dxdy;
+    for (int32_t y = static_cast<int32_t>(std::floor(ya)); y < bandBottom && y < yb; ++y) {
+      const double dy = std::min<double>(y + 1, yb) - std::max<double>(y, ya);
+      const double xnext = x + dxdy * dy;
+      Deposit(y - top, x, xnext, static_cast<float>(dy) * e.direction);
+      x = xnext;
+    }
+  }
+
+  // Turns the band's cells into coverage rows of out (width bytes each, stride apart) and leaves
+  // the cells zero for the next band.
+  void Resolve(int32_t rows, uint8_t* out, size_t stride, FillRule rule) {
+    for (int32_t r = 0; r < rows; ++r) {
+      float* cells = m_cells.data() + static_cast<size_t>(r) * m_stride;
+      uint8_t* touched = m_touched.data() + static_cast<size_t>(r) * m_blocks;
+      uint8_t* row = out + static_cast<size_t>(r) * stride;
+      float winding = 0.0f;
+      int32_t x = 0;
+      while (x < m_width) {
+        int32_t block = x >> kBlockShift;
+        if (!touched[block]) {
+          // Untouched blocks keep the winding: one fill up to the next touched block.
+          while ((block + 1) << kBlockShift < m_width && !touched[block + 1]) ++block;
+          const int32_t end = std::min(m_width, (block + 1) << kBlockShift);
+          std::memset(row + x, CoverageOf(winding, rule), static_cast<size_t>(end - x));
+          x = end;
+        } else {
+          const int32_t end = std::min(m_width, (block + 1) << kBlockShift);
+          for (int32_t i = x; i < end; ++i) {
+            winding += cells[i];
+            cells[i] = 0.0f;
+            row[i] = CoverageOf(winding, rule);
+          }
+          x = end;
+        }
+      }
+      // Whatever reached the cells right of the mask (clamped there) is dropped.
+      for (int32_t b = 0; b < m_blocks; ++b) {
+        if (!touched[b]) continue;
+        const int32_t from = std::max(m_width, b << kBlockShift), to = std::min(m_stride, (b + 1) << kBlockShift);
+        for (int32_t i = from; i < to; ++i) cells[i] = 0.0f;
+        touched[b] = 0;
+      }
+    }
+  }
+
+ private:
+  void Add(int32_t row, int32_t x, float value) {
+    m_cells[static_cast<size_t>(row) * m_stride + static_cast<size_t>(x)] += value;
+    m_touched[static_cast<size_t>(row) * m_blocks + static_cast<size_t>(x >> kBlockShift)] = 1;
+  }
+
+  // One row's piece of an edge from x to xnext (both within 0 … width) with winding change d.
+  void Deposit(int32_t row, double x, double xnext, float d) {
+    const double lo = std::min(x, xnext), hi = std::max(x, xnext);
+    const double loFloor = std::floor(lo);
+    const int32_t i0 = static_cast<int32_t>(loFloor);
+    const int32_t i1 = static_cast<int32_t>(std::ceil(hi));
+    if (i1 <= i0 + 1) {
+      // Within one pixel column: the area right of the edge's middle is covered.
+      const float mid = static_cast<float>(0.5 * (x + xnext) - loFloor);
+      Add(row, i0, d - d * mid);
+      Add(row, i0 + 1, d * mid);
+      return;
+    }
+    // Across several columns: the covered area grows as a trapezoid over the crossed pixels.
+    const double s = 1.0 / (hi - lo);
+    const double f0 = lo - loFloor;
+    const double a0 = 0.5 * s * (1.0 - f0) * (1.0 - f0);
+    const double f1 = hi - std::ceil(hi) + 1.0;
+    const double am = 0.5 * s * f1 * f1;
+    Add(row, i0, static_cast<float>(d * a0));
+    if (i1 == i0 + 2) {
+      Add(row, i0 + 1, static_cast<float>(d * (1.0 - a0 - am)));
+    } else {
+      const double a1 = s * (1.5 - f0);
+      Add(row, i0 + 1, static_cast<float>(d * (a1 - a0)));
+      const float step = static_cast<float>(d * s);
+      for (int32_t i = i0 + 2; i < i1 - 1; ++i) Add(row, i, step);
+      const double a2 = a1 + (i1 - i0 - 3) * s;
+      Add(row, i1 - 1, static_cast<float>(d * (1.0 - a2 - am)));
+    }
+    Add(row, i1, static_cast<float>(d * am));
+  }
+
+  int32_t m_width, m_stride, m_blocks;
+  std::vector<float> m_cells;
+  std::vector<uint8_t> m_touched;
+};
+
+// Splits an edge at the vertical lines x = 0 and x = width and brings the outer parts onto
+// those lines: what lies left of the mask still counts for every pixel right of it, what lies
+// right counts for none.
+void ClampEdge(BandEdge e, double width, std::vector<BandEdge>& out) {
+  double cuts[2];
+  int n = 0;
+  for (const double line : {0.0, width}) {
+    if ((e.x0 < line) != (e.x1 < line) && e.x0 != e.x1) cuts[n++] = e.y0 + (line - e.x0) * (e.y1 - e.y0) / (e.x1 - e.x0);
+  }
+  if (n == 2 && cuts[0] > cuts[1]) std::swap(cuts[0], cuts[1]);
+  double y = e.y0;
+  auto xAt = [&](double yy) {
+    const double x = e.x0 + (yy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0);
+    return std::clamp(x, 0.0, width);
+  };
+  for (int i = 0; i <= n; ++i) {
+    const double yEnd = i < n ? std::clamp(cuts[i], e.y0, e.y1) : e.y1;
+    if (yEnd > y) out.push_back({xAt(y), y, xAt(yEnd), yEnd, e.direction});
+    y = yEnd;
+  }
+}
+
+// The last index from x on (x itself at full coverage) before the coverage drops, eight at a
+// time: the interior of a large shape is long runs of 255.
+int32_t FullRunEnd(const uint8_t* cover, int32_t x, int32_t last) {
+  int32_t end = x;
+  uint64_t eight;
+  while (end + 8 <= last) {
+    std::memcpy(&eight, cover + end + 1, sizeof eight);
+    if (eight != ~uint64_t{0}) break;
+    end += 8;
+  }
+  while (end < last && cover[end + 1] == 255) ++end;
+  return end;
+}
+
+// Paints rows of coverage into a target through GetRect/SetRect. Runs at full coverage are
+// written straight from one row of the colour; only the pixels that blend are read and written
+// back, a stretch at a time.
+class PaintRows {
+ public:
+  PaintRows(ImageSurface& target, uint32_t pixel, int32_t opacity, int32_t left, int32_t width)
+      : m_target(target),
+        m_pixel(pixel),
+        m_opacity(std::clamp(opacity, 0, 255)),
+        m_left(left),
+        m_width(width),
+        m_solid(static_cast<size_t>(width), pixel),
+        m_blend(static_cast<size_t>(width)),
+        m_scaled(m_opacity != 255 ? static_cast<size_t>(width) : 0) {}
+
+  // Coverage of the width pixels from the left of row y.
+  void Row(int32_t y, const uint8_t* cover) {
+    int32_t first = 0, last = m_width - 1;
+    while (first <= last && cover[first] == 0) ++first;
+    while (last >= first && cover[last] == 0) --last;
+    if (first > last) return;
+    if (m_opacity != 255) {
+      for (int32_t i = first; i <= last; ++i)
+        m_scaled[static_cast<size_t>(i)] = static_cast<uint8_t>((cover[i] * m_opacity + 127) / 255);
+      cover = m_scaled.data();
+    }
+    int32_t x = first;
+    while (x <= last) {
+      int32_t end = x;
+      if (cover[x] == 255) {
+        end = FullRunEnd(cover, x, last);
+        m_target.SetRect({m_left + x, y, m_left + end, y}, m_solid.data());
+      } else {
+        // A stretch up to the next run of full coverage worth writing whole.
+        while (end < last && !(cover[end + 1] == 255 && end + 8 <= last && cover[end + 8] == 255)) ++end;
+        const Rect stretch{m_left + x, y, m_left + end, y};
+        m_target.GetRect(stretch, m_blend.data());
+        for (int32_t i = x; i <= end; ++i) {
+          const uint8_t c = cover[i];
+          uint32_t& p = m_blend[static_cast<size_t>(i - x)];
+          if (c == 255)
+            p = m_pixel;
+          else if (c != 0)
+            p = RegionClippedImage::BlendCovered(p, m_pixel, c);
+        }
+        m_target.SetRect(stretch, m_blend.data());
+      }
+      x = end + 1;
+    }
+    const Rect span{m_left + first, y, m_left + last, y};
+    m_changed = m_changed.IsEmpty() ? span
+                                    : Rect{std::min(m_changed.left, span.left), m_changed.top,
+                                           std::max(m_changed.right, span.right), y};
+  }
+
+  // The changed rectangle; the target is marked modified when there is one.
+  Rect Finish() {
+    if (!m_changed.IsEmpty()) m_target.SetModified();
+    return m_changed;
+  }
+
+ private:
+  ImageSurface& m_target;
+  uint32_t m_pixel;
+  int32_t m_opacity, m_left, m_width;
+  std::vector<uint32_t> m_solid, m_blend;
+  std::vector<uint8_t> m_scaled;
+  Rect m_changed{0, 0, -1, -1};
+};
+
+bool Finite(const ShapePoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+}  // namespace
+
+uint8_t CoverageMask::At(int32_t x, int32_t y) const {
+  if (x < bounds.left || x > bounds.right || y < bounds.top || y > bounds.bottom) return 0;
+  return coverage[static_cast<size_t>(y - bounds.top) * static_cast<size_t>(bounds.Width()) +
+                  static_cast<size_t>(x - bounds.left)];
+}
+
+void ShapeCoverage::AddPolygon(std::span<const ShapePoint> points) {
+  if (points.size() < 2 || !std::all_of(points.begin(), points.end(), Finite)) return;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const ShapePoint& a = points[i];
+    const ShapePoint& b = points[(i + 1) % points.size()];
+    if (a.y != b.y) m_edges.push_back({a.x, a.y, b.x, b.y});
+  }
+}
+
+void ShapeCoverage::AddEllipse(double cx, double cy, double rx, double ry, double thetaDegrees) {
+  rx = std::fabs(rx);
+  ry = std::fabs(ry);
+  if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(rx) || !std::isfinite(ry) ||
+      !std::isfinite(thetaDegrees) || rx == 0 || ry == 0)
+    return;
+  // A chord of angle a strays r (1 − cos(a / 2)) from the arc.
+  const double r = std::max(rx, ry);
+  const double tolerance = 1.0 / 32;
+  const double step = r > tolerance ? 2.0 * std::acos(1.0 - tolerance / r) : std::numbers::pi / 4;
+  const int32_t n = std::clamp(static_cast<int32_t>(std::ceil(2.0 * std::numbers::pi / step)), 8, kMaxEllipsePoints);
+  const double t = thetaDegrees * std::numbers::pi / 180.0;
+  const double ct = std::cos(t), st = std::sin(t);
+  std::vector<ShapePoint> points(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    const double a = 2.0 * std::numbers::pi * i / n;
+    const double ex = rx * std::cos(a), ey = ry * std::sin(a);
+    points[static_cast<size_t>(i)] = {cx + ex * ct - ey * st, cy + ex * st + ey * ct};
+  }
+  AddPolygon(points);
+}
+
+Rect ShapeCoverage::Bounds() const {
+  if (m_edges.empty()) return {0, 0, -1, -1};
+  double left = m_edges[0].x0, right = left, top = m_edges[0].y0, bottom = top;
+  for (const Edge& e : m_edges) {
+    left = std::min({left, e.x0, e.x1});
+    right = std::max({right, e.x0, e.x1});
+    top = std::min({top, e.y0, e.y1});
+    bottom = std::max({bottom, e.y0, e.y1});
+  }
+  // Far-off coordinates are cut to what a surface can hold.
+  auto cut = [](double v) { return std::clamp(v, -kLimit, kLimit); };
+  return {static_cast<int32_t>(std::floor(cut(left))), static_cast<int32_t>(std::floor(cut(top))),
+          static_cast<int32_t>(std::ceil(cut(right))) - 1, static_cast<int32_t>(std::ceil(cut(bottom))) - 1};
+}
+
+void ShapeCoverage::RenderBands(const Rect& bounds, bool antialias, FillRule rule, const BandSink& sink) const {
+  const int32_t width = bounds.Width(), height = bounds.Height();
+  // Edges top-down in the bounds' coordinates, each with its winding direction.
+  std::vector<BandEdge> edges;
+  edges.reserve(m_edges.size());
+  for (const Edge& e : m_edges) {
+    BandEdge b{e.x0 - bounds.left, e.y0 - bounds.top, e.x1 - bounds.left, e.y1 - bounds.top, 1.0f};
+    if (b.y0 > b.y1) {
+      std::swap(b.x0, b.x1);
+      std::swap(b.y0, b.y1);
+      b.direction = -1.0f;
+    }
+    if (b.y1 <= 0 || b.y0 >= height) continue;
+    if (antialias)
+      ClampEdge(b, width, edges);
+    else
+      edges.push_back(b);
+  }
+  std::sort(edges.begin(), edges.end(), [](const BandEdge& a, const BandEdge& b) { return a.y0 < b.y0; });
+
+  std::vector<const BandEdge*> active;
+  size_t next = 0;
+  if (antialias) {
+    Accumulator accumulator(width);
+    for (int32_t top = 0; top < height; top += kBandRows) {
+      const int32_t rows = std::min(kBandRows, height - top);
+      while (next < edges.size() && edges[next].y0 < top + rows) active.push_back(&edges[next++]);
+      std::erase_if(active, [top](const BandEdge* e) { return e->y1 <= top; });
+      for (const BandEdge* e : active) accumulator.AddEdge(*e, top, rows);
+      uint8_t* rowsOut = sink.rows(top, rows);
+      accumulator.Resolve(rows, rowsOut, static_cast<size_t>(width), rule);
+      if (sink.done) sink.done(top, rows, rowsOut);
+    }
+    return;
+  }
+
+  // Without anti-aliasing a pixel is inside when its centre is.
+  struct Crossing {
+    double x;
+    int32_t direction;
+  };
+  std::vector<Crossing> crossings;
+  for (int32_t top = 0; top < height; top += kBandRows) {
+    const int32_t rows = std::min(kBandRows, height - top);
+    uint8_t* rowsOut = sink.rows(top, rows);
+    std::memset(rowsOut, 0, static_cast<size_t>(rows) * static_cast<size_t>(width));
+    for (int32_t y = top; y < top + rows; ++y) {
+      const double centre = y + 0.5;
+      while (next < edges.size() && edges[next].y0 <= centre) active.push_back(&edges[next++]);
+      std::erase_if(active, [centre](const BandEdge* e) { return e->y1 <= centre; });
+      crossings.clear();
+      for (const BandEdge* e : active)
+        crossings.push_back({e->x0 + (centre - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0), e->direction > 0 ? 1 : -1});
+      std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+      uint8_t* row = rowsOut + static_cast<size_t>(y - top) * width;
+      int32_t winding = 0;
+      for (size_t i = 0; i + 1 < crossings.size(); ++i) {
+        winding += crossings[i].direction;
+        const bool inside = rule == FillRule::kEvenOdd ? (winding & 1) != 0 : winding != 0;
+        if (!inside) continue;
+        // Pixels whose centre x + 0.5 lies in [from, to).
+        const double from = std::clamp(std::ceil(crossings[i].x - 0.5), 0.0, static_cast<double>(width));
+        const double to = std::clamp(std::ceil(crossings[i + 1].x - 0.5), 0.0, static_cast<double>(width));
+        if (to > from) std::memset(row + static_cast<size_t>(from), 255, static_cast<size_t>(to - from));
+      }
+    }
+    if (sink.done) sink.done(top, rows, rowsOut);
+  }
+}
+
+CoverageMask ShapeCoverage::Render(const Rect& clip, bool antialias, FillRule rule) const {
+  CoverageMask mask;
+  const Rect bounds = Bounds().Intersected(clip);
+  if (bounds.IsEmpty()) return mask;
+  mask.bounds = bounds;
+  const size_t width = static_cast<size_t>(bounds.Width());
+  mask.coverage.resize(width * static_cast<size_t>(bounds.Height()));
+  RenderBands(bounds, antialias, rule,
+              {[&](int32_t top, int32_t) { return mask.coverage.data() + static_cast<size_t>(top) * width; }, nullptr});
+  return mask;
+}
+
+Rect FillShape(ImageSurface& target, const ShapeCoverage& shape, bool antialias, FillRule rule, uint32_t pixel,
+               int32_t opacity) {
+  const Size size = target.GetSize();
+  const Rect bounds = shape.Bounds().Intersected({0, 0, size.width - 1, size.height - 1});
+  Rect changed{0, 0, -1, -1};
+  if (bounds.IsEmpty() || opacity <= 0) return changed;
+  // One band of coverage at a time, painted while it is still in the cache.
+  const size_t width = static_cast<size_t>(bounds.Width());
+  std::vector<uint8_t> band(width * kBandRows);
+  PaintRows painter(target, pixel, opacity, bounds.left, bounds.Width());
+  shape.RenderBands(bounds, antialias, rule,
+                    {[&](int32_t, int32_t) { return band.data(); },
+                     [&](int32_t top, int32_t rows, const uint8_t* cover) {
+                       for (int32_t r = 0; r < rows; ++r) painter.Row(bounds.top + top + r, cover + static_cast<size_t>(r) * width);
+                     }});
+  return painter.Finish();
+}
+
+void FlattenCubic(ShapePoint p0, ShapePoint p1, ShapePoint p2, ShapePoint p3, std::vector<ShapePoint>& out) {
+  if (!Finite(p0) || !Finite(p1) || !Finite(p2) || !Finite(p3)) return;
+  // With n equal steps a cubic strays at most 3/4 · L / n² from its chords, L the larger second
+  // difference of the control points.
+  const double l = std::max(std::hypot(p0.x - 2 * p1.x + p2.x, p0.y - 2 * p1.y + p2.y),
+                            std::hypot(p1.x - 2 * p2.x + p3.x, p1.y - 2 * p2.y + p3.y));
+  const double tolerance = 1.0 / 8;
+  const int32_t n =
+      std::clamp(static_cast<int32_t>(std::ceil(std::sqrt(0.75 * l / tolerance))), 1, kMaxCubicSegments);
+  for (int32_t i = 1; i <= n; ++i) {
+    const double t = static_cast<double>(i) / n, u = 1 - t;
+    const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+    out.push_back({a * p0.x + b * p1.x + c * p2.x + d * p3.x, a * p0.y + b * p1.y + c * p2.y + d * p3.y});
+  }
+}
+
+Rect PaintCoverage(ImageSurface& target, const CoverageMask& mask, uint32_t pixel, int32_t opacity) {
+  const Size size = target.GetSize();
+  const Rect area = mask.bounds.Intersected({0, 0, size.width - 1, size.height - 1});
+  if (area.IsEmpty() || opacity <= 0) return {0, 0, -1, -1};
+  const size_t maskWidth = static_cast<size_t>(mask.bounds.Width());
+  PaintRows painter(target, pixel, opacity, area.left, area.Width());
+  for (int32_t y = area.top; y <= area.bottom; ++y)
+    painter.Row(y, mask.coverage.data() + static_cast<size_t>(y - mask.bounds.top) * maskWidth + (area.left - mask.bounds.left));
+  return painter.Finish();
+}
+
+}  // namespace varnel
