@@ -8,6 +8,7 @@ varnel_bench(blend_bench SOURCES blend_bench.cpp LIBS varnel_core PkgConfig::PIX
 varnel_bench(region_bench SOURCES region_bench.cpp LIBS varnel_core)
 varnel_bench(canvas_bench SOURCES canvas_bench.cpp LIBS varnel_core)
 varnel_bench(layer_file_bench SOURCES layer_file_bench.cpp LIBS varnel_document)
+varnel_bench(recovery_bench SOURCES recovery_bench.cpp LIBS varnel_document)
 pkg_check_modules(MYPAINT IMPORTED_TARGET libmypaint)
 if(MYPAINT_FOUND)
   varnel_bench(brush_bench SOURCES brush_bench.cpp LIBS varnel_brush PkgConfig::MYPAINT)
@@ -22,3 +23,30 @@ if(OpenCV_FOUND)
   target_compile_definitions(select_bench PRIVATE VARNEL_HAVE_OPENCV=1)
 endif()
 varnel_bench(adjust_bench SOURCES adjust_bench.cpp LIBS varnel_colour)
+# QPainter's raster engine is the outside reference of the gradient tool, for the benchmark only.
+find_package(Qt6 QUIET COMPONENTS Gui)
+if(Qt6Gui_FOUND)
+  varnel_bench(gradient_bench SOURCES gradient_bench.cpp LIBS varnel_tools Qt6::Gui)
+  varnel_bench(curve_bench SOURCES curve_bench.cpp LIBS varnel_tools Qt6::Gui)  # and of the curve tool
+  varnel_bench(shape_bench SOURCES shape_bench.cpp LIBS varnel_tools Qt6::Gui)  # and of the shape tools
+  # and of the text tool (whose glyphs come from Qt in the program too) and the layer move tool
+  varnel_bench(text_tool_bench SOURCES text_tool_bench.cpp ../shell/text_renderer.cpp LIBS varnel_tools Qt6::Gui)
+  varnel_bench(layer_move_bench SOURCES layer_move_bench.cpp LIBS varnel_core Qt6::Gui)
+  varnel_bench(grid_bench SOURCES grid_bench.cpp LIBS varnel_tools Qt6::Gui)  # and of the view's grid
+endif()
+# libvips is the outside reference of the geometric transforms, for the benchmark only.
+pkg_check_modules(VIPS IMPORTED_TARGET vips)
+if(VIPS_FOUND)
+  varnel_bench(transform_bench SOURCES transform_bench.cpp LIBS varnel_transformer varnel_core PkgConfig::VIPS)
+endif()
+# The filter host around a no-op filter, and the sample blur beside libvips when it is there.
+varnel_filter_library(bench_noop_filter OUTPUT_NAME filter_noop
+  OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench/Filter SOURCES filter_noop.c)
+varnel_bench(filter_bench SOURCES filter_bench.cpp LIBS varnel_filters)
+target_compile_definitions(filter_bench PRIVATE VARNEL_BENCH_FILTER_DIR="${CMAKE_BINARY_DIR}/bench/Filter"
+  VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}")
+add_dependencies(filter_bench bench_noop_filter sample_effects_filter)
+if(VIPS_FOUND)
+  target_link_libraries(filter_bench PRIVATE PkgConfig::VIPS)
+  target_compile_definitions(filter_bench PRIVATE VARNEL_HAVE_VIPS=1)
+endif()

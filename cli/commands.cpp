@@ -5,9 +5,11 @@
 #include "cli/adjust_command.h"
 #include "cli/document_commands.h"
 #include "cli/dump_command.h"
+#include "cli/filter_commands.h"
 #include "cli/region_commands.h"
 #include "cli/select_fill_commands.h"
 #include "cli/stroke_command.h"
+#include "cli/transform_commands.h"
 
 namespace varnel::cli {
 
@@ -19,13 +21,13 @@ const std::vector<Command>& Commands() {
       {"flatten", "IN OUT [--enable-masks]", "save the display composite as one layer", RunFlatten},
       {"merge-all", "IN OUT [--enable-masks]", "merge every layer into one opaque white layer", RunMergeAll},
       {"resize", "IN OUT WIDTH HEIGHT [--method M] [--all-layers] [--layer N]",
-       "resize the active layer or every layer", nullptr},
-      {"rotate", "IN OUT DEGREES [--layer N]", "rotate the active layer by any angle", nullptr},
+       "resize the active layer or every layer (methods 0-5 as in RESIZE)", RunResize},
+      {"rotate", "IN OUT DEGREES [--layer N]", "rotate the active layer by any angle", RunRotate},
       {"turn", "IN OUT right|left|flip-vertical|flip-horizontal [--layer N]",
-       "turn the active layer by 90 degrees or flip it", nullptr},
+       "turn the active layer by 90 degrees or flip it", RunTurn},
       {"filter", "IN OUT LIBRARY FILTER [VALUES] [--layer N] [--preview]",
-       "run one filter of a filter library on the active layer", nullptr},
-      {"filters", "", "list the filter libraries, their filters and parameters as JSON", nullptr},
+       "run one filter of a filter library on the active layer", RunFilter},
+      {"filters", "", "list the filter libraries, their filters and parameters as JSON", RunFilters},
       {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", nullptr},
       {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
       {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--preset FILE.bpp] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",

@@ -25,6 +25,7 @@
 #include "shell/messages.h"
 #include "shell/named_colour_view.h"
 #include "shell/recent_files.h"
+#include "shell/panel_widgets.h"
 #include "shell/window_placement.h"
 
 namespace varnel {
@@ -292,16 +293,11 @@ bool ColourPalettePanel::WasVisible(const Profile& profile) {
 }
 
 std::optional<QPoint> ColourPalettePanel::StoredPosition(const Profile& profile, const QRect& available) {
-  if (!profile.Has(kSettingsSection, kPaletteXPosKey) || !profile.Has(kSettingsSection, kPaletteYPosKey))
-    return std::nullopt;
-  const int32_t x = profile.GetInt(kSettingsSection, kPaletteXPosKey, 0);
-  const int32_t y = profile.GetInt(kSettingsSection, kPaletteYPosKey, 0);
-  return QPoint(KeepOnScreen(x, available.left(), available.width()), KeepOnScreen(y, available.top(), available.height()));
+  return StoredWindowPosition(profile, kPaletteXPosKey, kPaletteYPosKey, available);
 }
 
 void ColourPalettePanel::StorePosition(Profile& profile, const QPoint& position) {
-  profile.WriteInt(kSettingsSection, kPaletteXPosKey, position.x());
-  profile.WriteInt(kSettingsSection, kPaletteYPosKey, position.y());
+  StoreWindowPosition(profile, kPaletteXPosKey, kPaletteYPosKey, position);
 }
 
 // ---- the palette ----------------------------------------------------------------------------

@@ -101,6 +101,11 @@ inline constexpr int kScrollUp = 33311;
 inline constexpr int kScrollDown = 33312;
 inline constexpr int kScrollLeft = 33313;
 inline constexpr int kScrollRight = 33314;
+// The view's rulers and grid.
+inline constexpr int kRulers = 33315;
+inline constexpr int kGrid = 33316;
+inline constexpr int kGridSettings = 33317;
+inline constexpr int kGridSnap = 33318;
 inline constexpr int kBrushSizeUp = 33320;
 inline constexpr int kBrushSizeDown = 33321;
 inline constexpr int kDrawPoint = 33322;

@@ -7,10 +7,14 @@
 #include "shell/adjust_dialogs.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
+#include "shell/grid_dialog.h"
 #include "shell/main_frame.h"
+#include "shell/options_dialog.h"
+#include "shell/transform_dialogs.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "shell/view_rulers.h"
 #include "tools/selection_tool.h"
 
 namespace varnel {
@@ -207,17 +211,17 @@ const CommandRow kRows[] = {
     End(),
 
     Menu("画像(&I)", "ImageMenu"),
-    Coming(cmd::kRotateFree, "画像の任意回転(&R)"),
-    Coming(cmd::kRotateToLine, "直線にあわせて回転(&P)"),
+    Item(cmd::kRotateFree, "画像の任意回転(&R)", RunTransformCommand, HasActiveLayer),
+    Item(cmd::kRotateToLine, "直線にあわせて回転(&P)", RunTransformCommand, HasActiveLayer),
     Menu("画像サイズの変更"),
-    Coming(cmd::kResizeActiveLayer, "アクティブなレイヤのみに適用"),
-    Coming(cmd::kResizeAllLayers, "すべてのレイヤに適用"),
+    Item(cmd::kResizeActiveLayer, "アクティブなレイヤのみに適用", RunTransformCommand, HasActiveLayer),
+    Item(cmd::kResizeAllLayers, "すべてのレイヤに適用", RunTransformCommand, HasActiveLayer),
     End(),
     Menu("回転・反転"),
-    Coming(cmd::kTurnRight, "右90度回転"),
-    Coming(cmd::kTurnLeft, "左90度回転"),
-    Coming(cmd::kFlipVertical, "上下反転"),
-    Coming(cmd::kFlipHorizontal, "左右反転"),
+    Item(cmd::kTurnRight, "右90度回転", RunTransformCommand, HasActiveLayer),
+    Item(cmd::kTurnLeft, "左90度回転", RunTransformCommand, HasActiveLayer),
+    Item(cmd::kFlipVertical, "上下反転", RunTransformCommand, HasActiveLayer),
+    Item(cmd::kFlipHorizontal, "左右反転", RunTransformCommand, HasActiveLayer),
     End(),
     Separator(),
     Item(cmd::kCanvasSize, "キャンバスのサイズ変更(&C)", Doc<&DocumentCommands::CanvasSize>),
@@ -285,13 +289,17 @@ const CommandRow kRows[] = {
     Item(cmd::kBrushSizeDown, "ブラシサイズ-4", Frame<&CMainFrame::OnBrushSizeDown>, nullptr).Keys("["),
     Item(cmd::kDrawPoint, "現在のブラシで点を描く", Doc<&DocumentCommands::DrawPoint>),
     Item(cmd::kCustomBrushPanel, "カスタムブラシ設定...", Frame<&CMainFrame::OnCustomBrushPanel>, nullptr),
+    Item(cmd::kOptions, "オプション(&O)...", RunOptionsDialog, nullptr),
     Separator(),
     Item(cmd::kChooseToolFirst + 0, "領域選択\tM", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 1, "ブラシ\tB", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 2, "消しゴム\tE", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 3, "スポイト\tI", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 4, "直線\tL", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 6, "文字描画\tT", Doc<&DocumentCommands::ChooseTool>),
     Item(cmd::kChooseToolFirst + 13, "閉領域塗りつぶし\tG", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 15, "レイヤ移動\tV", Doc<&DocumentCommands::ChooseTool>),
+    Item(cmd::kChooseToolFirst + 19, "ズーム\tZ", Doc<&DocumentCommands::ChooseTool>),
     End(),
 
     Menu("表示(&V)", "ViewMenu"),
@@ -300,6 +308,11 @@ const CommandRow kRows[] = {
     Item(cmd::kScrollDown, "下へスクロール\tCtrl+Down", Frame<&CMainFrame::OnScrollDown>, nullptr),
     Item(cmd::kScrollLeft, "左へスクロール\tCtrl+Left", Frame<&CMainFrame::OnScrollLeft>, nullptr),
     Item(cmd::kScrollRight, "右へスクロール\tCtrl+Right", Frame<&CMainFrame::OnScrollRight>, nullptr),
+    Separator(),
+    Item(cmd::kRulers, "ルーラー", ToggleRulers, nullptr).Checked(RulersShown),
+    Item(cmd::kGrid, "グリッド", RunGridCommand).Checked(IsGridCommandChecked),
+    Item(cmd::kGridSnap, "入力位置をそろえる", RunGridCommand).Checked(IsGridCommandChecked),
+    Item(cmd::kGridSettings, "グリッドの設定", RunGridCommand),
     Separator(),
     Item(cmd::kViewStatusBar, "ステータス バー(&S)", Frame<&CMainFrame::OnViewStatusBar>, nullptr).Checked(StatusBarShown),
     Place(MenuPlace::kConsoleToggle),

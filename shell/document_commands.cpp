@@ -36,9 +36,14 @@
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
 #include "tools/area_fill_tool.h"
+#include "tools/curve_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
+#include "tools/gradient_tool.h"
+#include "tools/stamp_tool.h"
 #include "tools/selection_tool.h"
+#include "tools/shape_tools.h"
+#include "tools/text_tool.h"
 
 namespace varnel {
 
@@ -150,13 +155,6 @@ void DocumentCommands::Save256Colours() {
 
 namespace {
 
-// The tools that keep a state, by slot and by the name a tool state file gives them.
-struct ToolWithState {
-  int32_t slot;
-  const char* name;
-  std::unique_ptr<ToolStateObject> (*make)();
-};
-
 const ToolWithState kToolsWithState[] = {
     {kSelectionToolSlot, kSelectionToolName,
      []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<SelectionToolState>(ProgramSelectionSettings()); }},
@@ -166,38 +164,80 @@ const ToolWithState kToolsWithState[] = {
      []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<EraserToolState>(ProgramEraserSettings()); }},
     {kAreaFillToolSlot, kAreaFillToolName,
      []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<AreaFillToolState>(ProgramAreaFillSettings()); }},
+    {kCurveToolSlot, kCurveToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<CurveToolState>(ProgramCurveSettings()); }},
+    {kShapeDrawToolSlot, kShapeDrawToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<ShapeToolState>(ProgramShapeSettings(false));
+     }},
+    {kShapeFillToolSlot, kShapeFillToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<ShapeToolState>(ProgramShapeSettings(true));
+     }},
+    {kPolygonDrawToolSlot, kPolygonDrawToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<PolygonToolState>(ProgramPolygonSettings(false), false);
+     }},
+    {kPolygonFillToolSlot, kPolygonFillToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<PolygonToolState>(ProgramPolygonSettings(true), true);
+     }},
     {kEyedropperToolSlot, kEyedropperToolName,
      []() -> std::unique_ptr<ToolStateObject> {
        return std::make_unique<EyedropperToolState>(ProgramEyedropperSettings());
      }},
+    {kGradientToolSlot, kGradientToolName,
+     []() -> std::unique_ptr<ToolStateObject> {
+       return std::make_unique<GradientToolState>(ProgramGradientSettings());
+     }},
+    {kStampToolSlot, kStampToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<StampToolState>(ProgramStampSettings()); }},
+    {kTextToolSlot, kTextToolName,
+     []() -> std::unique_ptr<ToolStateObject> { return std::make_unique<TextToolState>(ProgramTextSettings()); }},
 };
 
 }  // namespace
 
+std::span<const ToolWithState> ToolsWithState() { return kToolsWithState; }
+
 void DocumentCommands::SaveToolState() {
-  // The tool in use writes its state; without a picture that is the brush.
-  const Canvas* canvas = ActiveCanvas();
-  const int32_t slot = canvas != nullptr ? canvas->SelectedTool() : kBrushToolSlot;
-  const auto tool = std::find_if(std::begin(kToolsWithState), std::end(kToolsWithState),
-                                 [slot](const ToolWithState& t) { return t.slot == slot; });
-  if (tool == std::end(kToolsWithState)) return;
+  const ToolWithState* tool = ToolInUse();
+  if (tool == nullptr) return;
   const auto path = AskFileName(m_owner, SaveRequest("*.VPO", kToolStateFilter, false));
   if (!path) return;
-  const std::unique_ptr<ToolStateObject> state = tool->make();
-  if (SaveToolStateFile(path->toStdString(), tool->name, *state) != 0)
+  if (!SaveToolStateTo(path->toStdString()))
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);
+}
+
+const ToolWithState* DocumentCommands::ToolInUse() const {
+  // Without a picture the tool in use is the brush.
+  const Canvas* canvas = ActiveCanvas();
+  const int32_t slot = canvas != nullptr ? canvas->SelectedTool() : kBrushToolSlot;
+  for (const ToolWithState& tool : kToolsWithState)
+    if (tool.slot == slot) return &tool;
+  return nullptr;
+}
+
+bool DocumentCommands::SaveToolStateTo(const std::string& path) const {
+  const ToolWithState* tool = ToolInUse();
+  if (tool == nullptr) return false;
+  const std::unique_ptr<ToolStateObject> state = tool->make();
+  return SaveToolStateFile(path, tool->name, *state) == 0;
 }
 
 void DocumentCommands::LoadToolState() {
   const auto path = AskFileName(m_owner, OpenRequest(kToolStateFilter, false));
-  if (!path) return;
+  if (path) LoadToolStateFrom(path->toStdString());
+}
+
+void DocumentCommands::LoadToolStateFrom(const std::string& path) {
   // The file names the tool that takes the rest of it; a name that is no tool of the program
   // (or one that keeps no state) changes nothing.
   const ToolWithState* named = nullptr;
   std::unique_ptr<ToolStateObject> state;
   std::string toolName, message;
   const int32_t result = LoadToolStateFile(
-      path->toStdString(),
+      path,
       [&](const std::string& name) -> ToolStateObject* {
         for (const ToolWithState& tool : kToolsWithState)
           if (name == tool.name) named = &tool;

@@ -7,6 +7,9 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "platform/colour.h"
@@ -14,6 +17,17 @@
 class QWidget;
 
 namespace varnel {
+
+class ToolStateObject;
+
+// A tool that keeps a state: its canvas slot, the name a tool state file gives it, and its state
+// object over the program's settings of that tool.
+struct ToolWithState {
+  int32_t slot;
+  const char* name;
+  std::unique_ptr<ToolStateObject> (*make)();
+};
+std::span<const ToolWithState> ToolsWithState();
 
 class Canvas;
 class CVarnelApp;
@@ -53,6 +67,13 @@ class DocumentCommands : public QObject {
   void Save256Colours();
   void SaveToolState();
   void LoadToolState();
+  // The tool in use (the brush without a picture) when it keeps a state.
+  const ToolWithState* ToolInUse() const;
+  // ツール状態の保存 and ツール状態の読み込み without their dialogs: the object palette keeps its
+  // entries as tool state files. Saving answers false when the tool in use keeps no state or the
+  // file could not be written.
+  bool SaveToolStateTo(const std::string& path) const;
+  void LoadToolStateFrom(const std::string& path);
   void Undo();
   void Redo();
   void ClearUndoBuffer();

@@ -36,18 +36,31 @@
 #include "shell/document_commands.h"
 #include "shell/huebox_host.h"
 #include "shell/layer_panel.h"
+#include "shell/object_palette.h"
+#include "shell/options_dialog.h"
 #include "shell/tool_palette.h"
 #include "shell/qt_host.h"
+#include "shell/curve_option_panel.h"
 #include "shell/fill_option_panel.h"
+#include "shell/gradient_option_panel.h"
+#include "shell/stamp_option_panel.h"
+#include "shell/layer_move_panel.h"
+#include "shell/text_option_panel.h"
 #include "shell/selection_option_panel.h"
+#include "shell/shape_option_panels.h"
 #include "shell/tool_option_panels.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "shell/zoom_option_panel.h"
 #include "tools/area_fill_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
+#include "tools/layer_move_tool.h"
 #include "tools/selection_tool.h"
+#include "tools/stamp_tool.h"
+#include "tools/shape_tools.h"
+#include "tools/text_tool.h"
 
 namespace varnel {
 
@@ -149,6 +162,11 @@ void CMainFrame::CreatePanels() {
   connect(browser, &QAction::toggled, m_brushBrowser, &QWidget::setVisible);
   connect(m_panelMenu, &QMenu::aboutToShow, this, [this, browser] { browser->setChecked(m_brushBrowser->isVisible()); });
   if (BrushBrowser::WasVisible(profile)) m_brushBrowser->show();
+  m_objectPalette = new ObjectPalette(*m_commands, profile, ProgramPath("Object"), this);
+  QAction* objects = m_panelMenu->addAction(QString::fromUtf8(kObjectPaletteTitle));
+  objects->setCheckable(true);
+  connect(objects, &QAction::toggled, m_objectPalette, &QWidget::setVisible);
+  connect(m_panelMenu, &QMenu::aboutToShow, this, [this, objects] { objects->setChecked(m_objectPalette->isVisible()); });
 
   // The custom brush panel owns the custom parameters; every change rebuilds the brush at once.
   m_customBrush = new CustomBrushPanel(ProgramPath("Brush"), this);
@@ -175,6 +193,60 @@ void CMainFrame::CreatePanels() {
   m_toolOptions->AddPanel(kEyedropperToolSlot, eyedropperPanel, [eyedropperPanel] { eyedropperPanel->Refresh(); });
   auto* fillPanel = new AreaFillOptionPanel;
   m_toolOptions->AddPanel(kAreaFillToolSlot, fillPanel, [fillPanel] { fillPanel->Refresh(); });
+  // "ユーザ定義" gradients are Huebox's patterns of res/grad.gpi.
+  SetProgramGradientPatterns(HueboxGradientPattern);
+  auto* gradientPanel = new GradientOptionPanel;
+  m_toolOptions->AddPanel(kGradientToolSlot, gradientPanel, [gradientPanel] { gradientPanel->Refresh(); });
+  auto* stampPanel = new StampOptionPanel;
+  m_toolOptions->AddPanel(kStampToolSlot, stampPanel, [stampPanel] { stampPanel->Refresh(); });
+  // Drawn from a panel: the view shows the picture and the tool's box again.
+  const auto redrawView = [this] {
+    if (CVarnelView* view = ActiveView()) {
+      view->GetDocument()->UpdateAllViews();
+      view->viewport()->update();
+    }
+  };
+  // レイヤ移動's numbers follow the active layer through drags, keys, undo and other pictures.
+  auto* movePanel = new LayerMovePanel;
+  m_toolOptions->AddPanel(kLayerMoveToolSlot, movePanel, [movePanel] { movePanel->Refresh(); });
+  connect(movePanel, &LayerMovePanel::layerMoved, this, redrawView);
+  connect(this, &CMainFrame::layersChanged, movePanel, &LayerMovePanel::Refresh);
+  connect(m_layerPanel, &LayerPanel::layersChanged, movePanel, &LayerMovePanel::Refresh);
+  // 文字描画 has a window of its own, shown while the tool is in use in the active picture.
+  auto* textWindow = new TextOptionPanel(profile, this);
+  connect(textWindow, &TextOptionPanel::settingsChanged, this, redrawView);
+  connect(textWindow, &TextOptionPanel::applied, this, redrawView);
+  connect(this, &CMainFrame::toolStateChanged, textWindow, &TextOptionPanel::Refresh);
+  connect(m_toolPalette, &ToolPalette::toolSelected, textWindow,
+          [textWindow](int slot) { textWindow->SetToolInUse(slot == kTextToolSlot); });
+  connect(this, &CMainFrame::activeDocumentChanged, this, [this, movePanel, textWindow] {
+    CVarnelView* view = ActiveView();
+    if (view != nullptr)
+      connect(view->GetDocument(), &CVNDocument::pictureChanged, movePanel, &LayerMovePanel::Refresh,
+              Qt::UniqueConnection);
+    movePanel->Refresh();
+    textWindow->SetToolInUse(view != nullptr && view->GetDocument()->GetCanvas().SelectedTool() == kTextToolSlot);
+  });
+  auto* curvePanel = new CurveOptionPanel;
+  m_toolOptions->AddPanel(kCurveToolSlot, curvePanel, [curvePanel] { curvePanel->Refresh(); });
+  // Drawn from the panel, or shown closed or with its handles: the view redraws the path too.
+  connect(curvePanel, &CurveOptionPanel::curveChanged, this, [this] {
+    if (CVarnelView* view = ActiveView()) {
+      view->GetDocument()->UpdateAllViews();
+      view->viewport()->update();
+    }
+  });
+  auto* zoomPanel = new ZoomOptionPanel([this] { return ActiveView(); });
+  m_toolOptions->AddPanel(kZoomToolSlot, zoomPanel, [zoomPanel] { zoomPanel->Refresh(); });
+  connect(this, &CMainFrame::activeDocumentChanged, zoomPanel, &ZoomOptionPanel::Refresh);
+  for (const bool filled : {false, true}) {
+    auto* shapePanel = new ShapeOptionPanel(filled);
+    m_toolOptions->AddPanel(filled ? kShapeFillToolSlot : kShapeDrawToolSlot, shapePanel,
+                            [shapePanel] { shapePanel->Refresh(); });
+    auto* polygonPanel = new PolygonOptionPanel(filled);
+    m_toolOptions->AddPanel(filled ? kPolygonFillToolSlot : kPolygonDrawToolSlot, polygonPanel,
+                            [polygonPanel] { polygonPanel->Refresh(); });
+  }
   CVarnelDoc::setForeground = [this](ColourRef colour) { m_toolPalette->SetForeground(colour); };
   // Ctrl + pen-down with the brush opens the colour surface at the pointer instead of painting.
   SetProgramColourSurfaceOpener([this](int32_t, int32_t) {
@@ -425,9 +497,10 @@ void CMainFrame::OnScrollRight() {
   if (CVarnelView* view = ActiveView()) view->ScrollBy(CVarnelView::kScrollStep, 0);
 }
 
-void CMainFrame::OnBrushSizeUp() { StepBrushSize(4); }
+// The labels keep the shipped step; the options dialog's ブラシ page sets the one used.
+void CMainFrame::OnBrushSizeUp() { StepBrushSize(BrushSizeStep(m_app.GetProfile())); }
 
-void CMainFrame::OnBrushSizeDown() { StepBrushSize(-4); }
+void CMainFrame::OnBrushSizeDown() { StepBrushSize(-BrushSizeStep(m_app.GetProfile())); }
 
 void CMainFrame::RebuildBrushKindMenu() {
   m_brushMenu->clear();

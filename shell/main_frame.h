@@ -127,6 +127,7 @@ class CMainFrame : public QMainWindow {
   ToolPalette* m_toolPalette = nullptr;
   ToolOptionWindow* m_toolOptions = nullptr;
   BrushBrowser* m_brushBrowser = nullptr;
+  class ObjectPalette* m_objectPalette = nullptr;
   CustomBrushPanel* m_customBrush = nullptr;
   ColourPalettePanel* m_colourPalette = nullptr;
   std::unique_ptr<CommandContext> m_context;

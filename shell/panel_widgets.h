@@ -4,6 +4,9 @@
 // the user's edits.
 
 #include <QCheckBox>
+#include <QPoint>
+#include <QRect>
+#include <optional>
 
 #include "shell/tool_palette.h"
 
@@ -13,6 +16,14 @@ namespace varnel {
 ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum);
 // A check box with its text (UTF-8) and, when given, its tool tip.
 QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, const char* tooltip = nullptr);
+
+class Profile;
+
+// A tool window's position stored under two settings keys, kept on the screen's free area so
+// that a window saved on a screen now gone can still be grabbed; none when either key is missing.
+std::optional<QPoint> StoredWindowPosition(const Profile& profile, const char* xKey, const char* yKey,
+                                           const QRect& available);
+void StoreWindowPosition(Profile& profile, const char* xKey, const char* yKey, const QPoint& position);
 
 // Sets flag for its lifetime and puts the old value back after.
 class RefreshGuard {

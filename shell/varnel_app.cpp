@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
 
 #include "brush/brush_tool.h"
@@ -20,6 +21,7 @@
 #include "shell/document_commands.h"
 #include "shell/main_frame.h"
 #include "shell/messages.h"
+#include "shell/recovery_service.h"
 #include "shell/shell_registration.h"
 #include "shell/single_instance.h"
 #include "shell/tool_palette.h"
@@ -57,12 +59,15 @@ CVarnelApp::CVarnelApp(Profile& profile) : m_profile(profile), m_host(m_console)
   });
   // A recorded change marks the active document as modified.
   SetUndoStepRecordedHandler([this](ImageSurface&) {
+    if (m_recovery) m_recovery->PictureChanged();
     if (!m_mainFrame) return;
     if (CChildFrame* frame = m_mainFrame->ActiveChildFrame()) frame->GetActiveDocument()->SetModifiedFlag(true);
   });
 }
 
 CVarnelApp::~CVarnelApp() {
+  // A clean end: this run's recovery copies go.
+  m_recovery.reset();
   SetUndoStepRecordedHandler(nullptr);
   Canvas::SetActiveCanvasLookup(nullptr);
   if (m_mainFrame) delete m_mainFrame.data();
@@ -130,6 +135,10 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
   }
   // 9. Window placement.
   PlaceMainWindow();
+  // Recovery copies of the pictures; what a crashed run left is offered once the window shows.
+  m_recovery = std::make_unique<RecoveryService>(
+      *this, m_profile.GetInt(kSettingsSection, kAutosaveMinutesKey, kDefaultAutosaveMinutes));
+  QTimer::singleShot(0, m_recovery.get(), &RecoveryService::OfferRecovery);
   // 10. Clipboard formats, the picture plug-in folder, the debug level, the backup setting.
   m_clipboardFormats = {kClipboardLayerData, kClipboardChannel, kClipboardObject};
   m_console.SetLevel(m_settings.debugLevel);
@@ -244,6 +253,8 @@ CVarnelDoc* CVarnelApp::OpenDocumentFile(const QString& path) {
   AddRecentFile(path);
   return CreateDocumentWindow(std::move(doc));
 }
+
+CVarnelDoc* CVarnelApp::ShowDocument(std::unique_ptr<CVarnelDoc> doc) { return CreateDocumentWindow(std::move(doc)); }
 
 CVarnelDoc* CVarnelApp::OpenLayerAsDocument(std::unique_ptr<Layer> layer) {
   if (!layer) return nullptr;

@@ -21,6 +21,7 @@ class CChildFrame;
 class CMainFrame;
 class CVarnelDoc;
 class Layer;
+class RecoveryService;
 class SingleInstance;
 
 // The clipboard formats the program registers by name at start-up; the channel editor adds
@@ -54,6 +55,11 @@ class CVarnelApp : public QObject {
   CVarnelDoc* OnFileNew();
   // Opens a picture file in its own window; null when it cannot be opened (the user is told).
   CVarnelDoc* OpenDocumentFile(const QString& path);
+
+  // A document made elsewhere (a recovered picture) in its own window.
+  CVarnelDoc* ShowDocument(std::unique_ptr<CVarnelDoc> doc);
+  // The recovery copies of the open pictures (null before start-up has made it).
+  RecoveryService* Recovery() const { return m_recovery.get(); }
 
   // A new document window whose only layer is the given one (merging into a new document).
   CVarnelDoc* OpenLayerAsDocument(std::unique_ptr<Layer> layer);
@@ -96,6 +102,7 @@ class CVarnelApp : public QObject {
   std::vector<DocumentType> m_documentTypes;
   QStringList m_clipboardFormats;
   std::unique_ptr<SingleInstance> m_instance;
+  std::unique_ptr<RecoveryService> m_recovery;
   QPointer<CMainFrame> m_mainFrame;
   int m_untitledCount = 0;
   bool m_shutdownWritten = false;

@@ -10,12 +10,21 @@
 #include "settings/app_settings.h"
 #include "platform/host.h"
 #include "shell/messages.h"
+#include "shell/text_renderer.h"
 #include "tools/area_fill_tool.h"
+#include "tools/layer_move_tool.h"
+#include "tools/curve_tool.h"
 #include "tools/eraser_tool.h"
 #include "tools/eyedropper_tool.h"
+#include "tools/gradient_tool.h"
 #include "tools/line_tool.h"
 #include "tools/measure_tools.h"
 #include "tools/selection_tool.h"
+#include "tools/stamp_tool.h"
+#include "shell/tool_palette.h"
+#include "tools/grid_snap.h"
+#include "tools/zoom_tool.h"
+#include "tools/shape_tools.h"
 
 namespace varnel {
 
@@ -36,8 +45,26 @@ CVarnelDoc::CVarnelDoc() {
   m_canvas.SetTool(kEraserToolSlot, std::make_unique<EraserTool>(m_canvas));
   m_canvas.SetTool(kAreaFillToolSlot, std::make_unique<AreaFillTool>(m_canvas));
   m_canvas.SetTool(kLineToolSlot, std::make_unique<LineTool>(m_canvas));
+  m_canvas.SetTool(kCurveToolSlot, std::make_unique<CurveTool>(m_canvas));
+  for (const bool filled : {false, true}) {
+    m_canvas.SetTool(filled ? kShapeFillToolSlot : kShapeDrawToolSlot,
+                     std::make_unique<ShapeTool>(m_canvas, filled, ProgramShapeSettings(filled)));
+    m_canvas.SetTool(filled ? kEllipseFillToolSlot : kEllipseDrawToolSlot,
+                     std::make_unique<EllipseTool>(m_canvas, filled));
+    m_canvas.SetTool(filled ? kPolygonFillToolSlot : kPolygonDrawToolSlot,
+                     std::make_unique<PolygonTool>(m_canvas, filled, ProgramPolygonSettings(filled)));
+  }
+  m_canvas.SetTool(kGradientToolSlot, std::make_unique<GradientTool>(m_canvas));
+  m_canvas.SetTool(kStampToolSlot, std::make_unique<StampTool>(m_canvas));
   m_canvas.SetTool(kRulerToolSlot, std::make_unique<RulerTool>(m_canvas));
   m_canvas.SetTool(kCoordinatesToolSlot, std::make_unique<CoordinatesTool>(m_canvas));
+  m_canvas.SetTool(kTextToolSlot, std::make_unique<TextTool>(m_canvas, RenderTextCoverage));
+  m_canvas.SetTool(kLayerMoveToolSlot, std::make_unique<LayerMoveTool>(m_canvas));
+  m_canvas.SetTool(kZoomToolSlot, std::make_unique<ZoomTool>(m_canvas));
+  // "入力位置をそろえる": every point reaches the tools on the grid.
+  m_canvas.pointFilter = [this](int32_t& x, int32_t& y) {
+    if (m_grid.snap != 0) SnapToGrid(m_grid, x, y);
+  };
   m_canvas.SetTool(kEyedropperToolSlot, std::make_unique<EyedropperTool>(m_canvas, [](ColourRef colour) {
                      if (setForeground) setForeground(colour);
                    }));

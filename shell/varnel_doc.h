@@ -71,6 +71,14 @@ class CVarnelDoc : public CVNDocument {
 
   // The grid settings the document's file carried (defaults for a new picture).
   const GridSettings& Grid() const { return m_grid; }
+  // Replaces the grid; the views redraw. With changesDocument the picture counts as changed
+  // (the grid is saved with it).
+  void SetGrid(const GridSettings& grid, bool changesDocument) {
+    if (grid == m_grid) return;
+    m_grid = grid;
+    if (changesDocument) SetModifiedFlag(true);
+    emit gridChanged();
+  }
 
   // Adds the layers of a picture file on top of this picture ("レイヤ読み込み"). False after
   // telling the user why.
@@ -83,6 +91,9 @@ class CVarnelDoc : public CVNDocument {
   bool EndMaskEdit();
 
   void SizeChanged() { emit sizeChanged(); }
+
+ signals:
+  void gridChanged();
 
  private:
   // Reads a picture file and places its layers on the canvas, telling the user what failed.

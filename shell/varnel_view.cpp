@@ -21,12 +21,22 @@
 #include "document/picture_commands.h"
 #include "shell/qt_draw_context.h"
 #include "settings/app_settings.h"
+#include "qtcommon/qt_colour.h"
+#include "shell/tool_palette.h"
 #include "shell/varnel_doc.h"
+#include "shell/view_rulers.h"
+#include "tools/grid_snap.h"
+#include "tools/zoom_tool.h"
 
 namespace varnel {
 
 CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSettings* settings, QWidget* parent)
-    : QAbstractScrollArea(parent), m_document(document), m_marginColor(marginColor), m_settings(settings) {
+    : QAbstractScrollArea(parent),
+      m_document(document),
+      m_marginColor(marginColor),
+      m_settings(settings),
+      m_topRuler(new ViewRuler(Qt::Horizontal, ViewRuler::kThickness, this)),
+      m_leftRuler(new ViewRuler(Qt::Vertical, 0, this)) {
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAutoFillBackground(false);
   viewport()->setMouseTracking(true);
@@ -38,9 +48,17 @@ CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSett
       viewport()->update();
     });
     connect(document, &CVarnelDoc::selectionChanged, this, [this] { viewport()->update(); });
+    connect(document, &CVarnelDoc::gridChanged, this, [this] { viewport()->update(); });
+    if (auto* zoom = dynamic_cast<ZoomTool*>(document->GetCanvas().Tool(kZoomToolSlot)))
+      zoom->SetZoomer([this](int32_t x, int32_t y, bool in) { ZoomToolStep(x, y, in); });
   }
   setAcceptDrops(true);
-  UpdateScrollBars();
+  SyncRulers();
+}
+
+CVarnelView::~CVarnelView() {
+  if (!m_document) return;
+  if (auto* zoom = dynamic_cast<ZoomTool*>(m_document->GetCanvas().Tool(kZoomToolSlot))) zoom->SetZoomer({});
 }
 
 void CVarnelView::SetZoom(double zoom) {
@@ -48,6 +66,35 @@ void CVarnelView::SetZoom(double zoom) {
   m_zoom = zoom;
   UpdateScrollBars();
   viewport()->update();
+  UpdateRulers();
+  emit zoomChanged(m_zoom);
+}
+
+void CVarnelView::ZoomAt(double zoom, QPointF at, double imageX, double imageY) {
+  SetZoom(zoom);
+  horizontalScrollBar()->setValue(static_cast<int>(std::lround(imageX * m_zoom + kMargin - at.x())));
+  verticalScrollBar()->setValue(static_cast<int>(std::lround(imageY * m_zoom + kMargin - at.y())));
+}
+
+void CVarnelView::ZoomAboutCentre(double zoom) {
+  const QPointF centre(viewport()->width() / 2.0, viewport()->height() / 2.0);
+  ZoomAt(zoom, centre, (horizontalScrollBar()->value() + centre.x() - kMargin) / m_zoom,
+         (verticalScrollBar()->value() + centre.y() - kMargin) / m_zoom);
+}
+
+void CVarnelView::ZoomToolStep(int32_t x, int32_t y, bool in) {
+  SetZoom(NextZoomStep(m_zoom, in));
+  // The pixel's centre goes to the pointer, moved to the nearest whole scroll position from
+  // which the pointer still maps onto that pixel (one exists unless zoomed out below 1).
+  auto place = [this](QScrollBar* bar, int32_t pixel, double pointer) {
+    const double first = std::ceil(pixel * m_zoom + kMargin - pointer);
+    const double last = std::ceil((pixel + 1.0) * m_zoom + kMargin - pointer) - 1.0;
+    double value = std::round((pixel + 0.5) * m_zoom + kMargin - pointer);
+    if (first <= last) value = std::clamp(value, first, last);
+    bar->setValue(static_cast<int>(value));
+  };
+  place(horizontalScrollBar(), x, m_pointer.x());
+  place(verticalScrollBar(), y, m_pointer.y());
 }
 
 QSize CVarnelView::ContentSize() const {
@@ -57,7 +104,7 @@ QSize CVarnelView::ContentSize() const {
 }
 
 QSize CVarnelView::sizeHint() const {
-  const int frame = 2 * frameWidth();
+  const int frame = 2 * frameWidth() + (RulersOn() ? ViewRuler::kThickness : 0);
   return ContentSize() + QSize(frame, frame);
 }
 
@@ -98,6 +145,7 @@ uint32_t EventFlags(const QMouseEvent& event) {
 
 void CVarnelView::Deliver(int32_t code, const QMouseEvent& event, int32_t pressure) {
   if (!m_document) return;
+  m_pointer = event.position();
   const QPoint image = ViewToImage(event.position().toPoint());
   m_document->GetCanvas().DeliverEvent(code, EventFlags(event), image.x(), image.y(), pressure);
   m_document->UpdateAllViews();
@@ -169,6 +217,10 @@ void CVarnelView::mousePressEvent(QMouseEvent* event) {
 void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   UpdateBrushCursor(point);
+  if (RulersOn()) {
+    m_topRuler->SetPointer(point.x());
+    m_leftRuler->SetPointer(point.y());
+  }
   if (m_panning) {
     const QPoint by = m_panPoint - point;
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + by.x());
@@ -208,9 +260,7 @@ void CVarnelView::wheelEvent(QWheelEvent* event) {
   const double imageY = (verticalScrollBar()->value() + pointer.y() - kMargin) / m_zoom;
   const double step = event->angleDelta().y() >= 1 ? kZoomStep : -kZoomStep;
   // Steps of 0.2 from 1.0 do not land on exact multiples; the smallest zoom is one step.
-  SetZoom(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0));
-  horizontalScrollBar()->setValue(static_cast<int>(std::lround(imageX * m_zoom + kMargin - pointer.x())));
-  verticalScrollBar()->setValue(static_cast<int>(std::lround(imageY * m_zoom + kMargin - pointer.y())));
+  ZoomAt(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0), pointer, imageX, imageY);
   event->accept();
 }
 
@@ -321,6 +371,8 @@ void CVarnelView::UpdateBrushCursor(QPoint point) {
 void CVarnelView::leaveEvent(QEvent* event) {
   if (m_cursorInside && !m_cursorRect.isNull()) viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
   m_cursorInside = false;
+  m_topRuler->ClearPointer();
+  m_leftRuler->ClearPointer();
   QAbstractScrollArea::leaveEvent(event);
 }
 
@@ -364,9 +416,52 @@ void CVarnelView::UpdateScrollBars() {
 void CVarnelView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   UpdateScrollBars();
+  LayoutRulers();
 }
 
-void CVarnelView::scrollContentsBy(int, int) { viewport()->update(); }
+void CVarnelView::scrollContentsBy(int, int) {
+  viewport()->update();
+  UpdateRulers();
+}
+
+bool CVarnelView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Resize) LayoutRulers();
+  return QAbstractScrollArea::viewportEvent(event);
+}
+
+bool CVarnelView::RulersOn() const { return m_settings != nullptr && m_settings->rulerOn != 0; }
+
+void CVarnelView::SetMarginColor(QColor color) {
+  m_marginColor = color;
+  viewport()->update();
+}
+
+void CVarnelView::SyncRulers() {
+  const int thickness = RulersOn() ? ViewRuler::kThickness : 0;
+  setViewportMargins(thickness, thickness, 0, 0);
+  m_topRuler->setVisible(thickness != 0);
+  m_leftRuler->setVisible(thickness != 0);
+  UpdateScrollBars();
+  LayoutRulers();
+  updateGeometry();
+}
+
+void CVarnelView::LayoutRulers() {
+  if (!RulersOn()) return;
+  const QRect port = viewport()->geometry();
+  const int thickness = ViewRuler::kThickness;
+  // The top ruler also covers the corner above the left one.
+  m_topRuler->setGeometry(port.left() - thickness, port.top() - thickness, port.width() + thickness, thickness);
+  m_leftRuler->setGeometry(port.left() - thickness, port.top(), thickness, port.height());
+  UpdateRulers();
+}
+
+void CVarnelView::UpdateRulers() {
+  if (!RulersOn()) return;
+  const QPoint origin = ImageOrigin();
+  m_topRuler->SetScale(origin.x(), m_zoom, m_settings->rulerTicInterval, m_settings->rulerCaptionInterval);
+  m_leftRuler->SetScale(origin.y(), m_zoom, m_settings->rulerTicInterval, m_settings->rulerCaptionInterval);
+}
 
 void CVarnelView::OnPictureChanged(const Rect& area) { viewport()->update(ImageToViewport(area)); }
 
@@ -397,6 +492,7 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
   painter.setClipRect(visible);
   DrawPicture(painter, source, destination);
+  DrawGrid(painter, visible);
   painter.setClipRect(damaged);
   DrawFeedback(painter);
   if (BrushCursorOn() && m_cursorInside && m_document && m_document->GetCanvas().ActiveTool()) {
@@ -433,6 +529,45 @@ void CVarnelView::DrawPicture(QPainter& painter, const Rect& source, const Rect&
     }
   }
   DrawSelectionOutline(painter, source);
+}
+
+void CVarnelView::DrawGrid(QPainter& painter, const QRect& visible) {
+  const GridSettings& grid = m_document->Grid();
+  if (!GridVisibleAt(grid, m_zoom)) return;
+  const Size size = m_document->Picture().GetSize();
+  const QPoint origin = ImageOrigin();
+  // Lines closer than this many view pixels would cover the picture.
+  constexpr double kMinGridGap = 3.0;
+  const double left = std::max(0.0, (visible.left() - origin.x()) / m_zoom);
+  const double top = std::max(0.0, (visible.top() - origin.y()) / m_zoom);
+  const double right = std::min<double>(size.width, (visible.right() + 1 - origin.x()) / m_zoom);
+  const double bottom = std::min<double>(size.height, (visible.bottom() + 1 - origin.y()) / m_zoom);
+  const std::vector<GridLine> lines = GridLinesIn(grid, left, top, right, bottom, kMinGridGap / m_zoom);
+  if (lines.empty()) return;
+  painter.save();
+  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  // A line on a pixel edge lies where the picture draws that edge; slanted ones as they fall.
+  auto viewX = [&](double x, bool edge) { return origin.x() + (edge ? std::floor(x * m_zoom) : x * m_zoom); };
+  auto viewY = [&](double y, bool edge) { return origin.y() + (edge ? std::floor(y * m_zoom) : y * m_zoom); };
+  QVector<QLineF> run;
+  ColourRef runColour = lines.front().colour;
+  auto flush = [&] {
+    painter.setPen(QPen(QColorFromColourRef(runColour), 0));
+    painter.drawLines(run);
+    run.clear();
+  };
+  for (const GridLine& line : lines) {
+    if (line.colour != runColour) {
+      flush();
+      runColour = line.colour;
+    }
+    const bool vertical = line.x0 == line.x1, horizontal = line.y0 == line.y1;
+    run.append(QLineF(viewX(line.x0, vertical), viewY(line.y0, horizontal), viewX(line.x1, vertical),
+                      viewY(line.y1, horizontal)));
+  }
+  flush();
+  painter.restore();
 }
 
 void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {

@@ -1,6 +1,7 @@
 #pragma once
 // The scrolling view of an image document: the picture at its zoom, 20 pixels in from the
-// top-left corner, on the margin colour.
+// top-left corner, on the margin colour, with the document's grid over it and, while RULERON is
+// set, rulers along the top and the left.
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -10,10 +11,11 @@
 
 #include "core/geometry.h"
 #include "core/paint_object.h"
+#include "shell/varnel_doc.h"
 
 namespace varnel {
 
-class CVarnelDoc;
+class ViewRuler;
 struct AppSettings;
 
 class CVarnelView : public QAbstractScrollArea {
@@ -28,11 +30,18 @@ class CVarnelView : public QAbstractScrollArea {
   // selection is shown; the view reads them at each paint.
   CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSettings* settings = nullptr,
               QWidget* parent = nullptr);
+  ~CVarnelView() override;
 
   CVarnelDoc* GetDocument() const { return m_document; }
   double Zoom() const { return m_zoom; }
   void SetZoom(double zoom);
+  // Sets the zoom and scrolls so that the image point (imageX, imageY) lies at the viewport
+  // point, as far as the scroll range allows.
+  void ZoomAt(double zoom, QPointF viewportPoint, double imageX, double imageY);
+  // Sets the zoom keeping the image point in the middle of the viewport where it is.
+  void ZoomAboutCentre(double zoom);
   QColor MarginColor() const { return m_marginColor; }
+  void SetMarginColor(QColor color);
 
   // Where the picture's top-left pixel lies in the viewport.
   QPoint ImageOrigin() const;
@@ -51,7 +60,14 @@ class CVarnelView : public QAbstractScrollArea {
   // Scrolls by view pixels (the scroll commands use 50).
   void ScrollBy(int dx, int dy);
 
+  // Shows or hides the rulers as RULERON now says.
+  void SyncRulers();
+  // The rulers (hidden while RULERON is off).
+  ViewRuler* TopRuler() const { return m_topRuler; }
+  ViewRuler* LeftRuler() const { return m_leftRuler; }
+
  signals:
+  void zoomChanged(double zoom);
   // The first file dropped on the view, for the application to open.
   void fileDropped(const QString& path);
 
@@ -70,6 +86,8 @@ class CVarnelView : public QAbstractScrollArea {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
+  // The viewport also changes size when scroll bars come and go; the rulers follow it.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   QSize ContentSize() const;
@@ -88,6 +106,14 @@ class CVarnelView : public QAbstractScrollArea {
   // with the area outside the selection shown as set and the selection's outline.
   void DrawPicture(QPainter& painter, const Rect& source, const Rect& destination);
   void DrawSelectionOutline(QPainter& painter, const Rect& source);
+  // The document's grid over the picture where it is visible (viewport pixels).
+  void DrawGrid(QPainter& painter, const QRect& visible);
+  bool RulersOn() const;
+  // Places the rulers beside the viewport and hands them the scroll position and the zoom.
+  void LayoutRulers();
+  void UpdateRulers();
+  // The zoom tool's click: one step in or out with the clicked pixel kept under the pointer.
+  void ZoomToolStep(int32_t x, int32_t y, bool in);
   void UpdateBrushCursor(QPoint point);
   bool BrushCursorOn() const;
 
@@ -105,6 +131,10 @@ class CVarnelView : public QAbstractScrollArea {
   QRect m_feedbackRect;
   bool m_panning = false;
   QPoint m_panPoint;
+  // Where the last pointer event was (viewport pixels): the zoom tool zooms about it.
+  QPointF m_pointer;
+  ViewRuler* m_topRuler;
+  ViewRuler* m_leftRuler;
 };
 
 }  // namespace varnel

@@ -11,8 +11,15 @@ namespace {
 constexpr int kCatchUpLimit = 64;
 
 void WalkTo(BrushEngine& brush, ImageSurface& target, const BrushPathPoint& point) {
-  for (int i = 0; i < kCatchUpLimit && (brush.LastX() != point.x || brush.LastY() != point.y); ++i)
+  for (int i = 0; i < kCatchUpLimit && (brush.LastX() != point.x || brush.LastY() != point.y); ++i) {
+    const int32_t lastX = brush.LastX(), lastY = brush.LastY();
     brush.StrokeTo(target, point.x, point.y, point.pressure);
+    if (brush.LastX() != lastX || brush.LastY() != lastY) continue;
+    // Half way rounded up never takes the last step left or up (from 6 toward 5 stays at 6);
+    // aiming one pixel beyond in that direction does.
+    brush.StrokeTo(target, point.x < lastX ? point.x - 1 : point.x, point.y < lastY ? point.y - 1 : point.y,
+                   point.pressure);
+  }
 }
 
 }  // namespace

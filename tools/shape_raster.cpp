@@ -404,6 +404,14 @@ Rect FillShape(ImageSurface& target, const ShapeCoverage& shape, bool antialias,
   return painter.Finish();
 }
 
+Rect FillOutline(ImageSurface& target, std::span<const ShapePoint> outline, uint32_t pixel, bool antialias,
+                 FillRule rule, int32_t opacity) {
+  if (outline.size() < 3) return {0, 0, -1, -1};
+  ShapeCoverage coverage;
+  coverage.AddPolygon(outline);
+  return FillShape(target, coverage, antialias, rule, pixel, opacity);
+}
+
 void FlattenCubic(ShapePoint p0, ShapePoint p1, ShapePoint p2, ShapePoint p3, std::vector<ShapePoint>& out) {
   if (!Finite(p0) || !Finite(p1) || !Finite(p2) || !Finite(p3)) return;
   // With n equal steps a cubic strays at most 3/4 · L / n² from its chords, L the larger second

@@ -75,4 +75,8 @@ Rect PaintCoverage(ImageSurface& target, const CoverageMask& mask, uint32_t pixe
 Rect FillShape(ImageSurface& target, const ShapeCoverage& shape, bool antialias, FillRule rule, uint32_t pixel,
                int32_t opacity = 255);
 
+// One closed outline filled as FillShape fills it; nothing for fewer than three points.
+Rect FillOutline(ImageSurface& target, std::span<const ShapePoint> outline, uint32_t pixel, bool antialias,
+                 FillRule rule = FillRule::kNonZero, int32_t opacity = 255);
+
 }  // namespace varnel

@@ -5,6 +5,7 @@
 
 #include "sdk/varnel_image.h"
 #include "sdk/varnel_picture_plugin.h"
+#include "sdk/transformer.h"
 
 #define FIELD(record, field, expected) \
   { #record "." #field, offsetof(record, field), (expected) }
@@ -51,6 +52,10 @@ static const SdkLayoutEntry kEntries[] = {
     FIELD(ImageDescriptor, savedTiles, 104),
     FIELD(ImageDescriptor, modified, 112),
     FIELD(ImageDescriptor, rows, 120),
+    SIZE(TransformMask, 16),
+    FIELD(TransformMask, width, 0),
+    FIELD(TransformMask, height, 4),
+    FIELD(TransformMask, bits, 8),
 };
 
 const SdkLayoutEntry* SdkLayoutEntries(size_t* count) {

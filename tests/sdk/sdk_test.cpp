@@ -10,6 +10,7 @@
 
 #include "sdk/varnel_image.h"
 #include "sdk/varnel_picture_plugin.h"
+#include "sdk/transformer.h"
 #include "tests/sdk/sdk_layout_c.h"
 
 namespace {
@@ -59,6 +60,10 @@ const std::map<std::string, size_t>& CxxLayout() {
       CXX_FIELD(ImageDescriptor, savedTiles),
       CXX_FIELD(ImageDescriptor, modified),
       CXX_FIELD(ImageDescriptor, rows),
+      CXX_SIZE(TransformMask),
+      CXX_FIELD(TransformMask, width),
+      CXX_FIELD(TransformMask, height),
+      CXX_FIELD(TransformMask, bits),
   };
   return kLayout;
 }

@@ -9,6 +9,7 @@
 
 #include "core/canvas.h"
 #include "shell/command_ids.h"
+#include "shell/file_dialogs.h"
 #include "shell/tool_palette.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_doc.h"
@@ -18,6 +19,7 @@
 #include "tools/eyedropper_tool.h"
 #include "tools/measure_tools.h"
 #include "tools/selection_tool.h"
+#include "tools/shape_tools.h"
 
 namespace varnel {
 namespace {
@@ -165,6 +167,55 @@ TEST_F(ToolsGuiTest, TheCoordinatesAndTheRulerReportOnTheStatusBar) {
   ChooseOnPalette(kRulerToolSlot);
   Drag(At(10, 10), At(13, 6));
   EXPECT_EQ(m_app->MainFrame()->StatusText(), QString::fromUtf8("長さ: 5.0  角度: 53.1°"));
+}
+
+TEST_F(ToolsGuiTest, AFilledRectangleIsDraggedOnTheViewAndUndoneInOneStep) {
+  ProgramShapeSettings(true) = ShapeToolSettings(true);
+  ProgramShapeSettings(true).antialias = false;
+  ChooseOnPalette(kShapeFillToolSlot);
+  Drag(At(10, 20), At(40, 30));
+  uint32_t corner = 0, beyond = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(40, 30, &corner);
+  ActiveCanvas().ActiveLayer()->GetPixel(41, 30, &beyond);
+  EXPECT_EQ(corner, 0xFF000000u);
+  EXPECT_EQ(beyond, 0xFFFFFFFFu);
+  Trigger(cmd::kEditUndo);
+  ActiveCanvas().ActiveLayer()->GetPixel(40, 30, &corner);
+  EXPECT_EQ(corner, 0xFFFFFFFFu);
+}
+
+TEST_F(ToolsGuiTest, ADoubleClickOnTheViewClosesAPolygonAndItsPanelSavesItAsAShape) {
+  ProgramPolygonSettings(true).antialias = false;
+  ChooseOnPalette(kPolygonFillToolSlot);
+  for (const QPoint corner : {At(10, 10), At(50, 10), At(50, 40)})
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, corner);
+  // A double-click as the window system delivers it: press, release, press, double-click, release.
+  QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(10, 40));
+  QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(10, 40));
+  QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(10, 40));
+  QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier, At(10, 40));
+  QApplication::processEvents();
+  // The rectangle through the corners' centres: pixels 10 … 49 and 10 … 39, and no new polygon.
+  uint32_t inside = 0, outside = 0;
+  ActiveCanvas().ActiveLayer()->GetPixel(49, 39, &inside);
+  ActiveCanvas().ActiveLayer()->GetPixel(50, 39, &outside);
+  EXPECT_EQ(inside, 0xFF000000u);
+  EXPECT_EQ(outside, 0xFFFFFFFFu);
+  EXPECT_TRUE(ActiveCanvas().ActiveTool()->Feedback().empty());
+  ProgramPolygonSettings(true) = PolygonToolSettings{};
+
+  // "形状定義保存" writes that polygon in the unit square of its bounds.
+  const std::string saved = m_dir.File("polygon.ptv");
+  SetFileDialogHookForTesting(
+      [&](const FileDialogRequest&) -> std::optional<QString> { return QString::fromStdString(saved); });
+  auto* panel = m_app->MainFrame()->findChild<QWidget*>("PolygonFillOptionPanel");
+  ASSERT_NE(panel, nullptr);
+  QTest::mouseClick(panel->findChild<QAbstractButton*>("PolygonSaveShape"), Qt::LeftButton);
+  SetFileDialogHookForTesting(nullptr);
+  ShapeDefinition definition;
+  ReadShapeFile(saved, definition);
+  const std::vector<ShapeVertex> unit = {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}, {0, 1, 0, 0}};
+  EXPECT_EQ(definition.vertices, unit);
 }
 
 }  // namespace
