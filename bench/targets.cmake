@@ -50,3 +50,12 @@ if(VIPS_FOUND)
   target_link_libraries(filter_bench PRIVATE PkgConfig::VIPS)
   target_compile_definitions(filter_bench PRIVATE VARNEL_HAVE_VIPS=1)
 endif()
+# A filter batch of no-op filters against separate runs of them.
+varnel_bench(batch_bench SOURCES batch_bench.cpp LIBS varnel_filters varnel_sievehost)
+target_compile_definitions(batch_bench PRIVATE VARNEL_BENCH_FILTER_DIR="${CMAKE_BINARY_DIR}/bench/Filter")
+add_dependencies(batch_bench bench_noop_filter)
+# The view driven offscreen: a tablet event to its painted dab.
+if(TARGET varnel_shell)
+  varnel_bench(tablet_latency_bench SOURCES tablet_latency_bench.cpp LIBS varnel_shell)
+endif()
+varnel_bench(effect_bench SOURCES effect_bench.cpp LIBS varnel_animorph_effects)

@@ -3,8 +3,10 @@
 #include <ostream>
 
 #include "cli/adjust_command.h"
+#include "cli/batch_command.h"
 #include "cli/document_commands.h"
 #include "cli/dump_command.h"
+#include "cli/effect_commands.h"
 #include "cli/filter_commands.h"
 #include "cli/region_commands.h"
 #include "cli/select_fill_commands.h"
@@ -28,7 +30,7 @@ const std::vector<Command>& Commands() {
       {"filter", "IN OUT LIBRARY FILTER [VALUES] [--layer N] [--preview]",
        "run one filter of a filter library on the active layer", RunFilter},
       {"filters", "", "list the filter libraries, their filters and parameters as JSON", RunFilters},
-      {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", nullptr},
+      {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", RunBatch},
       {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
       {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--preset FILE.bpp] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
        "paint one brush stroke on the active layer", RunStroke},
@@ -43,8 +45,8 @@ const std::vector<Command>& Commands() {
        "grow, shrink, trim, flip-vertical, flip-horizontal, invert WxH, feather D, union F, subtract F",
        RunRegion},
       {"effect", "IN OUT INDEX FRAME COUNT [--percent P] [--dest FILE] [--layer N]",
-       "render one frame of an animation effect", nullptr},
-      {"effects", "", "list the effect libraries and their effects as JSON", nullptr},
+       "render one frame of an animation effect", RunEffect},
+      {"effects", "", "list the effect libraries and their effects as JSON", RunEffects},
       {"serve", "[--port P] [--password PW]", "run the network relay server", nullptr},
       {"dump", "FILE", "describe one of the program's own small formats as JSON", RunDump},
   };

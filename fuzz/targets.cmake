@@ -15,3 +15,4 @@ target_compile_definitions(png_plugin_fuzz PRIVATE FUZZING_BUILD_MODE_UNSAFE_FOR
 varnel_fuzz(jpeg_plugin_fuzz SOURCES jpeg_plugin_fuzz.cpp ../plugins/jpeg/jpeg_plugin.c LIBS spi_common JPEG::JPEG)
 varnel_fuzz(layer_data_block_fuzz SOURCES layer_data_block_fuzz.cpp LIBS varnel_document)
 varnel_fuzz(gradient_file_fuzz SOURCES gradient_file_fuzz.cpp LIBS varnel_gradient_file)
+varnel_fuzz(batch_file_fuzz SOURCES batch_file_fuzz.cpp LIBS varnel_sievehost)

@@ -110,6 +110,7 @@ inline constexpr int kBrushSizeUp = 33320;
 inline constexpr int kBrushSizeDown = 33321;
 inline constexpr int kDrawPoint = 33322;
 inline constexpr int kCustomBrushPanel = 33323;
+inline constexpr int kFilterDialog = 33324;  // shows or hides the modeless filter dialog
 
 // The selection tool: its shapes and modes (first + number) and its commands.
 inline constexpr int kSelectionShapeFirst = 33330;

@@ -5,8 +5,10 @@
 
 #include "core/canvas.h"
 #include "shell/adjust_dialogs.h"
+#include "shell/batch_command.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
+#include "shell/filter_dialog.h"
 #include "shell/grid_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/options_dialog.h"
@@ -75,6 +77,10 @@ bool FitsWindow(const CommandContext& context, int) {
 }
 
 bool StatusBarShown(const CommandContext& context, int) { return context.frame.IsStatusBarShown(); }
+
+bool FilterDialogShown(const CommandContext& context, int) { return IsFilterDialogShown(context.frame); }
+
+void RunFilterDialog(CommandContext& context, int) { ToggleFilterDialog(context.frame, context.app.GetProfile()); }
 
 bool IsRegionViewMode(const CommandContext& context, int id) {
   const int mode = context.app.Settings().regionViewMode;
@@ -231,7 +237,8 @@ const CommandRow kRows[] = {
     Item(cmd::kBrightnessContrast, "明度・コントラスト調整(&V)", RunAdjustment, HasActiveLayer),
     Item(cmd::kToneBalance, "トーンバランス(&T)", RunAdjustment, HasActiveLayer),
     Item(cmd::kRgbaAdjust, "RGBA値操作(&R)", RunAdjustment, HasActiveLayer),
-    Coming(cmd::kFilterBatch, "フィルタバッチ処理"),
+    Item(cmd::kFilterDialog, "フィルタ/効果(&F)\tCtrl+F", RunFilterDialog, nullptr).Checked(FilterDialogShown),
+    Item(cmd::kFilterBatch, "フィルタバッチ処理", RunFilterBatch, HasActiveLayer),
     Coming(cmd::kScript, "Script(&S)"),
     Separator(),
     Menu("チャンネル", "ChannelMenu"),

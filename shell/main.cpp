@@ -27,6 +27,8 @@ void UseJapaneseFont(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every tablet sample is a dab: a fast stroke must not have its pressure samples merged.
+  QCoreApplication::setAttribute(Qt::AA_CompressTabletEvents, false);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Varnel");
   QApplication::setApplicationVersion(VARNEL_VERSION);

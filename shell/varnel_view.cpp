@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QMouseEvent>
+#include <QPointingDevice>
+#include <QTabletEvent>
 #include <QWheelEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -20,7 +22,9 @@
 #include "core/paint_object.h"
 #include "document/picture_commands.h"
 #include "shell/qt_draw_context.h"
+#include "platform/profile.h"
 #include "settings/app_settings.h"
+#include "shell/options_dialog.h"
 #include "qtcommon/qt_colour.h"
 #include "shell/tool_palette.h"
 #include "shell/varnel_doc.h"
@@ -30,13 +34,88 @@
 
 namespace varnel {
 
+// Qt's tablet events as the tablet's packets and calibration: Qt gives the pressure as 0…1 and
+// the buttons by name, so the packets carry the pressure on an axis of kPressureAxisMaximum
+// steps with the tip as the pressure button, and the cursor types a tablet reports.
+class QtTabletDevice : public TabletDevice {
+ public:
+  static constexpr int32_t kPressureAxisMaximum = 65535;
+
+  TabletPacket Packet(const QTabletEvent& event) {
+    TabletPacket packet;
+    const QPointingDevice* device = event.pointingDevice();
+    packet.cursor = CursorOf(device ? device->systemId() : 0, event.pointerType());
+    if (event.buttons() & Qt::LeftButton) packet.buttons |= 1u << 0;
+    if (event.buttons() & Qt::RightButton) packet.buttons |= 1u << 1;
+    if (event.buttons() & Qt::MiddleButton) packet.buttons |= 1u << 2;
+    const QPointF screen = event.globalPosition();
+    packet.x = static_cast<int32_t>(std::lround(std::clamp(screen.x(), -1.0e9, 1.0e9)));
+    packet.y = static_cast<int32_t>(std::lround(std::clamp(screen.y(), -1.0e9, 1.0e9)));
+    const double pressure = std::isfinite(event.pressure()) ? std::clamp(event.pressure(), 0.0, 1.0) : 0.0;
+    packet.normalPressure = static_cast<int32_t>(std::lround(pressure * kPressureAxisMaximum));
+    const PenOrientation orientation = OrientationFromTilt(event.xTilt(), event.yTilt(), event.rotation());
+    packet.azimuth = orientation.azimuth;
+    packet.altitude = orientation.altitude;
+    packet.twist = orientation.twist;
+    return packet;
+  }
+
+  bool PressureButton(uint32_t cursor, uint8_t& button) override {
+    if (cursor >= m_cursors.size()) return false;
+    button = 0;
+    return true;
+  }
+  std::vector<uint8_t> ButtonMap(uint32_t cursor) override {
+    if (cursor >= m_cursors.size()) return {};
+    return {0, 1, 2};
+  }
+  bool PressureAxis(int32_t& minimum, int32_t& maximum) override {
+    minimum = 0;
+    maximum = kPressureAxisMaximum;
+    return true;
+  }
+  bool PressureMarks(uint32_t cursor, int32_t& release, int32_t& press) override {
+    if (cursor >= m_cursors.size()) return false;
+    release = 0;
+    press = kPressureAxisMaximum;
+    return true;
+  }
+  bool CursorType(uint32_t cursor, uint32_t& type) override {
+    if (cursor >= m_cursors.size()) return false;
+    switch (m_cursors[cursor].type) {
+      case QPointingDevice::PointerType::Pen: type = 0x4000u; break;
+      case QPointingDevice::PointerType::Eraser: type = 0xC000u; break;
+      case QPointingDevice::PointerType::Cursor: type = 0x8000u; break;
+      default: type = 0; break;
+    }
+    return true;
+  }
+
+ private:
+  // Each end of each device is a cursor, numbered as they first appear.
+  uint32_t CursorOf(qint64 systemId, QPointingDevice::PointerType type) {
+    for (size_t i = 0; i < m_cursors.size(); ++i)
+      if (m_cursors[i].systemId == systemId && m_cursors[i].type == type) return static_cast<uint32_t>(i);
+    m_cursors.push_back({systemId, type});
+    return static_cast<uint32_t>(m_cursors.size() - 1);
+  }
+
+  struct Cursor {
+    qint64 systemId;
+    QPointingDevice::PointerType type;
+  };
+  std::vector<Cursor> m_cursors;
+};
+
 CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSettings* settings, QWidget* parent)
     : QAbstractScrollArea(parent),
       m_document(document),
       m_marginColor(marginColor),
       m_settings(settings),
       m_topRuler(new ViewRuler(Qt::Horizontal, ViewRuler::kThickness, this)),
-      m_leftRuler(new ViewRuler(Qt::Vertical, 0, this)) {
+      m_leftRuler(new ViewRuler(Qt::Vertical, 0, this)),
+      m_tabletDevice(std::make_unique<QtTabletDevice>()),
+      m_tablet(m_tabletDevice.get()) {
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAutoFillBackground(false);
   viewport()->setMouseTracking(true);
@@ -130,7 +209,7 @@ QPoint CVarnelView::ViewToImage(QPoint point) const {
 
 namespace {
 
-uint32_t EventFlags(const QMouseEvent& event) {
+uint32_t EventFlags(const QSinglePointEvent& event) {
   uint32_t flags = 0;
   if (event.buttons() & Qt::LeftButton) flags |= kToolLeftButton;
   if (event.buttons() & Qt::RightButton) flags |= kToolRightButton;
@@ -144,12 +223,73 @@ uint32_t EventFlags(const QMouseEvent& event) {
 }  // namespace
 
 void CVarnelView::Deliver(int32_t code, const QMouseEvent& event, int32_t pressure) {
+  DeliverAt(code, EventFlags(event), event.position(), pressure, nullptr);
+  Redraw();
+}
+
+void CVarnelView::DeliverAt(int32_t code, uint32_t flags, QPointF point, int32_t pressure,
+                            const PenOrientation* orientation) {
   if (!m_document) return;
-  m_pointer = event.position();
-  const QPoint image = ViewToImage(event.position().toPoint());
-  m_document->GetCanvas().DeliverEvent(code, EventFlags(event), image.x(), image.y(), pressure);
+  m_pointer = point;
+  const QPoint image = ViewToImage(point.toPoint());
+  m_document->GetCanvas().DeliverEvent(code, flags, image.x(), image.y(), pressure, orientation);
+}
+
+void CVarnelView::Redraw() {
+  if (!m_document) return;
   m_document->UpdateAllViews();
   RefreshFeedback();
+}
+
+void CVarnelView::PointerMessage(int32_t code, const QMouseEvent& event) {
+  const std::vector<TabletDelivery> deliveries = m_tablet.ReadMessage(code);
+  if (deliveries.empty()) {
+    Deliver(code, event, MousePressure(code));
+    return;
+  }
+  for (const TabletDelivery& d : deliveries)
+    DeliverAt(d.code, EventFlags(event), viewport()->mapFromGlobal(QPoint(d.screenX, d.screenY)), d.pressure,
+              &d.orientation);
+  Redraw();
+}
+
+bool CVarnelView::TabletMessage(QTabletEvent& event) {
+  int32_t code = kToolMove;
+  switch (event.type()) {
+    // The tip is the left button; a barrel button's press comes back as the mouse's.
+    case QEvent::TabletPress:
+      if (event.button() != Qt::LeftButton) return false;
+      code = kToolButtonDown;
+      break;
+    case QEvent::TabletRelease:
+      if (event.button() != Qt::LeftButton) return false;
+      code = kToolButtonUp;
+      break;
+    case QEvent::TabletMove:
+      break;
+    default:
+      return false;
+  }
+  // Accepted, the event is not repeated as a mouse event.
+  event.accept();
+  const TabletPacket packet = m_tabletDevice->Packet(event);
+  if (int64_t{packet.cursor} != m_classifiedCursor) CursorChanged(packet.cursor);
+  m_tablet.Queue(packet);
+  if (code == kToolMove) TrackPointer(event.position().toPoint());
+  const uint32_t flags = EventFlags(event);
+  for (const TabletDelivery& d : m_tablet.ReadMessage(code))
+    DeliverAt(d.code, flags, viewport()->mapFromGlobal(QPoint(d.screenX, d.screenY)), d.pressure, &d.orientation);
+  if (code == kToolButtonDown) m_buttonDown = true;
+  if (code == kToolButtonUp) m_buttonDown = false;
+  Redraw();
+  return true;
+}
+
+void CVarnelView::CursorChanged(uint32_t cursor) {
+  m_classifiedCursor = cursor;
+  if (!m_document) return;
+  const int32_t slot = penEraserSlot ? penEraserSlot() : PenEraserToolSlot(PenEraserAssignment(AppProfile()));
+  m_document->GetCanvas().SetPenEndOverride(m_tablet.CursorChange(cursor, slot));
 }
 
 void CVarnelView::RefreshFeedback() {
@@ -197,8 +337,7 @@ void CVarnelView::DrawFeedback(QPainter& painter) {
 void CVarnelView::mousePressEvent(QMouseEvent* event) {
   switch (event->button()) {
     case Qt::LeftButton:
-      // Button events carry pressure 0, as a mouse has none.
-      Deliver(kToolButtonDown, *event, 0);
+      PointerMessage(kToolButtonDown, *event);
       m_buttonDown = true;
       break;
     case Qt::RightButton:
@@ -214,30 +353,34 @@ void CVarnelView::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint point = event->position().toPoint();
+void CVarnelView::TrackPointer(QPoint point) {
   UpdateBrushCursor(point);
   if (RulersOn()) {
     m_topRuler->SetPointer(point.x());
     m_leftRuler->SetPointer(point.y());
   }
+}
+
+void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  TrackPointer(point);
   if (m_panning) {
     const QPoint by = m_panPoint - point;
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() + by.x());
     verticalScrollBar()->setValue(verticalScrollBar()->value() + by.y());
     m_panPoint = point;
   }
-  Deliver(kToolMove, *event, 256);
+  PointerMessage(kToolMove, *event);
 }
 
 void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
   switch (event->button()) {
     case Qt::LeftButton:
-      Deliver(kToolButtonUp, *event, 0);
+      PointerMessage(kToolButtonUp, *event);
       m_buttonDown = false;
       break;
     case Qt::RightButton:
-      Deliver(kToolRightButtonUp, *event, 256);
+      PointerMessage(kToolRightButtonUp, *event);
       break;
     case Qt::MiddleButton:
       m_panning = false;
@@ -425,6 +568,15 @@ void CVarnelView::scrollContentsBy(int, int) {
 }
 
 bool CVarnelView::viewportEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+      if (TabletMessage(*static_cast<QTabletEvent*>(event))) return true;
+      break;
+    default:
+      break;
+  }
   if (event->type() == QEvent::Resize) LayoutRulers();
   return QAbstractScrollArea::viewportEvent(event);
 }

@@ -1,14 +1,18 @@
 #pragma once
 // The scrolling view of an image document: the picture at its zoom, 20 pixels in from the
 // top-left corner, on the margin colour, with the document's grid over it and, while RULERON is
-// set, rulers along the top and the left.
+// set, rulers along the top and the left. Pen tablets paint with their pressure and tilt; the
+// eraser end of a pen works as the tool the options assign to it.
 
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QPainter>
 #include <QPointer>
 #include <QPolygonF>
+#include <functional>
+#include <memory>
 
+#include "brush/tablet_input.h"
 #include "core/geometry.h"
 #include "core/paint_object.h"
 #include "shell/varnel_doc.h"
@@ -16,6 +20,7 @@
 namespace varnel {
 
 class ViewRuler;
+class QtTabletDevice;
 struct AppSettings;
 
 class CVarnelView : public QAbstractScrollArea {
@@ -66,6 +71,12 @@ class CVarnelView : public QAbstractScrollArea {
   ViewRuler* TopRuler() const { return m_topRuler; }
   ViewRuler* LeftRuler() const { return m_leftRuler; }
 
+  // The tablet's packets waiting for the next pointer message, and their rules.
+  TabletInput& Tablet() { return m_tablet; }
+  // The tool slot the pen's eraser end takes, asked at each change of cursor; unset, the
+  // program's "Penデバイス消しゴムの割り当て".
+  std::function<int32_t()> penEraserSlot;
+
  signals:
   void zoomChanged(double zoom);
   // The first file dropped on the view, for the application to open.
@@ -95,6 +106,18 @@ class CVarnelView : public QAbstractScrollArea {
   void OnPictureChanged(const Rect& area);
   // Hands a pointer event to the document's canvas and redraws what changed.
   void Deliver(int32_t code, const QMouseEvent& event, int32_t pressure);
+  // Delivers without redrawing: the tablet redraws once after all packets of a message.
+  void DeliverAt(int32_t code, uint32_t flags, QPointF point, int32_t pressure, const PenOrientation* orientation);
+  void Redraw();
+  // A pointer message of the view: the tablet's queued packets as the message's kind, else the
+  // mouse's point at the mouse's pressure.
+  void PointerMessage(int32_t code, const QMouseEvent& event);
+  // A tablet event: its packet queued, then handled as the pointer message of its kind.
+  bool TabletMessage(QTabletEvent& event);
+  // The pen-end tool for a cursor whose packets now arrive.
+  void CursorChanged(uint32_t cursor);
+  // The brush outline and the rulers follow the pointer.
+  void TrackPointer(QPoint point);
   // The active tool's rubber bands in view pixels, their bounds, and drawing them.
   QPolygonF FeedbackPolygon(const FeedbackPath& path) const;
   QRect FeedbackBounds() const;
@@ -135,6 +158,9 @@ class CVarnelView : public QAbstractScrollArea {
   QPointF m_pointer;
   ViewRuler* m_topRuler;
   ViewRuler* m_leftRuler;
+  std::unique_ptr<QtTabletDevice> m_tabletDevice;
+  TabletInput m_tablet;
+  int64_t m_classifiedCursor = -1;  // the cursor whose pen-end tool is in force
 };
 
 }  // namespace varnel
