@@ -98,7 +98,7 @@ void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
 std::string DefaultRecoveryFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   std::string base;
-  // The base directory specification says a relative value is to be ignored.
+  // A relative XDG_DATA_HOME is to be ignored, as the XDG base directories rule it.
   if (data != nullptr && data[0] == '/') {
     base = data;
   } else {

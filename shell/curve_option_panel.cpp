@@ -152,12 +152,7 @@ CurveOptionPanel::CurveOptionPanel(QWidget* parent) : QWidget(parent) {
   setObjectName("CurveOptionPanel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
-  auto* title = new QLabel(QString::fromUtf8(kCurveToolName), this);
-  title->setObjectName("ToolName");
-  QFont bold = title->font();
-  bold.setBold(true);
-  title->setFont(bold);
-  layout->addWidget(title);
+  layout->addWidget(MakeTitle(this, kCurveToolName));
 
   m_edit = MakeCheck(this, "CurveEditPoints", "端点編集");
   m_freehandAdd = MakeCheck(this, "CurveFreehandAdd", "フリーハンドで追加");

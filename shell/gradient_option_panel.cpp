@@ -24,15 +24,6 @@ namespace {
 constexpr int kSwatchWidth = 64;
 constexpr int kSwatchHeight = 12;
 
-QLabel* MakeTitle(QWidget* parent, const char* name) {
-  auto* title = new QLabel(QString::fromUtf8(name), parent);
-  title->setObjectName("ToolName");
-  QFont bold = title->font();
-  bold.setBold(true);
-  title->setFont(bold);
-  return title;
-}
-
 QIcon Swatch(int index) {
   const std::vector<ColourRef> colours = HueboxHost::Instance().GradationColours(index, kSwatchWidth);
   if (colours.size() != static_cast<size_t>(kSwatchWidth)) return {};

@@ -13,6 +13,15 @@ ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int ma
   return spin;
 }
 
+QLabel* MakeTitle(QWidget* parent, const char* name) {
+  auto* title = new QLabel(QString::fromUtf8(name), parent);
+  title->setObjectName("ToolName");
+  QFont bold = title->font();
+  bold.setBold(true);
+  title->setFont(bold);
+  return title;
+}
+
 QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, const char* tooltip) {
   auto* box = new QCheckBox(QString::fromUtf8(text), parent);
   box->setObjectName(name);

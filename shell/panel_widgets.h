@@ -4,6 +4,7 @@
 // the user's edits.
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPoint>
 #include <QRect>
 #include <optional>
@@ -14,6 +15,8 @@ namespace varnel {
 
 // A spin box that clamps what is typed into minimum…maximum; name is its object name.
 ClampingSpinBox* MakeSpin(QWidget* parent, const char* name, int minimum, int maximum);
+// The tool's name in bold at the top of its option panel, as the brush panel shows the brush's.
+QLabel* MakeTitle(QWidget* parent, const char* name);
 // A check box with its text (UTF-8) and, when given, its tool tip.
 QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* text, const char* tooltip = nullptr);
 

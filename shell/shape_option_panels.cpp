@@ -22,19 +22,6 @@
 #include "tools/shape_tools.h"
 
 namespace varnel {
-namespace {
-
-QLabel* MakeTitle(QWidget* parent, const char* name) {
-  auto* title = new QLabel(QString::fromUtf8(name), parent);
-  title->setObjectName("ToolName");
-  QFont bold = title->font();
-  bold.setBold(true);
-  title->setFont(bold);
-  return title;
-}
-
-}  // namespace
-
 ShapeOptionPanel::ShapeOptionPanel(bool filled, QWidget* parent) : QWidget(parent), m_filled(filled) {
   setObjectName(filled ? "ShapeFillOptionPanel" : "ShapeDrawOptionPanel");
   auto* layout = new QVBoxLayout(this);

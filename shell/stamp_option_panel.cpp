@@ -25,15 +25,6 @@ namespace {
 // The preview of the stamp fits this square.
 constexpr int kPreviewSide = 96;
 
-QLabel* MakeTitle(QWidget* parent, const char* name) {
-  auto* title = new QLabel(QString::fromUtf8(name), parent);
-  title->setObjectName("ToolName");
-  QFont bold = title->font();
-  bold.setBold(true);
-  title->setFont(bold);
-  return title;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text) {
   auto* button = new QPushButton(QString::fromUtf8(text), parent);
   button->setObjectName(name);

@@ -14,20 +14,6 @@
 #include "tools/eyedropper_tool.h"
 
 namespace varnel {
-namespace {
-
-// The tool's name in bold at the top, as the brush panel shows the brush's.
-QLabel* MakeTitle(QWidget* parent, const char* name) {
-  auto* title = new QLabel(QString::fromUtf8(name), parent);
-  title->setObjectName("ToolName");
-  QFont bold = title->font();
-  bold.setBold(true);
-  title->setFont(bold);
-  return title;
-}
-
-}  // namespace
-
 EraserOptionPanel::EraserOptionPanel(QWidget* parent) : QWidget(parent) {
   setObjectName("EraserOptionPanel");
   auto* layout = new QVBoxLayout(this);
