@@ -59,3 +59,8 @@ if(TARGET varnel_shell)
   varnel_bench(tablet_latency_bench SOURCES tablet_latency_bench.cpp LIBS varnel_shell)
 endif()
 varnel_bench(effect_bench SOURCES effect_bench.cpp LIBS varnel_animorph_effects)
+# Huebox's picture information (its Qt-free file compiled in) beside sorting for the colour count.
+varnel_bench(image_information_bench SOURCES image_information_bench.cpp
+  ${PROJECT_SOURCE_DIR}/huebox/image_information.cpp LIBS varnel_sdk)
+# Script pixel access: per-pixel calls, rows, and a plain ArrayBuffer loop in the same engine.
+varnel_bench(script_bench SOURCES script_bench.cpp LIBS varnel_macrolet)

@@ -8,9 +8,12 @@
 #include "cli/dump_command.h"
 #include "cli/effect_commands.h"
 #include "cli/filter_commands.h"
+#include "cli/progress_host.h"
 #include "cli/region_commands.h"
+#include "cli/script_command.h"
 #include "cli/select_fill_commands.h"
 #include "cli/stroke_command.h"
+#include "cli/thumbnail_command.h"
 #include "cli/transform_commands.h"
 
 namespace varnel::cli {
@@ -31,7 +34,8 @@ const std::vector<Command>& Commands() {
        "run one filter of a filter library on the active layer", RunFilter},
       {"filters", "", "list the filter libraries, their filters and parameters as JSON", RunFilters},
       {"batch", "IN OUT BATCHFILE [--layer N]", "run a filter batch file over the active layer", RunBatch},
-      {"script", "IN OUT SCRIPTFILE [--layer N]", "run a script over the active layer", nullptr},
+      {"script", "IN OUT SCRIPTFILE [--layer N] [--timeout SECONDS]", "run a script over the active layer",
+       RunScriptFile},
       {"stroke", "IN OUT --points \"x,y,p;...\" [--tool-state FILE] [--preset FILE.bpp] [--fg RRGGBB] [--bg RRGGBB] [--layer N]",
        "paint one brush stroke on the active layer", RunStroke},
       {"select", "IN OUT.vrd (--fill X,Y | --fuzzy X,Y | --range X,Y) [--tolerance T] [--component rgb|hue|saturation|lightness] [--surface] [--layer N]",
@@ -49,6 +53,7 @@ const std::vector<Command>& Commands() {
       {"effects", "", "list the effect libraries and their effects as JSON", RunEffects},
       {"serve", "[--port P] [--password PW]", "run the network relay server", nullptr},
       {"dump", "FILE", "describe one of the program's own small formats as JSON", RunDump},
+      {"thumbnail", "IN OUT SIZE", "write a picture's preview as a PNG no larger than SIZE on either side", RunThumbnail},
   };
   return commands;
 }
@@ -63,15 +68,24 @@ void PrintHelp(std::ostream& out) {
     if (!c.synopsis.empty()) out << ' ' << c.synopsis;
     out << "\n      " << c.summary << '\n';
   }
+  out << "\n--quiet (with any command): no progress line on stderr. --version: the version.\n";
   out << "\nenvironment: VARNEL_HOME (program folder), VARNEL_CONFIG (settings file)\n";
 }
 
-int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+int Run(std::span<const std::string> allArgs, std::ostream& out, std::ostream& err) {
+  // --quiet may stand anywhere; main has read it already to choose the progress line.
+  std::vector<std::string> args;
+  for (const std::string& arg : allArgs)
+    if (arg != kQuietOption) args.push_back(arg);
   if (args.empty()) {
     PrintHelp(err);
     return kUsage;
   }
   const std::string& name = args.front();
+  if (name == "--version") {
+    out << "varnel-cli " << VARNEL_VERSION << '\n';
+    return kSuccess;
+  }
   if (name == "--help" || name == "-h" || name == "help") {
     PrintHelp(out);
     return kSuccess;

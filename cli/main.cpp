@@ -1,10 +1,13 @@
 // varnel-cli: Varnel's image work without a window.
 
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/progress_host.h"
 #include "core/blend.h"
 #include "core/undo.h"
 #include "document/layer_mask_file.h"
@@ -12,7 +15,8 @@
 #include "platform/host.h"
 
 int main(int argc, char** argv) {
-  varnel::ConsoleHost host("varnel-cli");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  varnel::cli::ProgressHost host(varnel::cli::WantsProgressLine(args, isatty(STDERR_FILENO) == 1), STDERR_FILENO);
   varnel::SetHost(&host);
   // The same process set-up as the desktop program: the pool of tile blocks and the
   // background writer of undo steps.
@@ -20,7 +24,6 @@ int main(int argc, char** argv) {
   varnel::InstallMaskFileStore();
   varnel::InitBlendTables();
   varnel::StartSpillWriter();
-  std::vector<std::string> args(argv + 1, argv + argc);
   int status;
   try {
     status = varnel::cli::Run(args, std::cout, std::cerr);

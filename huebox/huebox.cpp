@@ -12,6 +12,8 @@
 #include "huebox/colour_surface.h"
 #include "huebox/colour_surface_model.h"
 #include "huebox/gradient_editor.h"
+#include "huebox/image_information.h"
+#include "huebox/image_information_window.h"
 #include "huebox/program_gradients.h"
 #include "platform/host.h"
 #include "qtcommon/qt_message_box.h"
@@ -148,8 +150,14 @@ HUEBOX_EXPORT int32_t PaintMsg(int32_t code, int32_t count, void* head) {
   try {
     if (code != kHueboxImageInformation || count <= 0 || head == nullptr || !HaveDesktop()) return 0;
     const ImageDescriptor* image = *static_cast<ImageDescriptor* const*>(head);
-    varnel::ShowMessageBox(MainWindow().data(), ImageInformationText(image), kImageInformationCaption,
-                           varnel::kMbOk | varnel::kMbIconInformation, QStringLiteral("Huebox"));
+    const auto information = varnel::huebox::GatherImageInformation(image, count);
+    if (!information) {
+      varnel::ShowMessageBox(MainWindow().data(), kNoImage, kImageInformationCaption,
+                             varnel::kMbOk | varnel::kMbIconInformation, QStringLiteral("Huebox"));
+      return 0;
+    }
+    varnel::huebox::ImageInformationWindow window(MainWindow().data(), *information);
+    window.exec();
   } catch (...) {
   }
   return 0;

@@ -160,15 +160,16 @@ HUEBOX_EXPORT int32_t CreateUI(void* mainWindow);
 
 /*
  * code kHueboxImageInformation with count > 0 and head not null: head is the address of an
- * ImageDescriptor pointer; shows the image's width, height and depth in a box (a box saying
- * there is no image when that pointer is null). The image is only read. Answers 0 in every
- * case.
+ * ImageDescriptor pointer; opens the picture-information window over the image modally: its
+ * size, count as the number of layers, the number of different pixel words and the histogram
+ * of each channel (a box saying there is no image when that pointer is null). The image is
+ * only read. Answers 0 in every case.
  */
 HUEBOX_EXPORT int32_t PaintMsg(int32_t code, int32_t count, void* head);
 
 /*
- * The text of that box, zero-terminated into text (cut to size - 1 bytes at a character
- * boundary). Answers the length of the whole text without its zero, or -1 when text is null
+ * The size and depth of the image as text, zero-terminated into text (cut to size - 1 bytes
+ * at a character boundary). Answers the length of the whole text without its zero, or -1 when text is null
  * or size < 1.
  */
 HUEBOX_EXPORT int32_t HueboxImageInformationText(const ImageDescriptor* image, char* text, int32_t size);

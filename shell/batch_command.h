@@ -1,11 +1,13 @@
 #pragma once
-// "フィルタバッチ処理": the filter manager Sievehost.so run over the active document as a canvas
-// operation.
+// The commands that drive extension libraries over the active document as canvas operations:
+// "フィルタバッチ処理" through the filter manager Sievehost.so, and "画像情報(&I)" through
+// Huebox's picture-information window.
 
 #include "shell/command_table.h"
 
 namespace varnel {
 
 void RunFilterBatch(CommandContext& context, int id);
+void ShowPictureInformation(CommandContext& context, int id);
 
 }  // namespace varnel

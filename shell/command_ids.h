@@ -122,6 +122,8 @@ inline constexpr int kSelectionFlipVertical = 33353;
 inline constexpr int kSelectionDrop = 33354;
 // Choosing a tool from the keyboard: first + the tool's slot.
 inline constexpr int kChooseToolFirst = 33360;
+// 画像 → アニメーション効果: the effect dialog (after the twenty tool slots above).
+inline constexpr int kEffectDialog = 33380;
 
 // Window and application.
 inline constexpr int kWindowNew = 57648;

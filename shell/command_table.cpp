@@ -8,10 +8,12 @@
 #include "shell/batch_command.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
+#include "shell/effect_dialog.h"
 #include "shell/filter_dialog.h"
 #include "shell/grid_dialog.h"
 #include "shell/main_frame.h"
 #include "shell/options_dialog.h"
+#include "shell/script_console.h"
 #include "shell/transform_dialogs.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_doc.h"
@@ -239,7 +241,8 @@ const CommandRow kRows[] = {
     Item(cmd::kRgbaAdjust, "RGBA値操作(&R)", RunAdjustment, HasActiveLayer),
     Item(cmd::kFilterDialog, "フィルタ/効果(&F)\tCtrl+F", RunFilterDialog, nullptr).Checked(FilterDialogShown),
     Item(cmd::kFilterBatch, "フィルタバッチ処理", RunFilterBatch, HasActiveLayer),
-    Coming(cmd::kScript, "Script(&S)"),
+    Item(cmd::kEffectDialog, "アニメーション効果...", RunEffectDialog, HasActiveLayer),
+    Item(cmd::kScript, "Script(&S)", RunScriptConsole, nullptr),
     Separator(),
     Menu("チャンネル", "ChannelMenu"),
     // The channel-to-layer commands have tool tips but no labels of their own; the menu shows
@@ -264,7 +267,7 @@ const CommandRow kRows[] = {
     Item(cmd::kUnifyAlpha, "アルファチャンネルの統一(&A)", Doc<&DocumentCommands::ChannelCommand>),
     End(),
     Separator(),
-    Item(cmd::kPictureInfo, "画像情報(&I)", Doc<&DocumentCommands::ShowPictureInfo>),
+    Item(cmd::kPictureInfo, "画像情報(&I)", ShowPictureInformation, HasActiveLayer),
     Item(cmd::kPictureStatistics, "画像統計情報", Doc<&DocumentCommands::ShowStatistics>),
     Item(cmd::kExtractPalette, "パレット抽出(&P)", Doc<&DocumentCommands::ExtractPalette>),
     End(),

@@ -577,13 +577,6 @@ void DocumentCommands::DrawPoint() {
   ShowChanges(false);
 }
 
-void DocumentCommands::ShowPictureInfo() {
-  CVarnelDoc* doc = Document();
-  if (doc == nullptr) return;
-  const PictureInfo info = GetPictureInfo(doc->GetCanvas(), doc->PathName().toStdString());
-  GetHost().MessageBox(PictureInfoText(info), "画像情報", kMbOk | kMbIconInformation);
-}
-
 void DocumentCommands::ShowStatistics() {
   Canvas* canvas = ActiveCanvas();
   if (canvas == nullptr) return;

@@ -85,7 +85,6 @@ class DocumentCommands : public QObject {
   void CanvasSize();
   void AddMargin();
   void ChannelCommand(int id);
-  void ShowPictureInfo();
   void ShowStatistics();
   void ExtractPalette();
   void LayerCommand(int id);

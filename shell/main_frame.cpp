@@ -36,6 +36,7 @@
 #include "shell/document_commands.h"
 #include "shell/huebox_host.h"
 #include "shell/layer_panel.h"
+#include "shell/loupe_panel.h"
 #include "shell/object_palette.h"
 #include "shell/options_dialog.h"
 #include "shell/tool_palette.h"
@@ -167,6 +168,12 @@ void CMainFrame::CreatePanels() {
   objects->setCheckable(true);
   connect(objects, &QAction::toggled, m_objectPalette, &QWidget::setVisible);
   connect(m_panelMenu, &QMenu::aboutToShow, this, [this, objects] { objects->setChecked(m_objectPalette->isVisible()); });
+  // The loupe's component is loaded the first time the panel is shown.
+  auto* loupePanel = new LoupePanel(profile, this);
+  QAction* loupe = m_panelMenu->addAction(QString::fromUtf8(kLoupeTitle));
+  loupe->setCheckable(true);
+  connect(loupe, &QAction::toggled, loupePanel, &LoupePanel::SetShown);
+  connect(m_panelMenu, &QMenu::aboutToShow, this, [loupe, loupePanel] { loupe->setChecked(loupePanel->isVisible()); });
 
   // The custom brush panel owns the custom parameters; every change rebuilds the brush at once.
   m_customBrush = new CustomBrushPanel(ProgramPath("Brush"), this);

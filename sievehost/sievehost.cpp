@@ -9,6 +9,8 @@
 #include "sdk/varnel_image.h"
 #include "sievehost/batch_dialog.h"
 #include "sievehost/batch_run.h"
+#include "sievehost/filter_dialog.h"
+#include "sievehost/filter_session.h"
 
 #define SIEVEHOST_EXPORT __attribute__((visibility("default")))
 
@@ -27,6 +29,24 @@ extern "C" {
 
 SIEVEHOST_EXPORT int32_t CreateUI(void* mainWindow) {
   g_mainWindow = static_cast<QWidget*>(mainWindow);
+  return 0;
+}
+
+SIEVEHOST_EXPORT int32_t PaintMsg(int32_t code, int32_t count, ImageDescriptor** image) {
+  try {
+    if (code != varnel::kPaintMsgFilterDialog || count <= 0 || image == nullptr || *image == nullptr ||
+        !HaveDesktop())
+      return 0;
+    // As with the batch: a copy of the head, written back when the dialog has closed.
+    ImageDescriptor head = **image;
+    {
+      varnel::sievehost::FilterDialog dialog(g_mainWindow.data(), head, varnel::SievehostLibraries());
+      dialog.exec();
+    }
+    varnel::MarkWholeImageDirty(head);
+    **image = head;
+  } catch (...) {
+  }
   return 0;
 }
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/crt_rand.h"
@@ -23,7 +25,19 @@ struct Pic {
   uint32_t& At(int32_t x, int32_t y) { return memory[static_cast<size_t>(height - 1 - y) * width + x]; }
   uint32_t At(int32_t x, int32_t y) const { return memory[static_cast<size_t>(height - 1 - y) * width + x]; }
   EffectPicture View() { return {width, height, reinterpret_cast<uint8_t*>(memory.data())}; }
+  std::vector<uint32_t> TopDown() const {
+    std::vector<uint32_t> rows;
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x) rows.push_back(At(x, y));
+    return rows;
+  }
 };
+
+Pic FromRows(int32_t w, int32_t h, const std::vector<uint32_t>& topDown) {
+  Pic p(w, h);
+  for (int32_t i = 0; i < w * h; ++i) p.At(i % w, i / w) = topDown[static_cast<size_t>(i)];
+  return p;
+}
 
 // Every pixel its own value: alpha 0xFF, the position in the colour bytes.
 Pic Numbered(int32_t w, int32_t h) {
@@ -58,14 +72,13 @@ TEST(Fades, OpacityRisesAndFallsWithTheFrame) {
   }
 }
 
-TEST(Fades, CopyOnlyThePartBothPicturesShare) {
-  Pic src = Numbered(2, 3), dst(3, 2, kKept);
-  ASSERT_EQ(Render(kFadeIn, nullptr, dst, src, 0, 1, nullptr), 0);
-  for (int32_t y = 0; y < 2; ++y) {
-    EXPECT_EQ(dst.At(0, y), src.At(0, y));
-    EXPECT_EQ(dst.At(1, y), src.At(1, y));
-    EXPECT_EQ(dst.At(2, y), kKept);
-  }
+TEST(Fades, CopyOnlyThePartBothPicturesShareAndWipesLeaveTheRestAlone) {
+  // A 2 × 3 source into a 3 × 2 destination; the wipe at frame 0 clears what it reaches.
+  Pic src = Numbered(2, 3), fade(3, 2, kKept), wipe(3, 2, kKept);
+  ASSERT_EQ(Render(kFadeIn, nullptr, fade, src, 0, 1, nullptr), 0);
+  EXPECT_EQ(fade.TopDown(), (std::vector{src.At(0, 0), src.At(1, 0), kKept, src.At(0, 1), src.At(1, 1), kKept}));
+  ASSERT_EQ(Render(kWipeIn, nullptr, wipe, src, 0, 2), 0);
+  EXPECT_EQ(wipe.TopDown(), (std::vector<uint32_t>{0, 0, kKept, 0, 0, kKept}));
 }
 
 // --- wipes ---------------------------------------------------------------------------------
@@ -88,38 +101,22 @@ TEST(Wipes, RowsAboveKTimesHOverNAreCopiedInAndClearedOut) {
   }
 }
 
-TEST(Wipes, LeavePixelsBeyondTheSmallerWidthAlone) {
-  Pic src = Numbered(2, 2), dst(3, 2, kKept);
-  ASSERT_EQ(Render(kWipeIn, nullptr, dst, src, 0, 2), 0);
-  EXPECT_EQ(dst.At(0, 0), 0u);
-  EXPECT_EQ(dst.At(2, 0), kKept);
-  EXPECT_EQ(dst.At(2, 1), kKept);
-}
-
 // --- enlarge -------------------------------------------------------------------------------
 
-TEST(Enlarge, DrawsNothingAndFailsWithoutAPercentAbove99) {
-  Pic src = Numbered(2, 2), dst(2, 2, kKept);
+TEST(Enlarge, FailsWithoutAPercentAbove99AndCopiesExactlyAtFrameZero) {
+  Pic src = Numbered(5, 3), dst(5, 3, kKept);
   VarnelEnlargeObject object{1, 99};
   EXPECT_EQ(Render(kEnlarge, &object, dst, src, 1, 2), -1);
   EXPECT_EQ(Render(kEnlarge, nullptr, dst, src, 1, 2), -1);
-  EXPECT_EQ(dst.memory, std::vector<uint32_t>(4, kKept));
-}
-
-TEST(Enlarge, FrameZeroIsAnExactCopy) {
-  Pic src = Numbered(5, 3), dst(5, 3, kKept);
-  VarnelEnlargeObject object{1, 300};
+  EXPECT_EQ(dst.memory, std::vector<uint32_t>(15, kKept));
+  object.percent = 300;
   ASSERT_EQ(Render(kEnlarge, &object, dst, src, 0, 7), 0);
   EXPECT_EQ(dst.memory, src.memory);
 }
 
 TEST(Enlarge, DoublesATwoByTwoPictureBilinearlyFromTheTopLeft) {
   // d = (200 − 100) × 0.01 × 2 × 2 ÷ 2 = 2: 4 × 4, step 128. Blue and alpha vary.
-  Pic src(2, 2);
-  src.At(0, 0) = 0x0A000000u | 0;
-  src.At(1, 0) = 0x14000000u | 200;
-  src.At(0, 1) = 0x1E000000u | 100;
-  src.At(1, 1) = 0x28000000u | 40;
+  Pic src = FromRows(2, 2, {0x0A000000u | 0, 0x14000000u | 200, 0x1E000000u | 100, 0x28000000u | 40});
   Pic dst(4, 4, kKept);
   VarnelEnlargeObject object{1, 200};
   ASSERT_EQ(Render(kEnlarge, &object, dst, src, 2, 2), 0);
@@ -140,44 +137,36 @@ TEST(Enlarge, WritesOnlyWhatFitsTheDestination) {
 
 // --- rotate --------------------------------------------------------------------------------
 
-TEST(Rotate, WholeTurnsCopyAndHalfTurnsMirrorBothWays) {
+TEST(Rotate, WholeTurnsCopyHalfTurnsMirrorBothWaysAndQuarterTurnsTakeColumnsFromRows) {
   struct Case {
-    int32_t k, n;
-    bool mirrored;
+    int32_t k, n, w, h;
+    std::pair<int32_t, int32_t> (*reads)(int32_t x, int32_t y, int32_t w, int32_t h);  // the source pixel
   };
-  const Case cases[] = {{0, 4, false}, {4, 4, false}, {1, 2, true}, {3, 6, true}};
+  const auto same = [](int32_t x, int32_t y, int32_t, int32_t) { return std::pair(x, y); };
+  const auto mirrored = [](int32_t x, int32_t y, int32_t w, int32_t h) { return std::pair(w - 1 - x, h - 1 - y); };
+  // A quarter turn: s = 256, c = 0, centre (1, 1): pixel (x, y) reads (y, 2 − x).
+  const auto quarter = [](int32_t x, int32_t y, int32_t, int32_t) { return std::pair(y, 2 - x); };
+  const Case cases[] = {{0, 4, 3, 2, same},     {4, 4, 3, 2, same},     {1, 2, 3, 2, mirrored},
+                        {3, 6, 3, 2, mirrored}, {1, 4, 3, 3, quarter}};
   for (const Case& c : cases) {
-    Pic src = Numbered(3, 2), dst(3, 2, kKept);
+    Pic src = Numbered(c.w, c.h), dst(c.w, c.h, kKept);
     ASSERT_EQ(Render(kRotate, nullptr, dst, src, c.k, c.n), 0);
-    for (int32_t y = 0; y < 2; ++y)
-      for (int32_t x = 0; x < 3; ++x)
-        EXPECT_EQ(dst.At(x, y), c.mirrored ? src.At(2 - x, 1 - y) : src.At(x, y)) << c.k << "/" << c.n;
+    for (int32_t y = 0; y < c.h; ++y)
+      for (int32_t x = 0; x < c.w; ++x) {
+        const auto [sx, sy] = c.reads(x, y, c.w, c.h);
+        EXPECT_EQ(dst.At(x, y), src.At(sx, sy)) << c.k << "/" << c.n << " " << x << "," << y;
+      }
   }
-}
-
-TEST(Rotate, AQuarterTurnTakesColumnsFromRows) {
-  // s = 256, c = 0, centre (1, 1): pixel (x, y) reads (y, 2 − x).
-  Pic src = Numbered(3, 3), dst(3, 3, kKept);
-  ASSERT_EQ(Render(kRotate, nullptr, dst, src, 1, 4), 0);
-  for (int32_t y = 0; y < 3; ++y)
-    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(dst.At(x, y), src.At(y, 2 - x)) << x << "," << y;
 }
 
 TEST(Rotate, AnEighthTurnMixesNeighboursAndSkipsWhatFallsOutside) {
   // s = c = 181, centre (0.5, 0.5) = 128. (0, 0) and (1, 0) land at −53 (outside). (0, 1) lands
   // at (128, 309): columns 0 and 1 of row 1 half and half. (1, 1) at (309, 128): column 1 of
   // rows 0 and 1 half and half.
-  Pic src(2, 2);
-  src.At(0, 0) = 0x11000000u | 7;
-  src.At(1, 0) = 0x22000000u | 90;
-  src.At(0, 1) = 0x33000000u | 100;
-  src.At(1, 1) = 0x44000000u | 51;
+  Pic src = FromRows(2, 2, {0x11000000u | 7, 0x22000000u | 90, 0x33000000u | 100, 0x44000000u | 51});
   Pic dst(2, 2, kKept);
   ASSERT_EQ(Render(kRotate, nullptr, dst, src, 1, 8), 0);
-  EXPECT_EQ(dst.At(0, 0), kKept);
-  EXPECT_EQ(dst.At(1, 0), kKept);
-  EXPECT_EQ(dst.At(0, 1), 0x33000000u | 75);
-  EXPECT_EQ(dst.At(1, 1), 0x22000000u | 70);
+  EXPECT_EQ(dst.TopDown(), (std::vector<uint32_t>{kKept, kKept, 0x33000000u | 75, 0x22000000u | 70}));
 }
 
 // --- sine wave -----------------------------------------------------------------------------
@@ -204,9 +193,8 @@ TEST(SineWave, ColumnsReadRowsShiftedAndFoldedIntoThePicture) {
 TEST(SineWave, CopiesOnlyRowsAboveTheSmallerHeight) {
   Pic src = Numbered(4, 4), dst(4, 2, kKept);
   ASSERT_EQ(Render(kSineWave, nullptr, dst, src, 0, 1), 0);
-  const uint32_t expected[2][4] = {{src.At(0, 0), kKept, kKept, src.At(3, 1)}, {src.At(0, 1), src.At(1, 0), kKept, kKept}};
-  for (int32_t y = 0; y < 2; ++y)
-    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(dst.At(x, y), expected[y][x]) << x << "," << y;
+  EXPECT_EQ(dst.TopDown(),
+            (std::vector{src.At(0, 0), kKept, kKept, src.At(3, 1), src.At(0, 1), src.At(1, 0), kKept, kKept}));
 }
 
 // --- mosaic --------------------------------------------------------------------------------
@@ -291,7 +279,7 @@ Pic ReferenceBlur(const Pic& src, int32_t width, int32_t height, int32_t a, uint
   return out;
 }
 
-TEST(Blur, AveragesTheWindowWithThePixelWeightedEight) {
+TEST(Blur, AveragesTheWindowWithThePixelWeightedEightFromFrameOne) {
   Pic src(3, 2, 0xFF000000u);
   const uint32_t blue[2][3] = {{10, 20, 30}, {40, 50, 60}};
   for (int32_t y = 0; y < 2; ++y)
@@ -311,12 +299,9 @@ TEST(Blur, AveragesTheWindowWithThePixelWeightedEight) {
       for (int32_t x = 0; x < 3; ++x)
         EXPECT_EQ(dst.At(x, y), 0xFF000000u | c.expected[y][x]) << c.k << "/" << c.n << " " << x << "," << y;
   }
-}
-
-TEST(Blur, FrameZeroDrawsNothing) {
-  Pic src = Numbered(3, 3), dst(3, 3, kKept);
+  Pic dst(3, 2, kKept);
   ASSERT_EQ(Render(kBlur, nullptr, dst, src, 0, 5), 0);
-  EXPECT_EQ(dst.memory, std::vector<uint32_t>(9, kKept));
+  EXPECT_EQ(dst.memory, std::vector<uint32_t>(6, kKept));
 }
 
 TEST(Blur, MatchesTheDirectWindowOnPicturesOfEverySizeAndFrame) {
@@ -352,14 +337,11 @@ TEST(Snow, FlakesAreDrawnWithTheProgramsRand) {
   SnowPtr snow(static_cast<SnowObject*>(CreateEffectObject(kSnow)));
   ASSERT_NE(snow, nullptr);
   const SnowFlake& first = snow->flakes[0];
-  EXPECT_EQ(first.base, 41.0);
-  EXPECT_EQ(first.y, 67.0);  // 18467 mod 400
-  EXPECT_EQ(first.size, 14);  // 4 + 6334 mod 12
+  // y 18467 mod 400, size 4 + 6334 mod 12.
+  EXPECT_EQ(std::tuple(first.base, first.y, first.size), std::tuple(41.0, 67.0, 14));
   EXPECT_DOUBLE_EQ(first.phase, 26500 * 2.0 * 3.14159265358979323846 / 32767);
   for (const SnowFlake& flake : snow->flakes) {
-    EXPECT_GE(flake.size, 4);
-    EXPECT_LE(flake.size, 15);
-    EXPECT_LT(flake.base, 400);
+    EXPECT_TRUE(flake.size >= 4 && flake.size <= 15 && flake.base < 400) << flake.size << " " << flake.base;
   }
 }
 
@@ -372,8 +354,7 @@ TEST(Snow, MasksAreRoundWithAlphaFallingWithTheSquaredDistance) {
   for (int32_t j = 0; j < 4; ++j)
     for (int32_t i = 0; i < 4; ++i) EXPECT_EQ(mask[j * 4 + i], alpha[j][i] << 24 | 0xFFFFFFu) << i << "," << j;
   // Size 5: r = 2 about pixel (2, 2) too; (4, 2) is on the rim.
-  EXPECT_EQ(snow->masks[1][2 * 5 + 4] >> 24, 0u);
-  EXPECT_EQ(snow->masks[1][2 * 5 + 2] >> 24, 255u);
+  EXPECT_EQ(std::pair(snow->masks[1][2 * 5 + 4] >> 24, snow->masks[1][2 * 5 + 2] >> 24), std::pair(0u, 255u));
 }
 
 // One flake of size 4 at (base, y), every other out of sight and never restarting.
@@ -390,10 +371,8 @@ TEST(Snow, FlakesBlendTheirMaskOverACopyOfTheSource) {
   ASSERT_EQ(Render(kSnow, snow.get(), dst, src, 0, 1), 0);
   // The mask's top-left at (1, 1): its centre (alpha 255, v 256) at (3, 3) is white; alpha 192
   // beside it gives (b × 64 + 255 × 192) >> 8, alpha (128 × 64 + 192 × 192) >> 8.
-  EXPECT_EQ(dst.At(3, 3), 0xFFFFFFFFu);
-  EXPECT_EQ(dst.At(2, 3), 0xB0CFC7C3u);
-  EXPECT_EQ(dst.At(1, 1), src.At(1, 1));
-  EXPECT_EQ(dst.At(0, 0), src.At(0, 0));
+  EXPECT_EQ((std::vector{dst.At(3, 3), dst.At(2, 3), dst.At(1, 1), dst.At(0, 0)}),
+            (std::vector{0xFFFFFFFFu, 0xB0CFC7C3u, src.At(1, 1), src.At(0, 0)}));
   EXPECT_DOUBLE_EQ(snow->flakes[0].y, 1.4);
   EXPECT_EQ(snow->flakes[0].phase, 0.1);
 }
@@ -404,9 +383,8 @@ TEST(Snow, FlakesAreClippedAtTheEdges) {
   ASSERT_EQ(Render(kSnow, snow.get(), dst, src, 0, 1), 0);
   // The centre at (0, 0); pixel (1, 0) is mask pixel (3, 2) with alpha 192:
   // colour 255 × 192 >> 8, alpha (255 × 64 + 192 × 192) >> 8.
-  EXPECT_EQ(dst.At(0, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(dst.At(1, 0), 0xCFBFBFBFu);
-  EXPECT_EQ(dst.At(2, 2), 0xFF000000u);
+  EXPECT_EQ((std::vector{dst.At(0, 0), dst.At(1, 0), dst.At(2, 2)}),
+            (std::vector{0xFFFFFFFFu, 0xCFBFBFBFu, 0xFF000000u}));
 }
 
 TEST(Snow, AFlakePastTheBottomRestartsAtTheTopWithANewBaseAndSize) {
@@ -414,9 +392,8 @@ TEST(Snow, AFlakePastTheBottomRestartsAtTheTopWithANewBaseAndSize) {
   Pic src(6, 6), dst(6, 6);
   CrtSrand(1);
   ASSERT_EQ(Render(kSnow, snow.get(), dst, src, 3, 4), 0);
-  EXPECT_EQ(snow->flakes[0].y, 0.0);
-  EXPECT_EQ(snow->flakes[0].base, 5.0);  // 41 mod 6
-  EXPECT_EQ(snow->flakes[0].size, 15);   // 4 + 18467 mod 12
+  // Base 41 mod 6, size 4 + 18467 mod 12.
+  EXPECT_EQ(std::tuple(snow->flakes[0].y, snow->flakes[0].base, snow->flakes[0].size), std::tuple(0.0, 5.0, 15));
 }
 
 // --- sizes ---------------------------------------------------------------------------------
@@ -479,8 +456,8 @@ TEST(EveryEffect, StaysInsideDestinationsOfEveryShapeAtEveryFrame) {
         const EffectPicture d{shape[0], shape[1], reinterpret_cast<uint8_t*>(dst.data() + 1)};
         const EffectPicture s{shape[2], shape[3], reinterpret_cast<uint8_t*>(src.data() + 1)};
         ExecEffect(type, object, d, s, k, n, nullptr);
-        EXPECT_EQ(dst.front(), 0xDEADBEEFu) << "type " << type << " k " << k;
-        EXPECT_EQ(dst.back(), 0xDEADBEEFu) << "type " << type << " k " << k;
+        EXPECT_EQ(std::pair(dst.front(), dst.back()), std::pair(0xDEADBEEFu, 0xDEADBEEFu))
+            << "type " << type << " k " << k;
       }
       DeleteEffectObject(type, object);
     }

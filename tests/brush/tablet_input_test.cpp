@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace varnel {
 namespace {
@@ -49,14 +50,10 @@ class FakeTablet : public TabletDevice {
 };
 
 TabletPacket Packet(int32_t raw, uint32_t buttons = 0, uint32_t cursor = 1, int32_t x = 0, int32_t y = 0) {
-  TabletPacket packet;
-  packet.cursor = cursor;
-  packet.buttons = buttons;
-  packet.x = x;
-  packet.y = y;
-  packet.normalPressure = raw;
-  return packet;
+  return {cursor, buttons, x, y, raw};
 }
+
+std::tuple<int32_t, int32_t, int32_t> Angles(const PenOrientation& o) { return {o.azimuth, o.altitude, o.twist}; }
 
 TEST(TabletMulDiv, RoundsToTheNearestAndFailsOnZeroOrOverflow) {
   struct Case {
@@ -134,8 +131,7 @@ TEST(TabletPressure, CalibrationIsReadOncePerCursorAndAgainAfterAnother) {
   TabletInput input(&tablet);
   EXPECT_EQ(input.PreviousCursor(), -1);
   for (uint32_t cursor : {1u, 1u, 1u, 2u, 2u, 1u}) input.Pressure(Packet(0, 0, cursor));
-  EXPECT_EQ(tablet.reads[1], 2);
-  EXPECT_EQ(tablet.reads[2], 1);
+  EXPECT_EQ(tablet.reads, (std::map<uint32_t, int>{{1, 2}, {2, 1}}));
   EXPECT_EQ(input.PreviousCursor(), 1);
 }
 
@@ -160,11 +156,9 @@ TEST(TabletMessages, MovesDeliverEveryPacketAndButtonsOnlyTheFirst) {
     const std::vector<TabletDelivery> got = input.ReadMessage(c.code);
     ASSERT_EQ(got.size(), c.wantDelivered) << c.name;
     EXPECT_EQ(input.Pending(), 0u) << c.name;
-    for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(got[i].code, c.code) << c.name;
-      EXPECT_EQ(got[i].screenX, 10 + static_cast<int32_t>(i)) << c.name << " packet " << i;
-      EXPECT_EQ(got[i].pressure, 256) << c.name;
-    }
+    for (size_t i = 0; i < got.size(); ++i)
+      EXPECT_EQ(std::tuple(got[i].code, got[i].screenX, got[i].pressure), std::tuple(c.code, 10 + int32_t(i), 256))
+          << c.name << " packet " << i;
   }
 }
 
@@ -181,15 +175,11 @@ TEST(TabletMessages, OrientationTravelsWithThePacket) {
   FakeTablet tablet;
   TabletInput input(&tablet);
   TabletPacket packet = Packet(0);
-  packet.azimuth = 1795;
-  packet.altitude = 450;
-  packet.twist = 3;
+  std::tie(packet.azimuth, packet.altitude, packet.twist) = std::tuple(1795, 450, 3);
   input.Queue(packet);
   const std::vector<TabletDelivery> got = input.ReadMessage(kToolMove);
   ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].orientation.azimuth, 1795);
-  EXPECT_EQ(got[0].orientation.altitude, 450);
-  EXPECT_EQ(got[0].orientation.twist, 3);
+  EXPECT_EQ(Angles(got[0].orientation), std::tuple(1795, 450, 3));
 }
 
 TEST(TabletCursors, TheTypeBitsTellPenEraserAndPuck) {
@@ -245,10 +235,7 @@ TEST(TabletOrientation, TiltsBecomeAzimuthAndAltitudeInTenthsOfADegree) {
       {"not a number", std::nan(""), 0, std::nan(""), {0, 900, 0}},
   };
   for (const Case& c : cases) {
-    const PenOrientation got = OrientationFromTilt(c.xTilt, c.yTilt, c.rotation);
-    EXPECT_EQ(got.azimuth, c.want.azimuth) << c.name;
-    EXPECT_EQ(got.altitude, c.want.altitude) << c.name;
-    EXPECT_EQ(got.twist, c.want.twist) << c.name;
+    EXPECT_EQ(Angles(OrientationFromTilt(c.xTilt, c.yTilt, c.rotation)), Angles(c.want)) << c.name;
   }
 }
 

@@ -15,7 +15,8 @@ namespace {
 // Every command of the command-line contract, in its order.
 const std::vector<std::string> kContractCommands = {
     "info", "new", "convert", "flatten", "merge-all", "resize", "rotate", "turn", "filter",
-    "filters", "batch", "script", "stroke", "select", "fill", "adjust", "region", "effect", "effects", "serve", "dump"};
+    "filters", "batch", "script", "stroke", "select", "fill", "adjust", "region", "effect", "effects", "serve", "dump",
+    "thumbnail"};
 
 struct Result {
   int status;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "document/layer_file.h"
@@ -69,20 +70,15 @@ void Fill(Canvas& canvas) {
   canvas.ComposeAll();
 }
 
-void ExpectTableLayers(const LayerList& layers) {
+void ExpectTableLayers(const LayerRefs& layers) {
   ASSERT_EQ(layers.size(), std::size(kLayers));
   for (size_t i = 0; i < layers.size(); ++i) {
     const LayerCase& c = kLayers[i];
     const Layer& l = *layers[i];
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(l.Name(), c.name);
-    EXPECT_EQ(l.Width(), c.width);
-    EXPECT_EQ(l.Height(), c.height);
-    EXPECT_EQ(l.OffsetX(), c.offsetX);
-    EXPECT_EQ(l.OffsetY(), c.offsetY);
-    EXPECT_EQ(l.Opacity(), c.opacity);
-    EXPECT_EQ(l.BlendMode(), c.mode);
-    EXPECT_EQ(l.IsVisible(), c.visible);
+    EXPECT_EQ(std::tuple(l.Name(), l.Width(), l.Height(), l.OffsetX(), l.OffsetY(), l.Opacity(), l.BlendMode(),
+                         l.IsVisible()),
+              std::tuple(std::string(c.name), c.width, c.height, c.offsetX, c.offsetY, c.opacity, c.mode, c.visible));
     for (int32_t y = 0; y < c.height; ++y)
       for (int32_t x = 0; x < c.width; ++x) ASSERT_EQ(l.Row(y)[x], PixelAt(i, x, y)) << x << "," << y;
     const bool hasMask = c.mask.right >= c.mask.left;
@@ -96,6 +92,19 @@ void ExpectTableLayers(const LayerList& layers) {
   }
 }
 
+void ExpectTableLayers(const LayerList& layers) {
+  LayerRefs refs;
+  for (const auto& l : layers) refs.push_back(l.get());
+  ExpectTableLayers(refs);
+}
+
+// A complete snapshot of the table's canvas.
+std::unique_ptr<CanvasSnapshot> TableSnapshot() {
+  Canvas canvas;
+  Fill(canvas);
+  return CanvasSnapshot::Take(canvas, {});
+}
+
 GridSettings SomeGrid() {
   GridSettings grid;
   grid.shown = 1;
@@ -106,13 +115,14 @@ GridSettings SomeGrid() {
 
 // ---- Snapshots ----
 
-TEST(CanvasSnapshot, WrittenCopyOpensAsThePictureWithItsLayersMasksAndGrid) {
+TEST(CanvasSnapshot, WrittenCopyOpensAsThePictureAtTheTimeItWasTakenWithItsLayersMasksAndGrid) {
   TempFolder dir;
   Canvas canvas;
   Fill(canvas);
   const RecoveryStore store(dir / "recovery");
   auto snapshot = CanvasSnapshot::Take(canvas, SomeGrid());
   ASSERT_TRUE(snapshot);
+  canvas.GetLayer(0)->Row(0)[0] = 0x12345678;  // painted after the snapshot
   ASSERT_TRUE(store.Write(1, *snapshot, {"/pictures/a.vlb", "a.vlb", ""}));
 
   LayerList layers;
@@ -124,7 +134,7 @@ TEST(CanvasSnapshot, WrittenCopyOpensAsThePictureWithItsLayersMasksAndGrid) {
   EXPECT_EQ(grid, SomeGrid());
 }
 
-TEST(CanvasSnapshot, StepsOfAnySizeCopyEveryPixelOnce) {
+TEST(CanvasSnapshot, StepsOfAnySizeCopyEveryPixelOnceAndAnEmptyCanvasHasNone) {
   // Byte budgets below a row, exactly a row (7 × 4 = 28), across layer ends and at once.
   for (size_t budget : {size_t{1}, size_t{28}, size_t{29}, size_t{140}, size_t{1000}}) {
     SCOPED_TRACE(budget);
@@ -137,35 +147,12 @@ TEST(CanvasSnapshot, StepsOfAnySizeCopyEveryPixelOnce) {
     int steps = 0;
     while (snapshot->Step(canvas, budget) == CanvasSnapshot::Progress::kMore) ASSERT_LT(++steps, 100);
     ASSERT_TRUE(snapshot->IsComplete());
-    LayerList copies;
-    for (const Layer* l : snapshot->Layers()) {
-      auto copy = std::make_unique<Layer>();
-      copy->SetName(l->Name());
-      copy->SetOffset(l->OffsetX(), l->OffsetY());
-      copy->SetOpacity(l->Opacity());
-      copy->SetBlendMode(l->BlendMode());
-      copy->SetVisible(l->IsVisible());
-      ASSERT_EQ(copy->Create({l->Width(), l->Height()}), 0);
-      copy->CopyFrom(*l, {0, 0, l->Width() - 1, l->Height() - 1});
-      for (int32_t m = 0; m < l->Masks().Count(); ++m) {
-        Region mask;
-        ASSERT_EQ(l->Masks().ReadMask(m, mask), 0);
-        copy->Masks().AddMask(mask);
-      }
-      copies.push_back(std::move(copy));
-    }
-    ExpectTableLayers(copies);
+    ExpectTableLayers(snapshot->Layers());
   }
+  Canvas empty;
+  EXPECT_EQ(CanvasSnapshot::Begin(empty, {}), nullptr);
 }
 
-TEST(CanvasSnapshot, LaterPaintingDoesNotReachACompleteSnapshot) {
-  Canvas canvas;
-  Fill(canvas);
-  auto snapshot = CanvasSnapshot::Take(canvas, {});
-  ASSERT_TRUE(snapshot);
-  canvas.GetLayer(0)->Row(0)[0] = 0x12345678;
-  EXPECT_EQ(snapshot->Layers()[0]->Row(0)[0], PixelAt(0, 0, 0));
-}
 
 TEST(CanvasSnapshot, IsStaleOnceTheLayersChangeBetweenSteps) {
   struct Case {
@@ -194,11 +181,6 @@ TEST(CanvasSnapshot, IsStaleOnceTheLayersChangeBetweenSteps) {
   }
 }
 
-TEST(CanvasSnapshot, IsNotMadeOfACanvasWithoutLayers) {
-  Canvas canvas;
-  EXPECT_EQ(CanvasSnapshot::Begin(canvas, {}), nullptr);
-}
-
 // ---- The text file ----
 
 TEST(RecoveryInfo, RoundTripsEveryByteOfPathAndTitle) {
@@ -215,16 +197,13 @@ TEST(RecoveryInfo, RoundTripsEveryByteOfPathAndTitle) {
   }
 }
 
-TEST(RecoveryInfo, RejectsTextsThatAreNotItsFiles) {
+TEST(RecoveryInfo, RejectsTextsThatAreNotItsFilesAndPassesOverUnknownKeys) {
   const char* cases[] = {"", "VarnelRecovery 2\n", "LX\r\nL10000", "VarnelRecovery 1\npath bad\\q\n",
                          "VarnelRecovery 1\ntitle ends in \\"};
   for (const char* text : cases) {
     RecoveryInfo info;
     EXPECT_FALSE(ParseRecoveryInfo(text, info)) << text;
   }
-}
-
-TEST(RecoveryInfo, PassesOverKeysItDoesNotKnow) {
   RecoveryInfo info;
   ASSERT_TRUE(ParseRecoveryInfo("VarnelRecovery 1\nzoom 2\ntitle t\n", info));
   EXPECT_EQ(info.title, "t");
@@ -233,28 +212,22 @@ TEST(RecoveryInfo, PassesOverKeysItDoesNotKnow) {
 // ---- Folder and listing ----
 
 TEST(RecoveryFolder, FollowsXdgDataHomeElseHome) {
-  struct Case {
-    const char* dataHome;  // null: unset
-    const char* home;
-    const char* expected;
-  };
-  const Case cases[] = {
+  // XDG_DATA_HOME (null: unset), HOME, the folder.
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"/x/data", "/home/u", "/x/data/varnel/recovery"},
       {nullptr, "/home/u", "/home/u/.local/share/varnel/recovery"},
       {"relative/data", "/home/u", "/home/u/.local/share/varnel/recovery"},
       {"", "/home/v", "/home/v/.local/share/varnel/recovery"},
   };
+  const auto setOrUnset = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
   const char* oldData = std::getenv("XDG_DATA_HOME");
-  const char* oldHome = std::getenv("HOME");
-  const std::string keptData = oldData ? oldData : "", keptHome = oldHome ? oldHome : "";
-  for (const Case& c : cases) {
-    if (c.dataHome) setenv("XDG_DATA_HOME", c.dataHome, 1);
-    else unsetenv("XDG_DATA_HOME");
-    setenv("HOME", c.home, 1);
-    EXPECT_EQ(DefaultRecoveryFolder(), c.expected);
+  const std::string keptData = oldData ? oldData : "", keptHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const auto& [dataHome, home, expected] : cases) {
+    setOrUnset("XDG_DATA_HOME", dataHome);
+    setenv("HOME", home, 1);
+    EXPECT_EQ(DefaultRecoveryFolder(), expected);
   }
-  if (oldData) setenv("XDG_DATA_HOME", keptData.c_str(), 1);
-  else unsetenv("XDG_DATA_HOME");
+  setOrUnset("XDG_DATA_HOME", oldData ? keptData.c_str() : nullptr);
   setenv("HOME", keptHome.c_str(), 1);
 }
 
@@ -270,9 +243,7 @@ ProcessIdentity DeadProcess() {
 TEST(RecoveryStore, ListsTheCopiesOfDeadRunsOnlyWithTheirTexts) {
   TempFolder dir;
   const std::string folder = dir / "recovery";
-  Canvas canvas;
-  Fill(canvas);
-  auto snapshot = CanvasSnapshot::Take(canvas, {});
+  auto snapshot = TableSnapshot();
   ASSERT_TRUE(snapshot);
 
   ProcessIdentity self = ProcessIdentity::Current();
@@ -292,14 +263,18 @@ TEST(RecoveryStore, ListsTheCopiesOfDeadRunsOnlyWithTheirTexts) {
   ASSERT_TRUE(gone.Write(2, *snapshot, {"", "Image3", ""}));
   ASSERT_TRUE(reuse.Write(3, *snapshot, {"/c.vlb", "c.vlb", ""}));
   ASSERT_TRUE(boot.Write(4, *snapshot, {"/d.vlb", "d.vlb", ""}));
+  // A copy whose text is lost is still offered, untitled.
+  ASSERT_TRUE(gone.Write(5, *snapshot, {"/p.vlb", "p.vlb", ""}));
+  std::filesystem::remove(gone.InfoPath(5));
 
   const auto entries = live.ListAbandoned();
-  ASSERT_EQ(entries.size(), 3u);
+  ASSERT_EQ(entries.size(), 4u);
   std::vector<uint64_t> documents;
   for (const auto& e : entries) documents.push_back(e.document);
   std::sort(documents.begin(), documents.end());
-  EXPECT_EQ(documents, (std::vector<uint64_t>{2, 3, 4}));
+  EXPECT_EQ(documents, (std::vector<uint64_t>{2, 3, 4, 5}));
   for (const auto& e : entries) {
+    EXPECT_TRUE(e.document != 5 || e.info.title.empty());
     if (e.document != 2) continue;
     EXPECT_EQ(e.info.title, "Image3");
     EXPECT_EQ(e.info.originalPath, "");
@@ -329,26 +304,10 @@ TEST(RecoveryStore, ListingTidiesWhatACrashedWriteLeftAndSkipsForeignFiles) {
   EXPECT_EQ(left, (std::vector<std::string>{"notes.txt", "x-1-2.vlb"}));
 }
 
-TEST(RecoveryStore, CopyWithoutItsTextIsStillOffered) {
-  TempFolder dir;
-  const std::string folder = dir / "recovery";
-  Canvas canvas;
-  Fill(canvas);
-  auto snapshot = CanvasSnapshot::Take(canvas, {});
-  const RecoveryStore gone(folder, DeadProcess());
-  ASSERT_TRUE(gone.Write(8, *snapshot, {"/p.vlb", "p.vlb", ""}));
-  std::filesystem::remove(gone.InfoPath(8));
-  const auto entries = RecoveryStore(folder).ListAbandoned();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].info.title, "");
-}
-
 TEST(RecoveryStore, RemovingACopyOrEndingCleanlyLeavesNoFileOfThisRun) {
   TempFolder dir;
   const std::string folder = dir / "recovery";
-  Canvas canvas;
-  Fill(canvas);
-  auto snapshot = CanvasSnapshot::Take(canvas, {});
+  auto snapshot = TableSnapshot();
   const RecoveryStore store(folder), gone(folder, DeadProcess());
   for (uint64_t d : {1, 2, 3}) ASSERT_TRUE(store.Write(d, *snapshot, {}));
   ASSERT_TRUE(gone.Write(1, *snapshot, {}));
@@ -368,38 +327,52 @@ TEST(RecoveryStore, RemovingACopyOrEndingCleanlyLeavesNoFileOfThisRun) {
 TEST(RecoveryStore, WriteFailsWithoutLeavingAFileWhenTheFolderCannotBeMade) {
   TempFolder dir;
   std::ofstream(dir / "blocker") << "a file where the folder would go";
-  Canvas canvas;
-  Fill(canvas);
-  auto snapshot = CanvasSnapshot::Take(canvas, {});
   const RecoveryStore store(dir / "blocker/recovery");
-  EXPECT_FALSE(store.Write(1, *snapshot, {}));
+  EXPECT_FALSE(store.Write(1, *TableSnapshot(), {}));
 }
 
 // ---- The writer thread ----
+
+// Holds the writer's callback until the test opens it; tells when the first call arrived.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool entered = false, open = false;
+  void Pass() {
+    std::unique_lock lock(mutex);
+    entered = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return open; });
+  }
+  void WaitEntered() {
+    std::unique_lock lock(mutex);
+    cv.wait(lock, [&] { return entered; });
+  }
+  void Open() {
+    {
+      std::lock_guard lock(mutex);
+      open = true;
+    }
+    cv.notify_all();
+  }
+};
 
 TEST(RecoveryWriter, WritesInTheBackgroundAndRefusesASecondWriteOfTheSameDocument) {
   TempFolder dir;
   Canvas canvas;
   Fill(canvas);
   const RecoveryStore store(dir / "recovery");
-  std::mutex mutex;
-  std::condition_variable released;
-  bool release = false;
+  Gate gate;
   std::vector<std::pair<uint64_t, bool>> written;
   RecoveryWriter writer(store, [&](uint64_t document, bool ok) {
-    std::unique_lock lock(mutex);
-    released.wait(lock, [&] { return release; });
+    gate.Pass();
     written.emplace_back(document, ok);
   });
   ASSERT_TRUE(writer.Submit(7, CanvasSnapshot::Take(canvas, {}), {}));
   EXPECT_TRUE(writer.IsBusy(7));
   EXPECT_FALSE(writer.Submit(7, CanvasSnapshot::Take(canvas, {}), {}));
   EXPECT_TRUE(writer.Submit(8, CanvasSnapshot::Take(canvas, {}), {}));
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  released.notify_all();
+  gate.Open();
   writer.WaitIdle();
   EXPECT_FALSE(writer.IsBusy(7));
   EXPECT_EQ(written, (std::vector<std::pair<uint64_t, bool>>{{7, true}, {8, true}}));
@@ -413,30 +386,16 @@ TEST(RecoveryWriter, ACopySavedOrClosedWhileWaitingOrWritingLeavesNoFile) {
   Canvas canvas;
   Fill(canvas);
   const RecoveryStore store(dir / "recovery");
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool started = false, release = false;
-  RecoveryWriter writer(store, [&](uint64_t, bool) {
-    std::unique_lock lock(mutex);
-    started = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
-  });
+  Gate gate;
+  RecoveryWriter writer(store, [&](uint64_t, bool) { gate.Pass(); });
   ASSERT_TRUE(writer.Submit(1, CanvasSnapshot::Take(canvas, {}), {}));
-  {
-    std::unique_lock lock(mutex);
-    cv.wait(lock, [&] { return started; });
-  }
+  gate.WaitEntered();
   // Document 1 is being written, document 2 waits behind it.
   ASSERT_TRUE(writer.Submit(2, CanvasSnapshot::Take(canvas, {}), {}));
   writer.Remove(1);
   writer.Remove(2);
   EXPECT_FALSE(writer.IsBusy(2));
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  cv.notify_all();
+  gate.Open();
   writer.WaitIdle();
   for (uint64_t d : {1, 2}) {
     EXPECT_FALSE(std::filesystem::exists(store.PicturePath(d))) << d;

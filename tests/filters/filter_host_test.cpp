@@ -47,6 +47,10 @@ void Fill(ImageSurface& image, Size size, uint32_t colour) {
   image.DiscardBackups();
 }
 
+std::vector<uint32_t> RowOf(const ImageSurface& image, int32_t y, int32_t count) {
+  return {image.Row(y), image.Row(y) + count};
+}
+
 TEST(FilterDiscovery, ListsEverySharedObjectInFileSystemOrderEachWithTheInterfaceItPrefers) {
   const ProbeFolder probes;
   std::vector<std::string> expected;
@@ -82,7 +86,7 @@ TEST(FilterDiscovery, ListsEverySharedObjectInFileSystemOrderEachWithTheInterfac
   EXPECT_TRUE(FilterLibraryList("/nonexistent/Filter").Libraries().empty());
 }
 
-TEST(FilterParameters, NameInterfaceFirstAliasOnlyWithAllThreeExportsTopLevelItemsSelectNothing) {
+TEST(FilterParameters, NameInterfaceFirstAliasOnlyWithAllThreeExportsAndTheirTextsInTheBatchLineFormat) {
   const ProbeFolder probes;
   std::vector<FilterParameter> seven;
   for (int32_t i = 0; i < 7; ++i) seven.push_back({"P" + std::to_string(i), -50, 100, 10 * i + 1});
@@ -90,47 +94,33 @@ TEST(FilterParameters, NameInterfaceFirstAliasOnlyWithAllThreeExportsTopLevelIte
     const char* library;
     const char* filter;
     std::vector<FilterParameter> expected;
+    std::vector<int32_t> values;
+    std::vector<std::string> labels;
+    std::string copied;
   };
   const Case cases[] = {
-      {"probe_name.so", "Fill", {{"Red", 0, 255, 10}, {"Green", 0, 255, 20}}},
-      {"probe_name.so", "Bare", {}},
-      {"probe_name.so", "Seven", seven},
-      {"probe_alias.so", "Stamp", {{"Level", 0, 255, 50}}},
-      {"probe_alias.so", "Nobody", {}},  // a negative alias
-      {"probe_both.so", "Named", {{"N", 0, 9, 1}}},
-      {"probe_partial.so", "Partial", {}},  // AliasFilterParams missing
+      {"probe_name.so", "Fill", {{"Red", 0, 255, 10}, {"Green", 0, 255, 20}}, {7, 255}, {"p0=7", "p1=255"},
+       "probe_name.so:Fill:7,255"},
+      {"probe_name.so", "Bare", {}, {}, {}, "probe_name.so:Bare:"},
+      {"probe_name.so", "Seven", seven, {-50, 0, 1, 2, 3, 100, 61},
+       {"p0=-50", "p1=0", "p2=1", "p3=2", "p4=3", "p5=100"}, "probe_name.so:Seven:-50,0,1,2,3,100,61"},
+      {"probe_alias.so", "Stamp", {{"Level", 0, 255, 50}}, {9}, {"a7.0=9"}, "probe_alias.so:Stamp:9"},
+      {"probe_alias.so", "Nobody", {}, {}, {}, "probe_alias.so:Nobody:"},  // a negative alias
+      {"probe_both.so", "Named", {{"N", 0, 9, 1}}, {3}, {"N/A"}, "probe_both.so:Named:3"},  // neither text export
+      {"probe_partial.so", "Partial", {}, {}, {}, "probe_partial.so:Partial:"},  // AliasFilterParams missing
   };
-  for (const Case& c : cases) EXPECT_EQ(probes.Select(c.library, c.filter).parameters, c.expected) << c.filter;
+  for (const Case& c : cases) {
+    const FilterSelection selection = probes.Select(c.library, c.filter);
+    EXPECT_EQ(selection.parameters, c.expected) << c.filter;
+    EXPECT_EQ(ValueTexts(selection, c.values), c.labels) << c.filter;
+    EXPECT_EQ(CopyParameterText(selection, c.values), c.copied) << c.filter;
+  }
   // A top-level item's parent has no text: no library is called that.
   EXPECT_FALSE(SelectFilter(probes.list, "", "probe_name.so"));
   // Six slots; the seventh runs at its default.
   const FilterSelection sevenSelected = probes.Select("probe_name.so", "Seven");
   EXPECT_EQ(sevenSelected.SlotCount(), 6);
   EXPECT_EQ(RunValues(sevenSelected, {5, 4, 3, 2, 1, 0}), (std::vector<int32_t>{5, 4, 3, 2, 1, 0, 61}));
-}
-
-TEST(FilterTexts, ValueLabelsAndCopyParameterInTheBatchLineFormat) {
-  const ProbeFolder probes;
-  struct Case {
-    const char* library;
-    const char* filter;
-    std::vector<int32_t> values;
-    std::vector<std::string> labels;
-    std::string copied;
-  };
-  const Case cases[] = {
-      {"probe_name.so", "Fill", {7, 255}, {"p0=7", "p1=255"}, "probe_name.so:Fill:7,255"},
-      {"probe_name.so", "Bare", {}, {}, "probe_name.so:Bare:"},
-      {"probe_name.so", "Seven", {-50, 0, 1, 2, 3, 100, 61}, {"p0=-50", "p1=0", "p2=1", "p3=2", "p4=3", "p5=100"},
-       "probe_name.so:Seven:-50,0,1,2,3,100,61"},
-      {"probe_alias.so", "Stamp", {9}, {"a7.0=9"}, "probe_alias.so:Stamp:9"},
-      {"probe_both.so", "Named", {3}, {"N/A"}, "probe_both.so:Named:3"},  // neither text export
-  };
-  for (const Case& c : cases) {
-    const FilterSelection selection = probes.Select(c.library, c.filter);
-    EXPECT_EQ(ValueTexts(selection, c.values), c.labels) << c.filter;
-    EXPECT_EQ(CopyParameterText(selection, c.values), c.copied) << c.filter;
-  }
 }
 
 TEST(FilterScrollBars, LinesMoveOnePagesAndEndsFiveTheThumbSetsAndOnlyTheEndPreviews) {
@@ -163,8 +153,7 @@ TEST(FilterPreviewSource, WideLayersFillTheWidthOthersTheHeightDegenerateOnesSho
   for (uint32_t x = 0; x < 5; ++x) layer.Row(0)[x] = 0xFF000000u + x;
   FilterPreview preview;
   ASSERT_TRUE(preview.Load(layer, 3));
-  EXPECT_EQ(std::vector<uint32_t>(preview.Surface().Row(0), preview.Surface().Row(0) + 3),
-            (std::vector<uint32_t>{0xFF000000u, 0xFF000001u, 0xFF000003u}));
+  EXPECT_EQ(RowOf(preview.Surface(), 0, 3), (std::vector<uint32_t>{0xFF000000u, 0xFF000001u, 0xFF000003u}));
 
   RecordingHost host;
   ScopedHost scoped(host);
@@ -314,7 +303,7 @@ TEST(FilterCallbacks, GetLineAndSetLineTouchOnlyTheInsidePixelsAtTheirPlaces) {
     EXPECT_EQ(buffer, c.got) << c.name;
     EXPECT_EQ(FilterSetLine(c.y, c.left, c.right, source.data()), 1) << c.name;
     const bool inside = c.y >= 0 && c.y < 3;
-    EXPECT_EQ(std::vector<uint32_t>(image.Row(inside ? c.y : 0), image.Row(inside ? c.y : 0) + 4), c.row) << c.name;
+    EXPECT_EQ(RowOf(image, inside ? c.y : 0, 4), c.row) << c.name;
     const bool wrote = inside && c.right >= 0 && c.left <= 3;
     EXPECT_EQ(image.SavedTileCount(), wrote ? 1 : 0) << c.name << ": backed up for undo";
   }
@@ -339,9 +328,7 @@ TEST(FilterCallbacks, GetLineAndSetLineTouchOnlyTheInsidePixelsAtTheirPlaces) {
 
 std::unique_ptr<Layer> GreyLayer(Size size) {
   auto layer = std::make_unique<Layer>();
-  EXPECT_EQ(layer->Create(size), 0);
-  for (int32_t y = 0; y < size.height; ++y) std::fill_n(layer->Row(y), size.width, kGrey);
-  layer->DiscardBackups();
+  Fill(*layer, size, kGrey);
   return layer;
 }
 
@@ -384,11 +371,10 @@ TEST(FilterRun, OnASoftSelectionTheResultMergesBackThroughTheCoverage) {
   const auto mix = [](int32_t from, int32_t to, int32_t m) { return static_cast<uint32_t>(from + (((to - from) * m) >> 8)); };
   const auto blended = [&](int32_t m) { return mix(0xFF, 0x22, m) << 24 | mix(0x80, 0, m) * 0x010101u; };
   const Layer& layer = *canvas.ActiveLayer();
-  EXPECT_EQ(std::vector<uint32_t>(layer.Row(1), layer.Row(1) + 6),
-            (std::vector<uint32_t>{kGrey, 0x22000000u, blended(128), blended(64), kGrey, kGrey}));
-  EXPECT_EQ(std::vector<uint32_t>(layer.Row(0), layer.Row(0) + 6), std::vector<uint32_t>(6, kGrey));
+  EXPECT_EQ(RowOf(layer, 1, 6), (std::vector<uint32_t>{kGrey, 0x22000000u, blended(128), blended(64), kGrey, kGrey}));
+  EXPECT_EQ(RowOf(layer, 0, 6), std::vector<uint32_t>(6, kGrey));
   EXPECT_EQ(canvas.Undo(), 0);
-  EXPECT_EQ(std::vector<uint32_t>(layer.Row(1), layer.Row(1) + 6), std::vector<uint32_t>(6, kGrey));
+  EXPECT_EQ(RowOf(layer, 1, 6), std::vector<uint32_t>(6, kGrey));
 }
 
 }  // namespace

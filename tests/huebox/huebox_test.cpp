@@ -5,10 +5,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -382,37 +384,110 @@ TEST_F(HueboxTest, TheInformationTextNamesWidthHeightAndDepth) {
   EXPECT_EQ(informationText(&image, nullptr, 10), -1);
 }
 
-TEST_F(HueboxTest, PaintMsgShowsTheInformationOnlyForItsCode) {
-  ImageDescriptor image = Image(3, 2);
-  ImageDescriptor* head = &image;
+// A 4 × 2 picture, 0xAARRGGBB: five different words, two of them differing only in alpha and one
+// only in blue.
+constexpr uint32_t kPicture[2][4] = {{0xFF102030, 0xFF102030, 0x80102030, 0xFFFFFFFF},
+                                     {0x00000000, 0xFF102031, 0xFF102030, 0x00000000}};
+
+struct WindowSeen {
+  bool shown = false;
+  bool messageBox = false;
+  QString messageText, width, height, layers, colours;
+  std::vector<std::vector<qint64>> histograms;  // per channel, in the window's order
+};
+
+WindowSeen Inspect(QWidget* window) {
+  WindowSeen seen;
+  seen.shown = true;
+  if (auto* box = qobject_cast<QMessageBox*>(window)) {
+    seen.messageBox = true;
+    seen.messageText = box->text();
+    return seen;
+  }
+  const auto text = [window](const char* name) {
+    auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QStringLiteral("(missing)");
+  };
+  seen.width = text("width"), seen.height = text("height"), seen.layers = text("layers");
+  seen.colours = text("colours");
+  auto* channel = window->findChild<QComboBox*>(QStringLiteral("channel"));
+  auto* histogram = window->findChild<QWidget*>(QStringLiteral("histogram"));
+  if (channel == nullptr || histogram == nullptr) return seen;
+  for (int i = 0; i < channel->count(); ++i) {
+    channel->setCurrentIndex(i);
+    std::vector<qint64> counts;
+    for (const QVariant& count : histogram->property("counts").toList()) counts.push_back(count.toLongLong());
+    seen.histograms.push_back(counts);
+  }
+  return seen;
+}
+
+std::vector<qint64> Counts(std::initializer_list<std::pair<int, qint64>> nonZero) {
+  std::vector<qint64> counts(256, 0);
+  for (const auto& [value, count] : nonZero) counts[static_cast<size_t>(value)] = count;
+  return counts;
+}
+
+TEST_F(HueboxTest, PaintMsgOpensThePictureInformationOnlyForItsCode) {
+  std::vector<uint32_t> pixels(kPicture[0], kPicture[0] + 8);
+  uint8_t* rows[2] = {reinterpret_cast<uint8_t*>(&pixels[0]), reinterpret_cast<uint8_t*>(&pixels[4])};
+  ImageDescriptor picture = Image(4, 2);
+  picture.rows = rows;
+  ImageDescriptor* head = &picture;
+  ImageDescriptor bare = Image(3, 5);  // a head without pixels
+  ImageDescriptor* bareHead = &bare;
   ImageDescriptor* none = nullptr;
-  struct {
+  const std::vector<qint64> empty(256, 0);
+
+  struct Case {
     const char* name;
     int32_t code, count;
     void* head;
-    const char* shown;  // null: no box
-  } cases[] = {
-      {"an image", kHueboxImageInformation, 1, &head, "幅: 3 ピクセル\n高さ: 2 ピクセル\n色深度: 32 ビット"},
-      {"no image", kHueboxImageInformation, 1, &none, "画像がありません"},
-      {"another code", 32775, 1, &head, nullptr},
-      {"no head", kHueboxImageInformation, 1, nullptr, nullptr},
+    bool shown, messageBox;
+    const char* messageText;
+    const char *width, *height, *layers, *colours;
+    std::vector<std::vector<qint64>> histograms;  // red, green, blue, alpha
   };
-  for (const auto& c : cases) {
-    QString told;
-    bool boxShown = false;
-    if (c.shown != nullptr) {
-      test::WhenModalShown([&](QWidget* box) {
-        boxShown = true;
-        if (auto* message = qobject_cast<QMessageBox*>(box)) told = message->text();
-        box->close();
+  const Case cases[] = {
+      {"a picture", kHueboxImageInformation, 1, &head, true, false, "", "4 ピクセル", "2 ピクセル", "1", "5",
+       {Counts({{0x10, 5}, {0xFF, 1}, {0x00, 2}}), Counts({{0x20, 5}, {0xFF, 1}, {0x00, 2}}),
+        Counts({{0x30, 4}, {0x31, 1}, {0xFF, 1}, {0x00, 2}}), Counts({{0xFF, 5}, {0x80, 1}, {0x00, 2}})}},
+      {"two layers handed over", kHueboxImageInformation, 2, &head, true, false, "", "4 ピクセル", "2 ピクセル", "2",
+       "5", {}},
+      {"a head without pixels", kHueboxImageInformation, 1, &bareHead, true, false, "", "3 ピクセル", "5 ピクセル",
+       "1", "0", {empty, empty, empty, empty}},
+      {"no image", kHueboxImageInformation, 1, &none, true, true, "画像がありません", "", "", "", "", {}},
+      {"another code", 32775, 1, &head, false, false, "", "", "", "", "", {}},
+      {"no head", kHueboxImageInformation, 1, nullptr, false, false, "", "", "", "", "", {}},
+      {"no count", kHueboxImageInformation, 0, &head, false, false, "", "", "", "", "", {}},
+  };
+  for (const Case& c : cases) {
+    WindowSeen seen;
+    if (c.shown) {
+      test::WhenModalShown([&](QWidget* window) {
+        seen = Inspect(window);
+        window->close();
       });
     }
     EXPECT_EQ(paintMsg(c.code, c.count, c.head), 0) << c.name;
-    EXPECT_EQ(boxShown, c.shown != nullptr) << c.name;
-    if (c.shown != nullptr) {
-      EXPECT_EQ(told.toStdString(), c.shown) << c.name;
+    EXPECT_EQ(seen.shown, c.shown) << c.name;
+    if (!c.shown) continue;
+    EXPECT_EQ(seen.messageBox, c.messageBox) << c.name;
+    if (c.messageBox) {
+      EXPECT_EQ(seen.messageText.toStdString(), c.messageText) << c.name;
+      continue;
     }
+    EXPECT_EQ(seen.width.toStdString(), c.width) << c.name;
+    EXPECT_EQ(seen.height.toStdString(), c.height) << c.name;
+    EXPECT_EQ(seen.layers.toStdString(), c.layers) << c.name;
+    EXPECT_EQ(seen.colours.toStdString(), c.colours) << c.name;
+    if (c.histograms.empty()) continue;
+    ASSERT_EQ(seen.histograms.size(), c.histograms.size()) << c.name;
+    for (size_t channel = 0; channel < c.histograms.size(); ++channel)
+      EXPECT_EQ(seen.histograms[channel], c.histograms[channel]) << c.name << " channel " << channel;
   }
+  // The window only reads the picture.
+  EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), kPicture[0]));
 }
 
 }  // namespace

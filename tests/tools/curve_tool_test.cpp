@@ -109,14 +109,9 @@ TEST(CurvePressureMap, StraightBetweenPointsHeldBeyondThemAndReadBackHeldToRange
 
 TEST(CurveSettings, ToolStateRoundTripHoldsValuesToTheirRanges) {
   CurveSettings written{kCurveModeFreehandAdd, true, true, false, 17, 90, {{0, 10}, {500, 256}, {1000, 40}}};
-  CurveSettings wild = written;
-  wild.mode = 9;
-  wild.size = 0;
-  wild.opacity = 999;
-  CurveSettings clamped = written;
-  clamped.mode = kCurveModeFreehandDraw;
-  clamped.size = 1;
-  clamped.opacity = 256;
+  CurveSettings wild = written, clamped = written;
+  std::tie(wild.mode, wild.size, wild.opacity) = std::tuple(9, 0, 999);
+  std::tie(clamped.mode, clamped.size, clamped.opacity) = std::tuple(kCurveModeFreehandDraw, 1, 256);
   for (auto [stored, expected] : {std::pair{written, written}, std::pair{wild, clamped}}) {
     MemoryToolStateStream stream;
     CurveToolState out(stored);
@@ -148,13 +143,13 @@ class CurveToolTest : public ::testing::Test {
   void Press(int32_t x, int32_t y, uint32_t flags = 0) { canvas.DeliverEvent(kToolButtonDown, flags, x, y, 0); }
   void MoveTo(int32_t x, int32_t y, uint32_t flags = 0) { canvas.DeliverEvent(kToolMove, flags, x, y, 0); }
   void Release(int32_t x, int32_t y, uint32_t flags = 0) { canvas.DeliverEvent(kToolButtonUp, flags, x, y, 0); }
-  void Click(int32_t x, int32_t y) {
-    Press(x, y);
-    Release(x, y);
+  void Click(std::initializer_list<std::pair<int32_t, int32_t>> points) {
+    for (auto [x, y] : points) Press(x, y), Release(x, y);
   }
   bool Key(int32_t key) { return tool->KeyMessage(kToolKeyDown, key, 1, 0); }
   uint32_t At(int32_t x, int32_t y) const { return brush_test::At(*canvas.ActiveLayer(), x, y); }
   std::vector<uint32_t> Pixels() const { return brush_test::Pixels(*canvas.ActiveLayer()); }
+  static std::vector<uint32_t> Blank() { return std::vector<uint32_t>(kWidth * kHeight, kWhite); }
 
   CurveSettings settings;
   Recording<NormalBrush> brush{Size{1, 1}};
@@ -164,9 +159,8 @@ class CurveToolTest : public ::testing::Test {
 
 TEST_F(CurveToolTest, AStrokedCurvePaintsOnlyWithinTheBrushsReachOfThePathAsOneUndoStep) {
   settings.size = 3;
-  for (ShapePoint p : {ShapePoint{10, 10}, ShapePoint{30, 25}, ShapePoint{50, 10}})
-    Click(static_cast<int32_t>(p.x), static_cast<int32_t>(p.y));
-  EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+  Click({{10, 10}, {30, 25}, {50, 10}});
+  EXPECT_EQ(Pixels(), Blank());
   ASSERT_TRUE(Key(kKeyReturn));
   EXPECT_TRUE(tool->Anchors().empty());
   // The curve sampled finely. A dab centre strays from it by the flattening (1/8), the dropped
@@ -189,14 +183,13 @@ TEST_F(CurveToolTest, AStrokedCurvePaintsOnlyWithinTheBrushsReachOfThePathAsOneU
   EXPECT_EQ(brush.GetSize(), (Size{1, 1}));
   EXPECT_FALSE(brush.PressureOpacity());
   ASSERT_EQ(canvas.Undo(), 0);
-  EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+  EXPECT_EQ(Pixels(), Blank());
   EXPECT_NE(canvas.Undo(), 0);
 }
 
 TEST_F(CurveToolTest, ThePressureMapSetsEachDabsOpacityAlongThePath) {
   settings.pressureMap = {{0, 256}, {1000, 0}};
-  Click(2, 5);
-  Click(22, 5);
+  Click({{2, 5}, {22, 5}});
   ASSERT_TRUE(tool->Commit());
   // One dab on every pixel of the 20-pixel line, its pressure 256 × (1 − share of the length)
   // rounded, and the opacity 256 × pressure / 256.
@@ -230,7 +223,7 @@ TEST_F(CurveToolTest, AFilledClosedLoopCoversItsInsideWithTheForeground) {
   };
   for (const Case& c : {Case{true, 0.0075}, Case{false, 0.02}}) {
     settings.antialias = c.antialias;
-    for (auto [x, y] : {std::pair{46, 20}, std::pair{30, 36}, std::pair{14, 20}, std::pair{30, 4}}) Click(x, y);
+    Click({{46, 20}, {30, 36}, {14, 20}, {30, 4}});
     ASSERT_TRUE(Key(kKeyReturn));
     // Red over white: the green byte falls by the coverage.
     double covered = 0;
@@ -242,14 +235,12 @@ TEST_F(CurveToolTest, AFilledClosedLoopCoversItsInsideWithTheForeground) {
     EXPECT_EQ(At(14 + 4, 4 + 4), kWhite);  // outside the loop, inside its bounding box
     EXPECT_TRUE(brush.dabs.empty());
     ASSERT_EQ(canvas.Undo(), 0);
-    EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+    EXPECT_EQ(Pixels(), Blank());
   }
 }
 
 TEST_F(CurveToolTest, EscapeDiscardsThePathAndBackspaceTakesTheLastAnchorBack) {
-  Click(5, 5);
-  Click(20, 15);
-  Click(40, 5);
+  Click({{5, 5}, {20, 15}, {40, 5}});
   EXPECT_FALSE(tool->Feedback().empty());
   ASSERT_TRUE(Key(kKeyBack));
   ASSERT_EQ(tool->Anchors().size(), 2u);
@@ -258,14 +249,12 @@ TEST_F(CurveToolTest, EscapeDiscardsThePathAndBackspaceTakesTheLastAnchorBack) {
   EXPECT_TRUE(tool->Anchors().empty());
   EXPECT_TRUE(tool->Feedback().empty());
   EXPECT_FALSE(Key(kKeyReturn));
-  EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+  EXPECT_EQ(Pixels(), Blank());
   EXPECT_NE(canvas.Undo(), 0);
 }
 
 TEST_F(CurveToolTest, EditingDragsAnchorsAndTurnsTheOtherHandleUnlessShiftIsHeld) {
-  Click(10, 10);
-  Click(30, 10);
-  Click(50, 10);
+  Click({{10, 10}, {30, 10}, {50, 10}});
   settings.mode = kCurveModeEdit;
   // Grabbed one pixel off, the anchor moves with the pointer.
   Press(31, 11);
@@ -300,7 +289,7 @@ TEST_F(CurveToolTest, FreehandAddsItsCornersAsAnchorsOrDrawsAtOnce) {
   Release(25, 25);
   ASSERT_EQ(tool->Anchors().size(), 3u);
   EXPECT_EQ(std::make_pair(tool->Anchors()[1].point.x, tool->Anchors()[1].point.y), std::make_pair(25.0, 5.0));
-  EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+  EXPECT_EQ(Pixels(), Blank());
 
   tool->Discard();
   settings.mode = kCurveModeFreehandDraw;
@@ -311,13 +300,13 @@ TEST_F(CurveToolTest, FreehandAddsItsCornersAsAnchorsOrDrawsAtOnce) {
   for (int32_t x = 5; x <= 40; ++x) EXPECT_EQ(At(x, 30), 0xFF000000u) << x;
   EXPECT_EQ(At(41, 30), kWhite);
   ASSERT_EQ(canvas.Undo(), 0);
-  EXPECT_EQ(Pixels(), std::vector<uint32_t>(kWidth * kHeight, kWhite));
+  EXPECT_EQ(Pixels(), Blank());
 }
 
 TEST_F(CurveToolTest, ThePathSavesAsAShapeFittedIntoItsBoundingBox) {
   EXPECT_TRUE(tool->PathShape().vertices.empty());
   settings.closed = true;
-  for (auto [x, y] : {std::pair{46, 20}, std::pair{30, 36}, std::pair{14, 20}, std::pair{30, 4}}) Click(x, y);
+  Click({{46, 20}, {30, 36}, {14, 20}, {30, 4}});
   const ShapeDefinition shape = tool->PathShape();
   ASSERT_GT(shape.vertices.size(), 8u);
   // The first anchor (46,20) is the right end at half height; the loop spans the unit square.

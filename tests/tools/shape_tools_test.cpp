@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/canvas.h"
@@ -46,8 +47,7 @@ TEST(ShapeGeometry, APlacedShapeIsScaledIntoItsBoxAndTurnedClockwiseAboutItsCent
   const std::vector<ShapeVertex> square = RectangleVertices();
   std::vector<ShapePoint> placed = PlaceShapeOutline(square, {2, 3, 4, 2}, 0, 0);
   ASSERT_EQ(placed.size(), 4u);
-  EXPECT_EQ(placed[2].x, 6);
-  EXPECT_EQ(placed[2].y, 5);
+  EXPECT_EQ(std::pair(placed[2].x, placed[2].y), std::pair(6.0, 5.0));
   // A quarter turn about (4, 4): the top-left corner (−2, −1 from the centre) goes to (+1, −2).
   placed = PlaceShapeOutline(square, {2, 3, 4, 2}, 0, 90);
   ASSERT_EQ(placed.size(), 4u);
@@ -180,8 +180,7 @@ TEST(ShapeTools, TheRubberBandShowsTheBoxAndEscGivesTheDragUp) {
   const std::vector<FeedbackPath> band = f.canvas.ActiveTool()->Feedback();
   ASSERT_EQ(band.size(), 1u);
   EXPECT_TRUE(band[0].closed);
-  const std::vector<std::pair<double, double>> box = {{2, 3}, {7, 3}, {7, 6}, {2, 6}};
-  EXPECT_EQ(band[0].points, box);
+  EXPECT_EQ(band[0].points, (std::vector<std::pair<double, double>>{{2, 3}, {7, 3}, {7, 6}, {2, 6}}));
   f.Key(kKeyEscape);
   EXPECT_TRUE(f.canvas.ActiveTool()->Feedback().empty());
   f.canvas.DeliverEvent(kToolButtonUp, 0, 6, 5, 0);
@@ -355,10 +354,8 @@ TEST(ShapeToolSettings, TheToolStateKeepsTheShapeItsPlaceAndTheFlagsUnderTheTool
   ShapeToolSettings read(true), outline(false);
   ShapeToolState reader(read), outlineReader(outline);
   RoundTrip(writer, reader);
-  EXPECT_EQ(read.shape, written.shape);
-  EXPECT_EQ(read.shapeFile, "star.ptv");
-  EXPECT_FALSE(read.antialias);
-  EXPECT_TRUE(read.roundCorners);
+  EXPECT_EQ(std::tuple(read.shape, read.shapeFile, read.antialias, read.roundCorners),
+            std::tuple(written.shape, std::string("star.ptv"), false, true));
   // The outline tool reads "Shape.Draw": the filled tool's shape is not taken.
   RoundTrip(writer, outlineReader);
   EXPECT_EQ(outline.shape.vertices, RectangleVertices());

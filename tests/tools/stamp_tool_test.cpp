@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/canvas.h"
@@ -81,8 +82,8 @@ TEST(StampTool, TakesTheDraggedRectangleAndLaysItCentredOnTheClick) {
     // Dragged from the lower right to the upper left: the same 3 × 2 rectangle.
     ASSERT_TRUE(s.Take(3, 2, 1, 1));
     EXPECT_FALSE(s.store.taking);
-    EXPECT_EQ(s.store.stamp.size, (Size{3, 2}));
-    EXPECT_EQ((std::pair{s.store.stamp.originX, s.store.stamp.originY}), (std::pair{1 + kOffsetX, 1 + kOffsetY}));
+    EXPECT_EQ(std::tuple(s.store.stamp.size, s.store.stamp.originX, s.store.stamp.originY),
+              std::tuple(Size{3, 2}, 1 + kOffsetX, 1 + kOffsetY));
     EXPECT_EQ(s.Pixels(), s.Expected({}, Original));
     // Centred on (8, 6): the top-left at (8 − 1, 6 − 1). 合成 lays an opaque stamp exactly.
     ASSERT_TRUE(s.Click(8, 6));
@@ -188,8 +189,7 @@ TEST(StampTool, TakesAPictureFileFlattened) {
   Stamp stamp;
   ASSERT_EQ(TakeStampFromFile(folder / "stamp.bmp", stamp), 0);
   EXPECT_EQ(stamp.pixels, brush_test::Pixels(*picture));
-  EXPECT_EQ(stamp.size, (Size{3, 2}));
-  EXPECT_EQ((std::pair{stamp.originX, stamp.originY}), (std::pair{0, 0}));
+  EXPECT_EQ(std::tuple(stamp.size, stamp.originX, stamp.originY), std::tuple(Size{3, 2}, 0, 0));
   EXPECT_EQ(TakeStampFromFile(folder / "missing.bmp", stamp), -1);
   EXPECT_EQ(stamp.size, (Size{3, 2}));
 }
@@ -241,9 +241,8 @@ TEST(StampSettings, AToolStateRoundTripsAndHoldsValuesToTheirRange) {
     ASSERT_EQ(WriteToolState(stream, writer), 0);
     ASSERT_TRUE(stream.Seek(0));
     ASSERT_EQ(ReadToolState(stream, reader, false), 0);
-    EXPECT_EQ((std::vector{read.mode, read.scale, read.opacity}),
-              (std::vector{c.want.mode, c.want.scale, c.want.opacity}));
-    EXPECT_EQ((std::vector{read.copy, read.fixedPosition}), (std::vector{c.want.copy, c.want.fixedPosition}));
+    EXPECT_EQ(std::tuple(read.mode, read.copy, read.fixedPosition, read.scale, read.opacity),
+              std::tuple(c.want.mode, c.want.copy, c.want.fixedPosition, c.want.scale, c.want.opacity));
   }
 }
 

@@ -1,7 +1,8 @@
 /* A name-interface filter library that records every call, for the batch tests:
  *   "Mark"  ProcessFilter: reports 50 %, then sets pixel (0, 0) to 0xFF000000 | calls so far;
  *   "Wide"  ProcessFilter: reports 50 %, then fills the whole image with 0xFF112233.
- * Execute records the call too, marked as such, and changes nothing. */
+ * Execute records the call too, marked as such, and changes nothing; ParamToString answers
+ * "<filter> <index>: <value>%". */
 #include <stdio.h>
 #include <string.h>
 
@@ -31,6 +32,11 @@ VARNEL_FILTER_EXPORT int32_t EnumParams(const char* filterName, char* paramNameO
   if (index != 0) return -1;
   snprintf(paramNameOut, VARNEL_PARAM_NAME_SIZE, "Level");
   *min = 0, *max = 100, *def = 40;
+  return 0;
+}
+
+VARNEL_FILTER_EXPORT int32_t ParamToString(const char* filterName, int32_t paramIndex, char* textOut, int32_t value) {
+  snprintf(textOut, VARNEL_VALUE_TEXT_SIZE, "%s %d: %d%%", filterName, (int)paramIndex, (int)value);
   return 0;
 }
 
