@@ -319,57 +319,38 @@ void Color::SetRgb(int32_t red, int32_t green, int32_t blue) {
           (static_cast<uint32_t>(blue) << 16);
 }
 
-double Color::HlsHue() const { return RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).hue; }
-double Color::HlsSaturation() const { return RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).saturation; }
-double Color::HlsLightness() const { return RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).lightness; }
+namespace {
 
-void Color::SetHlsHue(double v) {
-  Hls hls = RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  hls.hue = ToInt32(v);
+Hls HlsOf(uint32_t v) { return RgbToHls(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+Lab LabOf(uint32_t v) { return RgbToLab(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+}  // namespace
+
+double Color::HlsHue() const { return HlsOf(value).hue; }
+double Color::HlsSaturation() const { return HlsOf(value).saturation; }
+double Color::HlsLightness() const { return HlsOf(value).lightness; }
+void Color::SetHlsHue(double v) { SetHlsComponent(&Hls::hue, ToInt32(v)); }
+void Color::SetHlsSaturation(double v) { SetHlsComponent(&Hls::saturation, ToInt32(v)); }
+void Color::SetHlsLightness(double v) { SetHlsComponent(&Hls::lightness, ToInt32(v)); }
+
+void Color::SetHlsComponent(int32_t Hls::*component, int32_t v) {
+  Hls hls = HlsOf(value);
+  hls.*component = v;
   int32_t r, g, b;
   HlsToRgb(hls, r, g, b);
   SetRgb(r, g, b);
 }
 
-void Color::SetHlsSaturation(double v) {
-  Hls hls = RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  hls.saturation = ToInt32(v);
-  int32_t r, g, b;
-  HlsToRgb(hls, r, g, b);
-  SetRgb(r, g, b);
-}
+double Color::LabL() const { return LabOf(value).l; }
+double Color::LabA() const { return LabOf(value).a; }
+double Color::LabB() const { return LabOf(value).b; }
+void Color::SetLabL(double v) { SetLabComponent(&Lab::l, v); }
+void Color::SetLabA(double v) { SetLabComponent(&Lab::a, v); }
+void Color::SetLabB(double v) { SetLabComponent(&Lab::b, v); }
 
-void Color::SetHlsLightness(double v) {
-  Hls hls = RgbToHls(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  hls.lightness = ToInt32(v);
-  int32_t r, g, b;
-  HlsToRgb(hls, r, g, b);
-  SetRgb(r, g, b);
-}
-
-double Color::LabL() const { return RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).l; }
-double Color::LabA() const { return RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).a; }
-double Color::LabB() const { return RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF).b; }
-
-void Color::SetLabL(double v) {
-  Lab lab = RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  lab.l = v;
-  int32_t r, g, b;
-  LabToRgb(lab, r, g, b);
-  SetRgb(r, g, b);
-}
-
-void Color::SetLabA(double v) {
-  Lab lab = RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  lab.a = v;
-  int32_t r, g, b;
-  LabToRgb(lab, r, g, b);
-  SetRgb(r, g, b);
-}
-
-void Color::SetLabB(double v) {
-  Lab lab = RgbToLab(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-  lab.b = v;
+void Color::SetLabComponent(double Lab::*component, double v) {
+  Lab lab = LabOf(value);
+  lab.*component = v;
   int32_t r, g, b;
   LabToRgb(lab, r, g, b);
   SetRgb(r, g, b);

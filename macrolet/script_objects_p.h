@@ -12,6 +12,7 @@
 
 #include "core/surface.h"
 #include "macrolet/script_engine.h"
+#include "macrolet/script_pixels.h"
 
 class QJSEngine;
 
@@ -112,6 +113,9 @@ class Color : public QObject {
  private:
   void SetByte(int shift, int v);
   void SetRgb(int32_t red, int32_t green, int32_t blue);
+  // One component of the colour in another model changed; the alpha byte stays.
+  void SetHlsComponent(int32_t Hls::*component, int32_t v);
+  void SetLabComponent(double Lab::*component, double v);
 };
 
 class Point : public QObject {
