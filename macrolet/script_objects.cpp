@@ -166,11 +166,7 @@ int Image::Create(double cx, double cy) {
   if (w < 1 || w > kLargestSide || h < 1 || h > kLargestSide) return Fail(nullptr);
   auto created = std::make_unique<ImageSurface>();
   if (created->Create({w, h}) != 0) return Fail(nullptr);
-  created->DiscardBackups();
-  m_own = std::move(created);
-  m_surface = m_own.get();
-  m_handle = 0;
-  return 0;
+  return Own(std::move(created));
 }
 
 int Image::Load(const QString& fileName) {
@@ -183,8 +179,13 @@ int Image::Load(const QString& fileName) {
   } else if (LoadPicture(path, *loaded, message) != 0) {
     return Fail("cant load");
   }
-  loaded->DiscardBackups();
-  m_own = std::move(loaded);
+  return Own(std::move(loaded));
+}
+
+int Image::Own(std::unique_ptr<ImageSurface> surface) {
+  // A script's image keeps no undo history of its own.
+  surface->DiscardBackups();
+  m_own = std::move(surface);
   m_surface = m_own.get();
   m_handle = 0;
   return 0;

@@ -63,6 +63,8 @@ class Image : public QObject {
   bool Fail(const char* what);
 
   Context& m_context;
+  // Makes surface the image's own pixels, with no host handle; answers 0.
+  int Own(std::unique_ptr<ImageSurface> surface);
   std::unique_ptr<ImageSurface> m_own;
   ImageSurface* m_surface = nullptr;
   int32_t m_handle = 0;

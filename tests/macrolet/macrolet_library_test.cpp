@@ -15,7 +15,7 @@
 
 #include "macrolet/macrolet.h"
 #include "platform/profile.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/component_library.h"
 
 namespace varnel {
 namespace {
@@ -28,24 +28,9 @@ struct HostImage {
   uint32_t At(int32_t x, int32_t y) const { return bits[static_cast<size_t>((1 - y) * 3 + x)]; }
 };
 
-class MacroletLibrary : public ::testing::Test {
+class MacroletLibrary : public test::ComponentLibraryTest {
  protected:
-  void SetUp() override {
-    setenv("VARNEL_CONFIG", m_folder.File("varnel.ini").c_str(), 1);
-    m_handle = dlopen(MACROLET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(m_handle, nullptr) << dlerror();
-  }
-  void TearDown() override {
-    unsetenv("VARNEL_CONFIG");
-    if (m_handle != nullptr) dlclose(m_handle);
-  }
-  template <typename F>
-  F Get(const char* name) {
-    return reinterpret_cast<F>(dlsym(m_handle, name));
-  }
-
-  test::TempFolder m_folder;
-  void* m_handle = nullptr;
+  MacroletLibrary() : ComponentLibraryTest(MACROLET_LIBRARY) {}
 };
 
 TEST_F(MacroletLibrary, RegisteringRecordsTheIdentifierWithTheLibrarysFile) {

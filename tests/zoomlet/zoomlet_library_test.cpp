@@ -11,30 +11,15 @@
 #include <memory>
 
 #include "platform/profile.h"
-#include "tests/support/temp_folder.h"
+#include "tests/support/component_library.h"
 #include "zoomlet/zoomlet.h"
 
 namespace varnel {
 namespace {
 
-class ZoomletLibrary : public ::testing::Test {
+class ZoomletLibrary : public test::ComponentLibraryTest {
  protected:
-  void SetUp() override {
-    setenv("VARNEL_CONFIG", m_folder.File("varnel.ini").c_str(), 1);
-    m_handle = dlopen(ZOOMLET_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(m_handle, nullptr) << dlerror();
-  }
-  void TearDown() override {
-    unsetenv("VARNEL_CONFIG");
-    if (m_handle != nullptr) dlclose(m_handle);
-  }
-  template <typename F>
-  F Get(const char* name) {
-    return reinterpret_cast<F>(dlsym(m_handle, name));
-  }
-
-  test::TempFolder m_folder;
-  void* m_handle = nullptr;
+  ZoomletLibrary() : ComponentLibraryTest(ZOOMLET_LIBRARY) {}
 };
 
 TEST_F(ZoomletLibrary, RegisteringRecordsTheIdentifierWithTheLibrarysFile) {
