@@ -4,14 +4,39 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "animorph/effects_p.h"
 #include "platform/crt_rand.h"
+#include "platform/fast_paths.h"
 
 namespace varnel::animorph {
+
+namespace detail {
+
+Enlargement MeasureEnlargement(const Frame& f, int32_t percent) {
+  const double grow = (percent - 100) * 0.01 * f.k * f.src.width / f.n;
+  // Beyond a billion pixels every target pixel reads the top-left source pixel anyway.
+  const int64_t d = static_cast<int64_t>(std::min(grow, 1e9));
+  const int64_t scaledWidth = f.src.width + d, scaledHeight = f.src.height + d;
+  return {(static_cast<int64_t>(f.src.width) << 8) / scaledWidth,
+          (static_cast<int64_t>(f.src.height) << 8) / scaledHeight,
+          static_cast<int32_t>(std::min<int64_t>(scaledWidth, f.dst.width)),
+          static_cast<int32_t>(std::min<int64_t>(scaledHeight, f.dst.height))};
+}
+
+Rotation MeasureRotation(const Frame& f) {
+  const double theta = f.k * 2.0 * kPi / f.n;
+  return {static_cast<int64_t>(std::sin(theta) * 256), static_cast<int64_t>(std::cos(theta) * 256),
+          static_cast<int64_t>(f.w - 1) * 128, static_cast<int64_t>(f.h - 1) * 128};
+}
+
+}  // namespace detail
+
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using namespace detail;
 
 struct EffectRow {
   std::string_view name;
@@ -25,24 +50,6 @@ constexpr EffectRow kEffects[] = {
 };
 static_assert(std::size(kEffects) == kEffectCount);
 
-// A picture with rows counted from the top.
-struct Picture {
-  int32_t width;
-  int32_t height;
-  uint8_t* bits;
-  uint32_t* Row(int32_t y) const {
-    return reinterpret_cast<uint32_t*>(bits + static_cast<size_t>(height - 1 - y) * width * 4);
-  }
-};
-
-struct Frame {
-  Picture dst;
-  Picture src;
-  int32_t w;  // the smaller width
-  int32_t h;  // the smaller height
-  int32_t k;
-  int32_t n;
-};
 
 bool SizeIsGood(const EffectPicture& p) {
   return p.width > 0 && p.height > 0 && p.bits != nullptr &&
@@ -72,51 +79,27 @@ int32_t Wipe(const Frame& f, bool out) {
   return 0;
 }
 
-// Bilinear mix of the colour bytes of four pixels with 8.8 weights, each channel
-// (Σ c × w) >> 16 with w = (256 − fx)(256 − fy), fx (256 − fy), (256 − fx) fy, fx fy. Blue and
-// red ride in one 64-bit word 32 bits apart, green in another; a lane's sum stays below 2^24,
-// so nothing carries from one lane into the next.
-inline uint64_t Lanes(uint32_t c) { return (c & 0xFFu) | (static_cast<uint64_t>(c & 0xFF0000u) << 16); }
 
-inline uint32_t MixColour(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fx, uint32_t fy) {
-  const uint64_t w00 = (256 - fx) * (256 - fy), w10 = fx * (256 - fy), w01 = (256 - fx) * fy, w11 = fx * fy;
-  const uint64_t br = Lanes(c00) * w00 + Lanes(c10) * w10 + Lanes(c01) * w01 + Lanes(c11) * w11;
-  const uint64_t g = ((c00 >> 8) & 0xFF) * w00 + ((c10 >> 8) & 0xFF) * w10 + ((c01 >> 8) & 0xFF) * w01 +
-                     ((c11 >> 8) & 0xFF) * w11;
-  return static_cast<uint32_t>(((br >> 16) & 0xFF) | (((br >> 48) & 0xFF) << 16) | ((g >> 16) << 8));
-}
 
-// Enlarge: d = trunc((P − 100) × 0.01 × k × source width ÷ n); the source scaled to
-// (width + d) × (height + d) from the top-left corner. Source position of target pixel x is
-// x × step in 8.8 with step = (width << 8) ÷ (width + d), so d = 0 is an exact copy; colour is
-// bilinear (the right and bottom neighbours held at the last column and row), alpha the
-// nearest source pixel (position rounded).
+
 int32_t Enlarge(const Frame& f, const VarnelEnlargeObject* object) {
   if (!object || object->percent <= 99) return -1;
-  const double grow = (object->percent - 100) * 0.01 * f.k * f.src.width / f.n;
-  // Beyond a billion pixels every target pixel reads the top-left source pixel anyway.
-  const int64_t d = static_cast<int64_t>(std::min(grow, 1e9));
-  const int64_t scaledWidth = f.src.width + d, scaledHeight = f.src.height + d;
-  const int64_t stepX = (static_cast<int64_t>(f.src.width) << 8) / scaledWidth;
-  const int64_t stepY = (static_cast<int64_t>(f.src.height) << 8) / scaledHeight;
-  const int32_t width = static_cast<int32_t>(std::min<int64_t>(scaledWidth, f.dst.width));
-  const int32_t height = static_cast<int32_t>(std::min<int64_t>(scaledHeight, f.dst.height));
-
+  const Enlargement e = MeasureEnlargement(f, object->percent);
   struct Column {
     int32_t x0, x1, nearest;
     uint32_t fx;
   };
-  Column* columns = new (std::nothrow) Column[width];
+  Column* columns = new (std::nothrow) Column[e.width];
   if (!columns) return -1;
-  for (int32_t x = 0; x < width; ++x) {
-    const int64_t px = x * stepX;
+  for (int32_t x = 0; x < e.width; ++x) {
+    const int64_t px = x * e.stepX;
     const int32_t x0 = static_cast<int32_t>(px >> 8);
     columns[x] = {x0, std::min(x0 + 1, f.src.width - 1),
                   static_cast<int32_t>(std::min<int64_t>((px + 128) >> 8, f.src.width - 1)),
                   static_cast<uint32_t>(px & 255)};
   }
-  for (int32_t y = 0; y < height; ++y) {
-    const int64_t py = y * stepY;
+  for (int32_t y = 0; y < e.height; ++y) {
+    const int64_t py = y * e.stepY;
     const int32_t y0 = static_cast<int32_t>(py >> 8);
     const uint32_t fy = static_cast<uint32_t>(py & 255);
     const int32_t nearestY = static_cast<int32_t>(std::min<int64_t>((py + 128) >> 8, f.src.height - 1));
@@ -124,7 +107,7 @@ int32_t Enlarge(const Frame& f, const VarnelEnlargeObject* object) {
     const uint32_t* bottom = f.src.Row(std::min(y0 + 1, f.src.height - 1));
     const uint32_t* nearestRow = f.src.Row(nearestY);
     uint32_t* out = f.dst.Row(y);
-    for (int32_t x = 0; x < width; ++x) {
+    for (int32_t x = 0; x < e.width; ++x) {
       const Column& c = columns[x];
       out[x] = MixColour(top[c.x0], top[c.x1], bottom[c.x0], bottom[c.x1], c.fx, fy) |
                (nearestRow[c.nearest] & 0xFF000000u);
@@ -134,33 +117,23 @@ int32_t Enlarge(const Frame& f, const VarnelEnlargeObject* object) {
   return 0;
 }
 
-// Rotate by θ = k × 2π ÷ n about the centre of W × H, ((W − 1) ÷ 2, (H − 1) ÷ 2) in 8.8.
-// With s, c = trunc(256 sin θ), trunc(256 cos θ) and X, Y the pixel's 8.8 offset from the
-// centre, the source position is ((X c + Y s) >> 8, (Y c − X s) >> 8) from the centre; each
-// row starts at x = 0 and steps by 256 c and −256 s. Outside the source nothing is written;
-// inside, colour is the bilinear mix (neighbours held at the last column and row) and alpha the
-// top-left neighbour's.
+
+
+
 int32_t Rotate(const Frame& f) {
-  const double theta = f.k * 2.0 * kPi / f.n;
-  const int64_t s = static_cast<int64_t>(std::sin(theta) * 256);
-  const int64_t c = static_cast<int64_t>(std::cos(theta) * 256);
-  const int64_t cx = static_cast<int64_t>(f.w - 1) * 128, cy = static_cast<int64_t>(f.h - 1) * 128;
-  const int64_t limitX = static_cast<int64_t>(f.src.width) << 8, limitY = static_cast<int64_t>(f.src.height) << 8;
+  const Rotation r = MeasureRotation(f);
+  // A copy: the frame's fields would be read again after every store to the destination.
+  const Picture src = f.src;
+  const int64_t limitX = static_cast<int64_t>(src.width) << 8, limitY = static_cast<int64_t>(src.height) << 8;
   for (int32_t y = 0; y < f.h; ++y) {
-    const int64_t dy = static_cast<int64_t>(y) * 256 - cy;
-    int64_t u = -cx * c + dy * s;
-    int64_t v = dy * c + cx * s;
+    const int64_t dy = static_cast<int64_t>(y) * 256 - r.cy;
+    int64_t u = -r.cx * r.c + dy * r.s;
+    int64_t v = dy * r.c + r.cx * r.s;
     uint32_t* out = f.dst.Row(y);
-    for (int32_t x = 0; x < f.w; ++x, u += 256 * c, v -= 256 * s) {
-      const int64_t px = (u >> 8) + cx, py = (v >> 8) + cy;
+    for (int32_t x = 0; x < f.w; ++x, u += 256 * r.c, v -= 256 * r.s) {
+      const int64_t px = (u >> 8) + r.cx, py = (v >> 8) + r.cy;
       if (px < 0 || py < 0 || px >= limitX || py >= limitY) continue;
-      const int32_t x0 = static_cast<int32_t>(px >> 8), y0 = static_cast<int32_t>(py >> 8);
-      const int32_t x1 = std::min(x0 + 1, f.src.width - 1);
-      const uint32_t* top = f.src.Row(y0);
-      const uint32_t* bottom = f.src.Row(std::min(y0 + 1, f.src.height - 1));
-      out[x] = MixColour(top[x0], top[x1], bottom[x0], bottom[x1], static_cast<uint32_t>(px & 255),
-                         static_cast<uint32_t>(py & 255)) |
-               (top[x0] & 0xFF000000u);
+      out[x] = RotatedPixel(src, px, py);
     }
   }
   return 0;
@@ -288,6 +261,7 @@ int32_t Blur(const Frame& f) {
   return 0;
 }
 
+
 // Snow: the source, then each flake's round mask at (trunc(sin(phase) × size × 0.5 + base),
 // round(y)), clipped to the destination, each byte (dst × (256 − v) + mask × v) >> 8 with v
 // the mask's alpha (255 counts as 256). Then every flake moves one step.
@@ -359,7 +333,50 @@ SnowObject* CreateSnow() {
   return snow;
 }
 
+int32_t Run(int32_t type, void* object, EffectPicture destination, EffectPicture source, int32_t k, int32_t n,
+            int32_t* opacity, bool fast) {
+  if (type < 0 || type >= kEffectCount || !SizeIsGood(destination) || !SizeIsGood(source) || n < 1 || k < 0 || k > n)
+    return -1;
+  const Frame f{{destination.width, destination.height, destination.bits},
+                {source.width, source.height, source.bits},
+                std::min(destination.width, source.width),
+                std::min(destination.height, source.height),
+                k,
+                n};
+#if defined(__SSE2__)
+  if (fast) {
+    switch (type) {
+      case kEnlarge: return EnlargeFast(f, static_cast<const VarnelEnlargeObject*>(object));
+      case kRotate: return RotateFast(f);
+      case kBlur: return BlurFast(f);
+    }
+  }
+#else
+  (void)fast;
+#endif
+  switch (type) {
+    case kFadeIn: return Fade(f, false, opacity);
+    case kFadeOut: return Fade(f, true, opacity);
+    case kWipeIn: return Wipe(f, false);
+    case kWipeOut: return Wipe(f, true);
+    case kEnlarge: return Enlarge(f, static_cast<const VarnelEnlargeObject*>(object));
+    case kRotate: return Rotate(f);
+    case kSineWave: return SineWave(f);
+    case kMosaic: return Mosaic(f);
+    case kBlinds: return Blinds(f);
+    case kLineSlide: return LineSlide(f);
+    case kBlur: return Blur(f);
+    case kSnow: return Snow(f, static_cast<SnowObject*>(object));
+  }
+  return -1;
+}
+
 }  // namespace
+
+namespace detail {
+int32_t ReferenceEnlarge(const Frame& f, const VarnelEnlargeObject* object) { return Enlarge(f, object); }
+int32_t ReferenceBlur(const Frame& f) { return Blur(f); }
+}  // namespace detail
 
 std::string_view EffectName(int32_t type) {
   return type >= 0 && type < kEffectCount ? kEffects[type].name : std::string_view();
@@ -384,29 +401,12 @@ void DeleteEffectObject(int32_t type, void* object) {
 
 int32_t ExecEffect(int32_t type, void* object, EffectPicture destination, EffectPicture source, int32_t k, int32_t n,
                    int32_t* opacity) {
-  if (type < 0 || type >= kEffectCount || !SizeIsGood(destination) || !SizeIsGood(source) || n < 1 || k < 0 || k > n)
-    return -1;
-  const Frame f{{destination.width, destination.height, destination.bits},
-                {source.width, source.height, source.bits},
-                std::min(destination.width, source.width),
-                std::min(destination.height, source.height),
-                k,
-                n};
-  switch (type) {
-    case kFadeIn: return Fade(f, false, opacity);
-    case kFadeOut: return Fade(f, true, opacity);
-    case kWipeIn: return Wipe(f, false);
-    case kWipeOut: return Wipe(f, true);
-    case kEnlarge: return Enlarge(f, static_cast<const VarnelEnlargeObject*>(object));
-    case kRotate: return Rotate(f);
-    case kSineWave: return SineWave(f);
-    case kMosaic: return Mosaic(f);
-    case kBlinds: return Blinds(f);
-    case kLineSlide: return LineSlide(f);
-    case kBlur: return Blur(f);
-    case kSnow: return Snow(f, static_cast<SnowObject*>(object));
-  }
-  return -1;
+  return Run(type, object, destination, source, k, n, opacity, !ForceReferencePaths());
+}
+
+int32_t ExecReferenceEffect(int32_t type, void* object, EffectPicture destination, EffectPicture source, int32_t k,
+                            int32_t n, int32_t* opacity) {
+  return Run(type, object, destination, source, k, n, opacity, false);
 }
 
 int32_t ExecEffect(int32_t type, void* object, const VarnelBitmapInfoHeader* destinationHeader, void* destinationPixels,

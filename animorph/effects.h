@@ -75,4 +75,11 @@ int32_t ExecEffect(int32_t type, void* object, const VarnelBitmapInfoHeader* des
                    const VarnelBitmapInfoHeader* sourceHeader, const void* sourcePixels, int32_t k, int32_t n,
                    int32_t* opacity);
 
+// ExecEffect on pictures through the scalar reference of every effect, written straight from
+// the rules. ExecEffect takes it too when VARNEL_FORCE_REFERENCE=1; otherwise the enlargement,
+// the rotation and the blur take fast paths (SSE2, the rows split over two threads for large
+// pictures) that give the same bytes.
+int32_t ExecReferenceEffect(int32_t type, void* object, EffectPicture destination, EffectPicture source, int32_t k,
+                            int32_t n, int32_t* opacity);
+
 }  // namespace varnel::animorph

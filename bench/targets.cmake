@@ -64,3 +64,13 @@ varnel_bench(image_information_bench SOURCES image_information_bench.cpp
   ${PROJECT_SOURCE_DIR}/huebox/image_information.cpp LIBS varnel_sdk)
 # Script pixel access: per-pixel calls, rows, and a plain ArrayBuffer loop in the same engine.
 varnel_bench(script_bench SOURCES script_bench.cpp LIBS varnel_macrolet)
+# One file between two members over loopback: the offer through the relay, the data directly.
+varnel_bench(peerlook_transfer_bench SOURCES peerlook_transfer_bench.cpp LIBS varnel_peerlook)
+# OpenRaster through Oraport beside the layer file; the plug-in comes from the program folder.
+varnel_bench(ora_bench SOURCES ora_bench.cpp LIBS varnel_document)
+target_compile_definitions(ora_bench PRIVATE VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}")
+add_dependencies(ora_bench ora_spi)
+# The relay under load: `varnel-cli serve` in a child process, 50 members in the benchmark's.
+varnel_bench(peerlook_bench SOURCES peerlook_bench.cpp LIBS varnel_peerlook_wire)
+target_compile_definitions(peerlook_bench PRIVATE VARNEL_PROGRAM_DIR="${VARNEL_PROGRAM_DIR}")
+add_dependencies(peerlook_bench varnel-cli)

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "document/text_file.h"
 #include "platform/code_page.h"
 #include "platform/host.h"
+#include "platform/program_folder.h"
 
 namespace varnel {
 namespace {
@@ -119,6 +121,17 @@ std::vector<std::string> Entries(const std::string& folder, bool folders) {
   return names;
 }
 
+// Entries of sub below every folder the presets folder stands for (a read-only program folder's,
+// then the user's data folder's); a name the user's folder repeats is listed once.
+std::vector<std::string> MergedEntries(const std::string& presetsFolder, const std::string& sub, bool folders) {
+  std::vector<std::string> names;
+  for (const std::string& folder : SearchFoldersFor(presetsFolder)) {
+    for (std::string& name : Entries(sub.empty() ? folder : folder + "/" + sub, folders))
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return names;
+}
+
 }  // namespace
 
 std::span<const PresetKeyword> PresetKeywords() { return kKeywords; }
@@ -183,16 +196,16 @@ bool ReadPresetFile(const std::string& path, CustomBrushParams& params) {
 PresetMenu PresetMenu::Build(const std::string& presetsFolder) {
   PresetMenu menu;
   int32_t id = kBrushPresetCommandBase;
-  for (const std::string& group : Entries(presetsFolder, true)) {
+  for (const std::string& group : MergedEntries(presetsFolder, "", true)) {
     Group g{group, id, {}};
-    for (const std::string& file : Entries(presetsFolder + "/" + group, false)) {
+    for (const std::string& file : MergedEntries(presetsFolder, group, false)) {
       g.titles.push_back(FileTitle(file));
       ++id;
     }
     menu.groups.push_back(std::move(g));
   }
   menu.topFirstId = id;
-  for (const std::string& file : Entries(presetsFolder, false)) menu.topTitles.push_back(FileTitle(file));
+  for (const std::string& file : MergedEntries(presetsFolder, "", false)) menu.topTitles.push_back(FileTitle(file));
   return menu;
 }
 
@@ -212,10 +225,10 @@ std::optional<std::string> PresetMenu::Title(int32_t id) const {
 std::optional<std::string> PresetMenu::Path(const std::string& presetsFolder, int32_t id) const {
   for (const Group& g : groups) {
     if (id >= g.firstId && id < g.firstId + static_cast<int32_t>(g.titles.size()))
-      return presetsFolder + "/" + g.name + "/" + g.titles[static_cast<size_t>(id - g.firstId)] + ".bpp";
+      return ReadablePathFor(presetsFolder + "/" + g.name + "/" + g.titles[static_cast<size_t>(id - g.firstId)] + ".bpp");
   }
   if (id >= topFirstId && id < topFirstId + static_cast<int32_t>(topTitles.size()))
-    return presetsFolder + "/" + topTitles[static_cast<size_t>(id - topFirstId)] + ".bpp";
+    return ReadablePathFor(presetsFolder + "/" + topTitles[static_cast<size_t>(id - topFirstId)] + ".bpp");
   return std::nullopt;
 }
 
@@ -234,7 +247,9 @@ std::string PresetNamer::Proposal() const { return kPresetNameStem + std::to_str
 std::optional<std::string> SavePreset(const std::string& presetsFolder, std::string group, const std::string& name,
                                       const CustomBrushParams& params) {
   if (group.empty()) group = kNoNamedGroup;
-  const std::string folder = presetsFolder + "/" + group;
+  // A read-only program folder's presets are saved into the user's data folder.
+  std::string folder = WritablePathFor(presetsFolder + "/" + group + "/");
+  folder.pop_back();
   ::mkdir(folder.c_str(), 0777);  // an existing folder is fine
   Host& host = GetHost();
   if (name.empty()) {

@@ -134,7 +134,7 @@ bool BrushToolSettings::SetCloneColour(bool on) {
   if (!on) return true;
   // The clone source is the picture of the saved layer as a canvas shows it.
   Canvas canvas;
-  if (OpenPicture(ProgramPath(kCloneSourceFile), canvas) != 0) {
+  if (OpenPicture(ReadablePath(kCloneSourceFile), canvas) != 0) {
     GetHost().MessageBox(kCloneSourceMissing, "", kMbOk);
     return false;
   }

@@ -120,7 +120,7 @@ struct BrushToolSettings {
   int32_t PackedSize() const;
   void SetPackedSize(int32_t packed);
 
-  // Clone colour on: reads program folder + "/cloneSource.vlb" as the clone source; when it
+  // Clone colour on: reads ReadablePath("cloneSource.vlb") as the clone source; when it
   // cannot be read the message "クローンソースを設定してください" is shown (and false answered).
   // Off: the clone source is dropped.
   bool SetCloneColour(bool on);

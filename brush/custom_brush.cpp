@@ -9,6 +9,7 @@
 #include "core/colour_convert.h"
 #include "document/bitmap_file.h"
 #include "platform/crt_rand.h"
+#include "platform/program_folder.h"
 
 namespace varnel {
 namespace {
@@ -83,7 +84,8 @@ std::shared_ptr<ImageSurface> ReadBrushBitmap(const std::string& folder, const s
   if (!PlainFileName(name)) return nullptr;
   auto picture = std::make_shared<ImageSurface>();
   std::string message;
-  if (ReadBitmapFile(folder + "/" + name, *picture, message) != 0) return nullptr;
+  // A shape or texture of the user's data folder stands beside a read-only program folder's.
+  if (ReadBitmapFile(ReadablePathFor(folder + "/" + name), *picture, message) != 0) return nullptr;
   return picture;
 }
 

@@ -22,7 +22,7 @@ int RunBatch(const Invocation& call) {
   std::string path = args.positional[2];
   std::string content;
   if (!ReadBatchFile(path, content)) {
-    const std::string inProgram = ProgramPath("Filter/Batch/" + path);
+    const std::string inProgram = ReadablePath("Filter/Batch/" + path);
     if (path.find('/') != std::string::npos || !ReadBatchFile(inProgram, content))
       return Fail(call, BatchFileOpenErrorMessage(path));
   }

@@ -11,6 +11,7 @@
 #include "cli/progress_host.h"
 #include "cli/region_commands.h"
 #include "cli/script_command.h"
+#include "cli/serve_command.h"
 #include "cli/select_fill_commands.h"
 #include "cli/stroke_command.h"
 #include "cli/thumbnail_command.h"
@@ -51,7 +52,7 @@ const std::vector<Command>& Commands() {
       {"effect", "IN OUT INDEX FRAME COUNT [--percent P] [--dest FILE] [--layer N]",
        "render one frame of an animation effect", RunEffect},
       {"effects", "", "list the effect libraries and their effects as JSON", RunEffects},
-      {"serve", "[--port P] [--password PW]", "run the network relay server", nullptr},
+      {"serve", "[--port P] [--password PW]", "run the network relay server", RunServe},
       {"dump", "FILE", "describe one of the program's own small formats as JSON", RunDump},
       {"thumbnail", "IN OUT SIZE", "write a picture's preview as a PNG no larger than SIZE on either side", RunThumbnail},
   };

@@ -24,7 +24,7 @@ std::string NamedColourListPath() { return ProgramPath("res/html.ncl"); }
 std::string PaletteMenuFolder() { return ProgramPath("res/PaletteMenu"); }
 
 std::vector<std::string> ListPaletteMenuFiles() {
-  return ListFilesWithExtension(PaletteMenuFolder(), kColourDefinitionExtension);
+  return ListFilesWithExtension(SearchFoldersFor(PaletteMenuFolder()), kColourDefinitionExtension);
 }
 
 // ---- colour definition file -----------------------------------------------------------------

@@ -42,6 +42,8 @@ constexpr ColourRef MakeColour(int64_t red, int64_t green, int64_t blue) {
 
 // ---- the program's palette files ------------------------------------------------------------
 
+// The paths below name the program folder's files; a read-only program folder's are read and
+// written through ReadablePathFor and WritablePathFor (platform/program_folder.h).
 // "PAL.CD" in the program folder: the default palette (the setting PALETTEFILE names the one in use).
 std::string DefaultPalettePath();
 // "res/hist.cd": recently used colours, read when the palette panel opens, written when it closes.
@@ -51,7 +53,7 @@ std::string NamedColourListPath();
 // "res/PaletteMenu": every ".cd" file here is an entry of the palette panel's menu.
 std::string PaletteMenuFolder();
 
-// The palettes of the palette panel's menu.
+// The palettes of the palette panel's menu, the user's data folder's beside the program's.
 std::vector<std::string> ListPaletteMenuFiles();
 
 // ---- colour definition file -----------------------------------------------------------------

@@ -19,6 +19,16 @@ int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string
     Host& host = GetHost();
     host.SetStatusText(kBuildingCanvas);
     host.SetProgress(0);
+    // A plug-in that keeps layers gives all of them; any other gives one picture.
+    Size canvas{};
+    const LayerRead layered = LoadLayers(path, canvas, picture.layers);
+    if (layered != LayerRead::kNotLayered) {
+      host.SetStatusText("");
+      if (layered != LayerRead::kRead) return -1;
+      picture.kind = OpenedPicture::Kind::kPlugin;
+      picture.canvasSize = canvas;
+      return 0;
+    }
     auto layer = std::make_unique<Layer>();
     std::string reason;
     const int32_t result = LoadPicture(path, *layer, reason);
@@ -108,6 +118,9 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
     return WriteBitmap24(path, canvas.Composite()) == 0 ? SaveResult::kWritten : SaveResult::kFailed;
   PictureWriter writer;
   if (!writer.Open(path)) return SaveResult::kNoWriter;
+  if (writer.KeepsLayers())
+    return writer.WriteLayers(path, layers, canvas.Composite()) == PictureWrite::kWritten ? SaveResult::kWritten
+                                                                                          : SaveResult::kFailed;
   // A format that keeps alpha gets the layers merged onto nothing, not the display picture,
   // which stands on white.
   std::unique_ptr<Layer> merged;
@@ -140,7 +153,7 @@ SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const 
 
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup) {
   if (canvas.LayerCount() == 0) return SaveResult::kNothingToWrite;
-  if (canvas.LayerCount() > 1 && !IsLayerFilePath(path) &&
+  if (canvas.LayerCount() > 1 && !IsLayerFilePath(path) && !WriterKeepsLayers(path) &&
       GetHost().MessageBox(kLayersWillBeLost, "", kMbYesNo) != kIdYes)
     return SaveResult::kDeclined;
   if (backup) {
@@ -161,6 +174,6 @@ std::string QuickSaveFileName(const std::tm& local) {
   return name;
 }
 
-std::string QuickSavePath(const std::tm& local) { return ProgramPath("Save/") + QuickSaveFileName(local); }
+std::string QuickSavePath(const std::tm& local) { return WritablePath("Save/") + QuickSaveFileName(local); }
 
 }  // namespace varnel

@@ -52,7 +52,8 @@ enum class SaveResult { kWritten, kNothingToWrite, kDeclined, kNoWriter, kFailed
 
 // Writes the canvas by the path's extension: a layer file (every layer, the canvas size, the
 // preview of the composite, the grid), a bitmap (the composite as 24 bits), else the picture
-// writers. The composite must be up to date. A file system error of a layer file throws
+// writers (every layer and the composite for a writer that keeps layers). The composite must be
+// up to date. A file system error of a layer file throws
 // FileError; every other failure is the answer.
 SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const GridSettings& grid);
 
@@ -70,7 +71,8 @@ SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const Gri
 // The quick-save file name for a local time: "Y%4dM%2dD%2dH%2dM%2dS%2d.VLB", the two-digit
 // fields padded with a space ("Y2005M 3D 7H 9M 5S 2.VLB").
 std::string QuickSaveFileName(const std::tm& local);
-// The program folder's "Save" folder + that name. The folder is not created.
+// The "Save" folder (WritablePath: the data folder's when the program folder is read-only) + that
+// name. The program folder's Save is not created.
 std::string QuickSavePath(const std::tm& local);
 
 }  // namespace varnel

@@ -409,7 +409,7 @@ int32_t PasteLayerData(Canvas& canvas, std::span<const uint8_t> block) {
 std::optional<std::vector<uint8_t>> CopyLayerData(const Canvas& canvas) {
   std::unique_ptr<Layer> part = ExtractSelectedPart(canvas);
   if (!part) return std::nullopt;
-  const std::string path = ProgramPath(kLayerDataFile);
+  const std::string path = WritablePath(kLayerDataFile);
   std::vector<uint8_t> block = MakeLayerDataBlock(path);
   if (block.empty()) return std::nullopt;
   WriteLayerList(path, {part.get()});
@@ -442,7 +442,7 @@ std::unique_ptr<ImageSurface> CompositeCopy(const Canvas& canvas) {
 int32_t EmptyQuickSaveFolder() {
   namespace fs = std::filesystem;
   std::error_code error;
-  fs::directory_iterator it(ProgramPath("Save"), error);
+  fs::directory_iterator it(WritablePath("Save"), error);
   if (error) return -1;
   int32_t deleted = 0;
   for (; it != fs::directory_iterator(); it.increment(error)) {
@@ -458,7 +458,7 @@ int32_t EmptyQuickSaveFolder() {
 int32_t WriteCloneSource(const Canvas& canvas) {
   const Layer* layer = canvas.ActiveLayer();
   if (!layer) return -1;
-  return WriteLayerList(ProgramPath(kCloneSourceLayerFile), {layer});
+  return WriteLayerList(WritablePath(kCloneSourceLayerFile), {layer});
 }
 
 // ---- information ---------------------------------------------------------------------------

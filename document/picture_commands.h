@@ -34,7 +34,8 @@ namespace varnel {
 
 inline constexpr const char* kCannotReadRegionFile = "選択領域が読み込めません";
 inline constexpr const char* kCannotWriteRegionFile = "選択領域を保存できません";
-// The program folder's files of the clipboard's layer data and of the clone source.
+// The files of the clipboard's layer data and of the clone source, in the program folder or,
+// when that is read-only, in the data folder (WritablePath).
 inline constexpr const char* kLayerDataFile = "cachedData.vlb";
 inline constexpr const char* kCloneSourceLayerFile = "cloneSource.vlb";
 
@@ -131,7 +132,7 @@ int32_t PasteLayerData(Canvas& canvas, std::span<const uint8_t> block);
 // selection) as a layer at its canvas place, with the active layer's name, blend mode and
 // opacity. Null without an active layer or when the selection does not touch the layer.
 std::unique_ptr<Layer> ExtractSelectedPart(const Canvas& canvas);
-// Copy: writes ExtractSelectedPart as a layer list to the program folder's kLayerDataFile and
+// Copy: writes ExtractSelectedPart as a layer list to kLayerDataFile and
 // answers the block for the clipboard. Nothing without a part to copy. File system errors throw
 // FileError.
 std::optional<std::vector<uint8_t>> CopyLayerData(const Canvas& canvas);
@@ -145,11 +146,11 @@ std::unique_ptr<ImageSurface> CompositeCopy(const Canvas& canvas);
 
 // ---- files of the program folder -----------------------------------------------------------
 
-// Deletes every regular file directly in the program folder's Save folder whose name ends in
+// Deletes every regular file directly in the quick saves' Save folder whose name ends in
 // ".vlb" in any case (quick saves are written ".VLB"); nothing else, no sub-folder, no link.
 // Answers how many were deleted, -1 when the folder cannot be read.
 int32_t EmptyQuickSaveFolder();
-// Writes the active layer as a layer list to the program folder's kCloneSourceLayerFile; the caller
+// Writes the active layer as a layer list to kCloneSourceLayerFile; the caller
 // then has the brush reload its clone source. -1 without an active layer; file system errors
 // throw FileError.
 int32_t WriteCloneSource(const Canvas& canvas);

@@ -27,6 +27,7 @@ struct Plugin {
   VarnelIsSupported isSupported = nullptr;
   VarnelGetPicture getPicture = nullptr;
   VarnelGetPictureInfo getPictureInfo = nullptr;
+  VarnelGetLayers getLayers = nullptr;
 };
 
 // The plug-ins that have accepted a file, in the order they did.
@@ -50,6 +51,7 @@ std::unique_ptr<Plugin> OpenPlugin(const std::string& file) {
   plugin->isSupported = plugin->library.Function<VarnelIsSupported>("IsSupported");
   plugin->getPicture = plugin->library.Function<VarnelGetPicture>("GetPicture");
   plugin->getPictureInfo = plugin->library.Function<VarnelGetPictureInfo>("GetPictureInfo");
+  plugin->getLayers = plugin->library.Function<VarnelGetLayers>("GetLayers");
   if (plugin->isSupported == nullptr) return nullptr;
   return plugin;
 }
@@ -103,7 +105,89 @@ bool DeclaresAlpha(const Plugin& plugin, const std::string& path, intptr_t offse
          info.colourDepth == 32;
 }
 
+void ShowWarning(intptr_t, const char* text) {
+  if (text != nullptr && *text != 0) GetHost().MessageBox(text, "", kMbOk | kMbIconWarning);
+}
+
+// Collects the layers GetLayers delivers. No exception may cross into the plug-in: a failure
+// answers non-zero, which stops the reading.
+struct LayerCollector {
+  Size canvas{};
+  std::vector<std::unique_ptr<Layer>>* layers = nullptr;
+
+  static int OnCanvas(intptr_t data, int32_t width, int32_t height) {
+    auto* self = reinterpret_cast<LayerCollector*>(data);
+    if (width < 1 || height < 1 || !self->layers->empty()) return 1;
+    self->canvas = {width, height};
+    return 0;
+  }
+
+  static int OnLayer(intptr_t data, const VarnelLayer* record) {
+    try {
+      return reinterpret_cast<LayerCollector*>(data)->Place(*record) ? 0 : 1;
+    } catch (...) {
+      return 1;
+    }
+  }
+
+  // The layer's pixels where they meet the canvas, on a transparent canvas-sized layer.
+  bool Place(const VarnelLayer& record) {
+    if (canvas.width < 1 || record.pixels == nullptr || record.width < 1 || record.height < 1) return false;
+    auto layer = std::make_unique<Layer>();
+    if (layer->CreateUnfilled(canvas) != 0) return false;
+    std::memset(layer->Bits(), 0, static_cast<size_t>(layer->Stride()) * static_cast<size_t>(canvas.height));
+    const int64_t left = std::max<int64_t>(0, record.x);
+    const int64_t top = std::max<int64_t>(0, record.y);
+    const int64_t right = std::min<int64_t>(canvas.width, int64_t{record.x} + record.width);
+    const int64_t bottom = std::min<int64_t>(canvas.height, int64_t{record.y} + record.height);
+    for (int64_t y = top; y < bottom; ++y) {
+      // Both sides keep their rows bottom first; Row counts from the top.
+      const int64_t sourceRow = record.height - 1 - (y - record.y);
+      const uint8_t* from = record.pixels + (static_cast<size_t>(sourceRow) * static_cast<size_t>(record.width) +
+                                            static_cast<size_t>(left - record.x)) * 4;
+      std::memcpy(layer->Row(static_cast<int32_t>(y)) + left, from, static_cast<size_t>(right - left) * 4);
+    }
+    layer->SetName(record.name != nullptr ? record.name : "");
+    layer->SetOpacity(OpacityFromByte(record.opacity));
+    layer->SetVisible(record.visible != 0);
+    layer->SetBlendMode(record.blendMode >= 0 && record.blendMode < kBlendModeCount ? static_cast<BlendMode>(record.blendMode)
+                                                                                      : BlendMode::kNormal);
+    layers->push_back(std::move(layer));
+    return true;
+  }
+};
+
 }  // namespace
+
+uint8_t OpacityToByte(int32_t percent) {
+  const int32_t p = std::clamp(percent, 0, 100);
+  return static_cast<uint8_t>((p * 255 + 50) / 100);
+}
+
+int32_t OpacityFromByte(uint8_t value) { return (value * 100 + 127) / 255; }
+
+LayerRead LoadLayers(const std::string& path, Size& canvas, std::vector<std::unique_ptr<Layer>>& layers) {
+  layers.clear();
+  if (IsBuiltInBitmapPath(path)) return LayerRead::kNotLayered;
+  Plugin* plugin = FindReader(path);
+  if (plugin == nullptr || plugin->getLayers == nullptr) return LayerRead::kNotLayered;
+  LayerCollector collector;
+  collector.layers = &layers;
+  VarnelLayerSink sink{};
+  sink.size = sizeof sink;
+  sink.data = reinterpret_cast<intptr_t>(&collector);
+  sink.Canvas = &LayerCollector::OnCanvas;
+  sink.Layer = &LayerCollector::OnLayer;
+  sink.Warning = &ShowWarning;
+  const int result = plugin->getLayers(path.c_str(), &sink);
+  if (result == kVarnelPluginNotImplemented && layers.empty()) return LayerRead::kNotLayered;
+  if (result != kVarnelPluginSuccess || layers.empty()) {
+    layers.clear();
+    return LayerRead::kFailed;
+  }
+  canvas = collector.canvas;
+  return LayerRead::kRead;
+}
 
 bool IsBuiltInBitmapPath(const std::string& path) {
   const std::string ext = Extension(path);
@@ -175,6 +259,8 @@ bool PictureWriter::Open(const std::string& path) {
     if (isSaveSupported == nullptr || writeImage == nullptr || isSaveSupported(m_extension.c_str()) != 0) continue;
     m_writeImage = writeImage;
     m_savesAlpha = library.Function<VarnelSavesAlpha>("SavesAlpha");
+    m_savesLayers = library.Function<VarnelSavesLayers>("SavesLayers");
+    m_writeLayers = library.Function<VarnelWriteLayers>("WriteLayers");
     m_library = std::move(library);
     return true;
   }
@@ -182,6 +268,47 @@ bool PictureWriter::Open(const std::string& path) {
 }
 
 bool PictureWriter::KeepsAlpha() const { return m_savesAlpha != nullptr && m_savesAlpha(m_extension.c_str()) != 0; }
+
+bool PictureWriter::KeepsLayers() const {
+  return m_savesLayers != nullptr && m_writeLayers != nullptr && m_savesLayers(m_extension.c_str()) != 0;
+}
+
+PictureWrite PictureWriter::WriteLayers(const std::string& path, const std::vector<const Layer*>& layers,
+                                        const ImageSurface& merged) const {
+  if (!KeepsLayers()) return PictureWrite::kNoWriter;
+  if (merged.Bits() == nullptr) return PictureWrite::kFailed;
+  std::vector<VarnelLayer> records;
+  for (const Layer* layer : layers) {
+    // A layer without pixels has nothing to keep.
+    if (layer == nullptr || layer->Bits() == nullptr) continue;
+    VarnelLayer record{};
+    record.name = layer->Name().c_str();
+    record.pixels = layer->Bits();
+    record.x = layer->OffsetX();
+    record.y = layer->OffsetY();
+    record.width = layer->Width();
+    record.height = layer->Height();
+    record.blendMode = ModeNumber(layer->BlendMode());
+    record.opacity = OpacityToByte(layer->Opacity());
+    record.visible = layer->IsVisible() ? 1 : 0;
+    records.push_back(record);
+  }
+  if (records.empty()) return PictureWrite::kFailed;
+  VarnelLayerPicture picture{};
+  picture.size = sizeof picture;
+  picture.width = merged.Width();
+  picture.height = merged.Height();
+  picture.count = static_cast<int32_t>(records.size());
+  picture.layers = records.data();
+  picture.merged = merged.Bits();
+  picture.Warning = &ShowWarning;
+  return m_writeLayers(path.c_str(), &picture) == 0 ? PictureWrite::kWritten : PictureWrite::kFailed;
+}
+
+bool WriterKeepsLayers(const std::string& path) {
+  PictureWriter writer;
+  return writer.Open(path) && writer.KeepsLayers();
+}
 
 PictureWrite PictureWriter::Write(const std::string& path, const ImageSurface& picture) const {
   if (m_writeImage == nullptr) return PictureWrite::kNoWriter;

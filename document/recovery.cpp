@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "document/file_io.h"
+#include "platform/program_folder.h"
 
 namespace varnel {
 namespace {
@@ -95,18 +96,7 @@ void RemoveFile(const std::string& path) { ::unlink(path.c_str()); }
 
 }  // namespace
 
-std::string DefaultRecoveryFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  // A relative XDG_DATA_HOME is to be ignored, as the XDG base directories rule it.
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : "") + "/.local/share";
-  }
-  return base + "/varnel/recovery";
-}
+std::string DefaultRecoveryFolder() { return UserDataFolder() + "/recovery"; }
 
 // ---- ProcessIdentity ----
 

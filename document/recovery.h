@@ -32,7 +32,7 @@ namespace varnel {
 inline constexpr const char* kRecoveryQuestion = "前回異常終了した時の画像が見つかりました。開きますか？";
 inline constexpr const char* kRecoveryDiscardQuestion = "開かなかった復旧用の画像を削除しますか？";
 
-// $XDG_DATA_HOME/varnel/recovery, else $HOME/.local/share/varnel/recovery. Not created here.
+// The recovery folder of the user's data folder (UserDataFolder() + "/recovery"). Not created here.
 std::string DefaultRecoveryFolder();
 
 // One process, told apart from a later one that reuses its id.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "document/file_io.h"
 
@@ -239,6 +240,17 @@ std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::
   std::vector<std::string> paths;
   paths.reserve(found.size());
   for (auto& entry : found) paths.push_back(std::move(entry.second));
+  return paths;
+}
+
+std::vector<std::string> ListFilesWithExtension(const std::vector<std::string>& folders, std::string_view extension) {
+  std::map<std::string, std::string> byName;  // sorted by file name, as the single folder's list
+  for (const std::string& folder : folders)
+    for (std::string& path : ListFilesWithExtension(folder, extension))
+      byName[path.substr(path.rfind('/') + 1)] = std::move(path);
+  std::vector<std::string> paths;
+  paths.reserve(byName.size());
+  for (auto& entry : byName) paths.push_back(std::move(entry.second));
   return paths;
 }
 

@@ -76,4 +76,8 @@ namespace varnel {
 // Empty when the folder cannot be read.
 std::vector<std::string> ListFilesWithExtension(const std::string& folder, std::string_view extension);
 
+// The same over several folders (as SearchFolders lists them): a file name found in more than one
+// is listed once, with the path in the last of them.
+std::vector<std::string> ListFilesWithExtension(const std::vector<std::string>& folders, std::string_view extension);
+
 }  // namespace varnel

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include "platform/code_page.h"
 #include "platform/host.h"
@@ -256,15 +257,26 @@ bool FilterLibrary::RunRealEntry(std::string_view filterName, ImageSurface& imag
 // ---- discovery and the tree ----
 
 FilterLibraryList::FilterLibraryList(const std::string& folder) {
-  DIR* directory = opendir(folder.c_str());
-  if (!directory) return;
-  // readdir's order is the file system's, as the dialog lists them.
-  while (const dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
-    if (!EndsWith(name, ".so")) continue;
-    m_libraries.push_back(std::make_unique<FilterLibrary>(name, folder + "/" + name));
+  // A read-only program folder's libraries, then the user's data folder's; a user's library of a
+  // shipped one's name takes its place, so the shipped one is never loaded.
+  std::vector<std::pair<std::string, std::string>> found;  // file name, path
+  for (const std::string& searched : SearchFoldersFor(folder)) {
+    DIR* directory = opendir(searched.c_str());
+    if (!directory) continue;
+    // readdir's order is the file system's, as the dialog lists them.
+    while (const dirent* entry = readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (!EndsWith(name, ".so")) continue;
+      auto same = std::find_if(found.begin(), found.end(), [&](const auto& f) { return f.first == name; });
+      if (same != found.end()) {
+        same->second = searched + "/" + name;
+      } else {
+        found.emplace_back(name, searched + "/" + name);
+      }
+    }
+    closedir(directory);
   }
-  closedir(directory);
+  for (const auto& [name, path] : found) m_libraries.push_back(std::make_unique<FilterLibrary>(name, path));
 }
 
 const FilterLibrary* FilterLibraryList::Find(std::string_view fileName) const {

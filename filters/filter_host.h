@@ -120,7 +120,8 @@ class FilterLibrary {
 
 inline constexpr int32_t kMaxFilterValues = VARNEL_MAX_FILTER_VALUES;
 
-// The libraries of a folder, every "*.so" in the order the file system lists them.
+// The libraries of a folder, every "*.so" in the order the file system lists them; for the program
+// folder's Filter folder when it is read-only, then the user's data folder's (SearchFoldersFor).
 class FilterLibraryList {
  public:
   FilterLibraryList() = default;

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/host.h"
+#include "platform/program_folder.h"
 #include "qtcommon/qt_message_box.h"
 
 namespace varnel::huebox {
@@ -406,7 +407,8 @@ void GradientEditor::AskStopColour() {
 }
 
 void GradientEditor::Save() {
-  if (!WriteGradientFile(m_path, m_gradients)) {
+  // A read-only program folder's file is saved as the user's copy in the data folder.
+  if (!WriteGradientFile(WritablePathFor(m_path), m_gradients)) {
     ShowMessageBox(this, kCannotSave, "", kMbOk | kMbIconWarning, QStringLiteral("Huebox"));
     return;
   }
@@ -416,10 +418,11 @@ void GradientEditor::Save() {
 bool RunGradientEditor(QWidget* parent, const std::string& path, int selected, int* chosen) {
   std::vector<Gradient> gradients;
   struct stat info {};
-  if (stat(path.c_str(), &info) == 0) {
-    const GradientFileStatus status = ReadGradientFile(path, gradients);
+  const std::string source = ReadablePathFor(path);
+  if (stat(source.c_str(), &info) == 0) {
+    const GradientFileStatus status = ReadGradientFile(source, gradients);
     if (!status.Ok()) {
-      const std::string text = std::string(kCannotRead) + "\n" + path + "\n" + GradientFileErrorText(status);
+      const std::string text = std::string(kCannotRead) + "\n" + source + "\n" + GradientFileErrorText(status);
       ShowMessageBox(parent, text, "", kMbOk | kMbIconWarning, QStringLiteral("Huebox"));
       return false;
     }

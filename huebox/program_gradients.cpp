@@ -46,7 +46,7 @@ const std::vector<Gradient>& ProgramGradients() {
   static std::vector<Gradient> gradients;
   static FileVersion loaded;
   static bool everLoaded = false;
-  const FileVersion now = VersionOf(ProgramGradientPath());
+  const FileVersion now = VersionOf(ReadablePathFor(ProgramGradientPath()));
   if (!everLoaded || !(now == loaded)) {
     everLoaded = true;
     loaded = now;

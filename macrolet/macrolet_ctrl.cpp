@@ -1,6 +1,9 @@
 #include "macrolet/macrolet_ctrl.h"
 
+#include <QColorDialog>
 #include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +48,32 @@ ScriptServices ServicesFor(QWidget* owner) {
   ScriptServices services;
   services.messageBox = [owner](const std::string& text) {
     OnOwnerThread(owner, [&] { QMessageBox::information(owner, QStringLiteral("Varnel"), QString::fromStdString(text)); });
+  };
+  services.inputBox = [owner](const std::string& caption, std::string& text) {
+    bool ok = false;
+    OnOwnerThread(owner, [&] {
+      text = QInputDialog::getText(owner, QStringLiteral("Varnel"), QString::fromStdString(caption), QLineEdit::Normal,
+                                   QString(), &ok)
+                 .toStdString();
+    });
+    return ok;
+  };
+  services.fileDialog = [owner](bool open, std::string& path) {
+    OnOwnerThread(owner, [&] {
+      path = (open ? QFileDialog::getOpenFileName(owner) : QFileDialog::getSaveFileName(owner)).toStdString();
+    });
+    return !path.empty();
+  };
+  // The script's colour layout, 0xAABBGGRR, alpha included.
+  services.colourDialog = [owner](uint32_t& colourAbgr) {
+    QColor chosen;
+    OnOwnerThread(owner, [&] {
+      chosen = QColorDialog::getColor(Qt::white, owner, QString(), QColorDialog::ShowAlphaChannel);
+    });
+    if (!chosen.isValid()) return false;
+    colourAbgr = static_cast<uint32_t>(chosen.alpha()) << 24 | static_cast<uint32_t>(chosen.blue()) << 16 |
+                 static_cast<uint32_t>(chosen.green()) << 8 | static_cast<uint32_t>(chosen.red());
+    return true;
   };
   return services;
 }
@@ -136,7 +165,8 @@ int MacroletCtrl::ProcessScript(const QString& scriptFileName, quintptr bmInfo, 
   const auto* info = reinterpret_cast<const VarnelBitmapInfoHeader*>(bmInfo);
   void* bits = reinterpret_cast<void*>(bmData);
   const std::string fileName = scriptFileName.toStdString();
-  const std::string logPath = (logFolder.isEmpty() ? ProgramFolder() : logFolder.toStdString()) + "/" + kScriptLogName;
+  const std::string logPath =
+      logFolder.isEmpty() ? WritablePath(kScriptLogName) : logFolder.toStdString() + "/" + kScriptLogName;
 
   QDialog dialog(this);
   dialog.setWindowTitle(QString::fromUtf8(kScriptRunningTitle));

@@ -22,14 +22,14 @@ int32_t ExecScriptOver(std::string_view text, const MacroletClsid& engine, const
 
 class MacroletCtrl : public QWidget {
   Q_OBJECT
-  // The log's folder (empty: the program folder).
+  // The log's folder (empty: WritablePath, the program folder unless it is read-only).
   Q_PROPERTY(QString logFolder MEMBER logFolder)
 
  public:
   explicit MacroletCtrl(QWidget* parent = nullptr);
 
   // Runs the script file on a worker thread behind the modal "スクリプト実行中" dialog, writing
-  // script.log in the program folder. −1 with a null image, else 0.
+  // script.log in logFolder. −1 with a null image, else 0.
   Q_INVOKABLE int ProcessScript(const QString& scriptFileName, quintptr bmInfo, quintptr bmData);
   // Runs buflen bytes of scriptText (UTF-8) with the engine whose identifier lies at
   // clsidScriptEngine. Always 0.

@@ -23,7 +23,7 @@ int Filter::Execute(QObject* image, const QString& filterDll, const QString& fil
     return 1;
   const std::string folder = m_context.services.filterFolder.empty() ? ProgramPath("Filter")
                                                                       : m_context.services.filterFolder;
-  const FilterLibrary library(filterDll.toStdString(), folder + "/" + filterDll.toStdString());
+  const FilterLibrary library(filterDll.toStdString(), ReadablePathFor(folder + "/" + filterDll.toStdString()));
   if (!library.IsLoaded()) return 1;
   ImageSurface& surface = *target->Surface();
   ImageDescriptor* descriptor = surface.Descriptor();

@@ -445,12 +445,16 @@ Document::Document(Context& context, ImageSurface* image)
     : m_context(context),
       m_image(new Image(context, image, image ? 1 : 0)),
       m_userInterface(new UserInterface(context)),
-      m_filter(new Filter(context)) {
+      m_filter(new Filter(context)),
+      m_drawing(new Drawing(context)) {
   if (image) context.hostImages.push_back(image);
   m_image->setParent(this);
   m_userInterface->setParent(this);
   m_filter->setParent(this);
+  m_drawing->setParent(this);
 }
+
+QObject* Document::GetDrawing() const { return m_drawing; }
 
 int Document::SetImage(double bmInfo, double bmData) { return m_image->SetImageData(bmInfo, bmData); }
 
@@ -467,6 +471,10 @@ QObject* Creatable::Create(const QString& className) {
   if (name == QLatin1String("VNFilterParam")) return new FilterParam(m_context);
   if (name == QLatin1String("VNFilter")) return new Filter(m_context);
   if (name == QLatin1String("VNUserInterface")) return new UserInterface(m_context);
+  if (name == QLatin1String("VNDrawing")) return new Drawing(m_context);
+  if (name == QLatin1String("VNBrushFactory")) return new BrushFactory(m_context);
+  // A new brush is a solid one pixel across, until the script sets its size.
+  if (name == QLatin1String("VNBrush")) return new Brush(m_context, 1, 1);
   m_context.ThrowFailure(QStringLiteral("cannot create ") + className);
   return nullptr;
 }

@@ -19,6 +19,7 @@ class QJSEngine;
 namespace varnel::script {
 
 class Context;
+class Drawing;
 
 // A number a script passed, as the member's i32 argument (ECMAScript ToInt32).
 int32_t ToInt32(double value);
@@ -145,6 +146,7 @@ class PointArray : public QObject {
   Q_INVOKABLE QObject* Pt(double i);
   Q_INVOKABLE int Create(double length);
   Q_INVOKABLE int Add(QObject* point);
+  const std::vector<Point*>& Points() const { return m_points; }
 
  private:
   Context& m_context;
@@ -198,12 +200,14 @@ class Document : public QObject {
   Q_PROPERTY(QObject* Image READ GetImage)
   Q_PROPERTY(QObject* UserInterface READ GetUserInterface)
   Q_PROPERTY(QObject* Filter READ GetFilter)
+  Q_PROPERTY(QObject* Drawing READ GetDrawing)
 
  public:
   Document(Context& context, ImageSurface* image);
   QObject* GetImage() const { return m_image; }
   QObject* GetUserInterface() const { return m_userInterface; }
   QObject* GetFilter() const { return m_filter; }
+  QObject* GetDrawing() const;
   Q_INVOKABLE int SetImage(double bmInfo, double bmData);
   Q_INVOKABLE QObject* CreateImage();
 
@@ -212,6 +216,88 @@ class Document : public QObject {
   Image* m_image;
   UserInterface* m_userInterface;
   Filter* m_filter;
+  Drawing* m_drawing;
+};
+
+// A dab a script paints with: CX × CY pixels, an ellipse, in Color. A solid brush covers the
+// ellipse evenly; a gradient brush fades Color to transparent (type 0 from the centre outwards,
+// 1 from left to right, 2 from top to bottom) over the last `gradient` per cent of the way. An
+// Opaque brush replaces the pixels it covers fully (its colour's alpha included); otherwise it
+// is laid over them.
+class Brush : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(double CX READ CX WRITE SetCX)
+  Q_PROPERTY(double CY READ CY WRITE SetCY)
+  Q_PROPERTY(QObject* Color READ GetColor WRITE SetColor)
+  Q_PROPERTY(double Opaque READ Opaque WRITE SetOpaque)
+
+ public:
+  static constexpr int32_t kMaxSize = 4096;
+  enum Shape : int32_t { kSolid = -1, kRadial = 0, kHorizontal = 1, kVertical = 2 };
+
+  Brush(Context& context, int32_t cx, int32_t cy, int32_t shape = kSolid, int32_t gradient = 0);
+  double CX() const { return m_cx; }
+  double CY() const { return m_cy; }
+  void SetCX(double v) { SetSize(v, m_cx); }
+  void SetCY(double v) { SetSize(v, m_cy); }
+  QObject* GetColor() const { return m_color; }
+  void SetColor(QObject* color);
+  double Opaque() const { return m_opaque; }
+  void SetOpaque(double v) { m_opaque = ToInt32(v); }
+  // Paints one dab centred on pixel (x, y) with opacity opa (0…256).
+  Q_INVOKABLE int Put(QObject* image, double x, double y, double opa);
+
+  // For the drawing members: one dab centred at (x, y) in pixel units (pixel i spans i … i + 1).
+  void Dab(ImageSurface& target, double x, double y, int32_t opa, bool antialias) const;
+  // The spacing of dabs along a path.
+  double Spacing() const;
+  uint32_t Pixel() const;  // the colour as the surface keeps it, 0xAARRGGBB
+
+ private:
+  void SetSize(double v, int32_t& size);
+
+  Context& m_context;
+  int32_t m_cx, m_cy;
+  int32_t m_shape, m_gradient;
+  int32_t m_opaque = 0;
+  class Color* m_color;  // a child: the script may change it in place
+};
+
+class BrushFactory : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit BrushFactory(Context& context) : m_context(context) {}
+  Q_INVOKABLE QObject* CreateSolidBrush(double cx, double cy);
+  Q_INVOKABLE QObject* CreateGradientBrush(double cx, double cy, double type, double gradient);
+
+ private:
+  Context& m_context;
+};
+
+// Shapes drawn into an image: outlines with a brush along the path, fills in the brush's
+// colour. Bit 0 of flag asks for anti-aliased edges.
+class Drawing : public QObject {
+  Q_OBJECT
+  Q_PROPERTY(QObject* BrushFactory READ GetBrushFactory)
+
+ public:
+  explicit Drawing(Context& context);
+  QObject* GetBrushFactory() const { return m_factory; }
+  Q_INVOKABLE int Ellipse(QObject* img, double x0, double y0, double x1, double y1, QObject* brush, double flag);
+  Q_INVOKABLE int FillEllipse(QObject* img, double x0, double y0, double x1, double y1, QObject* brush, double flag);
+  Q_INVOKABLE int Rect(QObject* img, double x0, double y0, double x1, double y1, QObject* brush, double flag);
+  Q_INVOKABLE int FillRect(QObject* img, double x0, double y0, double x1, double y1, QObject* brush, double flag);
+  Q_INVOKABLE int Line(QObject* img, double x0, double y0, double x1, double y1, QObject* brush, double flag);
+  Q_INVOKABLE int Polygon(QObject* img, QObject* pts, QObject* brush, double flag);
+  Q_INVOKABLE int FillPolygon(QObject* img, QObject* pts, QObject* brush, double flag);
+  Q_INVOKABLE int Spline(QObject* img, QObject* pts, QObject* brush, double flag);
+  Q_INVOKABLE int Fill(QObject* img, double x, double y, QObject* brush, double per);
+  Q_INVOKABLE QObject* CreatePointArray();
+
+ private:
+  Context& m_context;
+  BrushFactory* m_factory;
 };
 
 // The creatable classes, as `new ActiveXObject("VNPoint")` reaches them. Unknown names fail.

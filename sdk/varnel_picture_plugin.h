@@ -135,6 +135,128 @@ typedef struct VarnelHostServices {
  * plug-in is loaded. */
 typedef void (*VarnelSetHostServices)(const VarnelHostServices* services);
 
+/*
+ * Layered pictures (optional). A plug-in for a format that keeps layers may export these beside
+ * the single-picture entry points: a host that knows them reads and writes every layer; any
+ * other host still gets the merged picture from GetPicture and hands one picture to WriteImage.
+ *
+ *   GetLayers(path, sink)          reads a file's canvas size, then its layers bottom first
+ *   SavesLayers(extension)         non-zero when WriteLayers keeps the layers of that extension
+ *   WriteLayers(path, picture)     writes the layers and the merged picture
+ */
+
+/* Blend modes by the numbers layer files store (the program's table order). A plug-in maps
+ * those its format knows and treats the rest as it documents. */
+enum VarnelBlendMode {
+  kVarnelBlendNormal = 0,
+  kVarnelBlendMultiply = 1,
+  kVarnelBlendScreen = 2,
+  kVarnelBlendAdd = 3,
+  kVarnelBlendSubtract = 4,
+  kVarnelBlendLighten = 5,
+  kVarnelBlendDarken = 6,
+  kVarnelBlendDarkerColour = 7,
+  kVarnelBlendLighterColour = 8,
+  kVarnelBlendAnd = 9,
+  kVarnelBlendOr = 10,
+  kVarnelBlendXor = 11,
+  kVarnelBlendDivide = 12,
+  kVarnelBlendOverlay = 13,
+  kVarnelBlendColour = 14,
+  kVarnelBlendHue = 15,
+  kVarnelBlendSaturation = 16,
+  kVarnelBlendLightness = 17,
+  kVarnelBlendLightnessAdd = 18,
+  kVarnelBlendLightnessSubtract = 19,
+  kVarnelBlendSaturationAdd = 20,
+  kVarnelBlendSaturationSubtract = 21,
+  kVarnelBlendOverlay2 = 22,
+  kVarnelBlendDodge = 23,
+  kVarnelBlendBurn = 24,
+  kVarnelBlendHardLight = 25,
+  kVarnelBlendSoftLight = 26,
+  kVarnelBlendModeCount = 27
+};
+
+/* One layer. pixels holds width x height pixels of 4 bytes (blue, green, red, alpha, not
+ * premultiplied), rows width x 4 bytes apart without padding, bottom row first: the memory of
+ * the program's own surfaces, so a host hands its layers over without copying. x and y place the
+ * layer's top-left corner on the canvas and may be negative; a layer may reach beyond the
+ * canvas. Whoever fills the record owns the memory it points to. */
+typedef struct VarnelLayer {
+  const char* name;      /* UTF-8, zero-terminated, never null */
+  const uint8_t* pixels;
+  int32_t x;
+  int32_t y;
+  int32_t width;         /* at least 1 */
+  int32_t height;        /* at least 1 */
+  int32_t blendMode;     /* a VarnelBlendMode */
+  uint8_t opacity;       /* 0 (transparent) to 255 (as painted) */
+  uint8_t visible;       /* 0 hidden, 1 shown */
+  uint8_t reserved[2];   /* 0 */
+} VarnelLayer;
+
+VARNEL_STATIC_ASSERT(sizeof(VarnelLayer) == 40, "VarnelLayer is 40 bytes");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, pixels) == 8, "pixels at 8");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, x) == 16, "x at 16");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, y) == 20, "y at 20");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, width) == 24, "width at 24");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, height) == 28, "height at 28");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, blendMode) == 32, "blendMode at 32");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, opacity) == 36, "opacity at 36");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayer, visible) == 37, "visible at 37");
+
+/* Where GetLayers delivers what it reads; every callback gets data back. size is
+ * sizeof(VarnelLayerSink) as the host built it. Canvas comes once, before the first layer; Layer
+ * comes for each layer, bottom layer first, with a record and pixels that stay valid only during
+ * the call (the host copies what it keeps). A non-zero answer from either stops the reading and
+ * GetLayers answers kVarnelPluginCancelled. Warning (may be null) tells the user, in one UTF-8
+ * line, what was read other than the file meant it. */
+typedef struct VarnelLayerSink {
+  uint32_t size;
+  uint32_t reserved;
+  intptr_t data;
+  int (*Canvas)(intptr_t data, int32_t width, int32_t height);
+  int (*Layer)(intptr_t data, const VarnelLayer* layer);
+  void (*Warning)(intptr_t data, const char* text);
+} VarnelLayerSink;
+
+VARNEL_STATIC_ASSERT(sizeof(VarnelLayerSink) == 40, "VarnelLayerSink is 40 bytes");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerSink, data) == 8, "data at 8");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerSink, Canvas) == 16, "Canvas at 16");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerSink, Layer) == 24, "Layer at 24");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerSink, Warning) == 32, "Warning at 32");
+
+/* What WriteLayers writes. layers holds count records, bottom layer first. merged is the picture
+ * as the host shows it, width x height pixels laid out as a VarnelLayer's. size and Warning as in
+ * VarnelLayerSink. */
+typedef struct VarnelLayerPicture {
+  uint32_t size;
+  int32_t width;
+  int32_t height;
+  int32_t count;
+  const VarnelLayer* layers;
+  const uint8_t* merged;
+  intptr_t data;
+  void (*Warning)(intptr_t data, const char* text);
+} VarnelLayerPicture;
+
+VARNEL_STATIC_ASSERT(sizeof(VarnelLayerPicture) == 48, "VarnelLayerPicture is 48 bytes");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerPicture, count) == 12, "count at 12");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerPicture, layers) == 16, "layers at 16");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerPicture, merged) == 24, "merged at 24");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerPicture, data) == 32, "data at 32");
+VARNEL_STATIC_ASSERT(offsetof(VarnelLayerPicture, Warning) == 40, "Warning at 40");
+
+/* GetLayers (file input only): kVarnelPluginSuccess when the canvas and every layer were
+ * delivered; kVarnelPluginNotImplemented when the file is one the plug-in reads only as a single
+ * picture (the host then calls GetPicture); any other result of the reading entry points on
+ * failure, after which the host drops whatever layers it got. */
+typedef int (*VarnelGetLayers)(const char* path, const VarnelLayerSink* sink);
+typedef int (*VarnelSavesLayers)(const char* extension);
+/* 0 when the file was written; on failure any file at path stays as it was. */
+typedef int (*VarnelWriteLayers)(const char* path, const VarnelLayerPicture* picture);
+
 #ifdef __cplusplus
 }
 #endif

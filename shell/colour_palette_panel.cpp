@@ -19,6 +19,7 @@
 #include "colour/colour_file.h"
 #include "platform/host.h"
 #include "platform/profile.h"
+#include "platform/program_folder.h"
 #include "qtcommon/qt_colour.h"
 #include "settings/app_settings.h"
 #include "shell/file_dialogs.h"
@@ -56,7 +57,7 @@ void WarnCannotSave(const std::string& path) {
 
 std::vector<ColourRef> ReadHistoryFile() {
   std::vector<ColourRef> read;
-  if (!ReadColourDefinitionFile(ColourHistoryPath(), read)) return {};
+  if (!ReadColourDefinitionFile(ReadablePathFor(ColourHistoryPath()), read)) return {};
   // A file edited by hand may repeat colours or run long: it is held to the history's rules.
   std::vector<ColourRef> history;
   for (auto it = read.rbegin(); it != read.rend(); ++it) PutFirstInHistory(history, *it);
@@ -227,7 +228,7 @@ ColourPalettePanel::ColourPalettePanel(Profile& profile, QWidget* parent)
   m_paletteFile = profile.GetString(kSettingsSection, kPaletteFileKey, "");
   if (m_paletteFile.empty()) m_paletteFile = DefaultPalettePath();
   // A palette file that is not there yet is an empty palette; the first edit makes it.
-  if (!ReadColourDefinitionFile(m_paletteFile, m_colours)) m_colours.clear();
+  if (!ReadColourDefinitionFile(ReadablePathFor(m_paletteFile), m_colours)) m_colours.clear();
   ShowPalette(-1);
 }
 
@@ -309,7 +310,8 @@ void ColourPalettePanel::ShowPalette(int selected) {
 }
 
 bool ColourPalettePanel::StorePalette(std::vector<ColourRef> colours, int selected) {
-  if (!WriteColourDefinitionFile(m_paletteFile, colours)) {
+  // A palette of a read-only program folder is changed as the user's copy in the data folder.
+  if (!WriteColourDefinitionFile(WritablePathFor(m_paletteFile), colours)) {
     WarnCannotSave(m_paletteFile);
     return false;
   }
@@ -350,7 +352,7 @@ void ColourPalettePanel::DeleteSelected() {
 
 bool ColourPalettePanel::LoadPalette(const std::string& path) {
   std::vector<ColourRef> colours;
-  if (!ReadColourDefinitionFile(path, colours)) {
+  if (!ReadColourDefinitionFile(ReadablePathFor(path), colours)) {
     WarnCannotOpen(path);
     return false;
   }
@@ -414,7 +416,7 @@ void ColourPalettePanel::OpenHistory() {
 }
 
 bool ColourPalettePanel::WriteHistory() {
-  const std::string path = ColourHistoryPath();
+  const std::string path = WritablePathFor(ColourHistoryPath());
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
   // A history that cannot be kept is no reason to trouble the user: it only loses recent colours.

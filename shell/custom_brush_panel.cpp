@@ -28,6 +28,7 @@
 
 #include "core/surface.h"
 #include "document/bitmap_file.h"
+#include "platform/program_folder.h"
 #include "qtcommon/qt_colour.h"
 #include "shell/panel_widgets.h"
 #include "shell/qt_draw_context.h"
@@ -119,18 +120,22 @@ QPixmap Blank() {
   return blank;
 }
 
-// The "*.bmp" files of folder (any case of the extension), sorted by name.
+// The "*.bmp" files of folder (any case of the extension), with the user's data folder's beside a
+// read-only program folder's, sorted by name, each name once.
 std::vector<std::string> Bitmaps(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    if (!entry.is_regular_file(ec)) continue;
-    std::string extension = entry.path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".bmp") names.push_back(entry.path().filename().string());
+  for (const std::string& searched : SearchFoldersFor(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(searched, ec)) {
+      if (!entry.is_regular_file(ec)) continue;
+      std::string extension = entry.path().extension().string();
+      std::transform(extension.begin(), extension.end(), extension.begin(),
+                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      if (extension == ".bmp") names.push_back(entry.path().filename().string());
+    }
   }
   std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
   return names;
 }
 
@@ -148,7 +153,8 @@ void FillFileList(QListWidget* list, const std::string& folder, const QPixmap& n
   auto* none = new QListWidgetItem(QIcon(noneIcon), "(なし)", list);
   none->setData(kFileRole, QString());
   for (const std::string& file : Bitmaps(folder)) {
-    auto* item = new QListWidgetItem(QIcon(Thumbnail(folder + "/" + file)), QString::fromStdString(file), list);
+    auto* item =
+        new QListWidgetItem(QIcon(Thumbnail(ReadablePathFor(folder + "/" + file))), QString::fromStdString(file), list);
     item->setData(kFileRole, QString::fromStdString(file));
   }
 }

@@ -144,7 +144,7 @@ QString LayerMimeData::CachedFile() const {
   const Canvas& canvas = m_document->GetCanvas();
   for (int32_t i = 0; i < canvas.LayerCount(); ++i) {
     if (canvas.GetLayer(i) != m_layer) continue;
-    const std::string path = ProgramPath(kFileName);
+    const std::string path = WritablePath(kFileName);
     if (WriteBitmap24(path, *m_layer) == 0) m_path = QString::fromStdString(path);
     break;
   }

@@ -37,7 +37,8 @@ class LayerListView;
 
 // What a drag out of the layer panel carries: the layer, offered to other programs as a file.
 // The file is written only when a drop target asks for "text/uri-list": the layer as a 24-bit
-// bitmap "cached.bmp" in the program folder. A drop inside the panel never asks for it.
+// bitmap "cached.bmp" in the program folder (the data folder when that is read-only). A drop
+// inside the panel never asks for it.
 class LayerMimeData : public QMimeData {
   Q_OBJECT
 

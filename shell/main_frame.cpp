@@ -37,6 +37,7 @@
 #include "shell/huebox_host.h"
 #include "shell/layer_panel.h"
 #include "shell/loupe_panel.h"
+#include "shell/sharing_panel.h"
 #include "shell/object_palette.h"
 #include "shell/options_dialog.h"
 #include "shell/tool_palette.h"
@@ -174,6 +175,23 @@ void CMainFrame::CreatePanels() {
   loupe->setCheckable(true);
   connect(loupe, &QAction::toggled, loupePanel, &LoupePanel::SetShown);
   connect(m_panelMenu, &QMenu::aboutToShow, this, [loupe, loupePanel] { loupe->setChecked(loupePanel->isVisible()); });
+  // Network sharing: the component is loaded the first time the panel is shown.
+  SharingHooks sharing;
+  sharing.activeDocument = [this]() -> CVarnelDoc* {
+    CVarnelView* view = ActiveView();
+    return view != nullptr ? view->GetDocument() : nullptr;
+  };
+  sharing.openDocument = [this](const std::string& path) { m_app.OpenDocumentFile(QString::fromStdString(path)); };
+  sharing.saveToolState = [this](const std::string& path) { return m_commands->SaveToolStateTo(path); };
+  sharing.loadToolState = [this](const std::string& path) { m_commands->LoadToolStateFrom(path); };
+  sharing.foreground = [this] { return m_toolPalette->Foreground(); };
+  sharing.setForeground = [this](ColourRef colour) { m_toolPalette->SetForeground(colour); };
+  auto* sharingPanel = new SharingPanel(profile, this, std::move(sharing));
+  QAction* sharingAction = m_panelMenu->addAction(QString::fromUtf8(kSharingTitle));
+  sharingAction->setCheckable(true);
+  connect(sharingAction, &QAction::toggled, sharingPanel, &SharingPanel::SetShown);
+  connect(m_panelMenu, &QMenu::aboutToShow, this,
+          [sharingAction, sharingPanel] { sharingAction->setChecked(sharingPanel->isVisible()); });
 
   // The custom brush panel owns the custom parameters; every change rebuilds the brush at once.
   m_customBrush = new CustomBrushPanel(ProgramPath("Brush"), this);

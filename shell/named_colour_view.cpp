@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/host.h"
+#include "platform/program_folder.h"
 #include "qtcommon/qt_colour.h"
 #include "shell/messages.h"
 
@@ -100,7 +101,7 @@ NamedColourView::NamedColourView(std::string path, QWidget* parent)
   connect(m_rename, &QPushButton::clicked, this, [this] { RenameSelected(); });
 
   // A missing or foreign file leaves the list empty; what was read before a failure stays out.
-  if (ReadNamedColourList(m_path, m_entries) != NamedColourListResult::kRead) m_entries.clear();
+  if (ReadNamedColourList(ReadablePathFor(m_path), m_entries) != NamedColourListResult::kRead) m_entries.clear();
   Populate();
 }
 
@@ -153,7 +154,7 @@ bool NamedColourView::Rename(int entry, const QString& name) {
   NamedColour& target = m_entries[static_cast<size_t>(entry)];
   const std::string previous = target.name;
   target.name = kept;
-  if (!WriteNamedColourList(m_path, m_entries)) {
+  if (!WriteNamedColourList(WritablePathFor(m_path), m_entries)) {
     target.name = previous;
     GetHost().MessageBox(FileSaveErrorMessage(m_path), "", kMbOk | kMbIconWarning);
     return false;

@@ -17,6 +17,7 @@
 
 #include "platform/code_page.h"
 #include "platform/profile.h"
+#include "platform/program_folder.h"
 #include "shell/document_commands.h"
 #include "shell/panel_widgets.h"
 #include "shell/varnel_app.h"
@@ -43,11 +44,20 @@ std::string FirstLineTool(const std::string& path) {
 std::vector<ObjectEntry> ListObjectEntries(const std::string& folder) {
   std::vector<ObjectEntry> entries;
   std::error_code error;
-  for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
-    if (!item.is_regular_file(error) || item.path().extension() != kObjectEntryExtension) continue;
-    std::string tool = FirstLineTool(item.path().string());
-    if (tool.empty()) continue;
-    entries.push_back({item.path().stem().string(), std::move(tool), item.path().string()});
+  // A read-only program folder's entries come first; the user's data folder's replace same names.
+  for (const std::string& searched : SearchFoldersFor(folder)) {
+    for (const auto& item : std::filesystem::directory_iterator(searched, error)) {
+      if (!item.is_regular_file(error) || item.path().extension() != kObjectEntryExtension) continue;
+      std::string tool = FirstLineTool(item.path().string());
+      if (tool.empty()) continue;
+      ObjectEntry entry{item.path().stem().string(), std::move(tool), item.path().string()};
+      auto same = std::find_if(entries.begin(), entries.end(), [&](const ObjectEntry& e) { return e.name == entry.name; });
+      if (same != entries.end()) {
+        *same = std::move(entry);
+      } else {
+        entries.push_back(std::move(entry));
+      }
+    }
   }
   std::sort(entries.begin(), entries.end(), [](const ObjectEntry& a, const ObjectEntry& b) { return a.name < b.name; });
   return entries;
@@ -139,7 +149,7 @@ bool ObjectPalette::AddEntry(std::string name) {
   }
   std::error_code error;
   std::filesystem::create_directories(m_folder, error);
-  const std::string path = m_folder + "/" + ObjectFileName(name) + kObjectEntryExtension;
+  const std::string path = WritablePathFor(m_folder + "/" + ObjectFileName(name) + kObjectEntryExtension);
   const bool saved = m_commands.SaveToolStateTo(path);
   Reload();
   return saved;
@@ -160,7 +170,7 @@ void ObjectPalette::DeleteEntry(int index) {
 bool ObjectPalette::RenameEntry(int index, const std::string& name) {
   if (index < 0 || index >= static_cast<int>(m_entries.size())) return false;
   if (ObjectFileName(name) == m_entries[index].name) return true;
-  const std::string path = m_folder + "/" + UniqueName(name) + kObjectEntryExtension;
+  const std::string path = WritablePathFor(m_folder + "/" + UniqueName(name) + kObjectEntryExtension);
   std::error_code error;
   std::filesystem::rename(m_entries[index].path, path, error);
   Reload();
@@ -187,7 +197,7 @@ bool ObjectPalette::PasteEntry() {
   std::error_code error;
   std::filesystem::create_directories(m_folder, error);
   const std::string name = UniqueName(data->hasText() ? data->text().toStdString() : std::string("object"));
-  const std::string path = m_folder + "/" + name + kObjectEntryExtension;
+  const std::string path = WritablePathFor(m_folder + "/" + name + kObjectEntryExtension);
   // Written whole under a temporary name, so a failed write leaves no half entry.
   const std::string temporary = path + ".tmp";
   {

@@ -78,7 +78,7 @@ void BatchDialog::StartRun() {
     accept();
     return;
   }
-  const std::string path = ProgramPath("Filter/Batch/" + item->text().toStdString());
+  const std::string path = ReadablePath("Filter/Batch/" + item->text().toStdString());
   std::string content;
   m_running = true;
   if (!ReadBatchFile(path, content)) {

@@ -31,14 +31,19 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 std::vector<std::string> FolderFiles(const std::string& folder, std::string_view extension) {
   std::vector<std::string> names;
-  DIR* directory = opendir(folder.c_str());
-  if (!directory) return names;
-  // readdir's order is the file system's, as the design lists them.
-  while (const dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
-    if (name.size() > extension.size() && EndsWith(name, extension)) names.push_back(name);
+  // A read-only program folder's files, then the new names of the user's data folder.
+  for (const std::string& searched : SearchFoldersFor(folder)) {
+    DIR* directory = opendir(searched.c_str());
+    if (!directory) continue;
+    // readdir's order is the file system's, as the design lists them.
+    while (const dirent* entry = readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (name.size() > extension.size() && EndsWith(name, extension) &&
+          std::find(names.begin(), names.end(), name) == names.end())
+        names.push_back(name);
+    }
+    closedir(directory);
   }
-  closedir(directory);
   return names;
 }
 
@@ -60,7 +65,7 @@ SievehostLibrary::SievehostLibrary(std::string fileName, const std::string& path
 
 SievehostLibraryList::SievehostLibraryList(const std::string& folder) {
   for (const std::string& name : FolderFiles(folder, ".so"))
-    m_libraries.push_back(std::make_unique<SievehostLibrary>(name, folder + "/" + name));
+    m_libraries.push_back(std::make_unique<SievehostLibrary>(name, ReadablePathFor(folder + "/" + name)));
 }
 
 const SievehostLibrary* SievehostLibraryList::FindNoCase(std::string_view fileName) const {

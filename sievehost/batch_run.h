@@ -68,7 +68,8 @@ class SievehostLibraryList {
 SievehostLibraryList& SievehostLibraries();
 
 // The "*.bat" files of a folder, file names with extension, in the order the file system
-// lists them (the batch dialog's list).
+// lists them (the batch dialog's list); a read-only program folder's, then the new names of the
+// user's data folder.
 std::vector<std::string> BatchFileNames(const std::string& folder);
 
 // Puts every saved tile of the head back into its pixels, frees the blocks and empties the

@@ -332,8 +332,14 @@ bool ReadShapeRecord(ToolStateReader& reader, std::string_view key, ShapeRecord&
   return ParseShapeRecord(key, stored, record);
 }
 
-std::string ShapeFolder() { return ProgramPath("Ptv"); }
+std::string ShapeFolder() {
+  std::string folder = WritablePath("Ptv/");
+  folder.pop_back();
+  return folder;
+}
 
-std::vector<std::string> ListShapeFiles() { return ListFilesWithExtension(ShapeFolder(), kShapeDefinitionExtension); }
+std::vector<std::string> ListShapeFiles() {
+  return ListFilesWithExtension(SearchFolders("Ptv"), kShapeDefinitionExtension);
+}
 
 }  // namespace varnel

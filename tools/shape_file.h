@@ -131,8 +131,11 @@ void WriteShapeRecord(ToolStateWriter& writer, std::string_view key, const Shape
 // False (record unchanged) when there is no such entry or it is rejected as above.
 bool ReadShapeRecord(ToolStateReader& reader, std::string_view key, ShapeRecord& record);
 
-// The shape definition files of the program folder's "Ptv" folder, full paths sorted by name.
+// The "Ptv" folder new shape definitions are saved in: the program folder's, or the user's data
+// folder's (made here) when the program folder is read-only.
 std::string ShapeFolder();
+// The shape definition files of "Ptv", the data folder's beside a read-only program folder's
+// (the user's file where both have the name), full paths sorted by name.
 std::vector<std::string> ListShapeFiles();
 
 }  // namespace varnel

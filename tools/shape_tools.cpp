@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <numbers>
+
+#include "platform/program_folder.h"
 
 namespace varnel {
 namespace {
@@ -198,7 +199,7 @@ bool ShapeToolSettings::ChooseShape(const std::string& fileName) {
   if (fileName.find('/') != std::string::npos || fileName == "." || fileName == "..") return false;
   ShapeDefinition definition;
   try {
-    ReadShapeFile((std::filesystem::path(ShapeFolder()) / fileName).string(), definition);
+    ReadShapeFile(ReadablePath("Ptv/" + fileName), definition);
   } catch (const std::exception&) {
     return false;
   }

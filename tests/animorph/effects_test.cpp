@@ -304,22 +304,112 @@ TEST(Blur, AveragesTheWindowWithThePixelWeightedEightFromFrameOne) {
   EXPECT_EQ(dst.memory, std::vector<uint32_t>(6, kKept));
 }
 
+// Shapes that catch the fast paths out: single pixels and lines, widths off the vector width,
+// sources larger and smaller than the destination each way, and pictures large enough to be
+// split over two threads.
+struct Shape {
+  int32_t srcW, srcH, dstW, dstH;
+};
+constexpr Shape kShapes[] = {
+    {1, 1, 1, 1},    {3, 5, 3, 5},     {5, 3, 3, 5},       {37, 23, 37, 23},     {5, 40, 9, 3},
+    {50, 1, 20, 4},  {1, 30, 2, 30},   {33, 33, 40, 30},   {7, 9, 13, 11},       {17, 2, 17, 2},
+    {2, 17, 2, 17},  {131, 67, 64, 99}, {420, 330, 420, 330}, {400, 330, 403, 331},
+};
+
+// Random pixels from a fixed seed (a linear congruential generator, printed on failure).
+constexpr uint32_t kSeed = 12345;
+struct Random {
+  uint32_t state;
+  uint32_t operator()() { return state = state * 1664525u + 1013904223u; }
+};
+
+Pic RandomPic(int32_t w, int32_t h, Random& random) {
+  Pic p(w, h);
+  for (uint32_t& pixel : p.memory) pixel = random();
+  return p;
+}
+
 TEST(Blur, MatchesTheDirectWindowOnPicturesOfEverySizeAndFrame) {
-  uint32_t state = 12345;  // fixed seed
-  auto next = [&] { return state = state * 1664525u + 1013904223u; };
-  struct Case {
-    int32_t srcW, srcH, dstW, dstH;
-  };
-  const Case cases[] = {{37, 23, 37, 23}, {5, 40, 9, 3}, {50, 1, 20, 4}, {1, 1, 1, 1}, {33, 33, 40, 30}};
-  for (const Case& c : cases) {
-    Pic src(c.srcW, c.srcH);
-    for (uint32_t& p : src.memory) p = next();
+  Random random{kSeed};
+  for (const Shape& c : kShapes) {
+    if (int64_t{c.srcW} * c.srcH > 10000) continue;  // the direct window is slow
+    Pic src = RandomPic(c.srcW, c.srcH, random);
     const int32_t n = 32;
     for (int32_t k : {1, 2, n / 2, 31, n}) {
       Pic dst(c.dstW, c.dstH, kKept);
       ASSERT_EQ(Render(kBlur, nullptr, dst, src, k, n), 0);
       EXPECT_EQ(dst.memory, ReferenceBlur(src, c.dstW, c.dstH, k * 32 / n, kKept).memory)
-          << c.srcW << "x" << c.srcH << " into " << c.dstW << "x" << c.dstH << " k " << k;
+          << c.srcW << "x" << c.srcH << " into " << c.dstW << "x" << c.dstH << " k " << k << " seed " << kSeed;
+    }
+  }
+}
+
+TEST(Blur, AFlatPictureStaysFlatAndOneDarkerPixelDarkensExactlyTheWindowsItFallsIn) {
+  // Every channel of a flat picture divides evenly, (c × pixels + 8c) ÷ (pixels + 8) = c, for
+  // every divisor the edges give; the darker pixel puts a window's sum one (or nine, as its own
+  // pixel) below that, which floors to c − 1.
+  const int32_t w = 41, h = 35, darkX = 20, darkY = 17;
+  for (int32_t a : {1, 2, 3, 16, 31, 32})
+    for (uint32_t c = 0; c < 256; ++c) {
+      Pic src(w, h, c * 0x01010101u), dst(w, h, kKept);
+      if (c > 0) src.At(darkX, darkY) = (c - 1) * 0x01010101u;
+      ASSERT_EQ(Render(kBlur, nullptr, dst, src, a, 32), 0);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          const int32_t left = x - a / 2, top = y - a / 2;
+          const bool covers = c > 0 && darkX >= left && darkX < left + a && darkY >= top && darkY < top + a;
+          ASSERT_EQ(dst.At(x, y), (covers ? c - 1 : c) * 0x01010101u)
+              << "a " << a << " c " << c << " " << x << "," << y;
+        }
+    }
+}
+
+// --- fast paths ----------------------------------------------------------------------------
+
+// The enlargement, the rotation and the blur take fast paths; each must give the reference's
+// bytes for every shape and frame, pixels left alone included.
+TEST(FastPaths, MatchTheReferenceOnRandomPicturesOfEveryShapeAndFrame) {
+  struct Case {
+    const char* name;
+    int32_t type;
+    int32_t percent;  // of the enlargement
+    int32_t n;
+    std::vector<int32_t> frames;
+  };
+  std::vector<int32_t> everyThirtySecond, everySeventh;
+  for (int32_t k = 0; k <= 32; ++k) everyThirtySecond.push_back(k);
+  for (int32_t k = 0; k <= 7; ++k) everySeventh.push_back(k);
+  const Case cases[] = {
+      {"enlarge 200%", kEnlarge, 200, 32, {0, 1, 7, 16, 31, 32}},
+      {"enlarge 200%, one frame", kEnlarge, 200, 1, {0, 1}},
+      {"enlarge 101%", kEnlarge, 101, 7, everySeventh},
+      {"enlarge 355%", kEnlarge, 355, 32, {1, 5, 16, 32}},
+      {"enlarge 10000%", kEnlarge, 10000, 32, {1, 32}},
+      {"enlarge without limit", kEnlarge, INT_MAX, 3, {1, 3}},
+      {"rotate by 32nds", kRotate, 0, 32, everyThirtySecond},
+      {"rotate by 7ths", kRotate, 0, 7, everySeventh},
+      {"rotate by degrees", kRotate, 0, 360, {1, 44, 45, 89, 91, 135, 179, 181, 269, 271, 359}},
+      {"rotate, one frame", kRotate, 0, 1, {0, 1}},
+      {"blur", kBlur, 0, 32, everyThirtySecond},
+      {"blur, one frame", kBlur, 0, 1, {0, 1}},
+      {"blur by 5ths", kBlur, 0, 5, {1, 2, 3, 4}},
+  };
+  Random random{kSeed};
+  for (const Shape& shape : kShapes) {
+    const Pic src = RandomPic(shape.srcW, shape.srcH, random);
+    const Pic before = RandomPic(shape.dstW, shape.dstH, random);
+    for (const Case& c : cases) {
+      VarnelEnlargeObject object{1, c.percent};
+      for (int32_t k : c.frames) {
+        Pic fast = before, reference = before, source = src;
+        const int32_t answer = ExecEffect(c.type, &object, fast.View(), source.View(), k, c.n, nullptr);
+        ASSERT_EQ(answer, ExecReferenceEffect(c.type, &object, reference.View(), source.View(), k, c.n, nullptr));
+        ASSERT_EQ(answer, 0);
+        ASSERT_EQ(source.memory, src.memory);
+        ASSERT_TRUE(fast.memory == reference.memory)
+            << c.name << " frame " << k << " of " << c.n << ", " << shape.srcW << "x" << shape.srcH << " into "
+            << shape.dstW << "x" << shape.dstH << ", seed " << kSeed;
+      }
     }
   }
 }

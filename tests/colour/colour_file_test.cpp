@@ -13,6 +13,7 @@
 
 #include "colour/colour_curve_file.h"
 #include "colour/colour_file.h"
+#include "document/text_file.h"
 #include "tests/document/test_files.h"
 
 namespace varnel {
@@ -181,6 +182,31 @@ TEST(PaletteFiles, TheMenuListsEveryCdFileOfItsFolderByNameInAnyCase) {
   }
   const std::string base = menu.string() + "/";
   EXPECT_EQ(ListPaletteMenuFiles(), (std::vector<std::string>{base + "A.CD", base + "b.cd", base + "c.Cd"}));
+}
+
+// The shipped folder and the user's data folder, listed together: file name -> folder index.
+TEST(PaletteFiles, SeveralFoldersListEachNameOnceFromTheLastFolderThatHasIt) {
+  TempFolder folder;
+  const std::string shipped = folder.File("shipped");
+  const std::string user = folder.File("user");
+  std::filesystem::create_directories(shipped);
+  std::filesystem::create_directories(user);
+  for (const char* name : {"a.cd", "grey.cd", "Skin.CD", "notes.txt"}) WriteText(shipped + "/" + name, "1 2 3\n");
+  for (const char* name : {"grey.cd", "mine.cd", "skin.cd"}) WriteText(user + "/" + name, "4 5 6\n");
+  const struct {
+    const char* name;
+    std::vector<std::string> folders;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"shipped then user", {shipped, user},
+       {shipped + "/Skin.CD", shipped + "/a.cd", user + "/grey.cd", user + "/mine.cd", user + "/skin.cd"}},
+      {"user then shipped", {user, shipped},
+       {shipped + "/Skin.CD", shipped + "/a.cd", shipped + "/grey.cd", user + "/mine.cd", user + "/skin.cd"}},
+      {"a missing folder adds nothing", {shipped, folder.File("missing")},
+       {shipped + "/Skin.CD", shipped + "/a.cd", shipped + "/grey.cd"}},
+      {"no folder", {}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ListFilesWithExtension(c.folders, ".cd"), c.expected) << c.name;
 }
 
 TEST(PaletteFiles, AMissingMenuFolderListsNothing) {

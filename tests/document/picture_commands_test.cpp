@@ -580,7 +580,10 @@ TEST_F(PictureCommandsTest, CutClearsThePartByCoverageAsOneStep) {
 
 TEST_F(PictureCommandsTest, CutClearsNothingWhenTheCopyCannotBeWritten) {
   Layer& layer = Start({4, 1}, 0xFF804020u);
+  // A missing program folder sends the copy to the data folder, which a file stands in the way of.
+  std::ofstream(folder.File("blocker")) << "x";
   EnvironmentValue nowhere{"VARNEL_HOME", folder.File("missing")};
+  EnvironmentValue noData{"XDG_DATA_HOME", folder.File("blocker")};
   EXPECT_THROW(CutLayerData(canvas), FileError);
   EXPECT_EQ(PixelAt(layer, 0, 0), 0xFF804020u);
   EXPECT_EQ(Steps(), 0u);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -208,6 +210,77 @@ TEST_F(InstallTest, BashCompletionOffersCommandsOptionsAndValues) {
     EXPECT_EQ(status, 0) << c.line;
     EXPECT_EQ(output, c.expected) << c.line;
   }
+}
+
+// Every entry below folder with its size and time, to show that nothing in it changed.
+std::string Snapshot(const fs::path& folder) {
+  std::ostringstream listing;
+  std::error_code error;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
+    struct stat info {};
+    if (lstat(entry.path().c_str(), &info) != 0) continue;
+    listing << entry.path().lexically_relative(folder).string() << ' ' << info.st_size << ' ' << info.st_mtim.tv_sec << '.'
+            << info.st_mtim.tv_nsec << '\n';
+  }
+  return listing.str();
+}
+
+// The installed program folder read-only for real, as for a user who did not install it: root
+// runs the program as nobody (permission bits do not stop root), anyone else takes away the
+// write permission. The work folder is open to that user.
+class ReadOnlyInstall {
+ public:
+  ReadOnlyInstall(const fs::path& programFolder, const fs::path& prefix, const fs::path& work)
+      : m_folder(programFolder), m_root(geteuid() == 0) {
+    fs::permissions(prefix, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(work, fs::perms::all);
+    if (!m_root) Shell("chmod -R a-w " + Quoted(m_folder.string()));
+  }
+  ~ReadOnlyInstall() {
+    if (!m_root) Shell("chmod -R u+w " + Quoted(m_folder.string()));
+  }
+  // The command line run as the user the folder is read-only for.
+  std::string AsUser(const std::string& command) const {
+    return m_root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " + command : command;
+  }
+
+ private:
+  fs::path m_folder;
+  bool m_root;
+};
+
+TEST_F(InstallTest, ARunFromAReadOnlyProgramFolderWritesIntoTheUsersDataFolder) {
+  if (geteuid() == 0 && Shell("command -v setpriv") != 0) GTEST_SKIP() << "setpriv (util-linux) is not installed";
+  const fs::path folder = prefix->Path() / VARNEL_INSTALL_PROGRAM_DIR;
+  const test::TempFolder work;
+  const std::string in = work / "in.vlb";
+  const std::string script = work / "touch.js";
+  std::string output;
+  ASSERT_EQ(RunInstalled("varnel-cli new " + Quoted(in) + " 4 3", &output), 0) << output;
+  std::ofstream(script) << "Document.Image.SetPixel(0, 0, 0xFF0000FF);\n";
+  fs::create_directory(work / "data");
+  fs::permissions(work.Path() / "data", fs::perms::all);  // the data home is the user's own
+  const std::string before = Snapshot(folder);
+  ASSERT_NE(before, "");
+
+  const ReadOnlyInstall readOnly(folder, prefix->Path(), work.Path());
+  const std::string env = "env -u VARNEL_HOME HOME=" + Quoted(work / "home") + " XDG_DATA_HOME=" + Quoted(work / "data") +
+                          " VARNEL_CONFIG=" + Quoted(work / "varnel.ini") + " PATH=" +
+                          Quoted((prefix->Path() / "bin").string()) + ":/usr/bin:/bin ";
+  // The premise: this user cannot create a file in the program folder.
+  ASSERT_NE(Shell(readOnly.AsUser(env + "touch " + Quoted((folder / "probe").string()))), 0);
+
+  ASSERT_EQ(Shell(readOnly.AsUser(env + "varnel-cli script " + Quoted(in) + " " + Quoted(work / "out.vlb") + " " +
+                                  Quoted(script)),
+                  &output),
+            0)
+      << output;
+  EXPECT_TRUE(fs::is_regular_file(work / "out.vlb"));
+  const std::string log = ReadText(work.Path() / "data/varnel/script.log");
+  EXPECT_EQ(log.rfind("script path = " + script + "\nwi = 4 he = 3 colorDepth = 32\n", 0), 0u) << log;
+  EXPECT_FALSE(fs::exists(work / "home")) << "XDG_DATA_HOME is followed, not HOME";
+  EXPECT_EQ(Snapshot(folder), before);
 }
 
 TEST_F(InstallTest, VersionIsOneLineWithTheProgramName) {

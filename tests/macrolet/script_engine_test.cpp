@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -326,6 +327,80 @@ TEST(ScriptFilters, ExecuteRunsTheFilterFolderLibraryOnTheImage) {
                                               "p.Add(1); p.Add(2);\n") + c.call + ";\n", services);
     ASSERT_FALSE(ran.outcome.failed) << c.call << ": " << ran.outcome.description;
     EXPECT_EQ(image.Row(1)[1], c.expected) << c.call;
+  }
+}
+
+// Drawing: which pixels each member paints with an opaque one-pixel brush in red (surface
+// 0xFFFF0000) on a transparent 8 × 6 image, by the pixel-centre rule.
+TEST(ScriptDrawing, ShapesPaintThePixelsTheirRulesGive) {
+  struct Case {
+    const char* draw;
+    std::vector<std::pair<int, int>> painted;
+  };
+  std::vector<std::pair<int, int>> rect, ellipse, diagonal, outline, row0;
+  for (int y = 1; y <= 2; ++y)
+    for (int x = 1; x <= 3; ++x) rect.emplace_back(x, y);
+  // A 5 × 5 disc of radius 2.5: a pixel is in when its centre lies within the radius.
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 5; ++x)
+      if ((x - 2) * (x - 2) + (y - 2) * (y - 2) <= 6) ellipse.emplace_back(x, y);
+  for (int k = 0; k <= 3; ++k) diagonal.emplace_back(k, k);
+  for (int x = 1; x <= 4; ++x) outline.insert(outline.end(), {{x, 1}, {x, 3}});
+  outline.insert(outline.end(), {{1, 2}, {4, 2}});
+  for (int x = 0; x < 8; ++x) row0.emplace_back(x, 0);
+  const Case cases[] = {
+      {"d.FillRect(img, 1, 1, 3, 2, b, 0)", rect},
+      {"d.FillRect(img, 3, 2, 1, 1, b, 1)", rect},
+      {"d.FillEllipse(img, 0, 0, 4, 4, b, 0)", ellipse},
+      {"d.Line(img, 0, 0, 3, 3, b, 0)", diagonal},
+      {"d.Rect(img, 1, 1, 4, 3, b, 0)", outline},
+      {"d.Line(img, -100000, 0, 100000, 0, b, 0)", row0},
+      {"var p = d.CreatePointArray(); p.Create(2); p.Pt(0).x = 0; p.Pt(0).y = 0; p.Pt(1).x = 3; p.Pt(1).y = 3;"
+       " d.Spline(img, p, b, 0)", diagonal},
+      {"var p = d.CreatePointArray(); p.Create(4); var xy = [1,1, 4,1, 4,3, 1,3];"
+       " for (var i = 0; i < 4; ++i) { p.Pt(i).x = xy[2*i]; p.Pt(i).y = xy[2*i+1]; } d.Polygon(img, p, b, 0)", outline},
+      {"b.Put(img, 2, 3, 256)", {{2, 3}}},
+  };
+  for (const Case& c : cases) {
+    ImageSurface image;
+    Make(image, 8, 6, [](int, int) { return 0u; });
+    const Ran ran = RunOn(&image, std::string("var img = Document.Image, d = Document.Drawing;\n"
+                                              "var b = d.BrushFactory.CreateSolidBrush(1, 1); b.Opaque = 1;\n"
+                                              "b.Color.RGBA = 0xFF0000FF;\n") + c.draw + ";\n");
+    ASSERT_FALSE(ran.outcome.failed) << c.draw << ": " << ran.outcome.description;
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const bool want = std::find(c.painted.begin(), c.painted.end(), std::make_pair(x, y)) != c.painted.end();
+        EXPECT_EQ(image.Row(y)[x], want ? 0xFFFF0000u : 0u) << c.draw << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(ScriptDrawing, TranslucentBrushesLayOverFillsFollowTheClickedColour) {
+  ImageSurface image;
+  Make(image, 4, 2, [](int x, int) { return x < 2 ? 0xFF0000FFu : 0xFF00FF00u; });  // blue | green
+  const Ran ran = RunOn(&image,
+                        "var img = Document.Image, d = Document.Drawing, f = new ActiveXObject('VNBrushFactory');\n"
+                        "var b = f.CreateSolidBrush(1, 1); b.Color.RGBA = 0x800000FF;\n"  // red at alpha 128
+                        "d.Fill(img, 0, 0, b, 0);\n");
+  ASSERT_FALSE(ran.outcome.failed) << ran.outcome.description;
+  // Red at 128 over opaque blue: 255 × 128/255 → 128 red, 255 × 127/255 → 127 blue, opaque.
+  for (int y = 0; y < 2; ++y) {
+    EXPECT_EQ(image.Row(y)[0], 0xFF80007Fu);
+    EXPECT_EQ(image.Row(y)[1], 0xFF80007Fu);
+    EXPECT_EQ(image.Row(y)[2], 0xFF00FF00u) << "another colour is not reached";
+  }
+}
+
+TEST(ScriptDrawing, BadBrushesAndCoordinatesFail) {
+  for (const char* bad : {"f.CreateSolidBrush(0, 1)", "f.CreateSolidBrush(4097, 1)", "f.CreateGradientBrush(3, 3, 3, 50)",
+                          "f.CreateGradientBrush(3, 3, 0, 101)", "d.Line(img, -2e9, 0, 1, 1, f.CreateSolidBrush(1, 1), 0)",
+                          "d.FillRect(img, 0, 0, 1, 1, img, 0)", "f.CreateSolidBrush(2, 2).CX = 0"}) {
+    ImageSurface image;
+    Make(image, 2, 2, [](int, int) { return 0u; });
+    const Ran ran = RunOn(&image, std::string("var img = Document.Image, d = Document.Drawing, f = d.BrushFactory;\n") +
+                                      bad + ";\n");
+    EXPECT_TRUE(ran.outcome.failed) << bad;
   }
 }
 

@@ -1,0 +1,203 @@
+/*
+ * PNG to and from memory for the OpenRaster plug-in. libpng reports errors by longjmp: every
+ * call that can fail runs inside one function that set the jump point, and what it allocates is
+ * held in a record the caller frees.
+ */
+
+#include "plugins/ora/ora_png.h"
+
+#include <png.h>
+#include <setjmp.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "sdk/varnel_picture_plugin.h"
+
+/* Deflate turns at most 2 bits into a 258-byte match: no stream inflates to more than 1032
+ * times its size, so rows that need more than that from the bytes there are cannot be there. */
+#define MAX_INFLATE_RATIO 1032u
+
+static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+void OraBufferFree(OraBuffer* buffer) {
+  free(buffer->data);
+  memset(buffer, 0, sizeof *buffer);
+}
+
+static uint32_t BigEndian32(const unsigned char* p) {
+  return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | (uint32_t)p[3];
+}
+
+int OraPngSize(const unsigned char* data, size_t size, uint32_t* width, uint32_t* height) {
+  /* The signature, then the IHDR chunk's length and type, then width and height. */
+  if (data == NULL || size < 24 || memcmp(data, kSignature, sizeof kSignature) != 0 || memcmp(data + 12, "IHDR", 4) != 0)
+    return -1;
+  *width = BigEndian32(data + 16);
+  *height = BigEndian32(data + 20);
+  return 0;
+}
+
+typedef struct Reader {
+  png_structp png;
+  png_infop info;
+  const unsigned char* data;
+  size_t size;
+  size_t position;
+  uint64_t maxBytes;
+  png_uint_32 width;
+  png_uint_32 height;
+  unsigned char* pixels;
+  png_bytep* rows;
+  int result;
+} Reader;
+
+static void OnError(png_structp png, png_const_charp message) {
+  (void)message;
+  png_longjmp(png, 1);
+}
+
+static void OnWarning(png_structp png, png_const_charp message) {
+  (void)png;
+  (void)message;
+}
+
+static void ReadMemory(png_structp png, png_bytep out, size_t count) {
+  Reader* r = (Reader*)png_get_io_ptr(png);
+  if (count > r->size - r->position) png_error(png, "unexpected end of data");
+  memcpy(out, r->data + r->position, count);
+  r->position += count;
+}
+
+static int Decode(Reader* r) {
+  int bitDepth;
+  int colourType;
+  uint64_t rawBytes;
+  png_uint_32 y;
+  r->result = kVarnelPluginBrokenData;
+  if (setjmp(png_jmpbuf(r->png))) return r->result;
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  png_set_crc_action(r->png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#endif
+  png_set_read_fn(r->png, r, ReadMemory);
+  png_read_info(r->png, r->info);
+  r->width = png_get_image_width(r->png, r->info);
+  r->height = png_get_image_height(r->png, r->info);
+  bitDepth = png_get_bit_depth(r->png, r->info);
+  colourType = png_get_color_type(r->png, r->info);
+  if (r->width < 1 || r->height < 1 || (uint64_t)r->width * r->height * 4u > r->maxBytes) return kVarnelPluginNoMemory;
+  rawBytes = (uint64_t)r->height * (1u + ((uint64_t)r->width * png_get_channels(r->png, r->info) * (uint64_t)bitDepth + 7u) / 8u);
+  if (rawBytes / MAX_INFLATE_RATIO > r->size) return kVarnelPluginBrokenData;
+
+  png_set_expand(r->png);
+  png_set_scale_16(r->png);
+  if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(r->png);
+  png_set_filler(r->png, 0xFF, PNG_FILLER_AFTER);
+  png_set_bgr(r->png);
+  png_set_interlace_handling(r->png);
+  png_read_update_info(r->png, r->info);
+  if (png_get_rowbytes(r->png, r->info) != (size_t)r->width * 4u) return kVarnelPluginInternalError;
+
+  r->result = kVarnelPluginNoMemory;
+  r->pixels = (unsigned char*)malloc((size_t)r->width * r->height * 4u);
+  r->rows = (png_bytep*)malloc(sizeof(png_bytep) * r->height);
+  if (r->pixels == NULL || r->rows == NULL) return kVarnelPluginNoMemory;
+  for (y = 0; y < r->height; ++y) r->rows[y] = r->pixels + (size_t)(r->height - 1 - y) * r->width * 4u;
+  r->result = kVarnelPluginBrokenData;
+  png_read_image(r->png, r->rows);
+  return kVarnelPluginSuccess;
+}
+
+int OraPngDecode(const unsigned char* data, size_t size, uint64_t maxBytes, uint32_t* width, uint32_t* height,
+                 unsigned char** pixels) {
+  Reader r;
+  int result;
+  memset(&r, 0, sizeof r);
+  *pixels = NULL;
+  if (data == NULL || size < sizeof kSignature || memcmp(data, kSignature, sizeof kSignature) != 0)
+    return kVarnelPluginBrokenData;
+  r.data = data;
+  r.size = size;
+  r.maxBytes = maxBytes;
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  r.info = r.png != NULL ? png_create_info_struct(r.png) : NULL;
+  result = r.info != NULL ? Decode(&r) : kVarnelPluginNoMemory;
+  if (r.png != NULL) png_destroy_read_struct(&r.png, r.info != NULL ? &r.info : NULL, NULL);
+  free(r.rows);
+  if (result != kVarnelPluginSuccess) {
+    free(r.pixels);
+    return result;
+  }
+  *width = r.width;
+  *height = r.height;
+  *pixels = r.pixels;
+  return kVarnelPluginSuccess;
+}
+
+static void WriteMemory(png_structp png, png_bytep bytes, size_t count) {
+  OraBuffer* out = (OraBuffer*)png_get_io_ptr(png);
+  if (count > out->capacity - out->size) {
+    size_t capacity = out->capacity < 65536 ? 65536 : out->capacity;
+    unsigned char* grown;
+    while (capacity - out->size < count) {
+      if (capacity > SIZE_MAX / 2) png_error(png, "out of memory");
+      capacity *= 2;
+    }
+    grown = (unsigned char*)realloc(out->data, capacity);
+    if (grown == NULL) png_error(png, "out of memory");
+    out->data = grown;
+    out->capacity = capacity;
+  }
+  memcpy(out->data + out->size, bytes, count);
+  out->size += count;
+}
+
+static void FlushMemory(png_structp png) { (void)png; }
+
+typedef struct Writer {
+  png_structp png;
+  png_infop info;
+  const unsigned char* pixels;
+  uint32_t width;
+  uint32_t height;
+  int level;
+  int strategy;
+  int filters;
+  OraBuffer* out;
+} Writer;
+
+static int Encode(Writer* w) {
+  uint32_t y;
+  if (setjmp(png_jmpbuf(w->png))) return -1;
+  png_set_write_fn(w->png, w->out, WriteMemory, FlushMemory);
+  png_set_compression_level(w->png, w->level);
+  png_set_compression_strategy(w->png, w->strategy);
+  png_set_filter(w->png, PNG_FILTER_TYPE_BASE, w->filters);
+  png_set_IHDR(w->png, w->info, w->width, w->height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(w->png, w->info);
+  png_set_bgr(w->png);
+  for (y = 0; y < w->height; ++y) png_write_row(w->png, w->pixels + (size_t)(w->height - 1u - y) * w->width * 4u);
+  png_write_end(w->png, NULL);
+  return 0;
+}
+
+int OraPngEncode(const unsigned char* pixels, uint32_t width, uint32_t height, int level, int strategy, int filters,
+                 OraBuffer* out) {
+  Writer w;
+  int result;
+  if (pixels == NULL || width < 1 || height < 1 || out == NULL) return -1;
+  memset(&w, 0, sizeof w);
+  w.pixels = pixels;
+  w.width = width;
+  w.height = height;
+  w.level = level;
+  w.strategy = strategy;
+  w.filters = filters;
+  w.out = out;
+  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  w.info = w.png != NULL ? png_create_info_struct(w.png) : NULL;
+  result = w.info != NULL ? Encode(&w) : -1;
+  if (w.png != NULL) png_destroy_write_struct(&w.png, w.info != NULL ? &w.info : NULL);
+  if (result != 0) OraBufferFree(out);
+  return result;
+}
