@@ -1,6 +1,7 @@
 #include "peerlook/peerlook_ctrl.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
@@ -66,11 +67,16 @@ PeerlookCtrl::PeerlookCtrl(QWidget* parent)
 
   m_input = new QLineEdit(this);
   m_input->setObjectName(QStringLiteral("input"));
+  m_input->setPlaceholderText(QStringLiteral("Enterで送信"));
 
   auto* lists = new QVBoxLayout;
+  // Captions so a first-time user knows which list is which.
+  lists->addWidget(new QLabel(QStringLiteral("メンバー"), this));
   lists->addWidget(m_memberView, 1);
+  lists->addWidget(new QLabel(QStringLiteral("転送"), this));
   lists->addWidget(m_transferView, 1);
   auto* talk = new QVBoxLayout;
+  talk->addWidget(new QLabel(QStringLiteral("チャット"), this));
   talk->addWidget(m_chatView, 1);
   talk->addWidget(m_input);
   auto* layout = new QHBoxLayout(this);
