@@ -1,9 +1,12 @@
 #include "document/recovery.h"
 
+#include <sys/mman.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +19,11 @@
 #include "platform/program_folder.h"
 
 namespace varnel {
+
+namespace {
+// MADV_POPULATE_WRITE (Linux 5.14): fault pages in writable without writing them.
+constexpr int kPopulateWrite = 23;
+}  // namespace
 namespace {
 
 namespace fs = std::filesystem;
@@ -167,7 +175,7 @@ bool ParseRecoveryInfo(std::string_view text, RecoveryInfo& info) {
 
 // ---- CanvasSnapshot ----
 
-std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Begin(const Canvas& canvas, const GridSettings& grid) {
+std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Make(const Canvas& canvas, const GridSettings& grid) {
   if (canvas.LayerCount() < 1) return nullptr;
   std::unique_ptr<CanvasSnapshot> snapshot(new CanvasSnapshot);
   snapshot->m_canvasSize = canvas.GetSize();
@@ -197,11 +205,53 @@ std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Begin(const Canvas& canvas, cons
   MakeFilePreview(canvas.Composite(), snapshot->m_preview);
   snapshot->m_layer = 0;
   snapshot->m_offset = 0;
+  // Without a prefault thread every page is Step's to fault.
+  snapshot->m_prefaulted = snapshot->m_totalBytes;
   return snapshot;
 }
 
+std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Begin(const Canvas& canvas, const GridSettings& grid) {
+  auto snapshot = Make(canvas, grid);
+  if (snapshot) snapshot->StartPrefault();
+  return snapshot;
+}
+
+CanvasSnapshot::~CanvasSnapshot() {
+  m_stopPrefault = true;
+  if (m_prefault.joinable()) m_prefault.join();
+}
+
+void CanvasSnapshot::StartPrefault() {
+  m_prefaulted = 0;
+  m_prefault = std::thread([this] {
+    constexpr uint64_t kChunk = uint64_t{4} << 20;
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uint64_t done = 0;
+    for (const auto& layer : m_layers) {
+      if (layer->Bits() == nullptr) continue;
+      const uint64_t bytes = static_cast<uint64_t>(layer->Width()) * static_cast<uint64_t>(layer->Height()) * 4;
+      for (uint64_t at = 0; at < bytes; at += kChunk) {
+        if (m_stopPrefault) return;
+        const uint64_t length = std::min(kChunk, bytes - at);
+        // Only whole pages inside the chunk: the pages at its ends are shared with
+        // neighbours and fault in when copied. The contents are never touched here.
+        const uintptr_t begin = reinterpret_cast<uintptr_t>(layer->Bits()) + at;
+        const uintptr_t first = (begin + page - 1) & ~(page - 1), last = (begin + length) & ~(page - 1);
+        if (last > first && madvise(reinterpret_cast<void*>(first), last - first, kPopulateWrite) != 0) {
+          m_prefaulted = m_totalBytes;  // an older system: Step faults its pages itself
+          return;
+        }
+        done += length;
+        m_prefaulted = done;
+      }
+    }
+    m_prefaulted = m_totalBytes;
+  });
+}
+
 std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Take(const Canvas& canvas, const GridSettings& grid) {
-  auto snapshot = Begin(canvas, grid);
+  // All at once: nothing to run ahead of.
+  auto snapshot = Make(canvas, grid);
   if (snapshot && snapshot->Step(canvas, SIZE_MAX) != Progress::kComplete) return nullptr;
   return snapshot;
 }
@@ -221,10 +271,22 @@ CanvasSnapshot::Progress CanvasSnapshot::Step(const Canvas& canvas, size_t maxBy
                                : static_cast<uint64_t>(copy.Width()) * static_cast<uint64_t>(copy.Height()) * 4;
     // Whole rows, at least one, so a step always moves on.
     const uint64_t row = static_cast<uint64_t>(std::max(copy.Width(), 1)) * 4;
-    const uint64_t rows = std::max<uint64_t>(budget / row, 1);
+    // Only as far as the pages are in place: the prefault thread is given a moment to get ahead,
+    // and the step ends without copying when it has not (the caller comes back later).
+    uint64_t ready = 0;
+    for (const auto waitUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);;) {
+      const uint64_t prefaulted = m_prefaulted.load();
+      ready = prefaulted > m_copied ? prefaulted - m_copied : 0;
+      if (ready >= row || prefaulted >= m_totalBytes || std::chrono::steady_clock::now() >= waitUntil) break;
+      std::this_thread::yield();
+    }
+    if (ready < row && m_prefaulted.load() < m_totalBytes) break;
+    const uint64_t allowed = ready >= row ? std::min(budget, ready) : budget;
+    const uint64_t rows = std::max<uint64_t>(allowed / row, 1);
     const uint64_t bytes = std::min(total - m_offset, rows * row);
     if (bytes > 0) std::memcpy(copy.Bits() + m_offset, source->Bits() + m_offset, static_cast<size_t>(bytes));
     m_offset += bytes;
+    m_copied += bytes;
     budget = budget > bytes ? budget - bytes : 0;
     if (m_offset >= total) {
       ++m_layer;

@@ -86,6 +86,8 @@ class CanvasSnapshot {
   // too when the picture changed between steps.
   Progress Step(const Canvas& canvas, size_t maxBytes);
   bool IsComplete() const { return m_layer >= m_layers.size(); }
+  // Pixel bytes copied so far; a step that leaves it unchanged waited for pages in vain.
+  uint64_t CopiedBytes() const { return m_copied; }
 
   LayerRefs Layers() const;
   Size CanvasSize() const { return m_canvasSize; }
@@ -93,8 +95,16 @@ class CanvasSnapshot {
   const GridSettings& Grid() const { return m_grid; }
   uint64_t PixelBytes() const { return m_totalBytes; }
 
+  ~CanvasSnapshot();
+  CanvasSnapshot(const CanvasSnapshot&) = delete;
+  CanvasSnapshot& operator=(const CanvasSnapshot&) = delete;
+
  private:
   CanvasSnapshot() = default;
+  static std::unique_ptr<CanvasSnapshot> Make(const Canvas& canvas, const GridSettings& grid);
+  // Has the system give the copies their pages ahead of Step, on a thread of its own: a page
+  // fault may stall for tens of milliseconds, which the user-interface thread must not wait.
+  void StartPrefault();
 
   LayerList m_layers;
   std::vector<const Layer*> m_sources;  // compared by address only, never followed
@@ -104,6 +114,10 @@ class CanvasSnapshot {
   uint64_t m_totalBytes = 0;
   size_t m_layer = 0;    // the layer whose pixels are being copied
   uint64_t m_offset = 0;  // bytes of it copied so far
+  uint64_t m_copied = 0;  // bytes of all layers copied so far
+  std::thread m_prefault;
+  std::atomic<uint64_t> m_prefaulted{0};  // bytes, in Step's order, whose pages are in place
+  std::atomic<bool> m_stopPrefault{false};
 };
 
 // The recovery folder of one process.

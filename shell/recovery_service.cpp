@@ -202,10 +202,15 @@ void RecoveryService::ContinueCopy() {
   QElapsedTimer clock;
   clock.start();
   CanvasSnapshot::Progress progress = CanvasSnapshot::Progress::kMore;
-  while (progress == CanvasSnapshot::Progress::kMore && clock.elapsed() < kSliceMilliseconds)
+  bool waiting = false;
+  while (progress == CanvasSnapshot::Progress::kMore && clock.elapsed() < kSliceMilliseconds && !waiting) {
+    const uint64_t before = m_current.snapshot->CopiedBytes();
     progress = m_current.snapshot->Step(canvas, kCopyPiece);
+    waiting = m_current.snapshot->CopiedBytes() == before;
+  }
   if (progress == CanvasSnapshot::Progress::kMore) {
-    QTimer::singleShot(0, this, &RecoveryService::ContinueCopy);
+    // While the copy's pages are still being put in place, the next slice waits a little.
+    QTimer::singleShot(waiting ? 2 : 0, this, &RecoveryService::ContinueCopy);
     return;
   }
   if (progress == CanvasSnapshot::Progress::kComplete) {
