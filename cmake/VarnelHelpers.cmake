@@ -83,3 +83,24 @@ function(varnel_program_folder)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dirs}
     COMMENT "Laying out the program folder in ${VARNEL_PROGRAM_DIR}")
 endfunction()
+
+# A library of the program folder's Ext/ (a component or extension library): "Name.so" with no
+# "lib" prefix, only the exports its version script names, every symbol resolved inside it.
+#   varnel_ext_module(Target SOURCES ... LIBS ... MAP file.map)
+function(varnel_ext_module target)
+  cmake_parse_arguments(ARG "" "MAP" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} MODULE ${ARG_SOURCES})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${target} SUFFIX ".so"
+    LIBRARY_OUTPUT_DIRECTORY ${VARNEL_PROGRAM_DIR}/Ext
+    LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_MAP})
+  target_link_options(${target} PRIVATE -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/${ARG_MAP})
+  # Sanitizer and fuzzer builds leave their run-time hooks to the host executable, so they
+  # cannot check that every symbol resolves.
+  if(NOT VARNEL_SANITIZE AND NOT VARNEL_BUILD_FUZZ)
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+  varnel_warnings(${target})
+endfunction()

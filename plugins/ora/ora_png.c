@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "plugins/common/png_bgra.h"
 #include "sdk/varnel_picture_plugin.h"
 
 /* Deflate turns at most 2 bits into a 258-byte match: no stream inflates to more than 1032
@@ -70,9 +71,7 @@ static void ReadMemory(png_structp png, png_bytep out, size_t count) {
 
 static int Decode(Reader* r) {
   int bitDepth;
-  int colourType;
   uint64_t rawBytes;
-  png_uint_32 y;
   r->result = kVarnelPluginBrokenData;
   if (setjmp(png_jmpbuf(r->png))) return r->result;
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
@@ -83,28 +82,11 @@ static int Decode(Reader* r) {
   r->width = png_get_image_width(r->png, r->info);
   r->height = png_get_image_height(r->png, r->info);
   bitDepth = png_get_bit_depth(r->png, r->info);
-  colourType = png_get_color_type(r->png, r->info);
   if (r->width < 1 || r->height < 1 || (uint64_t)r->width * r->height * 4u > r->maxBytes) return kVarnelPluginNoMemory;
   rawBytes = (uint64_t)r->height * (1u + ((uint64_t)r->width * png_get_channels(r->png, r->info) * (uint64_t)bitDepth + 7u) / 8u);
   if (rawBytes / MAX_INFLATE_RATIO > r->size) return kVarnelPluginBrokenData;
 
-  png_set_expand(r->png);
-  png_set_scale_16(r->png);
-  if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(r->png);
-  png_set_filler(r->png, 0xFF, PNG_FILLER_AFTER);
-  png_set_bgr(r->png);
-  png_set_interlace_handling(r->png);
-  png_read_update_info(r->png, r->info);
-  if (png_get_rowbytes(r->png, r->info) != (size_t)r->width * 4u) return kVarnelPluginInternalError;
-
-  r->result = kVarnelPluginNoMemory;
-  r->pixels = (unsigned char*)malloc((size_t)r->width * r->height * 4u);
-  r->rows = (png_bytep*)malloc(sizeof(png_bytep) * r->height);
-  if (r->pixels == NULL || r->rows == NULL) return kVarnelPluginNoMemory;
-  for (y = 0; y < r->height; ++y) r->rows[y] = r->pixels + (size_t)(r->height - 1 - y) * r->width * 4u;
-  r->result = kVarnelPluginBrokenData;
-  png_read_image(r->png, r->rows);
-  return kVarnelPluginSuccess;
+  return VarnelPngReadBgra(r->png, r->info, r->width, r->height, &r->result, &r->pixels, &r->rows);
 }
 
 int OraPngDecode(const unsigned char* data, size_t size, uint64_t maxBytes, uint32_t* width, uint32_t* height,

@@ -19,6 +19,7 @@
 
 #include "plugins/common/plugin_profile.h"
 #include "plugins/common/spi_common.h"
+#include "plugins/common/png_bgra.h"
 #include "sdk/varnel_picture_plugin.h"
 
 static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -66,9 +67,7 @@ static void ReadMemory(png_structp png, png_bytep out, size_t count) {
  * jump back here. */
 static int Decode(Decoder* d, int pixels) {
   int bitDepth;
-  int colourType;
   uint64_t rawBytes;
-  png_uint_32 y;
   d->result = kVarnelPluginBrokenData;
   if (setjmp(png_jmpbuf(d->png))) return d->result;
 
@@ -85,7 +84,6 @@ static int Decode(Decoder* d, int pixels) {
   d->width = png_get_image_width(d->png, d->info);
   d->height = png_get_image_height(d->png, d->info);
   bitDepth = png_get_bit_depth(d->png, d->info);
-  colourType = png_get_color_type(d->png, d->info);
   {
     int unit = 0;
     if (png_get_pHYs(d->png, d->info, &d->xPixelsPerMetre, &d->yPixelsPerMetre, &unit) == 0 ||
@@ -99,25 +97,7 @@ static int Decode(Decoder* d, int pixels) {
   if (rawBytes / MAX_INFLATE_RATIO > d->source.available) return kVarnelPluginBrokenData;
   if (!pixels) return kVarnelPluginSuccess;
 
-  /* Widen everything to 8-bit BGRA: palettes and low bit depths expand, the transparency chunk
-   * becomes alpha, 16-bit samples round to 8 bits, grey is copied to all three colours. */
-  png_set_expand(d->png);
-  png_set_scale_16(d->png);
-  if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(d->png);
-  png_set_filler(d->png, 0xFF, PNG_FILLER_AFTER);
-  png_set_bgr(d->png);
-  png_set_interlace_handling(d->png);
-  png_read_update_info(d->png, d->info);
-  if (png_get_rowbytes(d->png, d->info) != (size_t)d->width * 4u) return kVarnelPluginInternalError;
-
-  d->result = kVarnelPluginNoMemory;
-  d->pixels = (unsigned char*)malloc((size_t)d->width * d->height * 4u);
-  d->rows = (png_bytep*)malloc(sizeof(png_bytep) * d->height);
-  if (d->pixels == NULL || d->rows == NULL) return kVarnelPluginNoMemory;
-  for (y = 0; y < d->height; ++y) d->rows[y] = d->pixels + (size_t)(d->height - 1 - y) * d->width * 4u;
-  d->result = kVarnelPluginBrokenData;
-  png_read_image(d->png, d->rows);
-  return kVarnelPluginSuccess;
+  return VarnelPngReadBgra(d->png, d->info, d->width, d->height, &d->result, &d->pixels, &d->rows);
 }
 
 static int OpenDecoder(const char* buffer, intptr_t offset, unsigned int flag, Decoder* d) {
