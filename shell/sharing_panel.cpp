@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QSpinBox>
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,6 +22,7 @@
 #include "document/document_file.h"
 #include "document/file_io.h"
 #include "document/picture_commands.h"
+#include "document/text_file.h"
 #include "platform/host.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
@@ -43,23 +43,12 @@ constexpr std::string_view kPasswordLabel = "ServerPassword:";
 constexpr std::string_view kServerPortLabel = "ServerPort:";
 constexpr std::string_view kFileTransferPortLabel = "FileTransferPort:";
 
-std::string Trim(std::string_view text) {
-  const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (!text.empty() && space(text.front())) text.remove_prefix(1);
-  while (!text.empty() && space(text.back())) text.remove_suffix(1);
-  return std::string(text);
-}
+std::string Trim(std::string_view text) { return std::string(text::Trim(text)); }
 
 void ReadPort(const std::string& text, int& port) {
   int value = 0;
   std::istringstream in(text);
   if (in >> value) port = value;
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower;
 }
 
 bool ValidPort(int port) { return port >= 1 && port <= 65535; }
@@ -121,11 +110,11 @@ std::optional<std::string> CheckPeerSettings(const PeerSettings& settings) {
 }
 
 ReceivedUse ReceivedUseOf(std::string_view path) {
-  const std::string extension = Lower(fs::path(std::string(path)).extension().string());
-  if (extension == ".vrd") return ReceivedUse::kRegion;
-  if (extension == ".vop") return ReceivedUse::kToolState;
-  if (extension == ".cd") return ReceivedUse::kColour;
-  if (extension == ".lzh") return ReceivedUse::kArchive;
+  const std::string extension = fs::path(std::string(path)).extension().string();
+  if (text::EqualsIgnoreCase(extension, ".vrd")) return ReceivedUse::kRegion;
+  if (text::EqualsIgnoreCase(extension, ".vop")) return ReceivedUse::kToolState;
+  if (text::EqualsIgnoreCase(extension, ".cd")) return ReceivedUse::kColour;
+  if (text::EqualsIgnoreCase(extension, ".lzh")) return ReceivedUse::kArchive;
   return ReceivedUse::kDocument;  // "vlb" and everything the table does not name
 }
 

@@ -4,6 +4,16 @@
 
 #include "sdk/varnel_picture_plugin.h"
 
+void VarnelPngOnError(png_structp png, png_const_charp message) {
+  (void)message;
+  png_longjmp(png, 1);
+}
+
+void VarnelPngOnWarning(png_structp png, png_const_charp message) {
+  (void)png;
+  (void)message;
+}
+
 int VarnelPngReadBgra(png_structp png, png_infop info, uint32_t width, uint32_t height, int* result,
                       unsigned char** pixels, png_bytep** rows) {
   const int colourType = png_get_color_type(png, info);

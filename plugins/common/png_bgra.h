@@ -9,6 +9,11 @@
 extern "C" {
 #endif
 
+/* The error and warning handlers of every read and write struct: an error jumps back to the
+ * caller's setjmp, warnings are dropped. */
+void VarnelPngOnError(png_structp png, png_const_charp message);
+void VarnelPngOnWarning(png_structp png, png_const_charp message);
+
 /* After png_read_info: widens everything to 8-bit BGRA (palettes and low bit depths expand, the
  * transparency chunk becomes alpha, 16-bit samples round to 8 bits, grey is copied to all three
  * colours) and reads the picture bottom row first into *pixels (width x height x 4) through the

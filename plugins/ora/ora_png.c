@@ -52,16 +52,6 @@ typedef struct Reader {
   int result;
 } Reader;
 
-static void OnError(png_structp png, png_const_charp message) {
-  (void)message;
-  png_longjmp(png, 1);
-}
-
-static void OnWarning(png_structp png, png_const_charp message) {
-  (void)png;
-  (void)message;
-}
-
 static void ReadMemory(png_structp png, png_bytep out, size_t count) {
   Reader* r = (Reader*)png_get_io_ptr(png);
   if (count > r->size - r->position) png_error(png, "unexpected end of data");
@@ -100,7 +90,7 @@ int OraPngDecode(const unsigned char* data, size_t size, uint64_t maxBytes, uint
   r.data = data;
   r.size = size;
   r.maxBytes = maxBytes;
-  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, VarnelPngOnError, VarnelPngOnWarning);
   r.info = r.png != NULL ? png_create_info_struct(r.png) : NULL;
   result = r.info != NULL ? Decode(&r) : kVarnelPluginNoMemory;
   if (r.png != NULL) png_destroy_read_struct(&r.png, r.info != NULL ? &r.info : NULL, NULL);
@@ -176,7 +166,7 @@ int OraPngEncode(const unsigned char* pixels, uint32_t width, uint32_t height, i
   w.strategy = strategy;
   w.filters = filters;
   w.out = out;
-  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, NULL, VarnelPngOnError, VarnelPngOnWarning);
   w.info = w.png != NULL ? png_create_info_struct(w.png) : NULL;
   result = w.info != NULL ? Encode(&w) : -1;
   if (w.png != NULL) png_destroy_write_struct(&w.png, w.info != NULL ? &w.info : NULL);

@@ -46,16 +46,6 @@ typedef struct Decoder {
   int result; /* the answer when a jump lands */
 } Decoder;
 
-static void OnError(png_structp png, png_const_charp message) {
-  (void)message;
-  png_longjmp(png, 1);
-}
-
-static void OnWarning(png_structp png, png_const_charp message) {
-  (void)png;
-  (void)message;
-}
-
 static void ReadMemory(png_structp png, png_bytep out, size_t count) {
   Decoder* d = (Decoder*)png_get_io_ptr(png);
   if (count > d->source.available - d->position) png_error(png, "unexpected end of data");
@@ -105,7 +95,7 @@ static int OpenDecoder(const char* buffer, intptr_t offset, unsigned int flag, D
   memset(d, 0, sizeof *d);
   result = SpiOpenSource(buffer, offset, flag, &d->source);
   if (result != kVarnelPluginSuccess) return result;
-  d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, NULL, VarnelPngOnError, VarnelPngOnWarning);
   d->info = d->png != NULL ? png_create_info_struct(d->png) : NULL;
   return d->info != NULL ? kVarnelPluginSuccess : kVarnelPluginNoMemory;
 }
@@ -311,7 +301,7 @@ VARNEL_PLUGIN_EXPORT int WriteImage(const char* path, const void* bits, const Va
     SpiDiscardTemp(temp);
     return -1;
   }
-  e.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, NULL, OnError, OnWarning);
+  e.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, NULL, VarnelPngOnError, VarnelPngOnWarning);
   e.info = e.png != NULL ? png_create_info_struct(e.png) : NULL;
   result = e.info != NULL ? Encode(&e) : -1;
   if (e.png != NULL) png_destroy_write_struct(&e.png, e.info != NULL ? &e.info : NULL);
