@@ -17,7 +17,7 @@ varnel_fuzz(layer_data_block_fuzz SOURCES layer_data_block_fuzz.cpp LIBS varnel_
 varnel_fuzz(gradient_file_fuzz SOURCES gradient_file_fuzz.cpp LIBS varnel_gradient_file)
 varnel_fuzz(batch_file_fuzz SOURCES batch_file_fuzz.cpp LIBS varnel_sievehost)
 varnel_fuzz(ora_fuzz SOURCES ora_fuzz.cpp ../plugins/ora/ora_plugin.c ../plugins/ora/ora_stack.c ../plugins/ora/ora_png.c
-  LIBS spi_common PkgConfig::LIBZIP LibXml2::LibXml2 spi_png)
+  ../plugins/ora/ora_png_write.c LIBS spi_common PkgConfig::LIBZIP PkgConfig::LIBDEFLATE LibXml2::LibXml2 spi_png)
 target_compile_definitions(ora_fuzz PRIVATE FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
 # The relay's rules without sockets (the Qt server around them only moves bytes).
 varnel_fuzz(peerlook_fuzz SOURCES peerlook_fuzz.cpp ../peerlook/relay_core.cpp LIBS varnel_peerlook_wire varnel_platform)

@@ -11,6 +11,7 @@
  */
 
 #define _GNU_SOURCE
+#include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdlib.h>
@@ -34,12 +35,6 @@
  * decoded. */
 #define MAX_PIXEL_BYTES (8ull << 30)
 #define THUMBNAIL_SIDE 256
-/* Level 1, run-length matches only, the Sub filter: on the benchmark's ten painted 2048 x 2048
- * layers (bench/ora_bench.cpp) 19 MiB against 25 MiB with level 1's usual matching, and faster;
- * the Up filter is as small and slower, no filter three times as large. */
-#define PNG_LEVEL 1
-#define PNG_STRATEGY 3   /* Z_RLE */
-#define PNG_FILTERS 0x10 /* PNG_FILTER_SUB */
 
 /* ---- Reading ---- */
 
@@ -423,9 +418,23 @@ typedef struct EncodeJob {
   const unsigned char* pixels;
   uint32_t width;
   uint32_t height;
+  int shrink; /* encode the pixels' thumbnail rather than the pixels */
   OraBuffer png;
   int result;
 } EncodeJob;
+
+static int Encode(EncodeJob* job) {
+  uint32_t width;
+  uint32_t height;
+  unsigned char* small;
+  int result;
+  if (!job->shrink) return OraPngWrite(job->pixels, job->width, job->height, &job->png);
+  small = Thumbnail(job->pixels, job->width, job->height, &width, &height);
+  if (small == NULL) return -1;
+  result = OraPngWrite(small, width, height, &job->png);
+  free(small);
+  return result;
+}
 
 typedef struct EncodeQueue {
   EncodeJob* jobs;
@@ -442,8 +451,10 @@ static void* EncodeWorker(void* argument) {
     i = queue->next++;
     pthread_mutex_unlock(&queue->lock);
     if (i >= queue->count) return NULL;
-    queue->jobs[i].result = OraPngEncode(queue->jobs[i].pixels, queue->jobs[i].width, queue->jobs[i].height, PNG_LEVEL,
-                                         PNG_STRATEGY, PNG_FILTERS, &queue->jobs[i].png);
+    /* The merged picture and its thumbnail first: the merged picture is covered everywhere and
+     * takes longest, and started last it would leave the other threads idle at the end. */
+    i = i < 2 ? queue->count - 2 + i : i - 2;
+    queue->jobs[i].result = Encode(&queue->jobs[i]);
   }
 }
 
@@ -508,16 +519,45 @@ static char* UnmappedModeWarning(const VarnelLayerPicture* picture) {
   return message;
 }
 
-static int WriteArchive(const char* file, const VarnelLayerPicture* picture) {
+/* Writes what a memory source holds to fd, in large writes. */
+static int WriteSource(zip_source_t* source, int fd) {
+  enum { kChunk = 4 << 20 };
+  unsigned char* chunk;
+  int ok;
+  if (zip_source_open(source) != 0) return -1;
+  chunk = (unsigned char*)malloc(kChunk);
+  ok = chunk != NULL;
+  while (ok) {
+    const zip_int64_t n = zip_source_read(source, chunk, kChunk);
+    zip_int64_t done = 0;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    while (ok && done < n) {
+      const ssize_t written = write(fd, chunk + done, (size_t)(n - done));
+      if (written < 0 && errno == EINTR) continue;
+      ok = written > 0;
+      if (ok) done += written;
+    }
+  }
+  free(chunk);
+  zip_source_close(source);
+  return ok ? 0 : -1;
+}
+
+/* The archive is put together in memory and written to fd at the end: libzip copies entries in
+ * small pieces, and a write for each cost a 19 MiB archive 20-30 ms. */
+static int WriteArchive(int fd, const VarnelLayerPicture* picture) {
   /* The layers, the merged picture and its thumbnail, in the archive's order. */
   const size_t count = (size_t)picture->count + 2;
   EncodeJob* jobs = (EncodeJob*)calloc(count, sizeof *jobs);
   char** sources = (char**)calloc(count, sizeof *sources);
-  unsigned char* thumbnail = NULL;
   OraBuffer stack;
   size_t i;
   int ok = jobs != NULL && sources != NULL;
-  int error = 0;
+  zip_error_t error;
+  zip_source_t* memory = NULL;
   zip_t* zip = NULL;
   for (i = 0; ok && i < (size_t)picture->count; ++i) {
     const VarnelLayer* layer = &picture->layers[i];
@@ -536,15 +576,22 @@ static int WriteArchive(const char* file, const VarnelLayerPicture* picture) {
     merged->pixels = picture->merged;
     merged->width = (uint32_t)picture->width;
     merged->height = (uint32_t)picture->height;
+    *small = *merged;
     small->name = "Thumbnails/thumbnail.png";
-    small->pixels = thumbnail = Thumbnail(picture->merged, merged->width, merged->height, &small->width, &small->height);
-    ok = thumbnail != NULL;
+    small->shrink = 1;
   }
   if (ok) {
     EncodeAll(jobs, count);
     for (i = 0; i < count; ++i) ok = ok && jobs[i].result == 0;
   }
-  if (ok) zip = zip_open(file, ZIP_TRUNCATE, &error);
+  zip_error_init(&error);
+  if (ok) memory = zip_source_buffer_create(NULL, 0, 0, &error);
+  if (memory != NULL) {
+    /* Closing the archive must not free the bytes it wrote. */
+    zip_source_keep(memory);
+    zip = zip_open_from_source(memory, ZIP_TRUNCATE, &error);
+  }
+  zip_error_fini(&error);
   ok = ok && zip != NULL;
   ok = ok && AddText(zip, "mimetype", MIMETYPE, 1) == 0;
   ok = ok && OraWriteStack(picture->width, picture->height, picture->layers, (const char* const*)sources,
@@ -558,35 +605,32 @@ static int WriteArchive(const char* file, const VarnelLayerPicture* picture) {
     for (i = 0; i < (size_t)picture->count; ++i) free(sources[i]);
   free(sources);
   free(jobs);
-  free(thumbnail);
-  if (!ok) {
-    if (zip != NULL) zip_discard(zip);
-    return -1;
+  if (ok && zip_close(zip) == 0) {
+    zip = NULL;
+    ok = WriteSource(memory, fd) == 0;
+  } else {
+    ok = 0;
   }
-  if (zip_close(zip) == 0) return 0;
-  zip_discard(zip);
-  return -1;
+  if (zip != NULL) zip_discard(zip);
+  if (memory != NULL) zip_source_free(memory);
+  return ok ? 0 : -1;
 }
 
-/* Makes the finished archive durable before it is renamed over the old file. */
-static int SyncFile(const char* file) {
-  const int fd = open(file, O_RDONLY | O_CLOEXEC);
-  int ok;
-  if (fd < 0) return -1;
-  ok = fsync(fd) == 0;
-  return close(fd) == 0 && ok ? 0 : -1;
-}
 
 VARNEL_PLUGIN_EXPORT int WriteLayers(const char* path, const VarnelLayerPicture* picture) {
   char temp[4200];
   int fd;
   if (path == NULL || !PictureIsUsable(picture) || strlen(path) + 40 > sizeof temp) return -1;
-  /* libzip writes beside the file it opens and renames on closing; the temporary name keeps a
-   * failed write from touching the file at path. */
+  /* The temporary name keeps a failed write from touching the file at path; the archive is
+   * made durable before it is renamed over the old file. */
   fd = SpiCreateTemp(path, temp, sizeof temp);
   if (fd < 0) return -1;
-  close(fd);
-  if (WriteArchive(temp, picture) != 0 || SyncFile(temp) != 0) {
+  if (WriteArchive(fd, picture) != 0 || fsync(fd) != 0) {
+    close(fd);
+    SpiDiscardTemp(temp);
+    return -1;
+  }
+  if (close(fd) != 0) {
     SpiDiscardTemp(temp);
     return -1;
   }
