@@ -155,6 +155,12 @@ int Convert(const Invocation& call) {
   ParsedArguments args;
   int status = kSuccess;
   if (!InOut(call, {}, args, status)) return status;
+  try {
+    // A layer file into a layer file: the pixels go from file to file, never held in layers.
+    if (CopyLayerFile(args.positional[0], args.positional[1])) return kSuccess;
+  } catch (const FileError& e) {
+    return Fail(call, e.what());
+  }
   Document document;
   std::string message;
   if (!Open(args.positional[0], document, message, false)) return Fail(call, message);

@@ -89,6 +89,33 @@ void ComposeForWriting(Canvas& canvas, const std::string& path) {
   for (int32_t y : FilePreviewRows(size)) canvas.Compose({0, y, size.width - 1, y});
 }
 
+bool CopyLayerFile(const std::string& in, const std::string& out) {
+  if (!IsLayerFilePath(in) || !IsLayerFilePath(out)) return false;
+  OpenedPicture picture;
+  LayerFilePixels pixels;
+  GridSettings grid;
+  Size canvasSize{};
+  bool hadCanvas = false;
+  if (ReadLayerFileLeavingPixels(in, picture.layers, canvasSize, grid, hadCanvas, pixels) != 0 ||
+      picture.layers.empty())
+    return false;
+  if (hadCanvas) picture.canvasSize = canvasSize;
+  Canvas canvas;
+  PlacePicture(canvas, picture, false);
+  // The composite reads each layer only on the canvas rows the preview takes.
+  const std::vector<int32_t> previewRows = FilePreviewRows(canvas.GetSize());
+  std::vector<int32_t> layerRows;
+  for (int32_t i = 0; i < canvas.LayerCount(); ++i) {
+    Layer& layer = *canvas.GetLayer(i);
+    layerRows.clear();
+    for (const int32_t y : previewRows) layerRows.push_back(y - layer.OffsetY());
+    if (pixels.ReadRows(layer, layerRows) != 0) return false;
+  }
+  ComposeForWriting(canvas, out);
+  const Size size = canvas.GetSize();
+  return WriteLayerFile(out, CanvasLayers(canvas), size.width, size.height, canvas.Composite(), grid, &pixels) == 0;
+}
+
 int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridSettings>* grid) {
   WaitCursor wait;
   OpenedPicture picture;

@@ -42,6 +42,14 @@ void PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose = true);
 // rows its preview is taken from, for anything else the whole picture.
 void ComposeForWriting(Canvas& canvas, const std::string& path);
 
+// Converts a chunked layer file into a layer file byte for byte as ReadPicture, PlacePicture
+// without composing, ComposeForWriting and WriteCanvas with the file's grid would, but reads of
+// the layers' pixels only the rows the preview is taken from: the rest is written straight from
+// the mapped input file. False, with nothing written, when in is not a chunked layer file that
+// ReadPicture would open or out is not a layer file path: the caller takes the general way
+// (which also tells why in cannot be read). File system errors throw FileError.
+bool CopyLayerFile(const std::string& in, const std::string& out);
+
 // Opens a picture as a new document's canvas; -1 as ReadPicture.
 int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridSettings>* grid = nullptr);
 

@@ -1,6 +1,7 @@
 #include "document/file_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,9 @@ bool FileReader::Open(const std::string& path) {
 }
 
 void FileReader::Close() {
+  if (m_map) ::munmap(m_map, m_mapSize);
+  m_map = nullptr;
+  m_mapSize = 0;
   if (m_fd >= 0) ::close(m_fd);
   m_fd = -1;
   m_size = m_position = 0;
@@ -94,6 +98,30 @@ void FileReader::Seek(uint64_t position) {
   m_position = std::min(position, m_size);
   m_bufferStart = m_bufferEnd = 0;
   ::lseek(m_fd, static_cast<off_t>(m_position), SEEK_SET);
+}
+
+bool FileReader::ReadAt(uint64_t position, void* buffer, size_t size) const {
+  if (m_fd < 0) return false;
+  auto* out = static_cast<uint8_t*>(buffer);
+  while (size > 0) {
+    const ssize_t n = ::pread(m_fd, out, size, static_cast<off_t>(position));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    size -= static_cast<size_t>(n);
+    position += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+const uint8_t* FileReader::Map() {
+  if (m_map) return static_cast<const uint8_t*>(m_map);
+  if (m_fd < 0 || m_size == 0 || m_size > SIZE_MAX) return nullptr;
+  void* map = ::mmap(nullptr, static_cast<size_t>(m_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd, 0);
+  if (map == MAP_FAILED) return nullptr;
+  m_map = map;
+  m_mapSize = static_cast<size_t>(m_size);
+  return static_cast<const uint8_t*>(m_map);
 }
 
 bool FileReader::Skip(uint64_t size) {
@@ -196,6 +224,12 @@ void FileWriter::Write(const void* data, size_t size) {
     std::memcpy(m_buffer.data(), bytes, size);
     m_fill = size;
   }
+}
+
+void FileWriter::WriteDirect(const void* data, size_t size) {
+  if (m_fd < 0) throw FileError(m_path, EBADF);
+  Flush();
+  WriteOut(static_cast<const uint8_t*>(data), size);
 }
 
 void FileWriter::Reserve(uint64_t size) {

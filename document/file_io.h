@@ -48,6 +48,13 @@ class FileReader {
   uint64_t Position() const { return m_position; }
   uint64_t Size() const { return m_size; }
   uint64_t Remaining() const { return m_size > m_position ? m_size - m_position : 0; }
+  // Reads size bytes at position without moving; false when the file holds fewer.
+  bool ReadAt(uint64_t position, void* buffer, size_t size) const;
+  // The whole file mapped read-only with its pages mapped at once, valid while the reader is
+  // open; null when it cannot be mapped. Should another program cut the file short, touching
+  // the lost part here faults: hand such memory to the system (FileWriter::WriteDirect),
+  // which answers an error instead.
+  const uint8_t* Map();
 
  private:
   void Seek(uint64_t position);
@@ -55,6 +62,8 @@ class FileReader {
   int m_fd = -1;
   uint64_t m_size = 0;
   uint64_t m_position = 0;  // of the next byte the caller reads
+  void* m_map = nullptr;
+  size_t m_mapSize = 0;
   std::vector<uint8_t> m_buffer;
   size_t m_bufferStart = 0;  // next unread byte in m_buffer
   size_t m_bufferEnd = 0;
@@ -76,6 +85,8 @@ class FileWriter {
   // Tells the file system how large the file will be, so its blocks are laid out in one go.
   void Reserve(uint64_t size);
   void Write(const void* data, size_t size);
+  // Write without the buffer: the bytes go to the system as they are, never read here.
+  void WriteDirect(const void* data, size_t size);
   void WriteU8(uint8_t v) { Write(&v, 1); }
   void WriteU16(uint16_t v);
   void WriteU32(uint32_t v);

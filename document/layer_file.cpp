@@ -1,5 +1,8 @@
 #include "document/layer_file.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +22,7 @@ constexpr char kVersion[5] = {'1', '0', '0', '0', '0'};
 constexpr size_t kChunkHeader = 10;
 constexpr size_t kPixelHeader = 40;
 constexpr size_t kWriteBlock = 524288;
+constexpr size_t kMappedWriteBlock = 16777216;
 constexpr size_t kReadBlock = 1048576;
 constexpr uint32_t kMaxNameLength = 65535;
 constexpr size_t kLayerHeaderFixed = 18;
@@ -93,17 +97,39 @@ uint64_t PixelBytes(const ImageSurface& surface) {
 
 bool HasPixels(const Layer& layer) { return layer.Bits() != nullptr && layer.Width() > 0 && layer.Height() > 0; }
 
-// The pixel bytes of a layer, bottom row first, in blocks so the status bar can follow.
-void WriteLayerPixels(FileWriter& out, const ImageSurface& surface, int32_t layer, int32_t count) {
-  const uint8_t* bits = surface.Bits();
+// The pixel bytes of a layer, bottom row first, in blocks so the status bar can follow: from
+// the file source maps when it holds them, in larger blocks (the system fills the new file's
+// pages faster the more it is given at once), else from memory.
+void WriteLayerPixels(FileWriter& out, const Layer& surface, int32_t layer, int32_t count,
+                      const LayerFilePixels* source) {
+  const uint8_t* mapped = source ? source->MappedBytes(surface) : nullptr;
+  const uint8_t* bits = mapped ? mapped : surface.Bits();
+  const uint64_t block = mapped ? kMappedWriteBlock : kWriteBlock;
+  auto put = [&](uint64_t from, uint64_t size) {
+    if (mapped) {
+      out.WriteDirect(bits + from, static_cast<size_t>(size));
+    } else {
+      out.Write(bits + from, static_cast<size_t>(size));
+    }
+  };
   const uint64_t total = PixelBytes(surface);
   uint64_t written = 0;
-  while (written + kWriteBlock < total) {
-    out.Write(bits + written, kWriteBlock);
-    written += kWriteBlock;
+  while (written + block < total) {
+    put(written, block);
+    written += block;
     ShowProgress(kWriteProgress, layer, count, static_cast<int32_t>(written * 100 / total));
   }
-  out.Write(bits + written, static_cast<size_t>(total - written));
+  put(written, total - written);
+}
+
+// Keeps pixel memory of which only a few rows will be written on small pages: the first touch
+// of a huge page clears all 2 MiB of it.
+void KeepOnSmallPages(Layer& layer) {
+  const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<uintptr_t>(layer.Bits());
+  const uintptr_t start = (first + page - 1) & ~(page - 1);
+  const uintptr_t end = (first + PixelBytes(layer)) & ~(page - 1);
+  if (start < end) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_NOHUGEPAGE);
 }
 
 void WriteMask(FileWriter& out, const Region& region) {
@@ -183,10 +209,12 @@ int32_t DetectKind(FileReader& in) {
 // The outcome of one step of the layer phase.
 enum class Step { kGo, kEnd, kCorrupt };
 
-// The state of the layer phase of a chunked file.
+// The state of the layer phase of a chunked file. With places, pixels are left in the file:
+// each completed layer's place in it goes there.
 class LayerPhase {
  public:
-  LayerPhase(FileReader& in, LayerList& layers, int32_t layerCount) : m_in(in), m_layers(layers), m_count(layerCount) {}
+  LayerPhase(FileReader& in, LayerList& layers, int32_t layerCount, std::unordered_map<const Layer*, uint64_t>* places)
+      : m_in(in), m_layers(layers), m_count(layerCount), m_places(places) {}
 
   Step Next() {
     ChunkHeader chunk{};
@@ -197,7 +225,10 @@ class LayerPhase {
     }
     if (chunk.Is("EOFL")) {
       // A layer that never got pixels cannot take part in a canvas; it goes like an unfinished one.
-      if (m_current && HasPixels(*m_current)) m_layers.push_back(std::move(m_current));
+      if (m_current && HasPixels(*m_current)) {
+        if (m_places) (*m_places)[m_current.get()] = m_pixelsAt;
+        m_layers.push_back(std::move(m_current));
+      }
       m_current.reset();
       return Skip(chunk.size);
     }
@@ -246,6 +277,11 @@ class LayerPhase {
       return Step::kEnd;
     }
     if (m_current->CreateUnfilled({width, height}) != 0) return Step::kCorrupt;
+    if (m_places) {
+      KeepOnSmallPages(*m_current);
+      m_pixelsAt = m_in.Position();
+      return Skip(size - kPixelHeader);
+    }
     uint8_t* bits = m_current->Bits();
     uint64_t done = 0;
     while (done + kReadBlock < total) {
@@ -287,6 +323,8 @@ class LayerPhase {
   LayerList& m_layers;
   int32_t m_count;
   int32_t m_pixelBlocks = 0;
+  std::unordered_map<const Layer*, uint64_t>* m_places;
+  uint64_t m_pixelsAt = 0;  // of the current layer, when they are left in the file
   std::unique_ptr<Layer> m_current;
 };
 
@@ -388,7 +426,7 @@ int32_t MakeFilePreview(const ImageSurface& source, ImageSurface& preview) {
 }
 
 int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t canvasWidth, int32_t canvasHeight,
-                       const ImageSurface& previewSource, const GridSettings& grid) {
+                       const ImageSurface& previewSource, const GridSettings& grid, const LayerFilePixels* source) {
   if (layers.empty()) return -1;
   FileWriter out;
   out.Create(path);
@@ -434,7 +472,7 @@ int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t
 
     WriteChunk(out, "CLBM", static_cast<uint32_t>(kPixelHeader + PixelBytes(*layer)));
     WritePixelHeader(out, layer->Width(), layer->Height());
-    WriteLayerPixels(out, *layer, number, count);
+    WriteLayerPixels(out, *layer, number, count, source);
 
     const LayerMaskList& masks = layer->Masks();
     for (int32_t m = 0; m < masks.Count(); ++m) {
@@ -454,11 +492,11 @@ int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSi
   return ReadLayerFile(path, layers, canvasSize, grid, hadCanvasSize);
 }
 
-int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSize, GridSettings& grid,
-                      bool& hadCanvasSize) {
+namespace {
+
+int32_t ReadChunkedFile(FileReader& in, LayerList& layers, Size& canvasSize, GridSettings& grid, bool& hadCanvasSize,
+                        std::unordered_map<const Layer*, uint64_t>* places) {
   hadCanvasSize = false;
-  FileReader in;
-  if (!in.Open(path)) return -1;
   uint8_t signature[10];
   if (in.Read(signature, 5) != 5 || std::memcmp(signature, kMagic, 5) != 0) return -1;
   if (!in.ReadExact(signature + 5, 5)) return -1;
@@ -497,7 +535,7 @@ int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSi
     }
   }
 
-  LayerPhase phase(in, layers, layerCount);
+  LayerPhase phase(in, layers, layerCount, places);
   for (;;) {
     switch (phase.Next()) {
       case Step::kGo:
@@ -508,6 +546,48 @@ int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSi
         return -1;
     }
   }
+}
+
+}  // namespace
+
+int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSize, GridSettings& grid,
+                      bool& hadCanvasSize) {
+  hadCanvasSize = false;
+  FileReader in;
+  if (!in.Open(path)) return -1;
+  return ReadChunkedFile(in, layers, canvasSize, grid, hadCanvasSize, nullptr);
+}
+
+int32_t ReadLayerFileLeavingPixels(const std::string& path, LayerList& layers, Size& canvasSize, GridSettings& grid,
+                                   bool& hadCanvasSize, LayerFilePixels& pixels) {
+  hadCanvasSize = false;
+  pixels.m_places.clear();
+  pixels.m_map = nullptr;
+  if (!pixels.m_file.Open(path) || !(pixels.m_map = pixels.m_file.Map())) return -1;
+  return ReadChunkedFile(pixels.m_file, layers, canvasSize, grid, hadCanvasSize, &pixels.m_places);
+}
+
+int64_t LayerFilePixels::Place(const Layer& layer) const {
+  const auto found = m_places.find(&layer);
+  return found == m_places.end() ? -1 : static_cast<int64_t>(found->second);
+}
+
+const uint8_t* LayerFilePixels::MappedBytes(const Layer& layer) const {
+  const int64_t place = Place(layer);
+  return place < 0 ? nullptr : m_map + place;
+}
+
+int32_t LayerFilePixels::ReadRows(Layer& layer, const std::vector<int32_t>& rows) const {
+  const int64_t place = Place(layer);
+  if (place < 0) return -1;
+  const size_t rowBytes = static_cast<size_t>(layer.Width()) * 4;
+  for (const int32_t y : rows) {
+    uint32_t* row = layer.Row(y);
+    if (!row) continue;
+    const auto at = static_cast<uint64_t>(reinterpret_cast<uint8_t*>(row) - layer.Bits());
+    if (!m_file.ReadAt(static_cast<uint64_t>(place) + at, row, rowBytes)) return -1;
+  }
+  return 0;
 }
 
 int32_t DetectLayerFileKind(const std::string& path) {

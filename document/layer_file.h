@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/geometry.h"
 #include "core/layer.h"
 #include "core/surface.h"
+#include "document/file_io.h"
 #include "platform/colour.h"
 
 namespace varnel {
@@ -54,10 +56,35 @@ struct GridSettings {
 using LayerList = std::vector<std::unique_ptr<Layer>>;
 using LayerRefs = std::vector<const Layer*>;
 
+// The pixels of layers read from a chunked layer file that were left in the file: the file,
+// kept open, and where each layer's pixel bytes lie in it. A copy of the file needs only the
+// rows its preview shows in memory; the rest goes from the mapped file to the new one.
+class LayerFilePixels {
+ public:
+  // Where the layer's pixel bytes start in the file; -1 for a layer that is not from it.
+  int64_t Place(const Layer& layer) const;
+  // Reads the given rows of a layer from the file (counted from the top; rows outside the
+  // layer are passed over). -1 when the layer is not from the file or the file no longer
+  // holds them.
+  int32_t ReadRows(Layer& layer, const std::vector<int32_t>& rows) const;
+  // The layer's pixel bytes in the mapped file, as the file holds them (bottom row first);
+  // null for a layer that is not from it. Only for FileWriter::WriteDirect.
+  const uint8_t* MappedBytes(const Layer& layer) const;
+
+ private:
+  friend int32_t ReadLayerFileLeavingPixels(const std::string& path, LayerList& layers, Size& canvasSize,
+                                            GridSettings& grid, bool& hadCanvasSize, LayerFilePixels& pixels);
+  FileReader m_file;
+  const uint8_t* m_map = nullptr;
+  std::unordered_map<const Layer*, uint64_t> m_places;
+};
+
 // Writes a chunked layer file; -1 (the file untouched) when layers is empty. File system
-// errors throw FileError and leave any existing file as it was.
+// errors throw FileError and leave any existing file as it was. The pixels of a layer that
+// source holds are written from its file instead of the layer's memory.
 int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t canvasWidth, int32_t canvasHeight,
-                       const ImageSurface& previewSource, const GridSettings& grid);
+                       const ImageSurface& previewSource, const GridSettings& grid,
+                       const LayerFilePixels* source = nullptr);
 
 // Reads a chunked layer file, appending the completed layers to layers. canvasSize keeps its
 // value when the file has no canvas chunk; grid keeps its value when there is no grid chunk.
@@ -66,6 +93,13 @@ int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSi
 // The same, telling whether the file had a canvas chunk.
 int32_t ReadLayerFile(const std::string& path, LayerList& layers, Size& canvasSize, GridSettings& grid,
                       bool& hadCanvasSize);
+
+// As ReadLayerFile, with the same checks and the same layers, but every layer's pixels stay in
+// the file: the layer is allocated with its pixels unset (and untouched, so they cost no
+// memory until written) and pixels learns where they lie. Any earlier content of pixels is
+// dropped; its layers must not be used with it any more.
+int32_t ReadLayerFileLeavingPixels(const std::string& path, LayerList& layers, Size& canvasSize, GridSettings& grid,
+                                   bool& hadCanvasSize, LayerFilePixels& pixels);
 
 // 1 simple layer list, 2 chunked layer file, -1 neither.
 int32_t DetectLayerFileKind(const std::string& path);

@@ -258,14 +258,19 @@ std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Take(const Canvas& canvas, const
 
 CanvasSnapshot::Progress CanvasSnapshot::Step(const Canvas& canvas, size_t maxBytes) {
   uint64_t budget = std::max<uint64_t>(maxBytes, 1);
-  while (m_layer < m_layers.size()) {
-    const Layer* source = m_layer < static_cast<size_t>(canvas.LayerCount()) ? canvas.GetLayer(static_cast<int32_t>(m_layer))
-                                                                              : nullptr;
-    Layer& copy = *m_layers[m_layer];
-    if (canvas.LayerCount() != static_cast<int32_t>(m_layers.size()) || source != m_sources[m_layer] ||
-        source->Width() != copy.Width() || source->Height() != copy.Height() ||
+  // Every layer is checked, not only the one being copied: a step may end before it gets to a
+  // layer that changed, and the snapshot is stale all the same.
+  if (canvas.LayerCount() != static_cast<int32_t>(m_layers.size())) return Progress::kStale;
+  for (size_t i = 0; i < m_layers.size(); ++i) {
+    const Layer* source = canvas.GetLayer(static_cast<int32_t>(i));
+    const Layer& copy = *m_layers[i];
+    if (source != m_sources[i] || source->Width() != copy.Width() || source->Height() != copy.Height() ||
         (source->Bits() == nullptr) != (copy.Bits() == nullptr))
       return Progress::kStale;
+  }
+  while (m_layer < m_layers.size()) {
+    const Layer* source = canvas.GetLayer(static_cast<int32_t>(m_layer));
+    Layer& copy = *m_layers[m_layer];
     const uint64_t total = copy.Bits() == nullptr
                                ? 0
                                : static_cast<uint64_t>(copy.Width()) * static_cast<uint64_t>(copy.Height()) * 4;
