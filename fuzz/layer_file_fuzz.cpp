@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to both layer-file readers. Whatever a reader accepts must save and
-// read back to the same layers: attributes, pixels and mask rectangles.
+// read back to the same layers: attributes, pixels and mask rectangles. The reader that leaves
+// pixels in the mapped file must accept what the whole reader accepts, with the same pixels.
 
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,28 @@ void CheckRoundTrip(const varnel::LayerList& layers, const std::string& saved, b
   }
 }
 
+void CheckLeftInFile(const std::string& path, const varnel::LayerList& read) {
+  varnel::LayerList left;
+  varnel::LayerFilePixels pixels;
+  varnel::Size canvas{};
+  varnel::GridSettings grid;
+  bool hadCanvas = false;
+  if (varnel::ReadLayerFileLeavingPixels(path, left, canvas, grid, hadCanvas, pixels) != 0)
+    Fail("the mapped reader refused what the whole reader read");
+  if (left.size() != read.size()) Fail("the mapped reader found a different number of layers");
+  for (size_t i = 0; i < left.size(); ++i) {
+    const size_t bytes = static_cast<size_t>(read[i]->Width()) * static_cast<size_t>(read[i]->Height()) * 4;
+    const uint8_t* mapped = pixels.MappedBytes(*left[i]);
+    if (!(left[i]->GetSize() == read[i]->GetSize()) || mapped == nullptr ||
+        std::memcmp(mapped, read[i]->Bits(), bytes) != 0)
+      Fail("the mapped pixels differ from the pixels read");
+    // The first and last rows read into the layer as the preview reads them.
+    if (pixels.ReadRows(*left[i], {0, left[i]->Height() - 1}) != 0 ||
+        std::memcmp(left[i]->Row(0), read[i]->Row(0), static_cast<size_t>(read[i]->Width()) * 4) != 0)
+      Fail("rows read from the file differ");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -75,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   varnel::GridSettings grid;
   if (varnel::ReadLayerFile(files.input, chunked, canvas, grid) == 0) {
     if (grid.axes.size() > varnel::GridSettings::kMaxAxes) Fail("too many axes");
+    CheckLeftInFile(files.input, chunked);
     CheckRoundTrip(chunked, files.saved, true);
   }
   varnel::LayerList list;
