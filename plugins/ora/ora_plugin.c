@@ -138,6 +138,52 @@ static int ReadStack(Archive* archive, OraStack* stack) {
   return result;
 }
 
+/* Runs work(context, 0 … count - 1) on as many threads as there are processors (a thread that
+ * cannot be started leaves its share to the others); returns when every index is done. */
+typedef struct WorkQueue {
+  void (*work)(void* context, size_t index);
+  void* context;
+  size_t count;
+  size_t next;
+  pthread_mutex_t lock;
+} WorkQueue;
+
+static void* RunQueue(void* argument) {
+  WorkQueue* queue = (WorkQueue*)argument;
+  for (;;) {
+    size_t i;
+    pthread_mutex_lock(&queue->lock);
+    i = queue->next++;
+    pthread_mutex_unlock(&queue->lock);
+    if (i >= queue->count) return NULL;
+    queue->work(queue->context, i);
+  }
+}
+
+static size_t Processors(void) {
+  const long processors = sysconf(_SC_NPROCESSORS_ONLN);
+  return processors < 1 ? 1 : processors > 8 ? 8 : (size_t)processors;
+}
+
+static void RunInParallel(size_t count, void (*work)(void* context, size_t index), void* context) {
+  enum { kMaxThreads = 8 };
+  pthread_t threads[kMaxThreads];
+  WorkQueue queue;
+  const size_t wanted = Processors() < count ? Processors() : count;
+  size_t started = 0;
+  size_t i;
+  queue.work = work;
+  queue.context = context;
+  queue.count = count;
+  queue.next = 0;
+  pthread_mutex_init(&queue.lock, NULL);
+  for (i = 1; i < wanted; ++i)
+    if (pthread_create(&threads[started], NULL, RunQueue, &queue) == 0) ++started;
+  RunQueue(&queue);
+  for (i = 0; i < started; ++i) pthread_join(threads[i], NULL);
+  pthread_mutex_destroy(&queue.lock);
+}
+
 /* Decodes the PNG entry name into a bottom-up picture of at most maxBytes. */
 static int ReadPicture(Archive* archive, const char* name, uint64_t maxBytes, uint32_t* width, uint32_t* height,
                        unsigned char** pixels) {
@@ -178,6 +224,41 @@ static char* UnknownModeWarning(const OraStack* stack) {
   return message;
 }
 
+/* One layer's PNG, read from the archive, to be decoded on any thread. */
+typedef struct DecodeJob {
+  unsigned char* data;
+  size_t size;
+  uint64_t maxBytes;
+  uint32_t width;
+  uint32_t height;
+  unsigned char* pixels;
+  int result;
+} DecodeJob;
+
+static void DecodeOne(void* context, size_t index) {
+  DecodeJob* job = (DecodeJob*)context + index;
+  job->result = OraPngDecode(job->data, job->size, job->maxBytes, &job->width, &job->height, &job->pixels);
+}
+
+/* Decodes the wave's pictures side by side when together they fit the budget, else one by one
+ * as each alone must. */
+static void DecodeWave(DecodeJob* jobs, size_t count, uint64_t budget) {
+  uint64_t need = 0;
+  size_t k;
+  if (budget > SPI_MAX_PICTURE_BYTES) budget = SPI_MAX_PICTURE_BYTES;
+  for (k = 0; k < count; ++k) {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    jobs[k].maxBytes = budget;
+    if (OraPngSize(jobs[k].data, jobs[k].size, &width, &height) == 0) need += (uint64_t)width * height * 4u;
+  }
+  if (need <= budget) {
+    RunInParallel(count, DecodeOne, jobs);
+    return;
+  }
+  for (k = 0; k < count; ++k) DecodeOne(jobs, k);
+}
+
 static int SinkIsUsable(const VarnelLayerSink* sink) {
   return sink != NULL && sink->size >= offsetof(VarnelLayerSink, Warning) && sink->Canvas != NULL && sink->Layer != NULL;
 }
@@ -191,7 +272,9 @@ VARNEL_PLUGIN_EXPORT int GetLayers(const char* path, const VarnelLayerSink* sink
   OraStack stack;
   uint64_t canvasBytes;
   uint64_t budget;
-  size_t i;
+  DecodeJob* jobs = NULL;
+  size_t wave;
+  size_t first;
   int result;
   if (!SinkIsUsable(sink)) return kVarnelPluginReadError;
   result = OpenArchive(path, 0, kVarnelInputFile, &archive);
@@ -211,27 +294,40 @@ VARNEL_PLUGIN_EXPORT int GetLayers(const char* path, const VarnelLayerSink* sink
     result = kVarnelPluginCancelled;
   }
   budget = result == kVarnelPluginSuccess ? MAX_PIXEL_BYTES - canvasBytes * stack.count : 0;
-  for (i = 0; i < stack.count && result == kVarnelPluginSuccess; ++i) {
-    const OraStackLayer* entry = &stack.layers[i];
-    VarnelLayer layer;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    unsigned char* pixels = NULL;
-    result = ReadPicture(&archive, entry->src, budget, &width, &height, &pixels);
-    if (result != kVarnelPluginSuccess) break;
-    memset(&layer, 0, sizeof layer);
-    layer.name = entry->name;
-    layer.pixels = pixels;
-    layer.x = entry->x;
-    layer.y = entry->y;
-    layer.width = (int32_t)width;
-    layer.height = (int32_t)height;
-    layer.blendMode = entry->blendMode;
-    layer.opacity = entry->opacity;
-    layer.visible = entry->visible;
-    if (sink->Layer(sink->data, &layer) != 0) result = kVarnelPluginCancelled;
-    free(pixels);
+  /* Layers are decoded a wave at a time, a picture for each processor, and handed to the host
+   * in order on this thread. */
+  wave = Processors();
+  jobs = result == kVarnelPluginSuccess ? (DecodeJob*)calloc(wave, sizeof *jobs) : NULL;
+  if (result == kVarnelPluginSuccess && jobs == NULL) result = kVarnelPluginNoMemory;
+  for (first = 0; first < stack.count && result == kVarnelPluginSuccess; first += wave) {
+    const size_t count = stack.count - first < wave ? stack.count - first : wave;
+    size_t k;
+    memset(jobs, 0, wave * sizeof *jobs);
+    for (k = 0; k < count && result == kVarnelPluginSuccess; ++k)
+      result = ReadEntry(&archive, stack.layers[first + k].src, MAX_ENTRY_BYTES, &jobs[k].data, &jobs[k].size);
+    if (result == kVarnelPluginSuccess) DecodeWave(jobs, count, budget);
+    for (k = 0; k < count; ++k) {
+      const OraStackLayer* entry = &stack.layers[first + k];
+      VarnelLayer layer;
+      if (result == kVarnelPluginSuccess) result = jobs[k].result;
+      if (result == kVarnelPluginSuccess) {
+        memset(&layer, 0, sizeof layer);
+        layer.name = entry->name;
+        layer.pixels = jobs[k].pixels;
+        layer.x = entry->x;
+        layer.y = entry->y;
+        layer.width = (int32_t)jobs[k].width;
+        layer.height = (int32_t)jobs[k].height;
+        layer.blendMode = entry->blendMode;
+        layer.opacity = entry->opacity;
+        layer.visible = entry->visible;
+        if (sink->Layer(sink->data, &layer) != 0) result = kVarnelPluginCancelled;
+      }
+      free(jobs[k].pixels);
+      free(jobs[k].data);
+    }
   }
+  free(jobs);
   if (result == kVarnelPluginSuccess) {
     char* warning = UnknownModeWarning(&stack);
     SinkWarning(sink, warning);
@@ -418,7 +514,8 @@ typedef struct EncodeJob {
   const unsigned char* pixels;
   uint32_t width;
   uint32_t height;
-  int shrink; /* encode the pixels' thumbnail rather than the pixels */
+  int shrink;   /* encode the pixels' thumbnail rather than the pixels */
+  size_t count; /* of the jobs (in the first) */
   OraBuffer png;
   int result;
 } EncodeJob;
@@ -436,50 +533,13 @@ static int Encode(EncodeJob* job) {
   return result;
 }
 
-typedef struct EncodeQueue {
-  EncodeJob* jobs;
-  size_t count;
-  size_t next;
-  pthread_mutex_t lock;
-} EncodeQueue;
-
-static void* EncodeWorker(void* argument) {
-  EncodeQueue* queue = (EncodeQueue*)argument;
-  for (;;) {
-    size_t i;
-    pthread_mutex_lock(&queue->lock);
-    i = queue->next++;
-    pthread_mutex_unlock(&queue->lock);
-    if (i >= queue->count) return NULL;
-    /* The merged picture and its thumbnail first: the merged picture is covered everywhere and
-     * takes longest, and started last it would leave the other threads idle at the end. */
-    i = i < 2 ? queue->count - 2 + i : i - 2;
-    queue->jobs[i].result = Encode(&queue->jobs[i]);
-  }
-}
-
-/* Encodes every job: deflate is most of a save's time, and the pictures are independent. A
- * thread that cannot be started leaves its share to the others. */
-static void EncodeAll(EncodeJob* jobs, size_t count) {
-  enum { kMaxThreads = 8 };
-  pthread_t threads[kMaxThreads];
-  EncodeQueue queue;
-  long processors = sysconf(_SC_NPROCESSORS_ONLN);
-  size_t started = 0;
-  size_t wanted;
-  size_t i;
-  if (processors < 1) processors = 1;
-  wanted = (size_t)processors < count ? (size_t)processors : count;
-  if (wanted > kMaxThreads) wanted = kMaxThreads;
-  queue.jobs = jobs;
-  queue.count = count;
-  queue.next = 0;
-  pthread_mutex_init(&queue.lock, NULL);
-  for (i = 1; i < wanted; ++i)
-    if (pthread_create(&threads[started], NULL, EncodeWorker, &queue) == 0) ++started;
-  EncodeWorker(&queue);
-  for (i = 0; i < started; ++i) pthread_join(threads[i], NULL);
-  pthread_mutex_destroy(&queue.lock);
+/* The merged picture and its thumbnail first: the merged picture is covered everywhere and takes
+ * longest, and started last it would leave the other threads idle at the end. */
+static void EncodeOne(void* context, size_t index) {
+  EncodeJob* jobs = (EncodeJob*)context;
+  const size_t count = jobs[0].count;
+  const size_t i = index < 2 ? count - 2 + index : index - 2;
+  jobs[i].result = Encode(&jobs[i]);
 }
 
 static int AddText(zip_t* zip, const char* name, const char* text, int store) {
@@ -581,7 +641,9 @@ static int WriteArchive(int fd, const VarnelLayerPicture* picture) {
     small->shrink = 1;
   }
   if (ok) {
-    EncodeAll(jobs, count);
+    /* Deflate is most of a save's time, and the pictures are independent. */
+    jobs[0].count = count;
+    RunInParallel(count, EncodeOne, jobs);
     for (i = 0; i < count; ++i) ok = ok && jobs[i].result == 0;
   }
   zip_error_init(&error);
