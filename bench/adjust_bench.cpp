@@ -17,6 +17,7 @@
 #include "core/canvas.h"
 #include "core/region.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ const char* const kNames[] = {"curves-rgb", "curves-value-saturation", "curves-h
 
 void Pool() {
   static const bool made = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     return true;
   }();

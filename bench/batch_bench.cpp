@@ -16,6 +16,7 @@
 
 #include "filters/filter_host.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sievehost/batch_run.h"
 
 namespace {
@@ -27,6 +28,7 @@ constexpr int kFilters = 5;
 
 void Prepare(ImageSurface& surface) {
   static const bool prepared = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return true;
   }();

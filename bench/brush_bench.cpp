@@ -20,6 +20,7 @@
 #include "brush/custom_brush.h"
 #include "core/canvas.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 extern "C" {
 #include <mypaint-fixed-tiled-surface.h>
@@ -37,6 +38,7 @@ constexpr int32_t kDabLayerSide = 1024;
 
 void InitPool() {
   static const bool once = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     return true;
   }();

@@ -11,6 +11,7 @@
 
 #include "core/canvas.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ std::unique_ptr<Layer> RandomLayer(std::mt19937& random, int32_t mode) {
 
 Canvas& SharedCanvas() {
   static Canvas* canvas = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     auto* c = new Canvas;
     std::mt19937 random(10);

@@ -7,6 +7,7 @@
 
 #include "core/surface.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr int32_t kPatch = 64;
 constexpr int64_t kPatchPixels = kPatch * kPatch;
 
 void MakeSurface(ImageSurface& surface) {
+  varnel::TuneAllocatorForPainting();
   FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
   surface.Create(Size{kImageSide, kImageSide});
 }

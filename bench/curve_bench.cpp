@@ -30,6 +30,7 @@
 #include "brush/brush_kinds.h"
 #include "core/canvas.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 #include "tools/curve_tool.h"
 
@@ -41,6 +42,7 @@ constexpr uint32_t kRed = 0xFFC81E28u;
 
 void Pool() {
   static const bool made = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return true;
   }();

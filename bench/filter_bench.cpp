@@ -24,6 +24,7 @@
 
 #include "filters/filter_host.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 #ifdef VARNEL_HAVE_VIPS
 #include <vips/vips.h>
@@ -37,6 +38,7 @@ constexpr int32_t kSide = 4096;
 
 void Prepare() {
   static const bool prepared = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return true;
   }();

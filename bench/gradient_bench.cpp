@@ -16,6 +16,7 @@
 
 #include "core/layer.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 #include "tools/gradient_tool.h"
 
@@ -37,6 +38,7 @@ const varnel::ColourRef kBackground = varnel::MakeColourRef(250, 220, 40);
 
 void Pool() {
   static const bool made = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return true;
   }();

@@ -16,6 +16,7 @@
 
 #include "document/layer_file.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "platform/host.h"
 
 namespace {
@@ -66,6 +67,7 @@ struct Document {
 
 Document& SharedDocument() {
   static Document* document = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     auto* d = new Document;
     std::mt19937 random(7);

@@ -21,6 +21,7 @@
 
 #include "core/canvas.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 
 namespace {
@@ -56,6 +57,7 @@ struct Picture {
 
 Picture& SharedPicture() {
   static Picture* picture = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     auto* p = new Picture;
     std::mt19937 random(15);

@@ -12,6 +12,7 @@
 
 #include "document/layer_file.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_layer_stack OUT.vlb [RAW_FOLDER]\n");
     return 2;
   }
+  varnel::TuneAllocatorForPainting();
   FXCreateMemBlock(1032);
   std::vector<std::unique_ptr<Layer>> layers;
   varnel::LayerRefs refs;

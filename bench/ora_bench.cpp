@@ -17,6 +17,7 @@
 #include "document/document_file.h"
 #include "document/layer_file.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "platform/host.h"
 
 namespace {
@@ -68,6 +69,7 @@ std::unique_ptr<Layer> PaintedLayer(int32_t index, std::mt19937& random) {
 
 varnel::Canvas& SharedCanvas() {
   static varnel::Canvas* canvas = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     static varnel::ConsoleHost host;
     varnel::SetHost(&host);

@@ -6,6 +6,7 @@
 
 #include "macrolet/script_engine.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 
 namespace varnel {
@@ -14,7 +15,8 @@ namespace {
 constexpr int32_t kSide = 1024;
 
 void RunInvert(benchmark::State& state, const char* text, double callsPerRun) {
-  static const bool pool = (FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup))), true);
+  static const bool pool =
+      (TuneAllocatorForPainting(), FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup))), true);
   (void)pool;
   ImageSurface image;
   image.Create({kSide, kSide});

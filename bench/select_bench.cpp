@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "tools/colour_select.h"
 #include "tools/colour_select_p.h"
 #include "tools/selection_tool.h"
@@ -53,6 +54,7 @@ struct Picture {
   int32_t seedY = 0;
 
   Picture() {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(1032);
     if (surface.Create({kSide, kSide}) != 0) std::abort();
     std::vector<uint8_t> covered(size_t{kSide} * kSide, 0);

@@ -32,6 +32,7 @@
 
 #include "core/layer.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 #include "tools/shape_tools.h"
 
@@ -46,6 +47,7 @@ constexpr double kStarOuter = 1000, kStarInner = 400;
 
 void Pool() {
   static const bool made = [] {
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return true;
   }();

@@ -22,6 +22,7 @@
 
 #include "core/layer.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "sdk/varnel_image.h"
 #include "shell/text_renderer.h"
 
@@ -37,6 +38,7 @@ void StartQt() {
     static int argc = 1;
     static char name[] = "text_tool_bench";
     static char* argv[] = {name, nullptr};
+    varnel::TuneAllocatorForPainting();
     FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
     return new QGuiApplication(argc, argv);
   }();

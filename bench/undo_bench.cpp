@@ -15,6 +15,7 @@
 #include "core/surface.h"
 #include "core/undo.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "platform/temp_file.h"
 
 namespace {
@@ -25,6 +26,7 @@ using varnel::Size;
 using varnel::UndoStep;
 
 void Prepare() {
+  varnel::TuneAllocatorForPainting();
   FXCreateMemBlock(static_cast<int32_t>(sizeof(TileBackup)));
   varnel::StartSpillWriter();
 }

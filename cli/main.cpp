@@ -12,14 +12,16 @@
 #include "core/undo.h"
 #include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "platform/host.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   varnel::cli::ProgressHost host(varnel::cli::WantsProgressLine(args, isatty(STDERR_FILENO) == 1), STDERR_FILENO);
   varnel::SetHost(&host);
-  // The same process set-up as the desktop program: the pool of tile blocks and the
-  // background writer of undo steps.
+  // The same process set-up as the desktop program: the allocator's tuning, the pool of tile
+  // blocks and the background writer of undo steps.
+  varnel::TuneAllocatorForPainting();
   FXCreateMemBlock(1032);
   varnel::InstallMaskFileStore();
   varnel::InitBlendTables();

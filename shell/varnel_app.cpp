@@ -16,6 +16,7 @@
 #include "core/undo.h"
 #include "document/layer_mask_file.h"
 #include "memwell/memwell.h"
+#include "platform/allocator.h"
 #include "qtcommon/qt_colour.h"
 #include "shell/child_frame.h"
 #include "shell/document_commands.h"
@@ -143,7 +144,9 @@ CVarnelApp::StartResult CVarnelApp::InitInstance(const QStringList& arguments) {
   m_clipboardFormats = {kClipboardLayerData, kClipboardChannel, kClipboardObject};
   m_console.SetLevel(m_settings.debugLevel);
   m_mainFrame->SyncMessageLevel(m_settings.debugLevel);
-  // 11. The process-wide pool of tile blocks.
+  // 11. The process-wide pool of tile blocks, and an allocator that keeps what backups beyond
+  // it free for the next change.
+  TuneAllocatorForPainting();
   FXCreateMemBlock(kTileBlockSize);
   // The brush starts at the size it had when the program last ended.
   ProgramBrushSettings().SetPackedSize(m_settings.brushSize);
