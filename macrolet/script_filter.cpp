@@ -34,6 +34,8 @@ int Filter::Execute(QObject* image, const QString& filterDll, const QString& fil
                                         nullptr);
   descriptor->bitmap = handle;
   surface.DiscardBackups();
+  // A filter reaches the pixel memory through the descriptor and could have moved it.
+  m_context.SurfacesChanged();
   return ran ? 0 : 1;
 }
 

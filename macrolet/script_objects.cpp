@@ -98,6 +98,115 @@ int32_t ToInt32(double value) {
   return static_cast<int32_t>(static_cast<uint32_t>(positive));
 }
 
+namespace {
+
+// The script side of GetPixel and SetPixel. setup(generation, source, shared) answers the
+// function that gives an image wrapper its two members. Each keeps a view of its image's pixel
+// memory in its closure, where no script reaches it, and fetches it again whenever the
+// generation count moved (an image got other pixel memory). Without a view (no pixels, memory
+// not shared) they ask the host pixel by pixel. Arguments go through ToInt32 (|0) as the
+// members' i32 arguments do; the script's 0xAABBGGRR is the memory's 0xAARRGGBB with red and
+// blue swapped.
+constexpr char kPixelFunctions[] = R"((function (generationBuffer, source, shared) {
+  // Taken now, before any script runs: a script that replaced Int32Array would otherwise be
+  // handed the view.
+  var I32 = Int32Array, generation = new I32(generationBuffer);
+  return function (image) {
+    var seen = -1, px = null, w = 0, h = 0;
+    function refresh() {
+      seen = generation[0];
+      var buffer = shared ? source.View(image) : null;
+      px = buffer ? new I32(buffer) : null;
+      w = px ? source.Width(image) : 0;
+      h = px ? source.Height(image) : 0;
+    }
+    // Arguments are converted first: their valueOf may run script code that gives the image
+    // other pixels, and nothing of the script may run between the check and the access.
+    image.GetPixel = function (x, y) {
+      x |= 0;
+      y |= 0;
+      if (generation[0] !== seen) refresh();
+      if (px === null) return source.GetPixel(image, x, y);
+      if (x < 0 || y < 0 || x >= w || y >= h) return 0;
+      var p = px[(h - 1 - y) * w + x];
+      return (p & 0xFF00FF00) | (p >>> 16 & 0xFF) | (p & 0xFF) << 16;
+    };
+    image.SetPixel = function (x, y, rgb) {
+      x |= 0;
+      y |= 0;
+      var v = rgb | 0;
+      if (generation[0] !== seen) refresh();
+      if (px === null) return source.SetPixel(image, x, y, v);
+      if (x < 0 || y < 0 || x >= w || y >= h) return 1;
+      px[(h - 1 - y) * w + x] = (v & 0xFF00FF00) | (v >>> 16 & 0xFF) | (v & 0xFF) << 16;
+      return 0;
+    };
+  };
+}))";
+
+// An ArrayBuffer over memory the caller keeps alive for as long as the engine may touch it.
+QJSValue BufferOver(QJSEngine& engine, const void* memory, qsizetype bytes) {
+  return engine.toScriptValue(QByteArray::fromRawData(static_cast<const char*>(memory), bytes));
+}
+
+// Whether an ArrayBuffer made over outside memory writes that memory rather than a copy; the
+// pixel views depend on it.
+bool EngineSharesOutsideMemory(QJSEngine& engine) {
+  alignas(4) int32_t probe = 0;
+  QJSValue write = engine.evaluate(QStringLiteral("(function (b) { new Int32Array(b)[0] = 0x5A17; })"));
+  write.call({BufferOver(engine, &probe, sizeof probe)});
+  return probe == 0x5A17;
+}
+
+}  // namespace
+
+Context::Context(QJSEngine& engine, const ScriptServices& services) : engine(engine), services(services) {
+  const bool shared = EngineSharesOutsideMemory(engine);
+  m_source = new PixelSource(engine, shared);
+  QJSEngine::setObjectOwnership(m_source, QJSEngine::CppOwnership);
+  m_install = engine.evaluate(QString::fromLatin1(kPixelFunctions))
+                  .call({BufferOver(engine, m_generation, sizeof m_generation), engine.newQObject(m_source), shared});
+}
+
+Context::~Context() { delete m_source; }
+
+void Context::Expose(Image* image) { m_install.call({engine.newQObject(image)}); }
+
+QJSValue PixelSource::View(QObject* object) const {
+  const auto* image = qobject_cast<Image*>(object);
+  ImageSurface* surface = image ? image->Surface() : nullptr;
+  if (!m_shared || !surface || !surface->Bits()) return QJSValue(QJSValue::NullValue);
+  const int32_t w = surface->Width(), h = surface->Height();
+  const uint64_t bytes = static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * 4u;
+  // Rows bottom first and back to back, as the script side counts them; larger pictures than
+  // an ArrayBuffer may hold go pixel by pixel.
+  auto* bottom = reinterpret_cast<uint32_t*>(surface->Bits());
+  if (w < 1 || h < 1 || bytes > 0x7FFFFFFFu || surface->Row(h - 1) != bottom ||
+      surface->Row(0) != bottom + static_cast<size_t>(h - 1) * static_cast<size_t>(w))
+    return QJSValue(QJSValue::NullValue);
+  return BufferOver(m_engine, bottom, static_cast<qsizetype>(bytes));
+}
+
+int PixelSource::Width(QObject* object) const {
+  const auto* image = qobject_cast<Image*>(object);
+  return image && image->Surface() ? image->Surface()->Width() : 0;
+}
+
+int PixelSource::Height(QObject* object) const {
+  const auto* image = qobject_cast<Image*>(object);
+  return image && image->Surface() ? image->Surface()->Height() : 0;
+}
+
+double PixelSource::GetPixel(QObject* object, double x, double y) const {
+  auto* image = qobject_cast<Image*>(object);
+  return image ? image->GetPixel(x, y) : 0;
+}
+
+int PixelSource::SetPixel(QObject* object, double x, double y, double rgb) const {
+  auto* image = qobject_cast<Image*>(object);
+  return image ? image->SetPixel(x, y, rgb) : 1;
+}
+
 void Context::ThrowFailure(const QString& description) {
   engine.throwError(QJSValue::GenericError, description.isEmpty() ? QStringLiteral("E_FAIL") : description);
 }
@@ -112,6 +221,7 @@ ImageSurface* Context::HostImage(int32_t handle) const {
 Image::Image(Context& context, ImageSurface* borrowed, int32_t handle) : m_context(context) { Attach(borrowed, handle); }
 
 void Image::Attach(ImageSurface* borrowed, int32_t handle) {
+  m_context.SurfacesChanged();
   m_own.reset();
   m_surface = borrowed;
   m_handle = handle;
@@ -185,6 +295,7 @@ int Image::Load(const QString& fileName) {
 int Image::Own(std::unique_ptr<ImageSurface> surface) {
   // A script's image keeps no undo history of its own.
   surface->DiscardBackups();
+  m_context.SurfacesChanged();
   m_own = std::move(surface);
   m_surface = m_own.get();
   m_handle = 0;
@@ -452,19 +563,29 @@ Document::Document(Context& context, ImageSurface* image)
   m_userInterface->setParent(this);
   m_filter->setParent(this);
   m_drawing->setParent(this);
+  QJSEngine::setObjectOwnership(m_image, QJSEngine::CppOwnership);
+  context.Expose(m_image);
 }
 
 QObject* Document::GetDrawing() const { return m_drawing; }
 
 int Document::SetImage(double bmInfo, double bmData) { return m_image->SetImageData(bmInfo, bmData); }
 
-QObject* Document::CreateImage() { return new Image(m_context, nullptr, 0); }
+QObject* Document::CreateImage() {
+  auto* image = new Image(m_context, nullptr, 0);
+  m_context.Expose(image);
+  return image;
+}
 
 // ---- creatable classes ----
 
 QObject* Creatable::Create(const QString& className) {
   const QString name = className.startsWith(QLatin1String("VARNEL.")) ? className.mid(7) : className;
-  if (name == QLatin1String("VNImage")) return new Image(m_context, nullptr, 0);
+  if (name == QLatin1String("VNImage")) {
+    auto* image = new Image(m_context, nullptr, 0);
+    m_context.Expose(image);
+    return image;
+  }
   if (name == QLatin1String("VNColor")) return new Color;
   if (name == QLatin1String("VNPoint")) return new Point;
   if (name == QLatin1String("VNPointArray")) return new PointArray(m_context);

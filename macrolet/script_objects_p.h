@@ -40,8 +40,10 @@ class Image : public QObject {
   // Points this image at another one the host handed over (or at nothing).
   void Attach(ImageSurface* borrowed, int32_t handle);
 
-  Q_INVOKABLE int SetPixel(double x, double y, double rgb);
-  Q_INVOKABLE double GetPixel(double x, double y);
+  // GetPixel and SetPixel reach scripts as functions of the script side (Context::Expose),
+  // which work on the pixel memory itself; these are what they fall back on.
+  int SetPixel(double x, double y, double rgb);
+  double GetPixel(double x, double y);
   Q_INVOKABLE int SetImageData(double bmInfo, double bmData);
   Q_INVOKABLE int Create(double cx, double cy);
   Q_INVOKABLE int Load(const QString& fileName);
@@ -312,19 +314,53 @@ class Creatable : public QObject {
   Context& m_context;
 };
 
+// What the pixel functions of the script side ask the host for. Only those functions hold it:
+// a script never sees this object, nor the views it hands out.
+class PixelSource : public QObject {
+  Q_OBJECT
+
+ public:
+  PixelSource(QJSEngine& engine, bool shared) : m_engine(engine), m_shared(shared) {}
+  // The image's pixel memory as an ArrayBuffer that shares it (rows bottom first), or null
+  // when the image has none or it is not laid out so. Only ever handed back to the caller:
+  // put on an object, a script's setter could catch it.
+  Q_INVOKABLE QJSValue View(QObject* image) const;
+  Q_INVOKABLE int Width(QObject* image) const;
+  Q_INVOKABLE int Height(QObject* image) const;
+  Q_INVOKABLE double GetPixel(QObject* image, double x, double y) const;
+  Q_INVOKABLE int SetPixel(QObject* image, double x, double y, double rgb) const;
+
+ private:
+  QJSEngine& m_engine;
+  bool m_shared;
+};
+
 // What the objects of one run share: the engine (to raise errors), the host's services and
 // the images the host handed over, by handle.
 class Context {
  public:
-  Context(QJSEngine& engine, const ScriptServices& services) : engine(engine), services(services) {}
+  Context(QJSEngine& engine, const ScriptServices& services);
+  ~Context();
   // Raises E_FAIL (or the given text) as a script error.
   void ThrowFailure(const QString& description = QString());
   // The images the host handed over; handle i + 1 is hostImages[i].
   ImageSurface* HostImage(int32_t handle) const;
+  // Wraps a new image for scripts and gives it GetPixel and SetPixel. Calls through the engine
+  // cost more than the pixel work, so these are script functions reading and writing the pixel
+  // memory through a view of it.
+  void Expose(Image* image);
+  // Some image's pixel memory may have moved or gone: every view is fetched again before use.
+  void SurfacesChanged() { ++m_generation[0]; }
 
   QJSEngine& engine;
   const ScriptServices& services;
   std::vector<ImageSurface*> hostImages;
+
+ private:
+  // Read by the script side through a view of its own; element 0 counts the changes.
+  alignas(16) int32_t m_generation[4] = {0, 0, 0, 0};
+  PixelSource* m_source = nullptr;
+  QJSValue m_install;
 };
 
 }  // namespace varnel::script

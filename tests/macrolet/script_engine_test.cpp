@@ -86,6 +86,77 @@ TEST(ScriptPixels, PositionsOutsideAnswerSuccessWithFalseAndChangeNothing) {
     for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(image.Row(y)[x], x == 3 && y == 2 ? 0x00070000u : uint32_t(y * 4 + x));
 }
 
+// GetPixel and SetPixel work on the pixel memory from the script side: whatever else changes
+// the pixels, or gives an image other pixels, they see at once.
+TEST(ScriptPixels, PixelFunctionsSeeEveryOtherChangeOfThePixels) {
+  struct Case {
+    const char* name;
+    const char* script;  // sets r; img is Document.Image (3 x 2, every pixel 0xFF000000)
+    const char* expected;
+  } cases[] = {
+      {"another image on the same host pixels",
+       "var b = Document.CreateImage(); b.SetImageData(img.Handle, img.Handle); b.GetPixel(0, 0);\n"
+       "img.SetPixel(1, 0, 0xFF0000FF); r = [b.GetPixel(1, 0), img.GetPixel(1, 0)];",
+       "-16776961,-16776961"},
+      {"rows written and read in bulk",
+       "img.GetPixel(0, 0); img.SetRow(1, new Uint32Array([1, 2, 3]));\n"
+       "img.SetPixel(0, 0, 0x10203040); r = [img.GetPixel(2, 1), new Uint32Array(img.GetRow(0))[0]];",
+       "3,270544960"},
+      {"a copy from another image",
+       "img.GetPixel(0, 0); var o = Document.CreateImage(); o.Create(1, 1); o.SetPixel(0, 0, 0x11223344);\n"
+       "img.Copy(2, 1, 1, 1, o, 0, 0); r = [img.GetPixel(2, 1)];",
+       "287454020"},
+      {"a new size",
+       "var i = Document.CreateImage(); i.Create(2, 2); i.SetPixel(1, 1, 5); i.Create(3, 1);\n"
+       "r = [i.GetPixel(1, 1), i.SetPixel(1, 1, 5), i.GetPixel(2, 0), i.SetPixel(2, 0, 9), i.GetPixel(2, 0)];",
+       "0,1,-1,0,9"},
+      {"no pixels at all",
+       "img.SetPixel(0, 0, 7); Document.SetImage(0, 0); r = [img.GetPixel(0, 0), img.SetPixel(0, 0, 1)];\n"
+       "Document.SetImage(1, 1); r.push(img.GetPixel(0, 0));",
+       "0,1,7"},
+  };
+  for (const Case& c : cases) {
+    ImageSurface image;
+    Make(image, 3, 2, [](int32_t, int32_t) { return 0xFF000000u; });
+    const Ran ran = RunOn(&image, std::string("var img = Document.Image, r;\n") + c.script + "\n" + Say("r.join()"));
+    ASSERT_FALSE(ran.outcome.failed) << c.name << ": " << ran.outcome.description;
+    EXPECT_EQ(ran.messages, (std::vector<std::string>{c.expected})) << c.name;
+  }
+}
+
+// Images come and go with the script's garbage; their pixel functions never outlive them.
+TEST(ScriptPixels, ManyShortLivedImagesKeepTheirOwnPixels) {
+  const Ran ran = RunOn(nullptr,
+                        "var sum = 0;\n"
+                        "for (var n = 0; n < 400; ++n) {\n"
+                        "  var i = Document.CreateImage(); i.Create(64, 64);\n"
+                        "  for (var k = 0; k < 64; ++k) i.SetPixel(k, k, n);\n"
+                        "  for (var k = 0; k < 64; ++k) sum += i.GetPixel(k, 63 - k) === -1 ? 0 : 1;\n"
+                        "  sum += i.GetPixel(n % 64, n % 64) === n ? 0 : 1000;\n"
+                        "}\n" + Say("sum"));
+  ASSERT_FALSE(ran.outcome.failed) << ran.outcome.description;
+  // The anti-diagonal crosses the diagonal nowhere in an even square.
+  EXPECT_EQ(ran.messages, (std::vector<std::string>{"0"}));
+}
+
+// The pixel functions hold a view of the host's pixel memory. A script that replaces the
+// typed array constructors or sets traps on every object never gets it, and an argument whose
+// conversion gives the image new pixels is converted before the view is checked.
+TEST(ScriptPixels, HostileScriptsNeverReachThePixelMemory) {
+  const Ran ran = RunOn(nullptr,
+                        "var caught = [];\n"
+                        "Int32Array = Uint32Array = function (b) { caught.push(b); return []; };\n"
+                        "Object.defineProperty(Object.prototype, 'buffer', { set: function (b) { caught.push(b); } });\n"
+                        "var i = Document.CreateImage(); i.Create(64, 64); i.GetPixel(0, 0);\n"
+                        "var shrink = { valueOf: function () { i.Create(1, 1); return 63; } };\n"
+                        "var r = [i.SetPixel(shrink, 63, 0x12345678), i.CX];\n"
+                        "shrink = { valueOf: function () { i.Create(2, 2); return 1; } };\n"
+                        "r.push(i.SetPixel(shrink, 1, 0x12345678), i.GetPixel(1, 1), caught.length);\n" +
+                            Say("r.join()"));
+  ASSERT_FALSE(ran.outcome.failed) << ran.outcome.description;
+  EXPECT_EQ(ran.messages, (std::vector<std::string>{"1,1,0,305419896,0"}));
+}
+
 TEST(ScriptImages, CreateTakesOneToSixtyFiveThousandFiveHundredThirtyFiveElseFails) {
   struct Case {
     const char* size;
