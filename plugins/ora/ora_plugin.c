@@ -250,7 +250,11 @@ static void DecodeWave(DecodeJob* jobs, size_t count, uint64_t budget) {
     uint32_t width = 0;
     uint32_t height = 0;
     jobs[k].maxBytes = budget;
-    if (OraPngSize(jobs[k].data, jobs[k].size, &width, &height) == 0) need += (uint64_t)width * height * 4u;
+    /* Headers claim what they like: a picture over the budget alone sends the wave one by one. */
+    if (OraPngSize(jobs[k].data, jobs[k].size, &width, &height) == 0) {
+      const uint64_t pixels = (uint64_t)width * height;
+      need = pixels > budget / 4u ? budget + 1u : need + pixels * 4u;
+    }
   }
   if (need <= budget) {
     RunInParallel(count, DecodeOne, jobs);
