@@ -100,14 +100,14 @@ int32_t ToInt32(double value) {
 
 namespace {
 
-// The script side of GetPixel and SetPixel. setup(generation, source, shared) answers the
+// The script side of GetPixel and SetPixel. setup(generation, source) answers the
 // function that gives an image wrapper its two members. Each keeps a view of its image's pixel
 // memory in its closure, where no script reaches it, and fetches it again whenever the
 // generation count moved (an image got other pixel memory). Without a view (no pixels, memory
 // not shared) they ask the host pixel by pixel. Arguments go through ToInt32 (|0) as the
 // members' i32 arguments do; the script's 0xAABBGGRR is the memory's 0xAARRGGBB with red and
 // blue swapped.
-constexpr char kPixelFunctions[] = R"((function (generationBuffer, source, shared) {
+constexpr char kPixelFunctions[] = R"((function (generationBuffer, source) {
   // Taken now, before any script runs: a script that replaced Int32Array would otherwise be
   // handed the view.
   var I32 = Int32Array, generation = new I32(generationBuffer);
@@ -115,7 +115,7 @@ constexpr char kPixelFunctions[] = R"((function (generationBuffer, source, share
     var seen = -1, px = null, w = 0, h = 0;
     function refresh() {
       seen = generation[0];
-      var buffer = shared ? source.View(image) : null;
+      var buffer = source.View(image);
       px = buffer ? new I32(buffer) : null;
       w = px ? source.Width(image) : 0;
       h = px ? source.Height(image) : 0;
@@ -161,11 +161,10 @@ bool EngineSharesOutsideMemory(QJSEngine& engine) {
 }  // namespace
 
 Context::Context(QJSEngine& engine, const ScriptServices& services) : engine(engine), services(services) {
-  const bool shared = EngineSharesOutsideMemory(engine);
-  m_source = new PixelSource(engine, shared);
+  m_source = new PixelSource(engine, EngineSharesOutsideMemory(engine));
   QJSEngine::setObjectOwnership(m_source, QJSEngine::CppOwnership);
   m_install = engine.evaluate(QString::fromLatin1(kPixelFunctions))
-                  .call({BufferOver(engine, m_generation, sizeof m_generation), engine.newQObject(m_source), shared});
+                  .call({BufferOver(engine, m_generation, sizeof m_generation), engine.newQObject(m_source)});
 }
 
 Context::~Context() { delete m_source; }

@@ -518,8 +518,7 @@ typedef struct EncodeJob {
   const unsigned char* pixels;
   uint32_t width;
   uint32_t height;
-  int shrink;   /* encode the pixels' thumbnail rather than the pixels */
-  size_t count; /* of the jobs (in the first) */
+  int shrink; /* encode the pixels' thumbnail rather than the pixels */
   OraBuffer png;
   int result;
 } EncodeJob;
@@ -539,11 +538,15 @@ static int Encode(EncodeJob* job) {
 
 /* The merged picture and its thumbnail first: the merged picture is covered everywhere and takes
  * longest, and started last it would leave the other threads idle at the end. */
+typedef struct EncodeBatch {
+  EncodeJob* jobs;
+  size_t count;
+} EncodeBatch;
+
 static void EncodeOne(void* context, size_t index) {
-  EncodeJob* jobs = (EncodeJob*)context;
-  const size_t count = jobs[0].count;
-  const size_t i = index < 2 ? count - 2 + index : index - 2;
-  jobs[i].result = Encode(&jobs[i]);
+  const EncodeBatch* batch = (const EncodeBatch*)context;
+  const size_t i = index < 2 ? batch->count - 2 + index : index - 2;
+  batch->jobs[i].result = Encode(&batch->jobs[i]);
 }
 
 static int AddText(zip_t* zip, const char* name, const char* text, int store) {
@@ -646,8 +649,10 @@ static int WriteArchive(int fd, const VarnelLayerPicture* picture) {
   }
   if (ok) {
     /* Deflate is most of a save's time, and the pictures are independent. */
-    jobs[0].count = count;
-    RunInParallel(count, EncodeOne, jobs);
+    EncodeBatch batch;
+    batch.jobs = jobs;
+    batch.count = count;
+    RunInParallel(count, EncodeOne, &batch);
     for (i = 0; i < count; ++i) ok = ok && jobs[i].result == 0;
   }
   zip_error_init(&error);

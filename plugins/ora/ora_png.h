@@ -31,13 +31,8 @@ int OraPngSize(const unsigned char* data, size_t size, uint32_t* width, uint32_t
 int OraPngDecode(const unsigned char* data, size_t size, uint64_t maxBytes, uint32_t* width, uint32_t* height,
                  unsigned char** pixels);
 
-/* Encodes a picture as 8-bit RGBA PNG into out (which starts empty) through libpng and zlib.
- * level (0..9) and strategy are zlib's; filters is a libpng filter mask. 0, or -1. */
-int OraPngEncode(const unsigned char* pixels, uint32_t width, uint32_t height, int level, int strategy, int filters,
-                 OraBuffer* out);
-
-/* The same picture as an 8-bit RGBA PNG, written several times faster by the plug-in's own
- * encoder (ora_png_write.c): what saving an archive uses. 0, or -1 (out is then empty). */
+/* Encodes a picture as 8-bit RGBA PNG into out by the plug-in's own encoder (ora_png_write.c),
+ * several times faster than libpng and zlib. 0, or -1 (out is then empty). */
 int OraPngWrite(const unsigned char* pixels, uint32_t width, uint32_t height, OraBuffer* out);
 
 #ifdef __cplusplus

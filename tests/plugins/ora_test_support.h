@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "plugins/ora/ora_png.h"
+#include "tests/plugins/libpng_encode.h"
 #include "sdk/varnel_picture_plugin.h"
 #include "tests/plugins/plugin_loader.h"
 
@@ -145,7 +146,7 @@ struct Entry {
 
 inline std::string PngBytes(int32_t width, int32_t height, const std::vector<uint8_t>& pixels) {
   OraBuffer png{};
-  if (OraPngEncode(pixels.data(), static_cast<uint32_t>(width), static_cast<uint32_t>(height), 6, 0, 0xF8, &png) != 0) return "";
+  if (LibpngEncode(pixels.data(), static_cast<uint32_t>(width), static_cast<uint32_t>(height), 6, 0, 0xF8, &png) != 0) return "";
   std::string bytes(reinterpret_cast<const char*>(png.data), png.size);
   OraBufferFree(&png);
   return bytes;
