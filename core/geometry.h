@@ -30,6 +30,13 @@ struct Rect {
             right < other.right ? right : other.right, bottom < other.bottom ? bottom : other.bottom};
   }
   constexpr bool IsEmpty() const { return left > right || top > bottom; }
+  // The smallest rect holding both; an empty one adds nothing.
+  constexpr Rect United(const Rect& other) const {
+    if (other.IsEmpty()) return *this;
+    if (IsEmpty()) return other;
+    return {left < other.left ? left : other.left, top < other.top ? top : other.top,
+            right > other.right ? right : other.right, bottom > other.bottom ? bottom : other.bottom};
+  }
 
   // Corners swapped as needed so that left <= right and top <= bottom.
   constexpr Rect Normalized() const {

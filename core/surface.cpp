@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 
+#include "core/layer.h"
 #include "memwell/memwell.h"
 
 namespace varnel {
@@ -313,23 +315,84 @@ int32_t ImageSurface::SetRect(Rect rect, const uint32_t* buffer) {
   return 1;
 }
 
-void ImageSurface::BackupTile(int32_t col, int32_t row) {
-  const int32_t index = row * m_head.tilesAcross + col;
-  m_head.tileFlags[index] = 1;
-  auto* tile = static_cast<TileBackup*>(FXAlloc());
-  // The list has room for every tile and each tile is saved once, so it can only be full if
-  // a plug-in has rewritten the flags; dropping the backup then beats writing past the list.
-  const int32_t capacity = m_head.tilesAcross * m_head.tilesDown;
-  if (tile == nullptr || m_head.savedTileCount >= capacity) {
-    FXFree(tile);
-    m_head.tileFlags[index] = 0;
-    return;
-  }
+void ImageSurface::CopyTileInto(TileBackup* tile, int32_t col, int32_t row) const {
   tile->column = col;
   tile->row = row;
-  // Not the virtual GetRect: the backup holds the raw pixels whatever a derived type shows.
-  ImageSurface::GetRect(TileRect(col, row), tile->pixels);
-  m_head.savedTiles[m_head.savedTileCount++] = tile;
+  const int32_t left = col * kTileSize;
+  const int32_t top = row * kTileSize;
+  if (left + kTileSize <= Width() && top + kTileSize <= Height()) {
+    // A whole tile: sixteen rows of 64 bytes, without GetRect's clipping per call.
+    constexpr size_t kRowBytes = kTileSize * kBytesPerPixel;
+    for (int32_t r = 0; r < kTileSize; ++r) {
+      std::memcpy(tile->pixels + r * kTileSize, m_head.rows[top + r] + static_cast<size_t>(left) * kBytesPerPixel,
+                  kRowBytes);
+    }
+  } else {
+    // Not the virtual GetRect: the backup holds the raw pixels whatever a derived type shows.
+    ImageSurface::GetRect(TileRect(col, row), tile->pixels);
+  }
+}
+
+void ImageSurface::BackupTile(int32_t col, int32_t row) {
+  auto* tile = static_cast<TileBackup*>(FXAlloc());
+  if (tile != nullptr) {
+    CopyTileInto(tile, col, row);
+  }
+  KeepBackups({&tile, 1});
+}
+
+void ImageSurface::CopyUnsavedTiles(const Rect& rect, std::vector<TileBackup*>& out) const {
+  out.clear();
+  Rect clipped;
+  if (m_restoring != 0 || !Clip(rect.Normalized(), &clipped)) {
+    return;
+  }
+  struct Place {
+    int32_t col, row;
+  };
+  std::vector<Place> places;
+  for (int32_t row = clipped.top / kTileSize; row <= clipped.bottom / kTileSize; ++row) {
+    const uint8_t* flags = m_head.tileFlags + row * m_head.tilesAcross;
+    for (int32_t col = clipped.left / kTileSize; col <= clipped.right / kTileSize; ++col) {
+      if (flags[col] == 0) {
+        places.push_back({col, row});
+      }
+    }
+  }
+  // The blocks in one go: a painter on the other thread would otherwise meet this one at the
+  // pool's lock for every tile.
+  out.resize(places.size());
+  const int32_t taken = FXAllocBlocks(reinterpret_cast<void**>(out.data()), static_cast<int32_t>(out.size()));
+  out.resize(static_cast<size_t>(taken));
+  for (int32_t i = 0; i < taken; ++i) {
+    CopyTileInto(out[static_cast<size_t>(i)], places[static_cast<size_t>(i)].col, places[static_cast<size_t>(i)].row);
+  }
+}
+
+void ImageSurface::KeepBackups(std::span<TileBackup* const> tiles) {
+  const int32_t capacity = m_head.tilesAcross * m_head.tilesDown;
+  for (TileBackup* tile : tiles) {
+    if (tile == nullptr) {
+      continue;
+    }
+    const bool inside = HasBitmap() && tile->column >= 0 && tile->column < m_head.tilesAcross && tile->row >= 0 &&
+                        tile->row < m_head.tilesDown;
+    const int32_t index = inside ? tile->row * m_head.tilesAcross + tile->column : 0;
+    // A tile saved meanwhile keeps its first backup. The list has room for every tile and each
+    // tile is saved once, so it can only be full if a plug-in has rewritten the flags; dropping
+    // the backup then beats writing past the list.
+    if (!inside || m_head.tileFlags[index] != 0 || m_head.savedTileCount >= capacity) {
+      FXFree(tile);
+      continue;
+    }
+    m_head.tileFlags[index] = 1;
+    m_head.savedTiles[m_head.savedTileCount++] = tile;
+  }
+}
+
+bool ImageSurface::HasPlainRows() const {
+  // Only these two types are known to keep SetRect and GetRect as the surface's own.
+  return HasBitmap() && (typeid(*this) == typeid(ImageSurface) || typeid(*this) == typeid(Layer));
 }
 
 void ImageSurface::BackupTiles(const Rect& clipped) {

@@ -7,6 +7,7 @@
 // Descriptor() reads and writes this surface in place.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/draw_context.h"
@@ -62,6 +63,17 @@ class ImageSurface {
   // Puts back every saved tile: the image returns to its state before the uncommitted change.
   void RevertUncommitted();
 
+  // For painters that write rows themselves, a band of whole tile rows at a time and possibly
+  // on two threads: CopyUnsavedTiles backs up the unsaved tiles a rect touches into fresh
+  // blocks (none while restoring), reading only those tiles' flags and pixels, so another
+  // thread may meanwhile change other tile rows. KeepBackups records them, one thread at a
+  // time, before the pixels change; the painter then widens the dirty rect itself.
+  void CopyUnsavedTiles(const Rect& rect, std::vector<TileBackup*>& out) const;
+  void KeepBackups(std::span<TileBackup* const> tiles);
+  // True when GetRect and SetRect are the surface's own, with nothing between them and the
+  // rows (no selection facade): the rows may then be written directly.
+  bool HasPlainRows() const;
+
   ImageDescriptor* Descriptor() { return &m_head; }
   const ImageDescriptor* Descriptor() const { return &m_head; }
   // Image row y counted from the top; null outside the image.
@@ -91,6 +103,8 @@ class ImageSurface {
   int32_t Allocate(Size size, bool fillWhite);
   void SetDirtyEmpty();
   void BackupTile(int32_t col, int32_t row);
+  // Fills a block with tile (col, row) and its place.
+  void CopyTileInto(TileBackup* tile, int32_t col, int32_t row) const;
   void BackupTiles(const Rect& clipped);
   // Hands the saved tiles over (to an undo step) and clears their flags.
   std::vector<TileBackup*> TakeSavedTiles();

@@ -85,26 +85,47 @@ int32_t FXCreateMemBlock(int32_t blockSize) {
 }
 
 void* FXAlloc(void) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (g_pool.count > 0) {
-    const uint32_t index = g_pool.freeStack[--g_pool.count];
-    g_pool.onStack[index] = false;
-    return g_pool.blocks[index];
+  void* block = nullptr;
+  FXAllocBlocks(&block, 1);
+  return block;
+}
+
+int32_t FXAllocBlocks(void** blocks, int32_t count) {
+  if (blocks == nullptr || count < 1) {
+    return 0;
+  }
+  int32_t taken = 0;
+  size_t size = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    while (taken < count && g_pool.count > 0) {
+      const uint32_t index = g_pool.freeStack[--g_pool.count];
+      g_pool.onStack[index] = false;
+      blocks[taken++] = g_pool.blocks[index];
+    }
+    size = static_cast<size_t>(g_pool.size);
   }
   // Without a pool the size is 0, and a malloc(0) block would be overrun by every caller.
-  if (g_pool.size == 0) {
-    return nullptr;
+  // The rest come from the system outside the lock, so painters on other threads do not
+  // queue behind each other's mallocs.
+  while (size != 0 && taken < count) {
+    void* block = std::malloc(size);
+    if (block == nullptr) {
+      break;
+    }
+    blocks[taken++] = block;
   }
-  return std::malloc(static_cast<size_t>(g_pool.size));
+  return taken;
 }
 
 int32_t FXFree(void* block) {
   if (block == nullptr) {
     return 0;
   }
-  std::lock_guard<std::mutex> lock(g_mutex);
+  std::unique_lock<std::mutex> lock(g_mutex);
   const auto address = reinterpret_cast<uintptr_t>(block);
   if (address < g_pool.rangeBegin || address >= g_pool.rangeEnd) {
+    lock.unlock();
     std::free(block);
     return 0;
   }

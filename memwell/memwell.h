@@ -27,7 +27,12 @@ MEMWELL_API int32_t FXCreateMemBlock(int32_t blockSize);
  * been created. */
 MEMWELL_API void* FXAlloc(void);
 
-/* Returns a block taken with FXAlloc. NULL is ignored. Always answers 0. */
+/* Up to count blocks at once into blocks[0…], as count calls of FXAlloc would give them but
+ * taking the pool's lock once. Answers how many were taken: fewer when the system runs out
+ * of memory, 0 while no pool has been created. */
+MEMWELL_API int32_t FXAllocBlocks(void** blocks, int32_t count);
+
+/* Returns a block taken with FXAlloc or FXAllocBlocks. NULL is ignored. Always answers 0. */
 MEMWELL_API int32_t FXFree(void* block);
 
 #ifdef __cplusplus

@@ -27,7 +27,7 @@ constexpr Rect kNothing{0, 0, -1, -1};
 
 // Below this many pixels a second thread costs more than it saves.
 constexpr int64_t kTwoBandPixels = int64_t{1} << 18;
-// A band is painted, then written with one SetRect: as many rows as keep it near this many
+// A band painted aside is written with one SetRect: as many rows as keep it near this many
 // pixels, at most one tile row.
 constexpr int64_t kBandPixels = int64_t{1} << 16;
 // Rows that are the row above moved by at most this many pixels are copied from it.
@@ -236,62 +236,80 @@ Rect PaintGradient(ImageSurface& target, const Rect& area, const GradientPaint& 
   const auto colour = [&table](int32_t position) { return table[static_cast<size_t>(position)]; };
 
   const int32_t width = rect.Width();
+  // On a surface with plain rows each band is one tile row, written in place: its tiles are
+  // backed up first while the band's pixels come into the cache, and the two threads never share
+  // a tile. Otherwise (a selection in between) a band is painted aside and written with SetRect.
+  const bool direct = target.HasPlainRows();
+  constexpr int32_t kTile = ImageSurface::kTileSize;
   const int32_t bandRows =
-      static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / width, 1, ImageSurface::kTileSize));
-  const int32_t bands = (rect.Height() + bandRows - 1) / bandRows;
+      direct ? kTile : static_cast<int32_t>(std::clamp<int64_t>(kBandPixels / width, 1, kTile));
+  const int32_t firstRow = direct ? rect.top / kTile * kTile : rect.top;
+  const int32_t bands = (rect.bottom - firstRow) / bandRows + 1;
   const size_t bandPixels = static_cast<size_t>(width) * static_cast<size_t>(bandRows);
-  // The surface (its backups and dirty rectangle) takes one writer at a time; the gradient of
-  // the next band is worked out meanwhile.
+  // The surface's records (its backups and dirty rectangle) take one writer at a time; the
+  // gradient of the next band is worked out meanwhile.
   std::mutex surface;
   const bool split = int64_t{width} * rect.Height() >= kTwoBandPixels;
   // Rows moved copies of the one above are copied, not stepped again.
   const std::optional<int64_t> shift = line.RowShift(kMaxRowShift);
   RunInTwoBands(split, 0, bands, [&](int32_t firstBand, int32_t endBand) {
-    std::vector<uint32_t> upper(bandPixels);
-    std::vector<uint32_t> lower(brush ? bandPixels : 0);
+    std::vector<uint32_t> upper(direct && !brush ? 0 : bandPixels);
+    std::vector<uint32_t> lower(brush && !direct ? bandPixels : 0);
     std::vector<uint8_t> coverage(brush ? static_cast<size_t>(width) : 0);
     std::vector<uint32_t> moved(shift && *shift != 0 ? static_cast<size_t>(width + kMaxRowShift * bandRows) : 0);
-    bool laidOnce = false;
+    std::vector<uint32_t> same(shift && *shift == 0 ? static_cast<size_t>(width) : 0);
+    std::vector<TileBackup*> backups;
+    if (!same.empty()) line.Row(colour, rect.left, rect.top, width, same.data());
     for (int32_t band = firstBand; band < endBand; ++band) {
-      const int32_t top = rect.top + band * bandRows;
-      const Rect rows{rect.left, top, rect.right, std::min(rect.bottom, top + bandRows - 1)};
+      const int32_t top = std::max(rect.top, firstRow + band * bandRows);
+      const Rect rows{rect.left, top, rect.right, std::min(rect.bottom, firstRow + (band + 1) * bandRows - 1)};
       const int32_t count = rows.Height();
+      if (direct) {
+        target.CopyUnsavedTiles(rows, backups);
+        std::lock_guard lock(surface);
+        target.KeepBackups(backups);
+      }
+      // Where row r of the band's gradient goes: the layer's row itself, or the band aside.
+      const auto out = [&](int32_t r) {
+        return direct && !brush ? target.Row(top + r) + rect.left : upper.data() + static_cast<size_t>(r) * width;
+      };
       if (!shift) {
-        for (int32_t r = 0; r < count; ++r)
-          line.Row(colour, rect.left, top + r, width, upper.data() + static_cast<size_t>(r) * width);
+        for (int32_t r = 0; r < count; ++r) line.Row(colour, rect.left, top + r, width, out(r));
       } else if (*shift != 0) {
         // The first row of the band widened by the shifts of the rows below, then a window of it
         // per row.
         const int64_t reach = int64_t{count - 1} * *shift;
         const int64_t from = rect.left + std::min<int64_t>(0, reach);
         line.Row(colour, static_cast<int32_t>(from), top, width + static_cast<int32_t>(std::abs(reach)), moved.data());
-        for (int32_t r = 0; r < count; ++r)
-          std::copy_n(moved.data() + (rect.left + r * *shift - from), width, upper.data() + static_cast<size_t>(r) * width);
-      } else if (!laidOnce) {
-        line.Row(colour, rect.left, top, width, upper.data());
-        for (int32_t r = 1; r < bandRows; ++r)
-          std::copy_n(upper.data(), width, upper.data() + static_cast<size_t>(r) * width);
-        laidOnce = true;
+        for (int32_t r = 0; r < count; ++r) std::copy_n(moved.data() + (rect.left + r * *shift - from), width, out(r));
+      } else {
+        for (int32_t r = 0; r < count; ++r) std::copy_n(same.data(), width, out(r));
       }
       if (!brush) {
-        std::lock_guard lock(surface);
-        target.SetRect(rows, upper.data());
+        if (!direct) {
+          std::lock_guard lock(surface);
+          target.SetRect(rows, upper.data());
+        }
         continue;
       }
-      {
+      if (!direct) {
         std::lock_guard lock(surface);
         target.GetRect(rows, lower.data());
       }
       for (int32_t r = 0; r < count; ++r) {
         const size_t offset = static_cast<size_t>(r) * width;
+        uint32_t* below = direct ? target.Row(top + r) + rect.left : lower.data() + offset;
         CoverageFromAlpha(upper.data() + offset, coverage.data(), static_cast<size_t>(width));
-        MergeRun(ModeNumber(BlendMode::kNormal), lower.data() + offset, upper.data() + offset, coverage.data(), opacity,
-                 lower.data() + offset, static_cast<size_t>(width));
+        MergeRun(ModeNumber(BlendMode::kNormal), below, upper.data() + offset, coverage.data(), opacity, below,
+                 static_cast<size_t>(width));
       }
-      std::lock_guard lock(surface);
-      target.SetRect(rows, lower.data());
+      if (!direct) {
+        std::lock_guard lock(surface);
+        target.SetRect(rows, lower.data());
+      }
     }
   });
+  if (direct) target.AddDirtyRect(rect.left, rect.top, rect.right, rect.bottom);
   target.SetModified();
   return rect;
 }

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#include <mutex>
 #include <numbers>
+#include <optional>
 
+#include "core/bands.h"
 #include "core/region_clipped_image.h"
 
 namespace varnel {
@@ -12,6 +18,8 @@ namespace {
 
 // Rows rendered together: the accumulation buffer stays in the cache however tall the shape.
 constexpr int32_t kBandRows = 32;
+// Below this many pixels of bounding box a second thread costs more than it saves.
+constexpr int64_t kTwoHalvesPixels = int64_t{1} << 18;
 // Columns per flag of the touched-cell map: runs of untouched blocks keep the winding of their
 // left neighbour, so the interior of a large shape costs a fill, not a sum per pixel.
 constexpr int32_t kBlockShift = 5;
@@ -178,33 +186,136 @@ int32_t FullRunEnd(const uint8_t* cover, int32_t x, int32_t last) {
   return end;
 }
 
-// Paints rows of coverage into a target through GetRect/SetRect. Runs at full coverage are
-// written straight from one row of the colour; only the pixels that blend are read and written
-// back, a stretch at a time.
+// count pixels of one colour, sixteen bytes a store: a run across a large shape is most of its
+// cost, and the compiler leaves a plain fill a pixel at a time.
+void FillPixels(uint32_t* pixels, int32_t count, uint32_t colour) {
+  int32_t i = 0;
+#ifdef __SSE2__
+  const __m128i four = _mm_set1_epi32(static_cast<int32_t>(colour));
+  for (; i + 16 <= count; i += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), four);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i + 4), four);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i + 8), four);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i + 12), four);
+  }
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + i), four);
+#endif
+  for (; i < count; ++i) pixels[i] = colour;
+}
+
+// The first and last index of a row of coverage that is not 0 (first > last for none), eight
+// at a time: most of a shape's bounding box beside its outline is empty.
+void CoveredSpan(const uint8_t* cover, int32_t width, int32_t& first, int32_t& last) {
+  first = 0;
+  last = width - 1;
+  uint64_t eight;
+  while (first + 8 <= width && (std::memcpy(&eight, cover + first, sizeof eight), eight == 0)) first += 8;
+  while (first < width && cover[first] == 0) ++first;
+  while (last - 7 > first && (std::memcpy(&eight, cover + last - 7, sizeof eight), eight == 0)) last -= 8;
+  while (last >= first && cover[last] == 0) --last;
+}
+
+// Paints rows of coverage into a target. Runs at full coverage take the colour; only the pixels
+// that blend are read. A target with plain rows is painted in place, each tile row's tiles
+// backed up first, so two painters may share it a tile row apart; any other target (a selection
+// facade) goes through GetRect/SetRect, a stretch at a time.
 class PaintRows {
  public:
-  PaintRows(ImageSurface& target, uint32_t pixel, int32_t opacity, int32_t left, int32_t width)
+  // records: taken around the target's records when another painter shares the target.
+  PaintRows(ImageSurface& target, uint32_t pixel, int32_t opacity, int32_t left, int32_t width,
+            std::mutex* records = nullptr)
       : m_target(target),
         m_pixel(pixel),
         m_opacity(std::clamp(opacity, 0, 255)),
         m_left(left),
         m_width(width),
-        m_solid(static_cast<size_t>(width), pixel),
-        m_blend(static_cast<size_t>(width)),
+        m_direct(target.HasPlainRows()),
+        m_records(records),
+        m_solid(m_direct ? 0 : static_cast<size_t>(width), pixel),
+        m_blend(m_direct ? 0 : static_cast<size_t>(width)),
         m_scaled(m_opacity != 255 ? static_cast<size_t>(width) : 0) {}
 
-  // Coverage of the width pixels from the left of row y.
-  void Row(int32_t y, const uint8_t* cover) {
-    int32_t first = 0, last = m_width - 1;
-    while (first <= last && cover[first] == 0) ++first;
-    while (last >= first && cover[last] == 0) --last;
-    if (first > last) return;
-    if (m_opacity != 255) {
-      for (int32_t i = first; i <= last; ++i)
-        m_scaled[static_cast<size_t>(i)] = static_cast<uint8_t>((cover[i] * m_opacity + 127) / 255);
-      cover = m_scaled.data();
+  // count rows of coverage from row y on, stride bytes apart, each the width pixels from the
+  // left.
+  void Rows(int32_t y, int32_t count, const uint8_t* cover, size_t stride) {
+    m_spans.resize(static_cast<size_t>(count));
+    for (int32_t r = 0; r < count; ++r) {
+      Span& span = m_spans[static_cast<size_t>(r)];
+      CoveredSpan(cover + static_cast<size_t>(r) * stride, m_width, span.first, span.last);
     }
-    int32_t x = first;
+    if (m_direct) BackUp(y, count);
+    for (int32_t r = 0; r < count; ++r) {
+      const Span& span = m_spans[static_cast<size_t>(r)];
+      if (span.first > span.last) continue;
+      const uint8_t* row = cover + static_cast<size_t>(r) * stride;
+      if (m_opacity != 255) {
+        for (int32_t i = span.first; i <= span.last; ++i)
+          m_scaled[static_cast<size_t>(i)] = static_cast<uint8_t>((row[i] * m_opacity + 127) / 255);
+        row = m_scaled.data();
+      }
+      if (m_direct)
+        PaintInPlace(y + r, row, span);
+      else
+        PaintThrough(y + r, row, span);
+      m_changed = m_changed.United({m_left + span.first, y + r, m_left + span.last, y + r});
+    }
+  }
+
+  // The changed rectangle; the target is marked modified when there is one. With several
+  // painters on one target, each finishes after all have painted.
+  Rect Finish() {
+    if (!m_changed.IsEmpty()) {
+      if (m_direct) m_target.AddDirtyRect(m_changed.left, m_changed.top, m_changed.right, m_changed.bottom);
+      m_target.SetModified();
+    }
+    return m_changed;
+  }
+
+ private:
+  struct Span {
+    int32_t first, last;
+  };
+
+  // The unsaved tiles under the rows' spans, a tile row at a time.
+  void BackUp(int32_t y, int32_t count) {
+    constexpr int32_t kTile = ImageSurface::kTileSize;
+    for (int32_t r = 0; r < count;) {
+      const int32_t end = std::min(count, (y + r) / kTile * kTile + kTile - y);
+      int32_t first = m_width, last = -1;
+      for (int32_t i = r; i < end; ++i) {
+        first = std::min(first, m_spans[static_cast<size_t>(i)].first);
+        last = std::max(last, m_spans[static_cast<size_t>(i)].last);
+      }
+      if (first <= last) {
+        m_target.CopyUnsavedTiles({m_left + first, y + r, m_left + last, y + end - 1}, m_backups);
+        if (m_records != nullptr) {
+          std::lock_guard lock(*m_records);
+          m_target.KeepBackups(m_backups);
+        } else {
+          m_target.KeepBackups(m_backups);
+        }
+      }
+      r = end;
+    }
+  }
+
+  void PaintInPlace(int32_t y, const uint8_t* cover, const Span& span) {
+    uint32_t* pixels = m_target.Row(y) + m_left;
+    for (int32_t x = span.first; x <= span.last; ++x) {
+      const uint8_t c = cover[x];
+      if (c == 255) {
+        const int32_t end = FullRunEnd(cover, x, span.last);
+        FillPixels(pixels + x, end - x + 1, m_pixel);
+        x = end;
+      } else if (c != 0) {
+        pixels[x] = RegionClippedImage::BlendCovered(pixels[x], m_pixel, c);
+      }
+    }
+  }
+
+  void PaintThrough(int32_t y, const uint8_t* cover, const Span& span) {
+    const int32_t last = span.last;
+    int32_t x = span.first;
     while (x <= last) {
       int32_t end = x;
       if (cover[x] == 255) {
@@ -227,24 +338,17 @@ class PaintRows {
       }
       x = end + 1;
     }
-    const Rect span{m_left + first, y, m_left + last, y};
-    m_changed = m_changed.IsEmpty() ? span
-                                    : Rect{std::min(m_changed.left, span.left), m_changed.top,
-                                           std::max(m_changed.right, span.right), y};
   }
 
-  // The changed rectangle; the target is marked modified when there is one.
-  Rect Finish() {
-    if (!m_changed.IsEmpty()) m_target.SetModified();
-    return m_changed;
-  }
-
- private:
   ImageSurface& m_target;
   uint32_t m_pixel;
   int32_t m_opacity, m_left, m_width;
+  bool m_direct;
+  std::mutex* m_records;
   std::vector<uint32_t> m_solid, m_blend;
   std::vector<uint8_t> m_scaled;
+  std::vector<Span> m_spans;
+  std::vector<TileBackup*> m_backups;
   Rect m_changed{0, 0, -1, -1};
 };
 
@@ -390,18 +494,37 @@ Rect FillShape(ImageSurface& target, const ShapeCoverage& shape, bool antialias,
                int32_t opacity) {
   const Size size = target.GetSize();
   const Rect bounds = shape.Bounds().Intersected({0, 0, size.width - 1, size.height - 1});
+  if (bounds.IsEmpty() || opacity <= 0) return {0, 0, -1, -1};
+  // A large shape on plain rows is rendered and painted in two halves, one per core, split at
+  // a tile row so that no tile is backed up by both.
+  constexpr int32_t kTile = ImageSurface::kTileSize;
+  const int32_t middle = (bounds.top + bounds.Height() / 2) / kTile * kTile;
+  const bool split = target.HasPlainRows() && int64_t{bounds.Width()} * bounds.Height() >= kTwoHalvesPixels &&
+                     middle > bounds.top;
+  const Rect halves[2] = {{bounds.left, bounds.top, bounds.right, split ? middle - 1 : bounds.bottom},
+                          {bounds.left, middle, bounds.right, bounds.bottom}};
+  std::mutex records;
+  std::optional<PaintRows> painters[2];
+  RunInTwoBands(split, 0, split ? 2 : 1, [&](int32_t first, int32_t end) {
+    for (int32_t half = first; half < end; ++half) {
+      const Rect& part = halves[half];
+      // One band of coverage at a time, painted while it is still in the cache.
+      const size_t width = static_cast<size_t>(part.Width());
+      std::vector<uint8_t> band(width * kBandRows);
+      PaintRows& painter = painters[half].emplace(target, pixel, opacity, part.left, part.Width(), &records);
+      shape.RenderBands(part, antialias, rule,
+                        {[&](int32_t, int32_t) { return band.data(); },
+                         [&](int32_t top, int32_t rows, const uint8_t* cover) {
+                           painter.Rows(part.top + top, rows, cover, width);
+                         }});
+    }
+  });
   Rect changed{0, 0, -1, -1};
-  if (bounds.IsEmpty() || opacity <= 0) return changed;
-  // One band of coverage at a time, painted while it is still in the cache.
-  const size_t width = static_cast<size_t>(bounds.Width());
-  std::vector<uint8_t> band(width * kBandRows);
-  PaintRows painter(target, pixel, opacity, bounds.left, bounds.Width());
-  shape.RenderBands(bounds, antialias, rule,
-                    {[&](int32_t, int32_t) { return band.data(); },
-                     [&](int32_t top, int32_t rows, const uint8_t* cover) {
-                       for (int32_t r = 0; r < rows; ++r) painter.Row(bounds.top + top + r, cover + static_cast<size_t>(r) * width);
-                     }});
-  return painter.Finish();
+  for (std::optional<PaintRows>& painter : painters) {
+    if (!painter) continue;
+    changed = changed.United(painter->Finish());
+  }
+  return changed;
 }
 
 Rect FillOutline(ImageSurface& target, std::span<const ShapePoint> outline, uint32_t pixel, bool antialias,
@@ -434,8 +557,14 @@ Rect PaintCoverage(ImageSurface& target, const CoverageMask& mask, uint32_t pixe
   if (area.IsEmpty() || opacity <= 0) return {0, 0, -1, -1};
   const size_t maskWidth = static_cast<size_t>(mask.bounds.Width());
   PaintRows painter(target, pixel, opacity, area.left, area.Width());
-  for (int32_t y = area.top; y <= area.bottom; ++y)
-    painter.Row(y, mask.coverage.data() + static_cast<size_t>(y - mask.bounds.top) * maskWidth + (area.left - mask.bounds.left));
+  // A tile row at a time, so its tiles are backed up together.
+  for (int32_t y = area.top; y <= area.bottom;) {
+    const int32_t end = std::min(area.bottom + 1, (y / ImageSurface::kTileSize + 1) * ImageSurface::kTileSize);
+    painter.Rows(y, end - y,
+                 mask.coverage.data() + static_cast<size_t>(y - mask.bounds.top) * maskWidth + (area.left - mask.bounds.left),
+                 maskWidth);
+    y = end;
+  }
   return painter.Finish();
 }
 
