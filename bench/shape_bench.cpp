@@ -3,16 +3,16 @@
 // same run:
 //
 //   BM_Ellipse            "塗りつぶし楕円": a 2000 × 1500 ellipse, its exact-area coverage
-//                         rendered a band of rows at a time and painted through the layer's
-//                         SetRect, every tile backed up for the undo step as the tool does
-//                         (FillEllipse)
-//   BM_EllipseRender      only the coverage of that ellipse, as one mask
-//   BM_EllipseNoBackups   the whole paint path without the tile backups
+//                         rendered a band of rows at a time and painted into the layer's rows,
+//                         the upper and lower half on two threads, every tile backed up for the
+//                         undo step as the tool does (FillEllipse)
+//   BM_EllipseRender      only the coverage of that ellipse, as one mask, on one thread
+//   BM_EllipseNoBackups   the whole paint path with the layer restoring, so without backups
 //   BM_QPainterEllipse    QPainter::drawEllipse of the same box
 //   BM_Star               "塗りつぶし多角形", anti-aliased: a 100-corner star (corners 1000 and 400
 //                         pixels from the centre in turn), rendered and painted (FillOutline)
 //   BM_StarRender         only its coverage
-//   BM_StarNoBackups      the whole paint path without the tile backups
+//   BM_StarNoBackups      the whole paint path with the layer restoring
 //   BM_QPainterStar       QPainter::drawPolygon of the same corners, odd-even
 //
 // Items are the pixels of the shape's bounding box.
@@ -99,23 +99,12 @@ void BM_EllipseRender(benchmark::State& state) {
 }
 BENCHMARK(BM_EllipseRender)->Unit(benchmark::kMillisecond);
 
-// The layer's pixels without its tile backups: what the paint path costs apart from the undo
-// step's copies.
-class NoBackupSurface : public varnel::ImageSurface {
- public:
-  int32_t SetRect(varnel::Rect rect, const uint32_t* buffer) override {
-    for (int32_t y = rect.top; y <= rect.bottom; ++y)
-      std::copy_n(buffer + size_t(y - rect.top) * size_t(rect.Width()), rect.Width(), Row(y) + rect.left);
-    return 1;
-  }
-};
-
 void BM_EllipseNoBackups(benchmark::State& state) {
-  Pool();
-  static NoBackupSurface surface;
-  if (surface.Width() == 0 && surface.Create({kSide, kSide}) != 0) std::abort();
+  varnel::Layer& layer = Target();
+  layer.SetRestoring(true);
   for (auto _ : state)
-    benchmark::DoNotOptimize(varnel::FillEllipse(surface, kCentre, kCentre, kRadiusX, kRadiusY, kColour));
+    benchmark::DoNotOptimize(varnel::FillEllipse(layer, kCentre, kCentre, kRadiusX, kRadiusY, kColour));
+  layer.SetRestoring(false);
   state.SetItemsProcessed(state.iterations() * int64_t(2 * kRadiusX) * int64_t(2 * kRadiusY));
 }
 BENCHMARK(BM_EllipseNoBackups)->Unit(benchmark::kMillisecond);
@@ -156,11 +145,11 @@ void BM_StarRender(benchmark::State& state) {
 BENCHMARK(BM_StarRender)->Unit(benchmark::kMillisecond);
 
 void BM_StarNoBackups(benchmark::State& state) {
-  Pool();
-  static NoBackupSurface surface;
-  if (surface.Width() == 0 && surface.Create({kSide, kSide}) != 0) std::abort();
+  varnel::Layer& layer = Target();
   const std::vector<varnel::ShapePoint> star = Star();
-  for (auto _ : state) benchmark::DoNotOptimize(varnel::FillOutline(surface, star, kColour, true, varnel::FillRule::kEvenOdd));
+  layer.SetRestoring(true);
+  for (auto _ : state) benchmark::DoNotOptimize(varnel::FillOutline(layer, star, kColour, true, varnel::FillRule::kEvenOdd));
+  layer.SetRestoring(false);
   state.SetItemsProcessed(state.iterations() * int64_t(2 * kStarOuter) * int64_t(2 * kStarOuter));
 }
 BENCHMARK(BM_StarNoBackups)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 #include "core/surface.h"
 
+#include <emmintrin.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -323,9 +324,30 @@ void ImageSurface::CopyTileInto(TileBackup* tile, int32_t col, int32_t row) cons
   if (left + kTileSize <= Width() && top + kTileSize <= Height()) {
     // A whole tile: sixteen rows of 64 bytes, without GetRect's clipping per call.
     constexpr size_t kRowBytes = kTileSize * kBytesPerPixel;
+    const auto begin = reinterpret_cast<uintptr_t>(tile->pixels);
+    if (begin % 16 != 0) {
+      for (int32_t r = 0; r < kTileSize; ++r) {
+        std::memcpy(tile->pixels + r * kTileSize, m_head.rows[top + r] + static_cast<size_t>(left) * kBytesPerPixel,
+                    kRowBytes);
+      }
+      return;
+    }
+    // The cache lines wholly inside the block are written around the cache: the copy is read
+    // again only by an undo, long after, and skipping the cache spares reading the lines in
+    // first. The lines it shares with the allocator's records are written as usual.
+    const uintptr_t streamFrom = (begin + 63) & ~uintptr_t{63};
+    const uintptr_t streamTo = (begin + sizeof tile->pixels) & ~uintptr_t{63};
     for (int32_t r = 0; r < kTileSize; ++r) {
-      std::memcpy(tile->pixels + r * kTileSize, m_head.rows[top + r] + static_cast<size_t>(left) * kBytesPerPixel,
-                  kRowBytes);
+      const auto* from = reinterpret_cast<const __m128i*>(m_head.rows[top + r] + static_cast<size_t>(left) * kBytesPerPixel);
+      auto* to = reinterpret_cast<__m128i*>(tile->pixels + r * kTileSize);
+      for (int k = 0; k < 4; ++k) {
+        const __m128i chunk = _mm_loadu_si128(from + k);
+        const auto at = reinterpret_cast<uintptr_t>(to + k);
+        if (at >= streamFrom && at < streamTo)
+          _mm_stream_si128(to + k, chunk);
+        else
+          _mm_store_si128(to + k, chunk);
+      }
     }
   } else {
     // Not the virtual GetRect: the backup holds the raw pixels whatever a derived type shows.
@@ -337,6 +359,7 @@ void ImageSurface::BackupTile(int32_t col, int32_t row) {
   auto* tile = static_cast<TileBackup*>(FXAlloc());
   if (tile != nullptr) {
     CopyTileInto(tile, col, row);
+    _mm_sfence();
   }
   KeepBackups({&tile, 1});
 }
@@ -367,6 +390,8 @@ void ImageSurface::CopyUnsavedTiles(const Rect& rect, std::vector<TileBackup*>& 
   for (int32_t i = 0; i < taken; ++i) {
     CopyTileInto(out[static_cast<size_t>(i)], places[static_cast<size_t>(i)].col, places[static_cast<size_t>(i)].row);
   }
+  // The copies written around the cache are in memory before anyone is handed the blocks.
+  _mm_sfence();
 }
 
 void ImageSurface::KeepBackups(std::span<TileBackup* const> tiles) {
@@ -396,14 +421,9 @@ bool ImageSurface::HasPlainRows() const {
 }
 
 void ImageSurface::BackupTiles(const Rect& clipped) {
-  for (int32_t row = clipped.top / kTileSize; row <= clipped.bottom / kTileSize; ++row) {
-    const uint8_t* flags = m_head.tileFlags + row * m_head.tilesAcross;
-    for (int32_t col = clipped.left / kTileSize; col <= clipped.right / kTileSize; ++col) {
-      if (flags[col] == 0) {
-        BackupTile(col, row);
-      }
-    }
-  }
+  std::vector<TileBackup*> tiles;
+  CopyUnsavedTiles(clipped, tiles);
+  KeepBackups(tiles);
 }
 
 void ImageSurface::BackupAll(bool writeNow, bool push) {

@@ -60,12 +60,11 @@ class Accumulator {
     const double ya = std::max(e.y0, bandTop), yb = std::min(e.y1, bandBottom);
     if (ya >= yb) return;
     const double dxdy = (e.x1 - e.x0) / (e.y1 - e.y0);
-    double x = e.x0 + (ya - e.y0) * dxdy;
+    // Each row's ends straight from the edge, not stepped from the band's top: a row's coverage
+    // is then the same whichever band, or whichever half of a split shape, it falls in.
     for (int32_t y = static_cast<int32_t>(std::floor(ya)); y < bandBottom && y < yb; ++y) {
-      const double dy = std::min<double>(y + 1, yb) - std::max<double>(y, ya);
-      const double xnext = x + dxdy * dy;
-      Deposit(y - top, x, xnext, static_cast<float>(dy) * e.direction);
-      x = xnext;
+      const double from = std::max<double>(y, ya), to = std::min<double>(y + 1, yb);
+      Deposit(y - top, e.x0 + (from - e.y0) * dxdy, e.x0 + (to - e.y0) * dxdy, static_cast<float>(to - from) * e.direction);
     }
   }
 
@@ -276,24 +275,37 @@ class PaintRows {
     int32_t first, last;
   };
 
-  // The unsaved tiles under the rows' spans, a tile row at a time.
+  // The unsaved tiles under the rows' spans, a tile row at a time: exactly the tiles a SetRect
+  // of each row's span would back up.
   void BackUp(int32_t y, int32_t count) {
     constexpr int32_t kTile = ImageSurface::kTileSize;
+    const int32_t firstColumn = m_left / kTile;
     for (int32_t r = 0; r < count;) {
       const int32_t end = std::min(count, (y + r) / kTile * kTile + kTile - y);
-      int32_t first = m_width, last = -1;
+      m_needed.assign(static_cast<size_t>((m_left + m_width - 1) / kTile - firstColumn + 1), 0);
       for (int32_t i = r; i < end; ++i) {
-        first = std::min(first, m_spans[static_cast<size_t>(i)].first);
-        last = std::max(last, m_spans[static_cast<size_t>(i)].last);
+        const Span& span = m_spans[static_cast<size_t>(i)];
+        if (span.first > span.last) continue;
+        std::fill(m_needed.begin() + ((m_left + span.first) / kTile - firstColumn),
+                  m_needed.begin() + ((m_left + span.last) / kTile - firstColumn + 1), uint8_t{1});
       }
-      if (first <= last) {
-        m_target.CopyUnsavedTiles({m_left + first, y + r, m_left + last, y + end - 1}, m_backups);
+      for (size_t c = 0; c < m_needed.size();) {
+        if (m_needed[c] == 0) {
+          ++c;
+          continue;
+        }
+        size_t e = c;
+        while (e + 1 < m_needed.size() && m_needed[e + 1] != 0) ++e;
+        const int32_t left = (firstColumn + static_cast<int32_t>(c)) * kTile;
+        const int32_t right = (firstColumn + static_cast<int32_t>(e)) * kTile + kTile - 1;
+        m_target.CopyUnsavedTiles({left, y + r, right, y + end - 1}, m_backups);
         if (m_records != nullptr) {
           std::lock_guard lock(*m_records);
           m_target.KeepBackups(m_backups);
         } else {
           m_target.KeepBackups(m_backups);
         }
+        c = e + 1;
       }
       r = end;
     }
@@ -348,6 +360,7 @@ class PaintRows {
   std::vector<uint32_t> m_solid, m_blend;
   std::vector<uint8_t> m_scaled;
   std::vector<Span> m_spans;
+  std::vector<uint8_t> m_needed;  // per tile column from m_left's: a row of the tile row touches it
   std::vector<TileBackup*> m_backups;
   Rect m_changed{0, 0, -1, -1};
 };

@@ -18,6 +18,7 @@ namespace varnel {
 namespace {
 
 using testing::PatternAt;
+using testing::PixelAt;
 
 constexpr uint32_t kBlockFill = 0xDEADBEEFu;
 
@@ -92,6 +93,40 @@ TEST_F(SurfaceBackup, ATileAtTheImageEdgeLeavesTheBlockBeyondTheEdgeAsItWas) {
           << "cell " << k << "," << j;
     }
   }
+}
+
+TEST_F(SurfaceBackup, CopiedTilesAreTheUnsavedOnesAndKeepingDropsAnySavedMeanwhileOrOutOfPlace) {
+  Make(Size{40, 40});  // tiles 0…2 across and down, the last ones partly inside
+  m_surface.SetPixel(20, 20, 0);  // tile (1, 1) saved
+  std::vector<TileBackup*> copied;
+  m_surface.SetRestoring(true);
+  m_surface.CopyUnsavedTiles(Rect{0, 0, 39, 39}, copied);
+  EXPECT_TRUE(copied.empty());
+  m_surface.SetRestoring(false);
+  m_surface.CopyUnsavedTiles(Rect{39, 39, 10, 10}, copied);  // corners in any order
+  std::vector<std::pair<int32_t, int32_t>> places;
+  for (const TileBackup* tile : copied) {
+    places.emplace_back(tile->column, tile->row);
+    for (int32_t j = 0; j < 16 && tile->row * 16 + j < 40; ++j)
+      for (int32_t k = 0; k < 16 && tile->column * 16 + k < 40; ++k)
+        ASSERT_EQ(tile->pixels[j * 16 + k], PatternAt(tile->column * 16 + k, tile->row * 16 + j));
+  }
+  EXPECT_EQ(places, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}}));
+  // Tile (0, 0) is saved before the copies are kept, and one block names a tile off the image:
+  // both blocks go back to the pool instead of into the list.
+  m_surface.SetPixel(0, 0, 0);
+  auto* stray = static_cast<TileBackup*>(FXAlloc());
+  ASSERT_NE(stray, nullptr);
+  stray->column = 3;
+  stray->row = 0;
+  copied.push_back(stray);
+  m_surface.KeepBackups(copied);
+  EXPECT_EQ(m_surface.SavedTileCount(), 9);
+  EXPECT_EQ(FXAlloc(), stray);
+  FXFree(stray);
+  m_surface.RevertUncommitted();
+  EXPECT_EQ(PixelAt(m_surface, 20, 20), PatternAt(20, 20));
+  EXPECT_EQ(PixelAt(m_surface, 0, 0), PatternAt(0, 0));
 }
 
 TEST_F(SurfaceBackup, RevertPutsBackTheExactBytesAndReturnsEveryBlock) {

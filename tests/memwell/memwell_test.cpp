@@ -74,6 +74,30 @@ TEST(MemwellPool, FallsBackToMallocOnceThePoolIsExhausted) {
   });
 }
 
+TEST(MemwellPool, ABatchTakesWhatSingleAllocsWouldThenFallsBackToMalloc) {
+  RunInFreshProcess([] {
+    void* none[2] = {};
+    EXPECT_EQ(FXAllocBlocks(none, 2), 0);  // before any pool
+    FXCreateMemBlock(kBlockSize);
+    EXPECT_EQ(FXAllocBlocks(none, 0), 0);
+    EXPECT_EQ(FXAllocBlocks(nullptr, 3), 0);
+    uint8_t* last = AsBytes(FXAlloc());
+    // 1,023 blocks are left in the pool: a batch of 1,030 takes them in FXAlloc's order, then
+    // seven from malloc.
+    std::vector<void*> batch(kBlockCount + 6);
+    ASSERT_EQ(FXAllocBlocks(batch.data(), static_cast<int32_t>(batch.size())), static_cast<int32_t>(batch.size()));
+    const uint8_t* base = last - static_cast<size_t>(kBlockCount - 1) * kBlockSize;
+    for (int i = 0; i < kBlockCount - 1; ++i) EXPECT_EQ(batch[i], last - static_cast<size_t>(i + 1) * kBlockSize) << i;
+    for (size_t i = kBlockCount - 1; i < batch.size(); ++i) {
+      EXPECT_FALSE(InPool(batch[i], base)) << i;
+      std::memset(batch[i], 0x5A, kBlockSize);
+    }
+    for (void* block : batch) FXFree(block);
+    // The pool blocks went back: the next single alloc is the last one freed.
+    EXPECT_EQ(FXAlloc(), batch[kBlockCount - 2]);
+  });
+}
+
 TEST(MemwellPool, FreeingABlockFromOutsideThePoolLeavesTheFreeStackAlone) {
   RunInFreshProcess([] {
     FXCreateMemBlock(kBlockSize);

@@ -11,6 +11,7 @@
 #include "core/canvas.h"
 #include "core/region_clipped_image.h"
 #include "tests/brush/brush_test_support.h"
+#include "tests/tools/paint_paths_support.h"
 #include "tools/gradient_tool.h"
 
 namespace varnel {
@@ -121,6 +122,32 @@ TEST(PaintGradient, EveryPixelTakesTheColourOfItsPositionOnOneThreadOrTwo) {
   auto target = MakeLayer({4, 4}, kWhite);
   EXPECT_TRUE(PaintGradient(*target, {0, 0, 3, 3}, {{2, 2, 2, 2}, stops, kGradientDrawSolid, 256}).IsEmpty());
   EXPECT_FALSE(target->IsModified());
+}
+
+TEST(PaintGradient, PaintsALayerInPlaceAsThroughASelectionCoveringIt) {
+  // Half-transparent stops, so the brush drawing blends with the old pixels. The area starts
+  // and ends inside tiles; 640 × 480 takes two threads.
+  const GradientPattern stops = {{0, 0x40FF2000u}, {6000, 0xFF00FF80u}, {10000, 0x9010A0F0u}};
+  struct Case {
+    GradientLine line;
+    int32_t drawing;
+    Rect area;
+  };
+  const Case cases[] = {{{0, 0, 639, 0}, kGradientDrawSolid, {5, 7, 630, 470}},
+                        {{0, 0, 400, 400}, kGradientDrawSolid, {0, 0, 639, 479}},
+                        {{10, 20, 600, 330}, kGradientDrawSolid, {5, 7, 630, 470}},
+                        {{10, 20, 600, 330}, kGradientDrawBrush, {5, 7, 630, 470}},
+                        {{0, 0, 400, 400}, kGradientDrawBrush, {33, 3, 70, 20}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.line.x1 << "," << c.line.y1 << " drawing " << c.drawing);
+    paint_paths::TwoPaths paths({640, 480});
+    const GradientPaint paint{c.line, stops, c.drawing, 180};
+    EXPECT_EQ(PaintGradient(paths.plain, c.area, paint), c.area);
+    EXPECT_EQ(PaintGradient(paths.facade, c.area, paint), c.area);
+    paths.ExpectSame();
+    for (int32_t y = c.area.top; y <= c.area.bottom; y += 31)
+      ASSERT_NE(paths.plain.Row(y)[c.area.left], paint_paths::Old(c.area.left, y)) << y;
+  }
 }
 
 // An 11 × 3 white layer at (3, 2) on a 16 × 8 white base, with the gradient tool selected and

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <cstring>
 #include <numbers>
 
 #include "core/surface.h"
+#include "tests/tools/paint_paths_support.h"
 #include "tools/shape_raster.h"
 
 namespace varnel {
@@ -170,6 +172,41 @@ TEST(FillShape, PaintsWhatTheMaskPaints) {
       for (int32_t y = 0; y < 80; ++y)
         ASSERT_EQ(std::memcmp(viaMask.Row(y), fused.Row(y), 60 * 4), 0) << y << " " << antialias;
     }
+  }
+}
+
+TEST(FillShape, PaintsALayerInPlaceAsThroughASelectionCoveringIt) {
+  // The 700 × 520 shapes are large enough to be painted in two halves on two threads; the
+  // small one is painted whole. Odd corners put the shapes' edges inside tiles.
+  struct Case {
+    const char* name;
+    Size size;
+    bool antialias;
+    int32_t opacity;
+    std::function<void(ShapeCoverage&)> add;
+  };
+  const Case cases[] = {
+      {"ellipse", {720, 560}, true, 255, [](ShapeCoverage& s) { s.AddEllipse(363.3, 271.7, 350, 260); }},
+      {"faint ellipse", {720, 560}, true, 97, [](ShapeCoverage& s) { s.AddEllipse(363.3, 271.7, 350, 260, 30); }},
+      {"jagged ellipse", {720, 560}, false, 255, [](ShapeCoverage& s) { s.AddEllipse(363.3, 271.7, 350, 260); }},
+      // Thin and slanted: each tile row's rows touch tiles far apart, with none between them.
+      {"sliver", {720, 560}, true, 255,
+       [](ShapeCoverage& s) { s.AddPolygon(std::vector<ShapePoint>{{3.5, 7}, {9, 7}, {715, 553.5}, {709.5, 553.5}}); }},
+      {"small", {70, 50}, true, 200, [](ShapeCoverage& s) { s.AddEllipse(20.5, 30.25, 25, 21); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    paint_paths::TwoPaths paths(c.size);
+    ShapeCoverage shape;
+    c.add(shape);
+    const Rect direct = FillShape(paths.plain, shape, c.antialias, FillRule::kNonZero, 0xC0336699u, c.opacity);
+    const Rect through = FillShape(paths.facade, shape, c.antialias, FillRule::kNonZero, 0xC0336699u, c.opacity);
+    EXPECT_EQ(direct, through);
+    EXPECT_FALSE(direct.IsEmpty());
+    paths.ExpectSame();
+    paths.plain.RevertUncommitted();
+    for (int32_t y = 0; y < c.size.height; ++y)
+      for (int32_t x = 0; x < c.size.width; ++x) ASSERT_EQ(paths.plain.Row(y)[x], paint_paths::Old(x, y)) << x << "," << y;
   }
 }
 
