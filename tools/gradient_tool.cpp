@@ -117,15 +117,28 @@ class LineSteps {
     const auto length = static_cast<Remainder>(m_length);
     const auto step = static_cast<Remainder>(m_remainder);
     auto r = static_cast<Remainder>(remainder);
-    for (int32_t i = 0; i < count; ++i) {
-      // Exact arithmetic keeps the position within 0…65535 here; the bound only guards a table.
-      out[i] = map(static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(position), kGradientSteps)));
+    // Exact arithmetic keeps every position within 0…65535 here. The positions only rise (or
+    // only fall), so the two ends vouch for the run and the table needs no guard per pixel.
+    const Wide last = position + Wide{count - 1} * m_whole + (remainder + Wide{count - 1} * m_remainder) / m_length;
+    const bool inside = position >= 0 && position <= kGradientSteps && last >= 0 && last <= kGradientSteps;
+    const auto advance = [&] {
       position += m_whole;
       r += step;
       if (r >= length) {
         r -= length;
         ++position;
       }
+    };
+    if (inside) {
+      for (int32_t i = 0; i < count; ++i) {
+        out[i] = map(static_cast<int32_t>(position));
+        advance();
+      }
+      return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      out[i] = map(static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(position), kGradientSteps)));
+      advance();
     }
   }
 
