@@ -364,34 +364,51 @@ void ImageSurface::BackupTile(int32_t col, int32_t row) {
   KeepBackups({&tile, 1});
 }
 
+template <typename Batch>
+void ImageSurface::CopyUnsavedTilesInBatches(const Rect& clipped, Batch batch) const {
+  // The blocks a batch at a time: a painter on the other thread would otherwise meet this one
+  // at the pool's lock for every tile, and a dab's few tiles need no list on the heap.
+  constexpr int32_t kBatch = 64;
+  int32_t cols[kBatch], rows[kBatch];
+  TileBackup* tiles[kBatch];
+  int32_t count = 0;
+  const auto flush = [&] {
+    const int32_t taken = FXAllocBlocks(reinterpret_cast<void**>(tiles), count);
+    for (int32_t i = 0; i < taken; ++i) {
+      CopyTileInto(tiles[i], cols[i], rows[i]);
+    }
+    // The copies written around the cache are in memory before anyone is handed the blocks.
+    _mm_sfence();
+    batch(std::span<TileBackup* const>(tiles, static_cast<size_t>(taken)));
+    count = 0;
+  };
+  for (int32_t row = clipped.top / kTileSize; row <= clipped.bottom / kTileSize; ++row) {
+    const uint8_t* flags = m_head.tileFlags + row * m_head.tilesAcross;
+    for (int32_t col = clipped.left / kTileSize; col <= clipped.right / kTileSize; ++col) {
+      if (flags[col] != 0) {
+        continue;
+      }
+      cols[count] = col;
+      rows[count] = row;
+      if (++count == kBatch) {
+        flush();
+      }
+    }
+  }
+  if (count > 0) {
+    flush();
+  }
+}
+
 void ImageSurface::CopyUnsavedTiles(const Rect& rect, std::vector<TileBackup*>& out) const {
   out.clear();
   Rect clipped;
   if (m_restoring != 0 || !Clip(rect.Normalized(), &clipped)) {
     return;
   }
-  struct Place {
-    int32_t col, row;
-  };
-  std::vector<Place> places;
-  for (int32_t row = clipped.top / kTileSize; row <= clipped.bottom / kTileSize; ++row) {
-    const uint8_t* flags = m_head.tileFlags + row * m_head.tilesAcross;
-    for (int32_t col = clipped.left / kTileSize; col <= clipped.right / kTileSize; ++col) {
-      if (flags[col] == 0) {
-        places.push_back({col, row});
-      }
-    }
-  }
-  // The blocks in one go: a painter on the other thread would otherwise meet this one at the
-  // pool's lock for every tile.
-  out.resize(places.size());
-  const int32_t taken = FXAllocBlocks(reinterpret_cast<void**>(out.data()), static_cast<int32_t>(out.size()));
-  out.resize(static_cast<size_t>(taken));
-  for (int32_t i = 0; i < taken; ++i) {
-    CopyTileInto(out[static_cast<size_t>(i)], places[static_cast<size_t>(i)].col, places[static_cast<size_t>(i)].row);
-  }
-  // The copies written around the cache are in memory before anyone is handed the blocks.
-  _mm_sfence();
+  CopyUnsavedTilesInBatches(clipped, [&out](std::span<TileBackup* const> tiles) {
+    out.insert(out.end(), tiles.begin(), tiles.end());
+  });
 }
 
 void ImageSurface::KeepBackups(std::span<TileBackup* const> tiles) {
@@ -421,9 +438,7 @@ bool ImageSurface::HasPlainRows() const {
 }
 
 void ImageSurface::BackupTiles(const Rect& clipped) {
-  std::vector<TileBackup*> tiles;
-  CopyUnsavedTiles(clipped, tiles);
-  KeepBackups(tiles);
+  CopyUnsavedTilesInBatches(clipped, [this](std::span<TileBackup* const> tiles) { KeepBackups(tiles); });
 }
 
 void ImageSurface::BackupAll(bool writeNow, bool push) {

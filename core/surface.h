@@ -105,6 +105,10 @@ class ImageSurface {
   void BackupTile(int32_t col, int32_t row);
   // Fills a block with tile (col, row) and its place.
   void CopyTileInto(TileBackup* tile, int32_t col, int32_t row) const;
+  // Copies the unsaved tiles of a clipped rect into fresh blocks, row by row, handing them to
+  // batch(span) a few dozen at a time.
+  template <typename Batch>
+  void CopyUnsavedTilesInBatches(const Rect& clipped, Batch batch) const;
   void BackupTiles(const Rect& clipped);
   // Hands the saved tiles over (to an undo step) and clears their flags.
   std::vector<TileBackup*> TakeSavedTiles();

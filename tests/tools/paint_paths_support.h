@@ -47,8 +47,9 @@ struct TwoPaths {
       for (int32_t j = 0; j < 16; ++j)
         for (int32_t k = 0; k < 16; ++k) {
           const int32_t x = tile->column * 16 + k, y = tile->row * 16 + j;
-          if (x < layer.Width() && y < layer.Height())
+          if (x < layer.Width() && y < layer.Height()) {
             EXPECT_EQ(tile->pixels[j * 16 + k], Old(x, y)) << x << "," << y;
+          }
         }
     }
     return tiles;
