@@ -299,12 +299,9 @@ class PaintRows {
         const int32_t left = (firstColumn + static_cast<int32_t>(c)) * kTile;
         const int32_t right = (firstColumn + static_cast<int32_t>(e)) * kTile + kTile - 1;
         m_target.CopyUnsavedTiles({left, y + r, right, y + end - 1}, m_backups);
-        if (m_records != nullptr) {
-          std::lock_guard lock(*m_records);
-          m_target.KeepBackups(m_backups);
-        } else {
-          m_target.KeepBackups(m_backups);
-        }
+        std::unique_lock<std::mutex> lock;
+        if (m_records != nullptr) lock = std::unique_lock(*m_records);
+        m_target.KeepBackups(m_backups);
         c = e + 1;
       }
       r = end;
