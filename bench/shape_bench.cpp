@@ -10,6 +10,9 @@
 //   BM_EllipseRender      only the coverage of that ellipse, as one mask, on one thread
 //   BM_EllipseNoBackups   the whole paint path with the layer restoring, so without backups
 //   BM_QPainterEllipse    QPainter::drawEllipse of the same box
+//   BM_EllipseBackupsOnly only the undo backups of the tiles under that ellipse, the upper and
+//                         lower half on two threads, nothing painted: the least that painting
+//                         it with undo can cost
 //   BM_Star               "塗りつぶし多角形", anti-aliased: a 100-corner star (corners 1000 and 400
 //                         pixels from the centre in turn), rendered and painted (FillOutline)
 //   BM_StarRender         only its coverage
@@ -28,9 +31,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
+#include "core/bands.h"
 #include "core/layer.h"
 #include "memwell/memwell.h"
 #include "platform/allocator.h"
@@ -81,14 +86,17 @@ std::vector<varnel::ShapePoint> Star() {
 
 void BM_Ellipse(benchmark::State& state) {
   varnel::Layer& layer = Target();
+  int64_t tiles = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(varnel::FillEllipse(layer, kCentre, kCentre, kRadiusX, kRadiusY, kColour));
     // The undo step would take the backups, and free them only when it leaves the history;
     // here they go back to the pool untimed.
     state.PauseTiming();
+    tiles = layer.SavedTileCount();
     layer.DiscardBackups();
     state.ResumeTiming();
   }
+  state.counters["tiles"] = static_cast<double>(tiles);
   state.SetItemsProcessed(state.iterations() * int64_t(2 * kRadiusX) * int64_t(2 * kRadiusY));
 }
 BENCHMARK(BM_Ellipse)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -125,6 +133,37 @@ void BM_QPainterEllipse(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * int64_t(2 * kRadiusX) * int64_t(2 * kRadiusY));
 }
 BENCHMARK(BM_QPainterEllipse)->Unit(benchmark::kMillisecond);
+
+void BM_EllipseBackupsOnly(benchmark::State& state) {
+  varnel::Layer& layer = Target();
+  constexpr int32_t kTile = varnel::ImageSurface::kTileSize;
+  const int32_t top = static_cast<int32_t>(kCentre - kRadiusY) / kTile, bottom = static_cast<int32_t>(kCentre + kRadiusY) / kTile;
+  // Each tile row's reach: the ellipse's widest row within it.
+  std::vector<varnel::Rect> rows;
+  for (int32_t row = top; row <= bottom; ++row) {
+    const double nearest = std::clamp(kCentre, row * kTile + 0.0, row * kTile + kTile - 1.0);
+    const double dy = (nearest - kCentre) / kRadiusY, half = kRadiusX * std::sqrt(std::max(0.0, 1 - dy * dy));
+    rows.push_back({static_cast<int32_t>(kCentre - half), row * kTile, static_cast<int32_t>(kCentre + half), row * kTile + kTile - 1});
+  }
+  std::mutex records;
+  int64_t tiles = 0;
+  for (auto _ : state) {
+    varnel::RunInTwoBands(true, 0, static_cast<int32_t>(rows.size()), [&](int32_t first, int32_t end) {
+      std::vector<TileBackup*> backups;
+      for (int32_t i = first; i < end; ++i) {
+        layer.CopyUnsavedTiles(rows[static_cast<size_t>(i)], backups);
+        const std::lock_guard lock(records);
+        layer.KeepBackups(backups);
+      }
+    });
+    state.PauseTiming();
+    tiles = layer.SavedTileCount();
+    layer.DiscardBackups();
+    state.ResumeTiming();
+  }
+  state.counters["tiles"] = static_cast<double>(tiles);
+}
+BENCHMARK(BM_EllipseBackupsOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Star(benchmark::State& state) {
   varnel::Layer& layer = Target();
