@@ -70,6 +70,7 @@ CMainFrame::CMainFrame(CVarnelApp& app)
     : m_app(app),
       m_mdi(new QMdiArea(this)),
       m_statusText(new QLabel(this)),
+      m_pointerStatus(new QLabel(this)),
       m_gauge(new QProgressBar(this)),
       m_debugPanel(new DebugConsolePanel(app.Console(), this)) {
   setObjectName("CMainFrame");
@@ -85,7 +86,11 @@ CMainFrame::CMainFrame(CVarnelApp& app)
   m_gauge->setMaximumWidth(160);
   m_gauge->setTextVisible(true);
   m_gauge->hide();
+  m_pointerStatus->setObjectName("PointerStatus");
+  // Wide enough for a long reading, so the pane does not jump as the pointer moves.
+  m_pointerStatus->setMinimumWidth(m_pointerStatus->fontMetrics().horizontalAdvance("X: 00000  Y: 00000  R: 255 G: 255 B: 255"));
   statusBar()->addWidget(m_statusText, 1);
+  statusBar()->addPermanentWidget(m_pointerStatus);
   statusBar()->addPermanentWidget(m_gauge);
 
   addDockWidget(Qt::BottomDockWidgetArea, m_debugPanel);
@@ -480,6 +485,10 @@ void CMainFrame::SetProgress(int percent) {
 }
 
 QString CMainFrame::StatusText() const { return m_statusText->text(); }
+
+void CMainFrame::SetPointerStatus(const QString& text) { m_pointerStatus->setText(text); }
+
+QString CMainFrame::PointerStatus() const { return m_pointerStatus->text(); }
 
 int CMainFrame::Progress() const { return m_gauge->isVisible() ? m_gauge->value() : -1; }
 

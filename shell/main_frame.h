@@ -72,6 +72,9 @@ class CMainFrame : public QMainWindow {
   void SetProgress(int percent);
   QString StatusText() const;
   int Progress() const;
+  // The pane beside the text that follows the pointer over a picture.
+  void SetPointerStatus(const QString& text);
+  QString PointerStatus() const;
 
   // Shows the level chosen through DebugLevel or the menu メッセージレベル.
   void SyncMessageLevel(int level);
@@ -115,6 +118,7 @@ class CMainFrame : public QMainWindow {
   CVarnelApp& m_app;
   QMdiArea* m_mdi;
   QLabel* m_statusText;
+  QLabel* m_pointerStatus;  // where the pointer is over a picture, beside the tools' messages
   QProgressBar* m_gauge;
   DebugConsolePanel* m_debugPanel;
   QMenu* m_levelMenu = nullptr;

@@ -209,6 +209,7 @@ CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
   // A file dropped on a picture opens as a document of its own.
   connect(view, &CVarnelView::fileDropped, this, [this](const QString& path) { OpenDocumentFile(path); },
           Qt::QueuedConnection);
+  connect(view, &CVarnelView::pointerStatus, m_mainFrame.data(), &CMainFrame::SetPointerStatus);
   CVarnelDoc* raw = doc.release();
   auto* frame = new CChildFrame(raw, view);
   frame->saveDocument = [this](CVarnelDoc* document) {

@@ -30,6 +30,7 @@
 #include "shell/varnel_doc.h"
 #include "shell/view_rulers.h"
 #include "tools/grid_snap.h"
+#include "tools/measure_tools.h"
 #include "tools/zoom_tool.h"
 
 namespace varnel {
@@ -359,6 +360,11 @@ void CVarnelView::TrackPointer(QPoint point) {
     m_topRuler->SetPointer(point.x());
     m_leftRuler->SetPointer(point.y());
   }
+  if (!m_document) return;
+  const QPoint image = ViewToImage(point);
+  uint32_t colour = 0;
+  const bool onPicture = m_document->GetCanvas().Composite().GetPixel(image.x(), image.y(), &colour) != 0;
+  emit pointerStatus(QString::fromStdString(CoordinatesText(image.x(), image.y(), onPicture ? &colour : nullptr)));
 }
 
 void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
@@ -516,6 +522,7 @@ void CVarnelView::leaveEvent(QEvent* event) {
   m_cursorInside = false;
   m_topRuler->ClearPointer();
   m_leftRuler->ClearPointer();
+  emit pointerStatus(QString());
   QAbstractScrollArea::leaveEvent(event);
 }
 

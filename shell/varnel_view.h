@@ -81,6 +81,9 @@ class CVarnelView : public QAbstractScrollArea {
   void zoomChanged(double zoom);
   // The first file dropped on the view, for the application to open.
   void fileDropped(const QString& path);
+  // At every pointer move, whatever the tool: the canvas point under the pointer and the colour
+  // shown there, for the status bar; empty when the pointer leaves the view.
+  void pointerStatus(const QString& text);
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;

@@ -169,6 +169,23 @@ TEST_F(ToolsGuiTest, TheCoordinatesAndTheRulerReportOnTheStatusBar) {
   EXPECT_EQ(m_app->MainFrame()->StatusText(), QString::fromUtf8("長さ: 5.0  角度: 53.1°"));
 }
 
+TEST_F(ToolsGuiTest, ThePointerPaneFollowsThePointerWhateverTheTool) {
+  Fill({20, 20, 29, 29}, 0xFF102030u);
+  ChooseOnPalette(kRulerToolSlot);
+  Drag(At(10, 10), At(25, 24));
+  // The ruler keeps its measurement in the message pane; the pointer pane shows the point.
+  EXPECT_EQ(m_app->MainFrame()->StatusText(), QString::fromUtf8("長さ: 20.5  角度: 317.0°"));
+  EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: 25  Y: 24  R: 16 G: 32 B: 48"));
+  ChooseOnPalette(kBrushToolSlot);
+  QTest::mouseMove(Viewport(), At(-3, 5));
+  EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: -3  Y: 5"));
+  QTest::mouseMove(Viewport(), At(5, 7));
+  EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: 5  Y: 7  R: 255 G: 255 B: 255"));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(ActiveView(), &leave);
+  EXPECT_TRUE(m_app->MainFrame()->PointerStatus().isEmpty());
+}
+
 TEST_F(ToolsGuiTest, AFilledRectangleIsDraggedOnTheViewAndUndoneInOneStep) {
   ProgramShapeSettings(true) = ShapeToolSettings(true);
   ProgramShapeSettings(true).antialias = false;
