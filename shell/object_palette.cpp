@@ -21,6 +21,7 @@
 #include "shell/document_commands.h"
 #include "shell/panel_widgets.h"
 #include "shell/varnel_app.h"
+#include "shell/window_placement.h"
 
 namespace varnel {
 namespace {
@@ -217,8 +218,15 @@ void ObjectPalette::showEvent(QShowEvent* event) {
   if (!m_placed) {
     m_placed = true;
     const QRect available = screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-    if (const auto stored = StoredWindowPosition(m_profile, kObjectPaletteXPosKey, kObjectPaletteYPosKey, available))
+    if (const auto stored = StoredWindowPosition(m_profile, kObjectPaletteXPosKey, kObjectPaletteYPosKey, available)) {
       move(*stored);
+    } else if (parentWidget() != nullptr) {
+      // First shown: over the lower left of the pictures' area, clear of the menus and of the
+      // tool palette at the left edge.
+      const QRect owner = parentWidget()->frameGeometry();
+      move(KeepOnScreen(owner.left() + 240, available.left(), available.width()),
+           KeepOnScreen(owner.bottom() - sizeHint().height() - 80, available.top(), available.height()));
+    }
   }
   Reload();
   QWidget::showEvent(event);

@@ -741,16 +741,39 @@ void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {
   const QPoint origin = ImageOrigin();
   auto vx = [&](int32_t x) { return origin.x() + int(std::floor(x * m_zoom)); };
   auto vy = [&](int32_t y) { return origin.y() + int(std::floor(y * m_zoom)); };
+  // One side wherever a selected pixel meets an unselected one (the pixels that Region::IsEdge
+  // names), drawn inside the selected pixel so that the sides along the picture's right and
+  // bottom edge are seen too, and joined into runs so that the dashes run along them.
+  auto outside = [&](int32_t x, int32_t y, int32_t dx, int32_t dy) {
+    return selection->At(x, y) != 0 && selection->At(x + dx, y + dy) == 0;
+  };
   QVector<QLine> lines;
   for (int32_t y = top; y <= bottom; ++y) {
-    for (int32_t x = left; x <= right; ++x) {
-      // One side of the outline wherever a selected pixel meets an unselected one (the pixels
-      // that Region::IsEdge names, each side found once).
-      if (selection->At(x, y) == 0) continue;
-      if (selection->At(x - 1, y) == 0) lines.append(QLine(vx(x), vy(y), vx(x), vy(y + 1)));
-      if (selection->At(x + 1, y) == 0) lines.append(QLine(vx(x + 1), vy(y), vx(x + 1), vy(y + 1)));
-      if (selection->At(x, y - 1) == 0) lines.append(QLine(vx(x), vy(y), vx(x + 1), vy(y)));
-      if (selection->At(x, y + 1) == 0) lines.append(QLine(vx(x), vy(y + 1), vx(x + 1), vy(y + 1)));
+    for (const int32_t dy : {-1, 1}) {
+      const int32_t at = dy < 0 ? vy(y) : std::max(vy(y), vy(y + 1) - 1);
+      for (int32_t x = left; x <= right;) {
+        if (!outside(x, y, 0, dy)) {
+          ++x;
+          continue;
+        }
+        const int32_t start = x;
+        while (x <= right && outside(x, y, 0, dy)) ++x;
+        lines.append(QLine(vx(start), at, std::max(vx(start), vx(x) - 1), at));
+      }
+    }
+  }
+  for (int32_t x = left; x <= right; ++x) {
+    for (const int32_t dx : {-1, 1}) {
+      const int32_t at = dx < 0 ? vx(x) : std::max(vx(x), vx(x + 1) - 1);
+      for (int32_t y = top; y <= bottom;) {
+        if (!outside(x, y, dx, 0)) {
+          ++y;
+          continue;
+        }
+        const int32_t start = y;
+        while (y <= bottom && outside(x, y, dx, 0)) ++y;
+        lines.append(QLine(at, vy(start), at, std::max(vy(start), vy(y) - 1)));
+      }
     }
   }
   if (lines.isEmpty()) return;

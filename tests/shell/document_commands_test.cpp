@@ -824,6 +824,12 @@ TEST_F(CommandTest, SelectAllShowsTheOutlineAndTheOutsideModeShadesOnlyTheView) 
   // The outline runs along the picture's edge; inside, the picture is untouched.
   EXPECT_NE(shot.pixel(m, m + 2) & 0xFFFFFF, 0xFFFFFFu);
   EXPECT_EQ(shot.pixel(m + 50, m + 50) & 0xFFFFFF, 0xFFFFFFu);
+  // It is seen along the right and bottom edge too, and dashed: black and white in turn.
+  EXPECT_NE(shot.pixel(m + 99, m + 50) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_NE(shot.pixel(m + 50, m + 99) & 0xFFFFFF, 0xFFFFFFu);
+  std::set<QRgb> along;
+  for (int y = m; y < m + 16; ++y) along.insert(shot.pixel(m, y) & 0xFFFFFF);
+  EXPECT_EQ(along, (std::set<QRgb>{0u, 0xFFFFFFu}));
   // Shrinking leaves the border pixels outside: they show black, and the composite stays white.
   Trigger(cmd::kShrinkSelection);
   shot = view->viewport()->grab().toImage();
