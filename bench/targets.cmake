@@ -57,6 +57,8 @@ add_dependencies(batch_bench bench_noop_filter)
 # The view driven offscreen: a tablet event to its painted dab.
 if(TARGET varnel_shell)
   varnel_bench(tablet_latency_bench SOURCES tablet_latency_bench.cpp LIBS varnel_shell)
+  # A whole repaint of the view, with and without a selection's outline.
+  varnel_bench(view_paint_bench SOURCES view_paint_bench.cpp LIBS varnel_shell)
 endif()
 varnel_bench(effect_bench SOURCES effect_bench.cpp LIBS varnel_animorph_effects)
 # Huebox's picture information (its Qt-free file compiled in) beside sorting for the colour count.

@@ -20,6 +20,7 @@
 
 #include "core/canvas.h"
 #include "core/paint_object.h"
+#include "core/region_outline.h"
 #include "document/picture_commands.h"
 #include "shell/qt_draw_context.h"
 #include "platform/profile.h"
@@ -732,47 +733,29 @@ void CVarnelView::DrawGrid(QPainter& painter, const QRect& visible) {
 void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {
   const Region* selection = m_document->GetCanvas().Selection();
   if (selection == nullptr || selection->IsEmpty()) return;
-  // Only the edges inside the drawn pixels (and their neighbours) matter.
-  const int32_t left = std::max(source.left, selection->Left());
-  const int32_t right = std::min(source.right - 1, selection->Right());
-  const int32_t top = std::max(source.top, selection->Top());
-  const int32_t bottom = std::min(source.bottom - 1, selection->Bottom());
-  if (left > right || top > bottom) return;
+  // Only the sides of the drawn pixels matter.
+  RegionOutline(*selection, {source.left, source.top, source.right - 1, source.bottom - 1}, m_outline);
   const QPoint origin = ImageOrigin();
   auto vx = [&](int32_t x) { return origin.x() + int(std::floor(x * m_zoom)); };
   auto vy = [&](int32_t y) { return origin.y() + int(std::floor(y * m_zoom)); };
-  // One side wherever a selected pixel meets an unselected one (the pixels that Region::IsEdge
-  // names), drawn inside the selected pixel so that the sides along the picture's right and
-  // bottom edge are seen too, and joined into runs so that the dashes run along them.
-  auto outside = [&](int32_t x, int32_t y, int32_t dx, int32_t dy) {
-    return selection->At(x, y) != 0 && selection->At(x + dx, y + dy) == 0;
-  };
+  // Each side is drawn inside its selected pixel, so that the sides along the picture's right
+  // and bottom edge are seen too; whole runs keep the dashes running along them.
   QVector<QLine> lines;
-  for (int32_t y = top; y <= bottom; ++y) {
-    for (const int32_t dy : {-1, 1}) {
-      const int32_t at = dy < 0 ? vy(y) : std::max(vy(y), vy(y + 1) - 1);
-      for (int32_t x = left; x <= right;) {
-        if (!outside(x, y, 0, dy)) {
-          ++x;
-          continue;
-        }
-        const int32_t start = x;
-        while (x <= right && outside(x, y, 0, dy)) ++x;
-        lines.append(QLine(vx(start), at, std::max(vx(start), vx(x) - 1), at));
+  lines.reserve(static_cast<qsizetype>(m_outline.size()));
+  for (const OutlineRun& run : m_outline) {
+    const int32_t x = vx(run.x), y = vy(run.y);
+    switch (run.side) {
+      case OutlineRun::Side::kTop:
+      case OutlineRun::Side::kBottom: {
+        const int32_t at = run.side == OutlineRun::Side::kTop ? y : std::max(y, vy(run.y + 1) - 1);
+        lines.append(QLine(x, at, std::max(x, vx(run.x + run.length) - 1), at));
+        break;
       }
-    }
-  }
-  for (int32_t x = left; x <= right; ++x) {
-    for (const int32_t dx : {-1, 1}) {
-      const int32_t at = dx < 0 ? vx(x) : std::max(vx(x), vx(x + 1) - 1);
-      for (int32_t y = top; y <= bottom;) {
-        if (!outside(x, y, dx, 0)) {
-          ++y;
-          continue;
-        }
-        const int32_t start = y;
-        while (y <= bottom && outside(x, y, dx, 0)) ++y;
-        lines.append(QLine(at, vy(start), at, std::max(vy(start), vy(y) - 1)));
+      case OutlineRun::Side::kLeft:
+      case OutlineRun::Side::kRight: {
+        const int32_t at = run.side == OutlineRun::Side::kLeft ? x : std::max(x, vx(run.x + 1) - 1);
+        lines.append(QLine(at, y, at, std::max(y, vy(run.y + run.length) - 1)));
+        break;
       }
     }
   }

@@ -15,6 +15,7 @@
 #include "brush/tablet_input.h"
 #include "core/geometry.h"
 #include "core/paint_object.h"
+#include "core/region_outline.h"
 #include "shell/varnel_doc.h"
 
 namespace varnel {
@@ -152,6 +153,7 @@ class CVarnelView : public QAbstractScrollArea {
   QPoint m_cursorPoint;
   bool m_cursorInside = false;
   QRect m_cursorRect;
+  std::vector<OutlineRun> m_outline;  // the selection outline of the last paint, kept for its memory
   bool m_buttonDown = false;
   // Where the active tool's rubber band was last drawn (view pixels).
   QRect m_feedbackRect;
