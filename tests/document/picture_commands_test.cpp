@@ -16,6 +16,7 @@
 #include "document/picture_commands.h"
 #include "platform/host.h"
 #include "test_files.h"
+#include "tests/support/scoped_env.h"
 
 namespace varnel {
 namespace {
@@ -55,24 +56,6 @@ uint32_t PatternAt(int32_t x, int32_t y) {
   return static_cast<uint32_t>(x * 37 + y * 101 + 3) * 0x9E3779B1u;
 }
 
-class EnvironmentValue {
- public:
-  EnvironmentValue(const char* name, const std::string& value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvironmentValue() {
-    if (m_old)
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    else
-      unsetenv(m_name.c_str());
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
-
 class PictureCommandsTest : public ::testing::Test {
  protected:
   // One layer of the canvas size, opaque white unless filled otherwise.
@@ -88,7 +71,7 @@ class PictureCommandsTest : public ::testing::Test {
   size_t Steps() const { return canvas.ActiveLayer()->Undo().StepCount(); }
 
   TempFolder folder;
-  EnvironmentValue home{"VARNEL_HOME", folder.Path().string()};
+  test::ScopedEnv home{"VARNEL_HOME", folder.Path().string()};
   RecordingHost host;
   ScopedHost scoped{host};
   Canvas canvas;
@@ -582,8 +565,8 @@ TEST_F(PictureCommandsTest, CutClearsNothingWhenTheCopyCannotBeWritten) {
   Layer& layer = Start({4, 1}, 0xFF804020u);
   // A missing program folder sends the copy to the data folder, which a file stands in the way of.
   std::ofstream(folder.File("blocker")) << "x";
-  EnvironmentValue nowhere{"VARNEL_HOME", folder.File("missing")};
-  EnvironmentValue noData{"XDG_DATA_HOME", folder.File("blocker")};
+  test::ScopedEnv nowhere{"VARNEL_HOME", folder.File("missing")};
+  test::ScopedEnv noData{"XDG_DATA_HOME", folder.File("blocker")};
   EXPECT_THROW(CutLayerData(canvas), FileError);
   EXPECT_EQ(PixelAt(layer, 0, 0), 0xFF804020u);
   EXPECT_EQ(Steps(), 0u);

@@ -1,24 +1,31 @@
 #pragma once
-// The program started on the offscreen platform with its own profile in a private folder.
+// The program started on the offscreen platform with its own profile and data folder (recovery
+// files among them) in a private folder, so that neither the user's nor another test's files
+// are seen.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
 #include <memory>
+#include <optional>
 
 #include "platform/profile.h"
 #include "shell/child_frame.h"
 #include "shell/main_frame.h"
 #include "shell/varnel_app.h"
 #include "shell/varnel_view.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 
 namespace varnel {
 
 class ShellTest : public ::testing::Test {
  protected:
-  void SetUp() override { m_profile = std::make_unique<Profile>(m_dir.File("varnel.ini")); }
+  void SetUp() override {
+    m_profile = std::make_unique<Profile>(m_dir.File("varnel.ini"));
+    m_dataFolder.emplace("XDG_DATA_HOME", m_dir.File("data"));
+  }
 
   // Settings as a user would have left them, then start-up.
   CVarnelApp& Start(const std::vector<std::pair<const char*, int32_t>>& settings = {},
@@ -47,6 +54,7 @@ class ShellTest : public ::testing::Test {
   }
 
   test::TempFolder m_dir;
+  std::optional<test::ScopedEnv> m_dataFolder;
   std::unique_ptr<Profile> m_profile;
   std::unique_ptr<CVarnelApp> m_app;
 };
