@@ -90,6 +90,9 @@ class CVarnelView : public QAbstractScrollArea {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // The second press of a double-click comes as a double-click alone; the tools take it as
+  // the press it is.
+  void mouseDoubleClickEvent(QMouseEvent* event) override { mousePressEvent(event); }
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   // Ctrl + wheel zooms by 0.2 a notch (never below 0.2); the wheel scrolls either way.
