@@ -124,7 +124,9 @@ GridDialog::GridDialog(const GridSettings& grid, QWidget* parent) : QDialog(pare
   m_axes = new QTableWidget(0, 3, axesBox);
   m_axes->setObjectName("GridAxes");
   m_axes->setHorizontalHeaderLabels({"色", "間隔", "角度"});
-  m_axes->horizontalHeader()->setStretchLastSection(true);
+  // The three columns share the width, so no axis needs the table scrolled sideways.
+  m_axes->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  m_axes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_axes->verticalHeader()->hide();
   m_axes->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_axes->setSelectionMode(QAbstractItemView::SingleSelection);
