@@ -284,6 +284,7 @@ bool CVarnelView::TabletMessage(QTabletEvent& event) {
   if (code == kToolButtonDown) m_buttonDown = true;
   if (code == kToolButtonUp) m_buttonDown = false;
   Redraw();
+  if (code != kToolButtonDown) ReportPointer(event.position().toPoint());
   return true;
 }
 
@@ -361,6 +362,9 @@ void CVarnelView::TrackPointer(QPoint point) {
     m_topRuler->SetPointer(point.x());
     m_leftRuler->SetPointer(point.y());
   }
+}
+
+void CVarnelView::ReportPointer(QPoint point) {
   if (!m_document) return;
   const QPoint image = ViewToImage(point);
   uint32_t colour = 0;
@@ -378,6 +382,7 @@ void CVarnelView::mouseMoveEvent(QMouseEvent* event) {
     m_panPoint = point;
   }
   PointerMessage(kToolMove, *event);
+  ReportPointer(point);
 }
 
 void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
@@ -385,6 +390,8 @@ void CVarnelView::mouseReleaseEvent(QMouseEvent* event) {
     case Qt::LeftButton:
       PointerMessage(kToolButtonUp, *event);
       m_buttonDown = false;
+      // What the tool laid down at the release shows at once.
+      ReportPointer(event->position().toPoint());
       break;
     case Qt::RightButton:
       PointerMessage(kToolRightButtonUp, *event);

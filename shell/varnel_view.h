@@ -125,6 +125,8 @@ class CVarnelView : public QAbstractScrollArea {
   void CursorChanged(uint32_t cursor);
   // The brush outline and the rulers follow the pointer.
   void TrackPointer(QPoint point);
+  // The pointer's canvas point and the colour shown there, once the tool has had the event.
+  void ReportPointer(QPoint point);
   // The active tool's rubber bands in view pixels, their bounds, and drawing them.
   QPolygonF FeedbackPolygon(const FeedbackPath& path) const;
   QRect FeedbackBounds() const;

@@ -181,6 +181,12 @@ TEST_F(ToolsGuiTest, ThePointerPaneFollowsThePointerWhateverTheTool) {
   EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: -3  Y: 5"));
   QTest::mouseMove(Viewport(), At(5, 7));
   EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: 5  Y: 7  R: 255 G: 255 B: 255"));
+  // What a tool lays down at the release shows without another move.
+  ProgramShapeSettings(true) = ShapeToolSettings(true);
+  ChooseOnPalette(kShapeFillToolSlot);
+  m_app->MainFrame()->Palette()->SetForeground(MakeColourRef(0, 200, 0));
+  Drag(At(40, 40), At(50, 45));
+  EXPECT_EQ(m_app->MainFrame()->PointerStatus(), QString("X: 50  Y: 45  R: 0 G: 200 B: 0"));
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(ActiveView(), &leave);
   EXPECT_TRUE(m_app->MainFrame()->PointerStatus().isEmpty());
