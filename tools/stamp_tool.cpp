@@ -210,7 +210,9 @@ bool StampTool::ButtonDown(const ToolEvent& event) {
 }
 
 bool StampTool::Move(const ToolEvent& event) {
-  if (m_drag == Drag::kNone) return false;
+  // Without a button the outline follows the pointer, so the painter sees where a click lays it.
+  m_hovering = m_drag == Drag::kNone && !m_store.taking && !m_store.stamp.IsEmpty();
+  if (m_drag == Drag::kNone && !m_hovering) return false;
   m_x = event.x;
   m_y = event.y;
   return true;
@@ -241,8 +243,9 @@ bool StampTool::ButtonUp(const ToolEvent& event) {
 }
 
 bool StampTool::KeyMessage(int32_t message, int32_t key, int32_t, uint32_t) {
-  if (message != kToolKeyDown || key != kKeyEscape || m_drag == Drag::kNone) return false;
+  if (message != kToolKeyDown || key != kKeyEscape || (m_drag == Drag::kNone && !m_hovering)) return false;
   m_drag = Drag::kNone;
+  m_hovering = false;
   return true;
 }
 
@@ -251,14 +254,15 @@ std::vector<FeedbackPath> StampTool::Feedback() const {
   switch (m_drag) {
     case Drag::kTaking:
       return {Outline(Rect{m_x0, m_y0, m_x, m_y}.Normalized(), editX, editY)};
-    case Drag::kPlacing: {
+    case Drag::kPlacing:
+    case Drag::kNone: {
+      if (m_drag == Drag::kNone && (!m_hovering || m_store.taking || m_store.stamp.IsEmpty())) return {};
       const Rect place = StampPlacement(m_store.stamp, m_settings, m_x, m_y, editX, editY);
       if (place.IsEmpty()) return {};
       return {Outline(place, editX, editY)};
     }
-    default:
-      return {};
   }
+  return {};
 }
 
 }  // namespace varnel

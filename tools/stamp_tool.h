@@ -1,8 +1,8 @@
 #pragma once
 // The stamp tool "スタンプ": a picture taken once ("取得" drags a rectangle on the drawing target,
 // "領域から取得" takes the selection, "ファイルから取得" a picture file) and laid down again by a
-// click, centred on the point, as often as wanted. A drag before the release moves it, the view
-// showing its outline. "大きさ" scales it, "透明度" sets its opacity, "モード" the blend mode it
+// click, centred on the point, as often as wanted. The view shows its outline under the pointer,
+// and a drag before the release moves it. "大きさ" scales it, "透明度" sets its opacity, "モード" the blend mode it
 // is laid with, "コピー" makes it replace the pixels instead, and "位置固定" puts it back where it
 // was taken from wherever the click lands. Each placement is one undo step, inside the
 // selection.
@@ -115,7 +115,8 @@ class StampTool : public PaintObject {
   bool ButtonUp(const ToolEvent& event) override;
   // Esc gives up the placement or the rectangle.
   bool KeyMessage(int32_t message, int32_t key, int32_t repeat, uint32_t flags) override;
-  // The stamp's outline while placing, the rectangle while taking.
+  // The stamp's outline where a click would lay it (following the pointer, and dragged
+  // before the release), the rectangle while taking.
   std::vector<FeedbackPath> Feedback() const override;
 
  private:
@@ -125,6 +126,7 @@ class StampTool : public PaintObject {
   StampSettings& m_settings;
   StampStore& m_store;
   Drag m_drag = Drag::kNone;
+  bool m_hovering = false;  // the last move came without a button, a stamp in hand
   int32_t m_x0 = 0, m_y0 = 0, m_x = 0, m_y = 0;  // target coordinates
 };
 

@@ -210,9 +210,18 @@ TEST(StampTool, EachPlacementIsOneUndoStepAndNothingWithoutAStamp) {
   EXPECT_EQ(s.canvas.Undo(), -1);
 }
 
-TEST(StampTool, ShowsTheOutlineWhileDraggingAndEscGivesItUp) {
+TEST(StampTool, ShowsTheOutlineUnderThePointerAndWhileDraggingAndEscGivesItUp) {
   StampCanvas s;
   s.store.stamp = {{3, 3}, std::vector<uint32_t>(9, kWhite), 0, 0};
+  // Without a button the outline follows the pointer; not while a rectangle is to be taken.
+  s.canvas.DeliverEvent(kToolMove, 0, 4, 4, 256);
+  const std::vector<FeedbackPath> hover = s.canvas.ActiveTool()->Feedback();
+  ASSERT_EQ(hover.size(), 1u);
+  EXPECT_EQ(hover[0].points, (std::vector<std::pair<double, double>>{{3, 3}, {6, 3}, {6, 6}, {3, 6}}));
+  s.store.taking = true;
+  s.canvas.DeliverEvent(kToolMove, 0, 5, 5, 256);
+  EXPECT_TRUE(s.canvas.ActiveTool()->Feedback().empty());
+  s.store.taking = false;
   s.canvas.DeliverEvent(kToolButtonDown, kToolLeftButton, 2, 2, 0);
   s.canvas.DeliverEvent(kToolMove, kToolLeftButton, 9, 8, 256);
   // Moved to canvas (9, 8) before the release: the outline around (8, 7)…(10, 9).
