@@ -85,6 +85,15 @@ struct FeedbackPath {
   bool closed = false;
 };
 
+// Pixels a tool shows over the picture before it lays them down: coverage bytes over bounds
+// (canvas coordinates, rows bounds.Width() bytes long) in one colour (0xAARRGGBB, the alpha
+// scaling the coverage). The bytes stay the tool's, valid until its next event.
+struct FeedbackPixels {
+  Rect bounds{0, 0, -1, -1};
+  const uint8_t* coverage = nullptr;
+  uint32_t colour = 0;
+};
+
 class PaintObject {
  public:
   virtual ~PaintObject() = default;
@@ -105,6 +114,8 @@ class PaintObject {
   virtual bool KeyMessage(int32_t /*message*/, int32_t /*key*/, int32_t /*repeat*/, uint32_t /*flags*/) { return false; }
   // What the view draws over the picture for this tool now (rubber bands); none by default.
   virtual std::vector<FeedbackPath> Feedback() const { return {}; }
+  // Pixels the view shows over the picture, under the rubber bands; none by default.
+  virtual FeedbackPixels PreviewPixels() const { return {}; }
 };
 
 }  // namespace varnel

@@ -659,6 +659,7 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
   painter.setClipRect(visible);
   DrawPicture(painter, source, destination);
+  DrawPreviewPixels(painter, source);
   DrawGrid(painter, visible);
   painter.setClipRect(damaged);
   DrawFeedback(painter);
@@ -670,6 +671,35 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
     QtDrawContext context(painter);
     m_document->GetCanvas().ActiveTool()->DrawCursor(context, m_cursorPoint.x(), m_cursorPoint.y(), nullptr, m_zoom);
   }
+}
+
+void CVarnelView::DrawPreviewPixels(QPainter& painter, const Rect& source) {
+  const PaintObject* tool = m_document->GetCanvas().ActiveTool();
+  if (tool == nullptr) return;
+  const FeedbackPixels shown = tool->PreviewPixels();
+  const Rect part = shown.bounds.Intersected({source.left, source.top, source.right - 1, source.bottom - 1});
+  if (shown.coverage == nullptr || part.IsEmpty()) return;
+  QImage image(part.Width(), part.Height(), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return;
+  const uint32_t alpha = shown.colour >> 24;
+  const size_t stride = static_cast<size_t>(shown.bounds.Width());
+  for (int32_t y = 0; y < part.Height(); ++y) {
+    const uint8_t* cover = shown.coverage + static_cast<size_t>(part.top - shown.bounds.top + y) * stride +
+                           static_cast<size_t>(part.left - shown.bounds.left);
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int32_t x = 0; x < part.Width(); ++x) {
+      const uint32_t a = (cover[x] * alpha + 127) / 255;
+      row[x] = qPremultiply(qRgba(int(shown.colour >> 16 & 0xFF), int(shown.colour >> 8 & 0xFF),
+                                  int(shown.colour & 0xFF), int(a)));
+    }
+  }
+  // The pixels' places as the picture's own are drawn.
+  const QPoint origin = ImageOrigin();
+  const int left = origin.x() + int(std::floor(part.left * m_zoom));
+  const int top = origin.y() + int(std::floor(part.top * m_zoom));
+  const int right = origin.x() + int(std::floor((part.right + 1) * m_zoom));
+  const int bottom = origin.y() + int(std::floor((part.bottom + 1) * m_zoom));
+  painter.drawImage(QRect(left, top, right - left, bottom - top), image);
 }
 
 void CVarnelView::DrawPicture(QPainter& painter, const Rect& source, const Rect& destination) {

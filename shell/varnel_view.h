@@ -138,6 +138,9 @@ class CVarnelView : public QAbstractScrollArea {
   // with the area outside the selection shown as set and the selection's outline.
   void DrawPicture(QPainter& painter, const Rect& source, const Rect& destination);
   void DrawSelectionOutline(QPainter& painter, const Rect& source);
+  // The active tool's preview pixels within the source rectangle (image pixels, right and
+  // bottom excluded), over the picture.
+  void DrawPreviewPixels(QPainter& painter, const Rect& source);
   // The document's grid over the picture where it is visible (viewport pixels).
   void DrawGrid(QPainter& painter, const QRect& visible);
   bool RulersOn() const;

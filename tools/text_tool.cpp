@@ -95,6 +95,14 @@ std::vector<FeedbackPath> TextTool::Feedback() const {
   return {{{{left, top}, {right, top}, {right, bottom}, {left, bottom}}, true}};
 }
 
+FeedbackPixels TextTool::PreviewPixels() const {
+  const Rect box = PlacedBounds();
+  if (box.IsEmpty()) return {};
+  return {box, Coverage().coverage.data(), ToPixel(m_foreground, Opacity())};
+}
+
+int32_t TextTool::Opacity() const { return (std::clamp(m_settings.opacity, 0, 100) * 255 + 50) / 100; }
+
 bool TextTool::Commit() {
   if (!m_placed) return false;
   m_placed = m_following = false;
@@ -103,8 +111,7 @@ bool TextTool::Commit() {
   CoverageMask placed = Coverage();
   if (placed.IsEmpty()) return false;
   placed.bounds = placed.bounds.Offset(m_x - m_canvas.EditOffsetX(), m_y - m_canvas.EditOffsetY());
-  const int32_t opacity = (std::clamp(m_settings.opacity, 0, 100) * 255 + 50) / 100;
-  const Rect changed = PaintCoverage(*target, placed, ToPixel(m_foreground, 255), opacity);
+  const Rect changed = PaintCoverage(*target, placed, ToPixel(m_foreground, 255), Opacity());
   FinishTargetChange(m_canvas, *target, changed);
   return !changed.IsEmpty();
 }

@@ -70,6 +70,9 @@ class TextTool : public PaintObject {
   void SetColours(ColourRef foreground, ColourRef background) override;
   // The box of the placed text.
   std::vector<FeedbackPath> Feedback() const override;
+  // The placed text's glyphs in the foreground colour at the settings' opacity, shown before
+  // they are drawn.
+  FeedbackPixels PreviewPixels() const override;
 
   bool IsPlaced() const { return m_placed; }
   // The canvas pixels the placed text covers (inclusive); empty when nothing is placed or the
@@ -84,6 +87,8 @@ class TextTool : public PaintObject {
  private:
   // The coverage for the present settings, drawn again only when they have changed.
   const CoverageMask& Coverage() const;
+  // The settings' opacity as 0…255.
+  int32_t Opacity() const;
 
   Canvas& m_canvas;
   TextRasteriser m_rasteriser;

@@ -60,6 +60,15 @@ TEST_F(TextLayerMoveGuiTest, AClickPlacesTheTextAndEnterOrApplyDrawsIt) {
   Control<QPlainTextEdit>("TextText")->setPlainText("文字描画");
   QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(50, 60));
   EXPECT_EQ(Painted(), 0);
+  // The view shows the glyphs in their box before they are drawn.
+  const auto* tool = dynamic_cast<const TextTool*>(ActiveView()->GetDocument()->GetCanvas().ActiveTool());
+  ASSERT_NE(tool, nullptr);
+  const Rect box = tool->PlacedBounds();
+  const QImage shot = Viewport()->grab().toImage();
+  int shown = 0;
+  for (int32_t y = box.top + 1; y < box.bottom; ++y)
+    for (int32_t x = box.left + 1; x < box.right; ++x) shown += (shot.pixel(At(x, y)) & 0xFFFFFF) != 0xFFFFFFu;
+  EXPECT_GT(shown, 20);
   QTest::keyClick(Viewport(), Qt::Key_Return);
   const int drawn = Painted();
   EXPECT_GT(drawn, 0);

@@ -115,8 +115,17 @@ TEST(TextTool, TheBoxFollowsThePointerWhileHeldUntilEscapeGivesItUp) {
   ASSERT_EQ(box.size(), 1u);
   // The corners of columns 5…8 and rows 3 and 4.
   EXPECT_EQ(box[0].points, (std::vector<std::pair<double, double>>{{5, 3}, {9, 3}, {9, 5}, {5, 5}}));
+  // The glyphs show in the box before they are drawn, the opacity in the colour's alpha.
+  f.settings.opacity = 50;
+  const FeedbackPixels shown = f.tool->PreviewPixels();
+  EXPECT_EQ(shown.bounds, (Rect{5, 3, 8, 4}));
+  ASSERT_NE(shown.coverage, nullptr);
+  EXPECT_EQ(std::vector<uint8_t>(shown.coverage, shown.coverage + 8), FixedCoverage(f.settings).coverage);
+  EXPECT_EQ(shown.colour, 0x80FF0000u);
+  EXPECT_TRUE(f.Painted().empty());
   EXPECT_TRUE(f.Key(kKeyEscape));
   EXPECT_TRUE(f.tool->Feedback().empty());
+  EXPECT_EQ(f.tool->PreviewPixels().coverage, nullptr);
   EXPECT_FALSE(f.tool->Commit());
   EXPECT_TRUE(f.Painted().empty());
   EXPECT_EQ(f.canvas.ActiveLayer()->Undo().StepCount(), 0u);
