@@ -24,6 +24,7 @@
 #include "core/undo.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "bench/offscreen_view_main.h"
 
 namespace varnel {
 namespace {
@@ -135,15 +136,6 @@ BENCHMARK(BM_TabletEventToPaintedDab)->Unit(benchmark::kMillisecond)->Iterations
 }  // namespace varnel
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QCoreApplication::setAttribute(Qt::AA_CompressTabletEvents, false);
-  QApplication app(argc, argv);
-  varnel::InitBlendTables();
-  varnel::StartSpillWriter();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  varnel::StopSpillWriter();
-  varnel::ReleaseBlendTables();
-  return 0;
+  return varnel::RunViewBenchmarks(argc, argv);
 }

@@ -9,12 +9,11 @@
 #include <QApplication>
 #include <memory>
 
-#include "core/blend.h"
 #include "core/canvas.h"
 #include "core/region.h"
-#include "core/undo.h"
 #include "shell/varnel_doc.h"
 #include "shell/varnel_view.h"
+#include "bench/offscreen_view_main.h"
 
 namespace varnel {
 namespace {
@@ -63,14 +62,5 @@ BENCHMARK(BM_WholeRepaint)
 }  // namespace varnel
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-  QApplication app(argc, argv);
-  varnel::InitBlendTables();
-  varnel::StartSpillWriter();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  varnel::StopSpillWriter();
-  varnel::ReleaseBlendTables();
-  return 0;
+  return varnel::RunViewBenchmarks(argc, argv);
 }
