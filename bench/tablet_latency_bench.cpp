@@ -64,11 +64,8 @@ double Percentile(std::vector<double> values, double p) {
 }
 
 void BM_TabletEventToPaintedDab(benchmark::State& state) {
-  auto doc = std::make_unique<CVarnelDoc>();
-  if (!doc->OnNewDocument({kSide, kSide})) {
-    state.SkipWithError("no memory for the picture");
-    return;
-  }
+  const std::unique_ptr<CVarnelDoc> doc = NewBenchDocument(state, {kSide, kSide});
+  if (!doc) return;
   Canvas& canvas = doc->GetCanvas();
   for (int i = 1; i < kLayers; ++i) canvas.AddLayer();
   canvas.ComposeAll();

@@ -23,11 +23,8 @@ constexpr int32_t kWidth = 4096, kHeight = 3072;
 enum Selected { kNothing, kAll, kEllipse };
 
 void BM_WholeRepaint(benchmark::State& state) {
-  auto doc = std::make_unique<CVarnelDoc>();
-  if (!doc->OnNewDocument({kWidth, kHeight})) {
-    state.SkipWithError("no memory for the picture");
-    return;
-  }
+  const std::unique_ptr<CVarnelDoc> doc = NewBenchDocument(state, {kWidth, kHeight});
+  if (!doc) return;
   Canvas& canvas = doc->GetCanvas();
   const auto selected = static_cast<Selected>(state.range(0));
   if (selected != kNothing) {

@@ -652,11 +652,7 @@ void CVarnelView::paintEvent(QPaintEvent* event) {
   source.top = std::max(0, int(std::floor((visible.top() - origin.y()) / m_zoom)));
   source.right = std::min(size.width, int(std::ceil((visible.right() + 1 - origin.x()) / m_zoom)));
   source.bottom = std::min(size.height, int(std::ceil((visible.bottom() + 1 - origin.y()) / m_zoom)));
-  Rect destination;
-  destination.left = origin.x() + int(std::floor(source.left * m_zoom));
-  destination.top = origin.y() + int(std::floor(source.top * m_zoom));
-  destination.right = origin.x() + int(std::floor(source.right * m_zoom));
-  destination.bottom = origin.y() + int(std::floor(source.bottom * m_zoom));
+  const Rect destination = DrawnPlace(source);
   painter.setClipRect(visible);
   DrawPicture(painter, source, destination);
   DrawPreviewPixels(painter, source);
@@ -693,13 +689,15 @@ void CVarnelView::DrawPreviewPixels(QPainter& painter, const Rect& source) {
                                   int(shown.colour & 0xFF), int(a)));
     }
   }
-  // The pixels' places as the picture's own are drawn.
+  // Where the picture's own pixels of the part are drawn.
+  const Rect place = DrawnPlace({part.left, part.top, part.right + 1, part.bottom + 1});
+  painter.drawImage(QRect(place.left, place.top, place.right - place.left, place.bottom - place.top), image);
+}
+
+Rect CVarnelView::DrawnPlace(const Rect& source) const {
   const QPoint origin = ImageOrigin();
-  const int left = origin.x() + int(std::floor(part.left * m_zoom));
-  const int top = origin.y() + int(std::floor(part.top * m_zoom));
-  const int right = origin.x() + int(std::floor((part.right + 1) * m_zoom));
-  const int bottom = origin.y() + int(std::floor((part.bottom + 1) * m_zoom));
-  painter.drawImage(QRect(left, top, right - left, bottom - top), image);
+  return {origin.x() + int(std::floor(source.left * m_zoom)), origin.y() + int(std::floor(source.top * m_zoom)),
+          origin.x() + int(std::floor(source.right * m_zoom)), origin.y() + int(std::floor(source.bottom * m_zoom))};
 }
 
 void CVarnelView::DrawPicture(QPainter& painter, const Rect& source, const Rect& destination) {

@@ -138,6 +138,9 @@ class CVarnelView : public QAbstractScrollArea {
   // with the area outside the selection shown as set and the selection's outline.
   void DrawPicture(QPainter& painter, const Rect& source, const Rect& destination);
   void DrawSelectionOutline(QPainter& painter, const Rect& source);
+  // Where the picture's pixels of a source rectangle (right and bottom excluded) are drawn in
+  // the viewport, the same way excluded.
+  Rect DrawnPlace(const Rect& source) const;
   // The active tool's preview pixels within the source rectangle (image pixels, right and
   // bottom excluded), over the picture.
   void DrawPreviewPixels(QPainter& painter, const Rect& source);
