@@ -4,6 +4,7 @@
 // 0xAARRGGBB (blue, green, red, alpha in memory); ToPixel and ColourRefOfPixel cross over.
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace varnel {
 
@@ -41,6 +42,17 @@ constexpr uint32_t ToPixel(ColourRef colour, uint8_t alpha) {
 }
 // A pixel's colour without its alpha.
 constexpr ColourRef ColourRefOfPixel(uint32_t pixel) { return ColourRef{SwapRedAndBlue(pixel) & 0xFFFFFFu}; }
+
+// A pixel laid over the light checkerboard that shows transparency in thumbnails and swatches,
+// made opaque: squares of side cell, white where (x / cell + y / cell) is even, else 0xCC grey;
+// each channel c a + ground (255 − a), divided by 255 to nearest.
+constexpr uint32_t OverChecker(uint32_t pixel, int x, int y, int cell) {
+  const uint32_t alpha = pixel >> 24, ground = ((x / cell + y / cell) & 1) != 0 ? 0xCCu : 0xFFu;
+  uint32_t out = 0xFF000000u;
+  for (const int shift : {0, 8, 16})
+    out |= (((pixel >> shift & 0xFFu) * alpha + ground * (255 - alpha) + 127) / 255) << shift;
+  return out;
+}
 
 constexpr AbgrColour ToAbgr(uint32_t pixel) { return AbgrColour{SwapRedAndBlue(pixel)}; }
 constexpr uint32_t PixelOf(AbgrColour colour) { return SwapRedAndBlue(ValueOf(colour)); }

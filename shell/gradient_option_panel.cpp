@@ -24,13 +24,26 @@ namespace {
 constexpr int kSwatchWidth = 64;
 constexpr int kSwatchHeight = 12;
 
-QIcon Swatch(int index) {
-  const std::vector<ColourRef> colours = HueboxHost::Instance().GradationColours(index, kSwatchWidth);
-  if (colours.size() != static_cast<size_t>(kSwatchWidth)) return {};
+GradientPattern PatternOf(const HueboxGradient& gradient) {
+  GradientPattern stops;
+  const int32_t count = std::clamp<int32_t>(gradient.stopCount, 0, kHueboxMaxStops);
+  for (int32_t i = 0; i < count; ++i) {
+    const HueboxGradientStop& stop = gradient.stops[i];
+    stops.push_back({stop.position, uint32_t{stop.alpha} << 24 | uint32_t{stop.red} << 16 |
+                                        uint32_t{stop.green} << 8 | stop.blue});
+  }
+  return stops;
+}
+
+// The pattern as the tool lays it, over the checkerboard of transparency: a pattern that fades
+// out must not look like a solid one.
+QIcon Swatch(const HueboxGradient& gradient) {
+  const std::vector<uint32_t> table = GradientTable(PatternOf(gradient));
   QImage image(kSwatchWidth, kSwatchHeight, QImage::Format_RGB32);
   for (int y = 0; y < kSwatchHeight; ++y) {
     auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
-    for (int x = 0; x < kSwatchWidth; ++x) row[x] = ToPixel(colours[static_cast<size_t>(x)], 255);
+    for (int x = 0; x < kSwatchWidth; ++x)
+      row[x] = OverChecker(table[static_cast<size_t>(x) * kGradientSteps / (kSwatchWidth - 1)], x, y, 4);
   }
   return QIcon(QPixmap::fromImage(image));
 }
@@ -40,14 +53,7 @@ QIcon Swatch(int index) {
 std::optional<GradientPattern> HueboxGradientPattern(int32_t index) {
   const std::optional<HueboxGradient> gradient = HueboxHost::Instance().Gradient(index);
   if (!gradient) return std::nullopt;
-  GradientPattern stops;
-  const int32_t count = std::clamp<int32_t>(gradient->stopCount, 0, kHueboxMaxStops);
-  for (int32_t i = 0; i < count; ++i) {
-    const HueboxGradientStop& stop = gradient->stops[i];
-    stops.push_back({stop.position, uint32_t{stop.alpha} << 24 | uint32_t{stop.red} << 16 |
-                                        uint32_t{stop.green} << 8 | stop.blue});
-  }
-  return stops;
+  return PatternOf(*gradient);
 }
 
 GradientOptionPanel::GradientOptionPanel(QWidget* parent) : QWidget(parent) {
@@ -138,7 +144,7 @@ void GradientOptionPanel::LoadPatterns() {
     const std::optional<HueboxGradient> gradient = huebox.Gradient(i);
     if (!gradient) break;
     const auto length = static_cast<qsizetype>(strnlen(gradient->name, kHueboxNameSize));
-    m_patterns->addItem(Swatch(i), QString::fromUtf8(gradient->name, length));
+    m_patterns->addItem(Swatch(*gradient), QString::fromUtf8(gradient->name, length));
   }
   const int chosen = ProgramGradientSettings().pattern;
   if (chosen < m_patterns->count()) m_patterns->setCurrentIndex(chosen);

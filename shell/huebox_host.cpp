@@ -97,18 +97,6 @@ std::optional<HueboxGradient> HueboxHost::Gradient(int index) {
   return gradient;
 }
 
-std::vector<ColourRef> HueboxHost::GradationColours(int index, int count) {
-  if (count < 1) return {};
-  const auto sample = Export<HueboxGetGradationColors>("GetGradationColors");
-  if (sample == nullptr) return {};
-  std::vector<uint32_t> values(static_cast<size_t>(count));
-  if (sample(index, count, values.data()) != 1) return {};
-  std::vector<ColourRef> colours;
-  colours.reserve(values.size());
-  for (const uint32_t value : values) colours.push_back(ColourRef{value & 0xFFFFFFu});
-  return colours;
-}
-
 std::unique_ptr<ExtensionLibraryOperation> HueboxHost::ImageInformationOperation(QWidget* mainWindow) {
   if (!Load()) return nullptr;
   auto operation = std::make_unique<ExtensionLibraryOperation>(m_library.Path(), mainWindow);

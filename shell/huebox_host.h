@@ -67,11 +67,9 @@ class HueboxHost {
   // saved, or nothing.
   std::optional<int> ShowGradationUI(QWidget* parent, int index);
 
-  // The patterns of res/grad.gpi: how many, one of them, and one sampled into count colours
-  // (empty for no such pattern, count < 1, or no library).
+  // The patterns of res/grad.gpi: how many, and one of them.
   int GradientCount();
   std::optional<HueboxGradient> Gradient(int index);
-  std::vector<ColourRef> GradationColours(int index, int count);
 
   // The extension-library operation for "画像情報(&I)": hand it to the canvas with
   // ApplyOperation. Null when the library is not there (told once).

@@ -27,6 +27,7 @@
 #include "core/canvas.h"
 #include "core/layer.h"
 #include "document/bitmap_file.h"
+#include "platform/colour.h"
 #include "platform/program_folder.h"
 #include "shell/command_table.h"
 #include "shell/varnel_doc.h"
@@ -508,12 +509,7 @@ const QImage& LayerPanel::ThumbnailImage(const Layer& layer, int32_t side) {
     const uint32_t* row = layer.Row(static_cast<int32_t>((2 * y + 1) * height / (2 * side)));
     auto* out = reinterpret_cast<QRgb*>(thumbnail.image.scanLine(y));
     for (int32_t x = 0; x < side; ++x) {
-      const uint32_t p = row[(2 * x + 1) * width / (2 * side)];
-      const uint32_t a = p >> 24;
-      // Transparency shows as a light checkerboard of 4-pixel squares.
-      const uint32_t back = ((x / 4 + y / 4) & 1) ? 0xCC : 0xFF;
-      auto channel = [&](int shift) { return (((p >> shift) & 0xFF) * a + back * (255 - a) + 127) / 255; };
-      out[x] = 0xFF000000u | (channel(16) << 16) | (channel(8) << 8) | channel(0);
+      out[x] = OverChecker(row[(2 * x + 1) * width / (2 * side)], x, y, 4);
     }
   }
   return thumbnail.image;

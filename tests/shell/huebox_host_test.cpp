@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QRadioButton>
 #include <QTest>
 #include <QWidget>
 #include <filesystem>
@@ -14,6 +16,7 @@
 
 #include "core/surface.h"
 #include "platform/host.h"
+#include "shell/gradient_option_panel.h"
 #include "shell/huebox_host.h"
 #include "tests/huebox/huebox_test_support.h"
 #include "tests/shell/fake_huebox.h"
@@ -29,12 +32,6 @@ std::vector<std::string> Texts(const RecordingHost& host) {
   std::vector<std::string> texts;
   for (const RecordingHost::Box& box : host.boxes) texts.push_back(box.text);
   return texts;
-}
-
-std::vector<ColourRef> Refs(const std::vector<uint32_t>& values) {
-  std::vector<ColourRef> colours;
-  for (const uint32_t value : values) colours.push_back(ColourRef{value});
-  return colours;
 }
 
 // A program folder whose Ext/Huebox.so is the stand-in that has only the protocol.
@@ -58,7 +55,6 @@ TEST(HueboxHost, AMissingLibraryIsToldOnceAndEveryUseGoesOnWithout) {
   const ScopedHost installed(recorder);
   HueboxHost host;
   EXPECT_EQ(host.OpenColourSurface(nullptr, {0, 0}, ColourRef{0}), std::nullopt);
-  EXPECT_TRUE(host.GradationColours(0, 4).empty());
   EXPECT_EQ(host.GradientCount(), 0);
   EXPECT_EQ(host.Gradient(0), std::nullopt);
   EXPECT_FALSE(host.ShowGradientEditor(nullptr));
@@ -73,15 +69,31 @@ TEST(HueboxHost, TheProgramFolderHasTheLibraryAndTheStarterGradients) {
   const ScopedHost installed(recorder);
   HueboxHost host;
   EXPECT_EQ(host.GradientCount(), 9);
-  // 黒から白, black to white: the middle of three is 127.5, rounded up.
-  EXPECT_EQ(host.GradationColours(0, 3), Refs({0x000000, 0x808080, 0xFFFFFF}));
   const std::optional<HueboxGradient> rainbow = host.Gradient(2);
   ASSERT_TRUE(rainbow.has_value());
   EXPECT_STREQ(rainbow->name, "虹");
   EXPECT_EQ(rainbow->stopCount, 7);
-  EXPECT_TRUE(host.GradationColours(9, 3).empty());
-  EXPECT_TRUE(host.GradationColours(0, 0).empty());
   EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST(HueboxHost, ThePatternListShowsTransparencyOverTheCheckerboard) {
+  const ProgramFolderScope scope(VARNEL_PROGRAM_DIR);
+  const GradientSettings saved = ProgramGradientSettings();
+  GradientOptionPanel panel;
+  QTest::mouseClick(panel.findChild<QRadioButton*>("GradientUser"), Qt::LeftButton);
+  const auto* patterns = panel.findChild<QComboBox*>("GradientPatterns");
+  ASSERT_GE(patterns->count(), 2);
+  const auto swatch = [&](int index) { return patterns->itemIcon(index).pixmap(patterns->iconSize()).toImage(); };
+  // The last column is the pattern's end: 黒から白 ends opaque white; 不透明から透明 ends fully
+  // transparent, so the checkerboard shows there, grey in the 16th square and white below it.
+  const QImage opaque = swatch(0), fading = swatch(1);
+  const int last = opaque.width() - 1;
+  EXPECT_EQ(opaque.pixel(last, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(opaque.pixel(last, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(fading.pixel(0, 0), 0xFF000000u);
+  EXPECT_EQ(fading.pixel(last, 0), 0xFFCCCCCCu);
+  EXPECT_EQ(fading.pixel(last, 4), 0xFFFFFFFFu);
+  ProgramGradientSettings() = saved;
 }
 
 TEST(HueboxHost, TheColourSurfacesPickComesBackAsAColourReference) {
@@ -105,13 +117,10 @@ TEST(HueboxHost, AMissingFunctionIsToldOnceForEachAndTheCallGoesOn) {
   RecordingHost recorder;
   const ScopedHost installed(recorder);
   HueboxHost host;
-  EXPECT_TRUE(host.GradationColours(0, 3).empty());
-  EXPECT_TRUE(host.GradationColours(1, 3).empty());
   EXPECT_EQ(host.GradientCount(), 0);
   EXPECT_EQ(host.OpenColourSurface(nullptr, {0, 0}, ColourRef{0}), std::nullopt);
   EXPECT_EQ(host.OpenColourSurface(nullptr, {0, 0}, ColourRef{0}), std::nullopt);
-  EXPECT_EQ(Texts(recorder), (std::vector<std::string>{"Hueboxライブラリに GetGradationColors がありません",
-                                                       "Hueboxライブラリに HueboxGradientCount がありません",
+  EXPECT_EQ(Texts(recorder), (std::vector<std::string>{"Hueboxライブラリに HueboxGradientCount がありません",
                                                        "Hueboxライブラリに OpenColorSurface がありません"}));
 }
 
