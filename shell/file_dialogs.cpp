@@ -33,16 +33,25 @@ IogateGetFileName GatewayGetFileName() {
 }
 
 std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& request) {
-  const QString filter = QtFilterFromProgramFilter(request.filter);
-  QString path;
-  if (request.open) {
-    path = QFileDialog::getOpenFileName(owner, QString(), request.proposedName, filter);
-  } else {
-    QFileDialog::Options options;
-    if ((request.flags & kIogateOverwritePrompt) == 0) options |= QFileDialog::DontConfirmOverwrite;
-    path = QFileDialog::getSaveFileName(owner, QString(), request.proposedName, filter, nullptr, options);
+  QFileDialog dialog(owner, QString(), QString(), QtFilterFromProgramFilter(request.filter));
+  if (!request.proposedName.isEmpty()) {
+    const QFileInfo proposed(request.proposedName);
+    dialog.setDirectory(proposed.absolutePath());
+    if (!proposed.fileName().isEmpty()) dialog.selectFile(proposed.fileName());
   }
-  if (path.isEmpty()) return std::nullopt;
+  if (request.open) {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog adds the extension before it looks for a file to replace: added afterwards, a
+    // name typed without it would replace that file unasked.
+    QString suffix = request.defaultExtension;
+    suffix.remove(0, suffix.lastIndexOf('.') + 1);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kIogateOverwritePrompt) == 0);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString path = dialog.selectedFiles().first();
   return request.open ? path : WithDefaultExtension(path, request.defaultExtension);
 }
 

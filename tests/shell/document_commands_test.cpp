@@ -7,6 +7,9 @@
 #include <QClipboard>
 #include <QWheelEvent>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QApplication>
 #include <QMdiArea>
@@ -34,6 +37,7 @@
 #include "shell/layer_panel.h"
 #include "shell/object_palette.h"
 #include "settings/app_settings.h"
+#include "tests/huebox/huebox_test_support.h"
 #include "shell/tool_palette.h"
 #include "shell/value_dialog.h"
 #include "shell/varnel_doc.h"
@@ -378,6 +382,32 @@ TEST_F(CommandTest, ToolStateSavedAndLoadedBringsTheBrushBack) {
   EXPECT_EQ(settings.minimumSize, 37);
   settings = before;
   RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, TheSystemSaveDialogAsksBeforeANameTypedWithoutItsExtensionReplacesAFile) {
+  Start();
+  const std::string existing = m_dir.File("state.VPO");
+  std::ofstream(existing) << "kept";
+  bool asked = false;
+  test::WhenModalShown([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    ASSERT_NE(dialog, nullptr);
+    // The question comes up inside the dialog's accepting; "いいえ" leaves the dialog open.
+    test::WhenShown([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+                    [&](QWidget* question) {
+                      asked = true;
+                      QTest::keyClick(question, Qt::Key_Escape);
+                    });
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(TempPath("state"));
+    QTest::keyClick(name, Qt::Key_Return);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  Trigger(cmd::kSaveToolState);
+  EXPECT_TRUE(asked);
+  std::ifstream in(existing);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
 }
 
 TEST_F(CommandTest, AToolStateOfAToolThatIsNotTheBrushChangesNothing) {
