@@ -284,9 +284,13 @@ void CMainFrame::CreatePanels() {
       m_toolPalette->SetForeground(*picked);
   });
   connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
-  connect(m_toolPalette, &ToolPalette::coloursChanged, this, [this] {
+  // The view draws the chosen tool's rubber bands and previews: another tool, or other colours,
+  // and what it shows must be drawn again.
+  const auto repaintView = [this] {
     if (CVarnelView* view = ActiveView()) view->viewport()->update();
-  });
+  };
+  connect(m_toolPalette, &ToolPalette::toolSelected, this, repaintView);
+  connect(m_toolPalette, &ToolPalette::coloursChanged, this, repaintView);
   connect(m_layerPanel, &LayerPanel::commandRequested, this, &CMainFrame::RunCommand);
   connect(m_layerPanel, &LayerPanel::layersChanged, this, &CMainFrame::UpdateCommandStates);
   connect(this, &CMainFrame::layersChanged, m_layerPanel, &LayerPanel::Refresh);

@@ -5,6 +5,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTest>
 
 #include "core/canvas.h"
@@ -239,6 +241,26 @@ TEST_F(ToolsGuiTest, ADoubleClickOnTheViewClosesAPolygonAndItsPanelSavesItAsASha
   ReadShapeFile(saved, definition);
   const std::vector<ShapeVertex> unit = {{0, 0, 0, 0}, {1, 0, 0, 0}, {1, 1, 0, 0}, {0, 1, 0, 0}};
   EXPECT_EQ(definition.vertices, unit);
+}
+
+TEST_F(ToolsGuiTest, ChoosingAnotherToolRepaintsWhereTheOldToolsRubberBandWas) {
+  ChooseOnPalette(kPolygonDrawToolSlot);
+  for (const QPoint corner : {At(10, 10), At(50, 10), At(50, 40)})
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, corner);
+  QApplication::processEvents();
+  ASSERT_FALSE(ActiveCanvas().ActiveTool()->Feedback().empty());
+  struct PaintedRegion : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+      return false;
+    }
+  } recorder;
+  Viewport()->installEventFilter(&recorder);
+  ChooseOnPalette(kShapeDrawToolSlot);
+  QApplication::processEvents();
+  Viewport()->removeEventFilter(&recorder);
+  EXPECT_TRUE(recorder.painted.contains(QRect(At(10, 10), At(50, 40)))) << recorder.painted.boundingRect().width();
 }
 
 }  // namespace
