@@ -58,8 +58,6 @@ struct ToolEvent {
   const PenOrientation* orientation = nullptr;
 };
 
-// A rubber band a tool shows while the pointer is held: a path in canvas coordinates (pixel
-// corners; x + 0.5 is the centre of pixel x), closed or open.
 // Virtual key codes of the keys tools look at (letters and digits are their upper-case
 // character codes).
 enum ToolKey : int32_t {
@@ -80,9 +78,13 @@ enum ToolKey : int32_t {
   kKeyDelete = 0x2E,
 };
 
+// A rubber band a tool shows: a path in canvas coordinates (pixel corners; x + 0.5 is the
+// centre of pixel x), closed or open. A hover path only marks where the pointer is, so the
+// view leaves it out while the pointer is away.
 struct FeedbackPath {
   std::vector<std::pair<double, double>> points;
   bool closed = false;
+  bool hover = false;
 };
 
 // Pixels a tool shows over the picture before it lays them down: coverage bytes over bounds

@@ -302,10 +302,16 @@ void CVarnelView::RefreshFeedback() {
   m_feedbackRect = band;
 }
 
-QRect CVarnelView::FeedbackBounds() const {
+std::vector<FeedbackPath> CVarnelView::ShownFeedback() const {
   if (!m_document || m_document->GetCanvas().ActiveTool() == nullptr) return {};
+  std::vector<FeedbackPath> paths = m_document->GetCanvas().ActiveTool()->Feedback();
+  if (!m_pointerOver) std::erase_if(paths, [](const FeedbackPath& path) { return path.hover; });
+  return paths;
+}
+
+QRect CVarnelView::FeedbackBounds() const {
   QRect bounds;
-  for (const FeedbackPath& path : m_document->GetCanvas().ActiveTool()->Feedback()) {
+  for (const FeedbackPath& path : ShownFeedback()) {
     for (const QPointF& point : FeedbackPolygon(path)) bounds = bounds.united(QRect(point.toPoint(), QSize(1, 1)));
   }
   return bounds.isNull() ? bounds : bounds.adjusted(-3, -3, 3, 3);
@@ -321,8 +327,7 @@ QPolygonF CVarnelView::FeedbackPolygon(const FeedbackPath& path) const {
 }
 
 void CVarnelView::DrawFeedback(QPainter& painter) {
-  if (!m_document || m_document->GetCanvas().ActiveTool() == nullptr) return;
-  const std::vector<FeedbackPath> paths = m_document->GetCanvas().ActiveTool()->Feedback();
+  const std::vector<FeedbackPath> paths = ShownFeedback();
   if (paths.empty()) return;
   // White under black dashes: visible over any picture.
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -357,6 +362,7 @@ void CVarnelView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CVarnelView::TrackPointer(QPoint point) {
+  m_pointerOver = true;
   UpdateBrushCursor(point);
   if (RulersOn()) {
     m_topRuler->SetPointer(point.x());
@@ -528,6 +534,8 @@ void CVarnelView::UpdateBrushCursor(QPoint point) {
 void CVarnelView::leaveEvent(QEvent* event) {
   if (m_cursorInside && !m_cursorRect.isNull()) viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
   m_cursorInside = false;
+  m_pointerOver = false;
+  RefreshFeedback();
   m_topRuler->ClearPointer();
   m_leftRuler->ClearPointer();
   emit pointerStatus(QString());

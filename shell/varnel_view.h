@@ -129,6 +129,8 @@ class CVarnelView : public QAbstractScrollArea {
   void ReportPointer(QPoint point);
   // The active tool's rubber bands in view pixels, their bounds, and drawing them.
   QPolygonF FeedbackPolygon(const FeedbackPath& path) const;
+  // The active tool's rubber bands, without its hover paths while the pointer is away.
+  std::vector<FeedbackPath> ShownFeedback() const;
   QRect FeedbackBounds() const;
   void DrawFeedback(QPainter& painter);
   void RefreshFeedback();
@@ -163,6 +165,7 @@ class CVarnelView : public QAbstractScrollArea {
   // The brush outline's place in the viewport while the pointer is over it.
   QPoint m_cursorPoint;
   bool m_cursorInside = false;
+  bool m_pointerOver = false;  // since the last move over the view, not left since
   QRect m_cursorRect;
   std::vector<OutlineRun> m_outline;  // the selection outline of the last paint, kept for its memory
   bool m_buttonDown = false;

@@ -259,7 +259,9 @@ std::vector<FeedbackPath> StampTool::Feedback() const {
       if (m_drag == Drag::kNone && (!m_hovering || m_store.taking || m_store.stamp.IsEmpty())) return {};
       const Rect place = StampPlacement(m_store.stamp, m_settings, m_x, m_y, editX, editY);
       if (place.IsEmpty()) return {};
-      return {Outline(place, editX, editY)};
+      FeedbackPath outline = Outline(place, editX, editY);
+      outline.hover = m_drag == Drag::kNone;
+      return {outline};
     }
   }
   return {};

@@ -218,6 +218,7 @@ TEST(StampTool, ShowsTheOutlineUnderThePointerAndWhileDraggingAndEscGivesItUp) {
   const std::vector<FeedbackPath> hover = s.canvas.ActiveTool()->Feedback();
   ASSERT_EQ(hover.size(), 1u);
   EXPECT_EQ(hover[0].points, (std::vector<std::pair<double, double>>{{3, 3}, {6, 3}, {6, 6}, {3, 6}}));
+  EXPECT_TRUE(hover[0].hover);
   s.store.taking = true;
   s.canvas.DeliverEvent(kToolMove, 0, 5, 5, 256);
   EXPECT_TRUE(s.canvas.ActiveTool()->Feedback().empty());
@@ -228,6 +229,7 @@ TEST(StampTool, ShowsTheOutlineUnderThePointerAndWhileDraggingAndEscGivesItUp) {
   const std::vector<FeedbackPath> band = s.canvas.ActiveTool()->Feedback();
   ASSERT_EQ(band.size(), 1u);
   EXPECT_EQ(band[0].points, (std::vector<std::pair<double, double>>{{8, 7}, {11, 7}, {11, 10}, {8, 10}}));
+  EXPECT_FALSE(band[0].hover);
   EXPECT_TRUE(s.canvas.ActiveTool()->KeyMessage(kToolKeyDown, kKeyEscape, 1, 0));
   EXPECT_TRUE(s.canvas.ActiveTool()->Feedback().empty());
   EXPECT_FALSE(s.canvas.DeliverEvent(kToolButtonUp, 0, 9, 8, 0));
