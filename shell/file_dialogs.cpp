@@ -32,6 +32,20 @@ IogateGetFileName GatewayGetFileName() {
   return library.IsOpen() ? library.Function<IogateGetFileName>("GetFileName") : nullptr;
 }
 
+// "*.VLB" (or ".VLB") as the bare "VLB"; nothing for a wildcard.
+QString BareExtension(const QString& defaultExtension) {
+  const QString bare = defaultExtension.mid(defaultExtension.lastIndexOf('.') + 1);
+  return bare.contains('*') || bare.contains('?') ? QString() : bare;
+}
+
+// A saved name without an extension gets the default one, should a platform's own dialog not
+// have added it.
+QString WithDefaultExtension(const QString& path, const QString& defaultExtension) {
+  const QString extension = BareExtension(defaultExtension);
+  if (extension.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+  return path + '.' + extension;
+}
+
 std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& request) {
   QFileDialog dialog(owner, QString(), QString(), QtFilterFromProgramFilter(request.filter));
   if (!request.proposedName.isEmpty()) {
@@ -45,9 +59,7 @@ std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& req
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The dialog adds the extension before it looks for a file to replace: added afterwards, a
     // name typed without it would replace that file unasked.
-    QString suffix = request.defaultExtension;
-    suffix.remove(0, suffix.lastIndexOf('.') + 1);
-    dialog.setDefaultSuffix(suffix);
+    dialog.setDefaultSuffix(BareExtension(request.defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kIogateOverwritePrompt) == 0);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -100,14 +112,6 @@ QString QtFilterFromProgramFilter(const QString& filter) {
   }
   entries << "All files (*)";
   return entries.join(";;");
-}
-
-QString WithDefaultExtension(const QString& path, const QString& defaultExtension) {
-  QString extension = defaultExtension;
-  if (extension.startsWith('*')) extension.remove(0, 1);
-  if (extension.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
-  if (!extension.startsWith('.')) extension.prepend('.');
-  return path + extension;
 }
 
 std::optional<QString> AskFileName(QWidget* owner, const FileDialogRequest& request) {

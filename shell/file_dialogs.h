@@ -31,8 +31,6 @@ std::optional<QString> AskFileName(QWidget* owner, const FileDialogRequest& requ
 
 // The program's filter text as Qt's "description (patterns);;…" list.
 QString QtFilterFromProgramFilter(const QString& filter);
-// A saved name without an extension gets the default one ("*.VLB" gives ".VLB").
-QString WithDefaultExtension(const QString& path, const QString& defaultExtension);
 
 // Tests answer the dialogs themselves: the hook sees each request and gives the answer.
 void SetFileDialogHookForTesting(std::function<std::optional<QString>(const FileDialogRequest&)> hook);
