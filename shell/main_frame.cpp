@@ -290,6 +290,8 @@ void CMainFrame::CreatePanels() {
     if (CVarnelView* view = ActiveView()) view->viewport()->update();
   };
   connect(m_toolPalette, &ToolPalette::toolSelected, this, repaintView);
+  // The message pane speaks for the tool in hand: a ruler's measurement goes with the ruler.
+  connect(m_toolPalette, &ToolPalette::toolSelected, this, [this] { SetStatusText(QString()); });
   connect(m_toolPalette, &ToolPalette::coloursChanged, this, repaintView);
   connect(m_layerPanel, &LayerPanel::commandRequested, this, &CMainFrame::RunCommand);
   connect(m_layerPanel, &LayerPanel::layersChanged, this, &CMainFrame::UpdateCommandStates);

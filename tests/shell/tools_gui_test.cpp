@@ -170,6 +170,8 @@ TEST_F(ToolsGuiTest, TheCoordinatesAndTheRulerReportOnTheStatusBar) {
   ChooseOnPalette(kRulerToolSlot);
   Drag(At(10, 10), At(13, 6));
   EXPECT_EQ(m_app->MainFrame()->StatusText(), QString::fromUtf8("長さ: 5.0  角度: 53.1°"));
+  ChooseOnPalette(kBrushToolSlot);
+  EXPECT_TRUE(m_app->MainFrame()->StatusText().isEmpty());
 }
 
 TEST_F(ToolsGuiTest, ThePointerPaneFollowsThePointerWhateverTheTool) {
