@@ -685,17 +685,18 @@ void CVarnelView::DrawPreviewPixels(QPainter& painter, const Rect& source) {
   if (shown.coverage == nullptr || part.IsEmpty()) return;
   QImage image(part.Width(), part.Height(), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return;
+  // One colour throughout: its premultiplied shade for each coverage byte, worked out once.
+  QRgb shades[256];
   const uint32_t alpha = shown.colour >> 24;
+  for (uint32_t c = 0; c < 256; ++c)
+    shades[c] = qPremultiply(qRgba(int(shown.colour >> 16 & 0xFF), int(shown.colour >> 8 & 0xFF),
+                                   int(shown.colour & 0xFF), int((c * alpha + 127) / 255)));
   const size_t stride = static_cast<size_t>(shown.bounds.Width());
   for (int32_t y = 0; y < part.Height(); ++y) {
     const uint8_t* cover = shown.coverage + static_cast<size_t>(part.top - shown.bounds.top + y) * stride +
                            static_cast<size_t>(part.left - shown.bounds.left);
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int32_t x = 0; x < part.Width(); ++x) {
-      const uint32_t a = (cover[x] * alpha + 127) / 255;
-      row[x] = qPremultiply(qRgba(int(shown.colour >> 16 & 0xFF), int(shown.colour >> 8 & 0xFF),
-                                  int(shown.colour & 0xFF), int(a)));
-    }
+    for (int32_t x = 0; x < part.Width(); ++x) row[x] = shades[cover[x]];
   }
   // Where the picture's own pixels of the part are drawn.
   const Rect place = DrawnPlace({part.left, part.top, part.right + 1, part.bottom + 1});

@@ -1,11 +1,11 @@
 #pragma once
 // The stamp tool "スタンプ": a picture taken once ("取得" drags a rectangle on the drawing target,
 // "領域から取得" takes the selection, "ファイルから取得" a picture file) and laid down again by a
-// click, centred on the point, as often as wanted. The view shows its outline under the pointer,
-// and a drag before the release moves it. "大きさ" scales it, "透明度" sets its opacity, "モード" the blend mode it
-// is laid with, "コピー" makes it replace the pixels instead, and "位置固定" puts it back where it
-// was taken from wherever the click lands. Each placement is one undo step, inside the
-// selection.
+// click, centred on the point, as often as wanted. The view shows its outline under the
+// pointer, and a drag before the release moves it. "大きさ" scales it, "透明度" sets its opacity,
+// "モード" the blend mode it is laid with, "コピー" makes it replace the pixels instead, and
+// "位置固定" puts it back where it was taken from wherever the click lands. Each placement is one
+// undo step, inside the selection.
 
 #include <cstdint>
 #include <functional>

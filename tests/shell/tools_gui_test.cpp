@@ -246,7 +246,23 @@ TEST_F(ToolsGuiTest, ADoubleClickOnTheViewClosesAPolygonAndItsPanelSavesItAsASha
   EXPECT_EQ(definition.vertices, unit);
 }
 
-TEST_F(ToolsGuiTest, ChoosingAnotherToolRepaintsWhereTheOldToolsRubberBandWas) {
+TEST_F(ToolsGuiTest, ARubberBandThatNoLongerAppliesLeavesTheView) {
+  // The stamp's outline follows the pointer over the view and goes when the pointer leaves.
+  StampStore& store = ProgramStampStore();
+  const Stamp saved = store.stamp;
+  store.stamp = {{5, 5}, std::vector<uint32_t>(25, 0xFF00FF00u), 0, 0};
+  ChooseOnPalette(kStampToolSlot);
+  QTest::mouseMove(Viewport(), At(40, 40));
+  QApplication::processEvents();
+  // The outline's top edge runs along the top of pixel row 38 (the 5 × 5 stamp centred on 40).
+  const auto edge = [&] { return ActiveView()->grab().toImage().pixel(ActiveView()->viewport()->pos() + At(40, 38)); };
+  EXPECT_NE(edge(), 0xFFFFFFFFu);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(ActiveView(), &leave);
+  EXPECT_EQ(edge(), 0xFFFFFFFFu);
+  store.stamp = saved;
+
+  // Choosing another tool repaints where the old tool's rubber band was.
   ChooseOnPalette(kPolygonDrawToolSlot);
   for (const QPoint corner : {At(10, 10), At(50, 10), At(50, 40)})
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, corner);
@@ -263,23 +279,7 @@ TEST_F(ToolsGuiTest, ChoosingAnotherToolRepaintsWhereTheOldToolsRubberBandWas) {
   ChooseOnPalette(kShapeDrawToolSlot);
   QApplication::processEvents();
   Viewport()->removeEventFilter(&recorder);
-  EXPECT_TRUE(recorder.painted.contains(QRect(At(10, 10), At(50, 40)))) << recorder.painted.boundingRect().width();
-}
-
-TEST_F(ToolsGuiTest, TheStampsOutlineFollowsThePointerOverTheViewAndGoesWhenItLeaves) {
-  StampStore& store = ProgramStampStore();
-  const Stamp saved = store.stamp;
-  store.stamp = {{5, 5}, std::vector<uint32_t>(25, 0xFF00FF00u), 0, 0};
-  ChooseOnPalette(kStampToolSlot);
-  QTest::mouseMove(Viewport(), At(40, 40));
-  QApplication::processEvents();
-  // The outline's top edge runs along the top of pixel row 38 (the 5 × 5 stamp centred on 40).
-  const auto edge = [&] { return ActiveView()->grab().toImage().pixel(ActiveView()->viewport()->pos() + At(40, 38)); };
-  EXPECT_NE(edge(), 0xFFFFFFFFu);
-  QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(ActiveView(), &leave);
-  EXPECT_EQ(edge(), 0xFFFFFFFFu);
-  store.stamp = saved;
+  EXPECT_TRUE(recorder.painted.contains(QRect(At(10, 10), At(50, 40))));
 }
 
 }  // namespace
