@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "shell/panel_widgets.h"
 #include "shell/value_dialog.h"
 #include "tools/area_fill_tool.h"
 
@@ -37,6 +38,7 @@ AreaFillOptionPanel::AreaFillOptionPanel(QWidget* parent) : QWidget(parent) {
   setObjectName("AreaFillOptionPanel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(MakeTitle(this, kAreaFillToolName));
 
   m_whole = new QRadioButton("全体");
   m_rgbRange = new QRadioButton("RGB範囲");

@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "shell/panel_widgets.h"
 #include "tools/selection_tool.h"
 
 namespace varnel {
@@ -18,6 +19,7 @@ SelectionOptionPanel::SelectionOptionPanel(QWidget* parent) : QWidget(parent) {
   setObjectName("SelectionOptionPanel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(MakeTitle(this, kSelectionToolName));
 
   auto* form = new QFormLayout;
   m_shape = new QComboBox(this);

@@ -29,6 +29,8 @@
 #include "settings/app_settings.h"
 #include "shell/panel_widgets.h"
 #include "shell/tool_icons.h"
+#include "tools/shape_tools.h"
+#include "tools/text_tool.h"
 
 namespace varnel {
 namespace {
@@ -79,6 +81,24 @@ ColourRef ReadColour(const Profile& profile, const char* key, ColourRef fallback
 }  // namespace
 
 std::span<const PaletteTool> PaletteTools() { return kPaletteTools; }
+
+namespace {
+
+// What the page of a tool without options here is headed with: the tool's name, or its palette
+// tip for the tools that have no name of their own. The text tool's options are a window of
+// their own.
+QString NameOfToolWithoutOptions(int slot) {
+  const std::pair<int32_t, const char*> named[] = {{kEllipseDrawToolSlot, kEllipseDrawToolName},
+                                                   {kEllipseFillToolSlot, kEllipseFillToolName},
+                                                   {kTextToolSlot, kTextToolName}};
+  for (const auto& [namedSlot, name] : named)
+    if (namedSlot == slot) return QString::fromUtf8(name);
+  for (const PaletteTool& tool : kPaletteTools)
+    if (tool.slot == slot) return QString::fromUtf8(tool.tooltip);
+  return {};
+}
+
+}  // namespace
 
 void StepBrushSize(int delta, Profile& profile) {
   BrushToolSettings& settings = ProgramBrushSettings();
@@ -596,6 +616,11 @@ ToolOptionWindow::ToolOptionWindow(Profile& profile, QWidget* parent)
       m_brush(new BrushOptionPanel(profile, this)) {
   setObjectName("ToolOptionWindow");
   m_empty->setObjectName("NoToolOptions");
+  auto* emptyLayout = new QVBoxLayout(m_empty);
+  emptyLayout->setContentsMargins(4, 4, 4, 4);
+  m_emptyTitle = MakeTitle(m_empty, "");
+  emptyLayout->addWidget(m_emptyTitle);
+  emptyLayout->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_stack);
@@ -619,6 +644,7 @@ QWidget* ToolOptionWindow::Panel(int slot) const {
 void ToolOptionWindow::ShowToolOptions(int slot) {
   m_slot = slot;
   QWidget* panel = Panel(slot);
+  if (panel == nullptr) m_emptyTitle->setText(NameOfToolWithoutOptions(slot));
   m_stack->setCurrentWidget(panel != nullptr ? panel : m_empty);
 }
 

@@ -217,7 +217,7 @@ class BrushOptionPanel : public QWidget {
   QPushButton* m_dry;
 };
 
-// The option panel of the selected tool. Tools without options show an empty page.
+// The option panel of the selected tool. Tools without options show a page with only their name.
 class ToolOptionWindow : public QWidget {
   Q_OBJECT
 
@@ -240,6 +240,7 @@ class ToolOptionWindow : public QWidget {
  private:
   QStackedWidget* m_stack;
   QWidget* m_empty;
+  QLabel* m_emptyTitle;
   BrushOptionPanel* m_brush;
   std::map<int, std::pair<QWidget*, std::function<void()>>> m_panels;
   int m_slot = -1;

@@ -8,6 +8,7 @@
 
 #include "shell/panel_widgets.h"
 #include "shell/varnel_view.h"
+#include "tools/zoom_tool.h"
 
 namespace varnel {
 
@@ -16,6 +17,7 @@ ZoomOptionPanel::ZoomOptionPanel(std::function<CVarnelView*()> activeView, QWidg
   setObjectName("ZoomOptionPanel");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(MakeTitle(this, kZoomToolName));
   auto* form = new QFormLayout;
   m_percent = MakeSpin(this, "ZoomPercent", kMinPercent, kMaxPercent);
   form->addRow("倍率(%)", m_percent);

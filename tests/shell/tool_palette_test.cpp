@@ -636,6 +636,7 @@ TEST_F(BrushPanelTest, DryOnCommandKeepsPaintWetUntilTheDryButton) {
 TEST_F(BrushPanelTest, TheOptionWindowShowsTheBrushPanelOnlyForTheBrush) {
   auto canvas = MakeCanvas();
   canvas->SetTool(3, std::make_unique<ColourProbe>());
+  canvas->SetTool(10, std::make_unique<ColourProbe>());
   ToolPalette palette(*m_profile);
   palette.SetCanvas(canvas.get());
   m_window->SetCanvas(canvas.get());
@@ -647,6 +648,13 @@ TEST_F(BrushPanelTest, TheOptionWindowShowsTheBrushPanelOnlyForTheBrush) {
   Click(palette.ToolButton(3), palette.ToolButton(3)->rect().center());
   EXPECT_EQ(m_window->ShownSlot(), 3);
   EXPECT_NE(stack->currentWidget(), m_panel);
+  // A tool without a panel of its own gets the page headed with its name, which follows the tool.
+  const auto* heading = stack->currentWidget()->findChild<QLabel*>("ToolName");
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->text(), QString("選択された場所の色を取得"));
+  Click(palette.ToolButton(10), palette.ToolButton(10)->rect().center());
+  EXPECT_EQ(stack->currentWidget(), heading->parentWidget());
+  EXPECT_EQ(heading->text(), QString("塗りつぶし楕円"));
   Click(palette.ToolButton(kBrushToolSlot), palette.ToolButton(kBrushToolSlot)->rect().center());
   EXPECT_EQ(stack->currentWidget(), m_panel);
 }
