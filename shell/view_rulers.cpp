@@ -22,6 +22,9 @@ constexpr int32_t kDefaultTick = 5;
 constexpr int32_t kDefaultCaption = 100;
 // Room for a caption such as "-1000" in the ruler's small font.
 constexpr int32_t kMinCaptionGap = 40;
+// How far apart marks may grow, zoomed in, before the intervals narrow.
+constexpr int32_t kMaxTickGap = 10 * kMinTickGap;
+constexpr int32_t kMaxCaptionGapShare = 5;
 
 int32_t Widened(int32_t base, double zoom, int32_t gap) {
   for (int64_t decade = 1; decade <= 1'000'000'000; decade *= 10)
@@ -31,6 +34,23 @@ int32_t Widened(int32_t base, double zoom, int32_t gap) {
       if (static_cast<double>(interval) * zoom >= gap) return static_cast<int32_t>(interval);
     }
   return INT32_MAX;
+}
+
+// Zoomed in far, the steps of 1, 2, 5 per decade below base, so that marks stay no more than
+// maxGap view pixels apart (and never closer than minGap): a ruler shows numbers at 3200 % too.
+int32_t Narrowed(int32_t base, double zoom, int32_t minGap, int32_t maxGap) {
+  if (static_cast<double>(base) * zoom <= maxGap) return base;
+  int32_t narrowest = base;
+  for (int64_t decade = 1'000'000'000; decade >= 1; decade /= 10)
+    for (const int64_t factor : {5, 2, 1}) {
+      const int64_t interval = factor * decade;
+      if (interval >= base) continue;
+      const double gap = static_cast<double>(interval) * zoom;
+      if (gap < minGap) return narrowest;
+      narrowest = static_cast<int32_t>(interval);
+      if (gap <= maxGap) return narrowest;
+    }
+  return narrowest;
 }
 
 int64_t FloorDiv(int64_t a, int64_t b) {
@@ -47,7 +67,8 @@ RulerIntervals RulerIntervalsAt(int32_t tickSetting, int32_t captionSetting, dou
   if (!(zoom > 0.0)) zoom = 1.0;
   const int32_t tick = tickSetting > 0 ? tickSetting : kDefaultTick;
   const int32_t caption = captionSetting > 0 ? captionSetting : kDefaultCaption;
-  return {Widened(tick, zoom, kMinTickGap), Widened(caption, zoom, minCaptionGap)};
+  return {Narrowed(Widened(tick, zoom, kMinTickGap), zoom, kMinTickGap, kMaxTickGap),
+          Narrowed(Widened(caption, zoom, minCaptionGap), zoom, minCaptionGap, kMaxCaptionGapShare * minCaptionGap)};
 }
 
 std::vector<RulerTick> RulerTicks(double zoom, int32_t origin, int32_t length, RulerIntervals intervals) {

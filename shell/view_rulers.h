@@ -32,7 +32,9 @@ inline constexpr int32_t kMinTickGap = 4;
 
 // The settings' intervals (5 and 100 when 0 or less), each multiplied by the first of 1, 2, 5,
 // 10, 20, 50, … that puts ticks at least kMinTickGap and captions at least minCaptionGap view
-// pixels apart.
+// pixels apart. Zoomed in so far that ticks would lie more than 10 × kMinTickGap or captions
+// more than 5 × minCaptionGap apart, each takes instead the largest of the 1, 2, 5 steps below
+// it that brings them that close, as long as they keep their least gap.
 RulerIntervals RulerIntervalsAt(int32_t tickSetting, int32_t captionSetting, double zoom, int32_t minCaptionGap);
 
 // The marks of a ruler length pixels long whose image coordinate 0 lies at origin (ruler

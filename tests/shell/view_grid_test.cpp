@@ -34,11 +34,15 @@ TEST(RulerIntervals, WidenUntilTicksAndCaptionsHaveRoom) {
     double zoom;
     RulerIntervals want;
   };
-  // Ticks at least 4 view pixels apart, captions at least 40; steps of 1, 2, 5 per decade.
+  // Ticks 4 to 40 view pixels apart, captions 40 to 200; steps of 1, 2, 5 per decade.
   const Case cases[] = {
       {5, 100, 1.0, {5, 100}},     {0, 0, 1.0, {5, 100}},        {-4, -1, 2.0, {5, 100}},
       {5, 100, 0.5, {10, 100}},    {5, 100, 0.2, {25, 200}},     {5, 100, 0.01, {500, 5000}},
       {3, 7, 8.0, {3, 7}},
+      // Zoomed in: ticks 5 × 8 = 40 still fit, captions 800 apart narrow to 20 (160).
+      {5, 100, 8.0, {5, 20}},      {5, 100, 32.0, {1, 5}},       {5, 100, 3.0, {5, 50}},
+      // Nothing narrower than one image pixel.
+      {1, 1, 300.0, {1, 1}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(RulerIntervalsAt(c.tick, c.caption, c.zoom, 40), c.want) << c.tick << " " << c.caption << " " << c.zoom;
