@@ -1,6 +1,7 @@
 #include "iogate/file_dialogs.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstring>
 #include <string>
@@ -32,6 +33,17 @@ std::string Run(GatewayFileDialog& dialog) {
 
 std::string Text(const char* text) { return text != nullptr ? text : ""; }
 
+// The caller's proposal: a file is selected by name; a folder (a name ending in a separator, or
+// naming one) only opens the dialog there, or its last part would stand as the file's name.
+void Propose(QFileDialog& dialog, const QString& name) {
+  if (name.isEmpty()) return;
+  if (name.endsWith('/') || QFileInfo(name).isDir()) {
+    dialog.setDirectory(name);
+    return;
+  }
+  dialog.selectFile(name);
+}
+
 std::string ShowDialog(int32_t mode, const char* defaultExtension, const char* fileName, uint32_t flags,
                        const char* filter, const void* pictureInfo, const void* pictureBits, void* ownerWindow) {
   const PluginList& plugins = TheGateway().Plugins();
@@ -42,12 +54,12 @@ std::string ShowDialog(int32_t mode, const char* defaultExtension, const char* f
                               GatewayProfilePath());
     const std::string suffix = BareExtension(Text(defaultExtension));
     if (!suffix.empty()) dialog.setDefaultSuffix(QString::fromStdString(suffix));
-    if (!name.isEmpty()) dialog.selectFile(name);
+    Propose(dialog, name);
     return Run(dialog);
   }
   CSaveFileDialogExt dialog(owner, plugins, SaveFilter(plugins, Text(filter)), Text(defaultExtension), flags,
                             pictureInfo, pictureBits);
-  if (!name.isEmpty()) dialog.selectFile(name);
+  Propose(dialog, name);
   return Run(dialog);
 }
 

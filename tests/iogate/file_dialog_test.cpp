@@ -249,6 +249,21 @@ TEST_F(FileDialogTest, TheProposedNameIsReturnedWhenTheUserJustConfirms) {
   EXPECT_EQ(Result(), proposal);
 }
 
+TEST_F(FileDialogTest, AProposedFolderOpensTheDialogThereWithNoNameTyped) {
+  const std::string folder = m_folder.Picture("shapes");
+  std::filesystem::create_directories(folder);
+  for (const std::string& proposal : {folder + "/", folder}) {
+    EXPECT_EQ(Save(
+                  [&](QFileDialog& dialog) {
+                    EXPECT_EQ(dialog.directory().absolutePath().toStdString(), folder) << proposal;
+                    EXPECT_EQ(testing::FileNameEdit(dialog)->text(), "") << proposal;
+                    testing::PressEscape(dialog);
+                  },
+                  proposal.c_str()),
+              -1);
+  }
+}
+
 TEST_F(FileDialogTest, TheSettingsButtonOpensTheOptionsOfTheFirstPluginThatSavesTheChosenExtension) {
   const std::string a = m_folder.Install("jpeg_a", "a.spi");
   const std::string b = m_folder.Install("jpeg_b", "b.spi");
