@@ -198,9 +198,10 @@ void GridDialog::AddAxis(const GridAxis& axis) {
 }
 
 void GridDialog::RemoveSelectedAxis() {
-  const int row = m_axes->currentRow();
-  if (row < 0 || row >= m_axes->rowCount()) return;
-  m_axes->removeRow(row);
+  const int count = m_axes->rowCount();
+  if (count == 0) return;
+  const int selected = m_axes->currentRow();
+  m_axes->removeRow(selected >= 0 && selected < count ? selected : count - 1);
   UpdateEnabled();
 }
 

@@ -36,6 +36,8 @@ class GridDialog : public QDialog {
   int AxisCount() const;
   // Adds an axis (colour 0xF0C8C8, 16 pixels, 0°) unless the file's limit is reached.
   void AddAxis(const GridAxis& axis = GridAxis{});
+  // The axis whose row is current (the table makes a row current when one of its controls
+  // takes the focus), or the last one when none is.
   void RemoveSelectedAxis();
 
  private:

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 
 #include "brush/brush_tool.h"
@@ -271,6 +272,25 @@ TEST_F(ViewGridTest, TheGridDialogEditsTheGridWhichIsSavedWithThePicture) {
   GridSettings read;
   ASSERT_EQ(ReadLayerFile(path, layers, size, read), 0);
   EXPECT_EQ(read, want);
+}
+
+TEST_F(ViewGridTest, TheAxisWhoseControlsWereUsedLastIsTheOneRemoved) {
+  GridSettings grid;
+  grid.kind = 1;
+  GridDialog dialog(grid);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  auto* remove = dialog.findChild<QPushButton*>("GridRemoveAxis");
+  const std::vector<GridAxis> axes = GridSettings::DialogAxes();
+  // Nothing chosen yet: the last axis goes.
+  QTest::mouseClick(remove, Qt::LeftButton);
+  EXPECT_EQ(dialog.Settings().axes, std::vector<GridAxis>(axes.begin(), axes.begin() + 2));
+  // A click into the first axis's angle chooses that axis.
+  QWidget* first = dialog.findChild<QTableWidget*>("GridAxes")->cellWidget(0, 2);
+  ASSERT_NE(first, nullptr);
+  QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
+  QTest::mouseClick(remove, Qt::LeftButton);
+  EXPECT_EQ(dialog.Settings().axes, std::vector<GridAxis>{axes[1]});
 }
 
 }  // namespace
