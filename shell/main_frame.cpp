@@ -122,7 +122,6 @@ void CMainFrame::CreatePanels() {
   m_toolPalette = new ToolPalette(profile);
   m_toolOptions = new ToolOptionWindow(profile);
   m_layerPanel = new LayerPanel;
-  GuardWheelOfControls(m_toolOptions);
   GuardWheelOfControls(m_layerPanel);
   QDockWidget* paletteDock = Dock(this, kToolPaletteTitle, "ToolPaletteDock", m_toolPalette, Qt::LeftDockWidgetArea);
   QDockWidget* optionDock = Dock(this, kToolOptionTitle, "ToolOptionDock", m_toolOptions, Qt::RightDockWidgetArea);

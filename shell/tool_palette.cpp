@@ -26,6 +26,7 @@
 #include "brush/brush_tool.h"
 #include "core/canvas.h"
 #include "platform/profile.h"
+#include "qtcommon/wheel_guard.h"
 #include "settings/app_settings.h"
 #include "shell/panel_widgets.h"
 #include "shell/tool_icons.h"
@@ -626,10 +627,13 @@ ToolOptionWindow::ToolOptionWindow(Profile& profile, QWidget* parent)
   layout->addWidget(m_stack);
   m_stack->addWidget(m_empty);
   m_stack->addWidget(m_brush);
+  GuardWheelOfControls(m_brush);
   ShowToolOptions(kBrushToolSlot);
 }
 
 void ToolOptionWindow::AddPanel(int slot, QWidget* panel, std::function<void()> refresh) {
+  // Each panel as it comes: the window is scrolled over on the way to another panel.
+  GuardWheelOfControls(panel);
   m_stack->addWidget(panel);
   m_panels[slot] = {panel, std::move(refresh)};
   if (slot == m_slot) ShowToolOptions(slot);

@@ -549,19 +549,25 @@ TEST_F(CommandTest, TheWheelOverThePanelsChangesOnlyAFocusedControl) {
   auto* mode = Frame().ToolOptions()->findChild<QComboBox*>("ColourMaskMode");
   ASSERT_NE(mode, nullptr);
   mode->setCurrentIndex(1);
-  auto wheel = [&] {
+  auto wheel = [](QWidget* control) {
     const QPointF at(5, 5);
-    QWheelEvent event(at, mode->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+    QWheelEvent event(at, control->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
-    QApplication::sendEvent(mode, &event);
+    QApplication::sendEvent(control, &event);
   };
-  wheel();
+  wheel(mode);
   EXPECT_EQ(mode->currentIndex(), 1);  // scrolling past it changes nothing
+  // So too in a tool's panel the window took after the brush's.
+  auto* size = Frame().ToolOptions()->findChild<QSpinBox*>("CurveSize");
+  ASSERT_NE(size, nullptr);
+  size->setValue(4);
+  wheel(size);
+  EXPECT_EQ(size->value(), 4);
   Frame().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
   mode->setFocus();
   ASSERT_TRUE(mode->hasFocus());
-  wheel();
+  wheel(mode);
   EXPECT_EQ(mode->currentIndex(), 2);
 }
 
