@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "colour/colour_curve_file.h"
 #include "platform/host.h"
@@ -178,7 +180,9 @@ class RgbaValuesDialog : public AdjustmentDialog {
 // ---- 色調補正 -----------------------------------------------------------------------------
 
 // The curve of one channel on a 0…255 square: a click adds a point (up to six), a drag moves it,
-// the right button removes it. Points land on whole bytes.
+// the right button removes it. Points land on whole bytes. The ends the curve puts in by itself
+// show as handles too: pressing one adds a point exactly there, so black and white can be moved
+// (a point a pixel off the corner would leave the end where it was).
 class CurveEditor : public QWidget {
  public:
   static constexpr int kMargin = 8;
@@ -229,7 +233,9 @@ class CurveEditor : public QWidget {
     painter.setPen(QPen(Qt::black, 1.5));
     painter.drawPolyline(line);
     painter.setPen(Qt::black);
-    for (const CurvePoint& point : m_curve->points) {
+    std::vector<CurvePoint> handles = m_curve->points;
+    for (const CurvePoint& end : ImplicitEnds()) handles.push_back(end);
+    for (const CurvePoint& point : handles) {
       const QPointF at = ToWidget(point.x * 256.0, point.y * 256.0);
       painter.fillRect(QRectF(at.x() - 3, at.y() - 3, 7, 7), Qt::white);
       painter.drawRect(QRectF(at.x() - 3, at.y() - 3, 7, 7));
@@ -248,18 +254,20 @@ class CurveEditor : public QWidget {
     }
     if (event->button() != Qt::LeftButton) return;
     if (hit >= 0) {
-      m_dragging = hit;
+      StartDrag(hit, event->position());
       return;
     }
     if (static_cast<int32_t>(m_curve->points.size()) >= kMaxCurvePoints) return;
-    m_curve->points.push_back(FromWidget(event->position()));
-    m_dragging = static_cast<int>(m_curve->points.size()) - 1;
+    const std::optional<CurvePoint> end = EndAt(event->position());
+    m_curve->points.push_back(end ? *end : FromWidget(event->position()));
+    StartDrag(static_cast<int>(m_curve->points.size()) - 1, event->position());
     Edited();
   }
 
   void mouseMoveEvent(QMouseEvent* event) override {
     if (m_curve == nullptr || m_dragging < 0 || m_dragging >= static_cast<int>(m_curve->points.size())) return;
-    const CurvePoint moved = FromWidget(event->position());
+    // The point keeps its place under the pointer: grabbed a little off, it does not jump.
+    const CurvePoint moved = FromWidget(event->position() - m_grabOffset);
     if (moved == m_curve->points[static_cast<size_t>(m_dragging)]) return;
     m_curve->points[static_cast<size_t>(m_dragging)] = moved;
     Edited();
@@ -278,6 +286,36 @@ class CurveEditor : public QWidget {
     const QRectF plot = Plot();
     const auto byte = [](double fraction) { return std::clamp(std::round(fraction * 255.0), 0.0, 255.0) / 256.0; };
     return {byte((at.x() - plot.left()) / plot.width()), byte((plot.bottom() - at.y()) / plot.height())};
+  }
+
+  void StartDrag(int index, QPointF at) {
+    m_dragging = index;
+    const CurvePoint& point = m_curve->points[static_cast<size_t>(index)];
+    m_grabOffset = at - ToWidget(point.x * 256.0, point.y * 256.0);
+  }
+
+  // The ends the curve adds itself: (0, 0) unless a point lies at x = 0, the top end unless a
+  // point lies at or beyond it.
+  std::vector<CurvePoint> ImplicitEnds() const {
+    constexpr CurvePoint kBottom{0.0, 0.0}, kTop{255 / 256.0, 255 / 256.0};
+    bool bottom = true, top = true;
+    for (const CurvePoint& point : m_curve->points) {
+      if (point.x == kBottom.x) bottom = false;
+      if (point.x >= kTop.x) top = false;
+    }
+    std::vector<CurvePoint> ends;
+    if (bottom) ends.push_back(kBottom);
+    if (top) ends.push_back(kTop);
+    return ends;
+  }
+
+  // The implicit end within grabbing distance, if any.
+  std::optional<CurvePoint> EndAt(QPointF at) const {
+    for (const CurvePoint& end : ImplicitEnds()) {
+      const QPointF p = ToWidget(end.x * 256.0, end.y * 256.0);
+      if (std::hypot(p.x() - at.x(), p.y() - at.y()) <= kGrab) return end;
+    }
+    return std::nullopt;
   }
 
   // The point within grabbing distance, the nearest one; -1 for none.
@@ -302,6 +340,7 @@ class CurveEditor : public QWidget {
 
   ColourCurve* m_curve = nullptr;
   int m_dragging = -1;
+  QPointF m_grabOffset;
 };
 
 // What 色調補正 had when it was last confirmed, for the next time in this session.

@@ -189,5 +189,34 @@ TEST_F(CurvesDialogTest, AClickAddsAPointOnWholeBytesAndTheRightButtonRemovesIt)
   EXPECT_EQ(Pixels(*Canvas().ActiveLayer()), m_layer);
 }
 
+TEST_F(CurvesDialogTest, TheCurvesEndsCanBeGrabbedAndMoved) {
+  StartWithPicture();
+  SetAdjustmentDialogHookForTesting([&](AdjustmentDialog& dialog) {
+    dialog.show();
+    QApplication::processEvents();
+    QWidget* editor = dialog.findChild<QWidget*>("curveEditor");
+    const double side = std::min(editor->width(), editor->height()) - 16.0;
+    const QPointF black(8.5, 8.5 + side), white(8.5 + side, 8.5);
+    // Pressed two pixels off each corner and dragged straight: the black end rises to 128, the
+    // white end falls to 192, and neither moves sideways.
+    const auto drag = [&](QPointF corner, QPoint off, double bytes) {
+      const QPoint press = (corner + QPointF(off)).toPoint();
+      QTest::mousePress(editor, Qt::LeftButton, {}, press);
+      QTest::mouseMove(editor, press + QPoint(0, int(std::lround(side * bytes / 255))));
+      QTest::mouseRelease(editor, Qt::LeftButton, {}, press + QPoint(0, int(std::lround(side * bytes / 255))));
+    };
+    drag(black, {2, -2}, -128);
+    drag(white, {-2, 2}, 63);
+    const Adjustment moved = dialog.Current();
+    const ColourCurve& curve = std::get<CurveSet>(moved).curves[kCurveValue];
+    EXPECT_EQ(curve.points, (std::vector<CurvePoint>{{0, 128 / 256.0}, {255 / 256.0, 192 / 256.0}}));
+    const CurveTable table = EvaluateCurve(curve);
+    EXPECT_EQ(table[0], 128);
+    EXPECT_EQ(table[255], 192);
+    return int(QDialog::Rejected);
+  });
+  Trigger(cmd::kColourCurves);
+}
+
 }  // namespace
 }  // namespace varnel
