@@ -175,14 +175,12 @@ VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
       SpiCopyText("00IN", buffer, length);
       return 5;
     case 1:
-      SpiCopyText("Layerpeek Ver0.1", buffer, length);
-      return (int)strlen("Layerpeek Ver0.1");
+      return SpiCopyText("Layerpeek Ver0.1", buffer, length);
     case 2:
       SpiCopyText("*.VLB", buffer, length);
       return 6;
     case 3:
-      SpiCopyText("Varnel Layer Format", buffer, length);
-      return (int)strlen("Varnel Layer Format");
+      return SpiCopyText("Varnel Layer Format", buffer, length);
     default:
       return 0;
   }

@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-void SpiCopyText(const char* text, char* buffer, int length) {
-  size_t size;
-  if (buffer == NULL || length < 1) return;
-  size = strlen(text) + 1;
-  if (size > (size_t)length) size = (size_t)length;
-  memcpy(buffer, text, size);
+int SpiCopyText(const char* text, char* buffer, int length) {
+  const size_t full = strlen(text);
+  size_t size = full + 1;
+  if (buffer != NULL && length >= 1) {
+    if (size > (size_t)length) size = (size_t)length;
+    memcpy(buffer, text, size);
+  }
+  return (int)full;
 }
 
 int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want) {
@@ -84,6 +86,27 @@ void* SpiNewInfoBlock(const VarnelBitmapInfoHeader* header) {
   memcpy(block, header, sizeof *header);
   memset(block + sizeof *header, 0, sizeof(VarnelWriteInfo) - sizeof *header);
   return block;
+}
+
+int SpiHandOverPicture(uint32_t width, uint32_t height, uint16_t bitCount, uint32_t sizeImage, int32_t xPelsPerMetre,
+                       int32_t yPelsPerMetre, unsigned char** pixels, void** info, void** bits) {
+  VarnelBitmapInfoHeader header;
+  void* block;
+  memset(&header, 0, sizeof header);
+  header.biSize = sizeof header;
+  header.biWidth = (int32_t)width;
+  header.biHeight = (int32_t)height;
+  header.biPlanes = 1;
+  header.biBitCount = bitCount;
+  header.biSizeImage = sizeImage;
+  header.biXPelsPerMeter = xPelsPerMetre;
+  header.biYPelsPerMeter = yPelsPerMetre;
+  block = SpiNewInfoBlock(&header);
+  if (block == NULL) return kVarnelPluginNoMemory;
+  *info = block;
+  *bits = *pixels;
+  *pixels = NULL;
+  return kVarnelPluginSuccess;
 }
 
 int SpiOpenSource(const char* buffer, intptr_t offset, unsigned int flag, SpiSource* source) {

@@ -22,8 +22,8 @@ extern "C" {
 
 /* Copies text for GetPluginInfo and the save-format queries: at most length bytes, the
  * terminating zero included when it fits. Nothing is written for a null buffer or a length
- * below 1. */
-void SpiCopyText(const char* text, char* buffer, int length);
+ * below 1. Answers the text's length without the zero, what those queries return. */
+int SpiCopyText(const char* text, char* buffer, int length);
 
 /* The first bytes of a file for IsSupported. handleOrBytes is an open file descriptor when all
  * bits above the low 16 are zero: it is rewound, read and rewound again. Otherwise it points to
@@ -47,6 +47,13 @@ uint64_t SpiDibRowBytes(int64_t width, int bitCount);
 
 /* The 44-byte information block hosts expect: the header, then 4 zero bytes. malloc'ed. */
 void* SpiNewInfoBlock(const VarnelBitmapInfoHeader* header);
+
+/* Hands a decoded bottom-up picture to GetPicture's caller: the information block of a
+ * width x height bitmap of bitCount bits per pixel, sizeImage bytes and the given densities in
+ * *info, and *pixels in *bits, which then belong to the host (*pixels becomes null). Answers
+ * kVarnelPluginNoMemory, handing over nothing, when the block cannot be made. */
+int SpiHandOverPicture(uint32_t width, uint32_t height, uint16_t bitCount, uint32_t sizeImage, int32_t xPelsPerMetre,
+                       int32_t yPelsPerMetre, unsigned char** pixels, void** info, void** bits);
 
 /* Where a picture's encoded bytes come from. File input (low three flag bits 0): buffer is the
  * path and offset the byte the picture starts at; the file is opened and positioned there.

@@ -197,8 +197,7 @@ static int ReadQuality(void) { return (int)SpiProfileGetClamped(QUALITY_SECTION,
 VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
   static const char* const kTexts[] = {"00IN", "Jpegport Ver0.1", "*.jpg;*.jpeg", "JPEG Image"};
   if (number < 0 || number >= (int)(sizeof kTexts / sizeof kTexts[0])) return 0;
-  SpiCopyText(kTexts[number], buffer, length);
-  return (int)strlen(kTexts[number]);
+  return SpiCopyText(kTexts[number], buffer, length);
 }
 
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
@@ -237,25 +236,8 @@ VARNEL_PLUGIN_EXPORT int GetPicture(const char* buffer, intptr_t offset, unsigne
   result = SpiOpenSource(buffer, offset, flag, &d.source);
   if (result == kVarnelPluginSuccess) result = Decode(&d, 1);
   if (result == kVarnelPluginSuccess) {
-    VarnelBitmapInfoHeader header;
-    void* block;
-    memset(&header, 0, sizeof header);
-    header.biSize = sizeof header;
-    header.biWidth = (int32_t)d.width;
-    header.biHeight = (int32_t)d.height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biSizeImage = (uint32_t)(d.stride * d.height);
-    header.biXPelsPerMeter = PixelsPerMetre(d.xDotsPerInch);
-    header.biYPelsPerMeter = PixelsPerMetre(d.yDotsPerInch);
-    block = SpiNewInfoBlock(&header);
-    if (block == NULL) {
-      result = kVarnelPluginNoMemory;
-    } else {
-      *info = block;
-      *bits = d.pixels;
-      d.pixels = NULL;
-    }
+    result = SpiHandOverPicture(d.width, d.height, 24, (uint32_t)(d.stride * d.height), PixelsPerMetre(d.xDotsPerInch),
+                                PixelsPerMetre(d.yDotsPerInch), &d.pixels, info, bits);
   }
   CloseDecoder(&d);
   return result;
@@ -279,13 +261,11 @@ VARNEL_PLUGIN_EXPORT int IsSaveSupported(const char* extension) {
 }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatFilter(char* buffer, int size) {
-  SpiCopyText("*.jpg;*.jpeg", buffer, size);
-  return (int)strlen("*.jpg;*.jpeg");
+  return SpiCopyText("*.jpg;*.jpeg", buffer, size);
 }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
-  SpiCopyText("JPEG Image(*.jpg;*.jpeg)", buffer, size);
-  return (int)strlen("JPEG Image(*.jpg;*.jpeg)");
+  return SpiCopyText("JPEG Image(*.jpg;*.jpeg)", buffer, size);
 }
 
 VARNEL_PLUGIN_EXPORT void SetHostServices(const VarnelHostServices* services) { SpiSetHostServices(services); }

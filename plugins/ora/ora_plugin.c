@@ -357,8 +357,7 @@ static int HasSignature(const unsigned char* head, size_t size) {
 VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
   static const char* const kTexts[] = {"00IN", "Oraport Ver0.1", "*.ora", "OpenRaster Image"};
   if (number < 0 || number >= (int)(sizeof kTexts / sizeof kTexts[0])) return 0;
-  SpiCopyText(kTexts[number], buffer, length);
-  return (int)strlen(kTexts[number]);
+  return SpiCopyText(kTexts[number], buffer, length);
 }
 
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
@@ -401,23 +400,9 @@ static int GetEntryPicture(const char* buffer, intptr_t offset, unsigned int fla
   result = ReadPicture(&archive, name, SPI_MAX_PICTURE_BYTES, &width, &height, &pixels);
   CloseArchive(&archive);
   if (result == kVarnelPluginSuccess) {
-    VarnelBitmapInfoHeader header;
-    void* block;
-    memset(&header, 0, sizeof header);
-    header.biSize = sizeof header;
-    header.biWidth = (int32_t)width;
-    header.biHeight = (int32_t)height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biSizeImage = width * height * 4u;
-    block = SpiNewInfoBlock(&header);
-    if (block == NULL) {
-      free(pixels);
-      return kVarnelPluginNoMemory;
-    }
-    *info = block;
-    *bits = pixels;
+    result = SpiHandOverPicture(width, height, 32, width * height * 4u, 0, 0, &pixels, info, bits);
   }
+  free(pixels);
   return result;
 }
 
@@ -444,13 +429,11 @@ VARNEL_PLUGIN_EXPORT int SavesAlpha(const char* extension) { return SpiEqualsNoC
 VARNEL_PLUGIN_EXPORT int SavesLayers(const char* extension) { return SpiEqualsNoCase(extension, "ora"); }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatFilter(char* buffer, int size) {
-  SpiCopyText("*.ora", buffer, size);
-  return (int)strlen("*.ora");
+  return SpiCopyText("*.ora", buffer, size);
 }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
-  SpiCopyText("OpenRaster(*.ora)", buffer, size);
-  return (int)strlen("OpenRaster(*.ora)");
+  return SpiCopyText("OpenRaster(*.ora)", buffer, size);
 }
 
 /* The picture scaled to fit THUMBNAIL_SIDE (never enlarged), each pixel the average of the

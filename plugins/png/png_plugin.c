@@ -115,8 +115,7 @@ static uint16_t DotsPerInch(png_uint_32 pixelsPerMetre) {
 VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
   static const char* const kTexts[] = {"00IN", "Pngport Ver0.1", "*.png", "PNG Image"};
   if (number < 0 || number >= (int)(sizeof kTexts / sizeof kTexts[0])) return 0;
-  SpiCopyText(kTexts[number], buffer, length);
-  return (int)strlen(kTexts[number]);
+  return SpiCopyText(kTexts[number], buffer, length);
 }
 
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
@@ -153,25 +152,8 @@ VARNEL_PLUGIN_EXPORT int GetPicture(const char* buffer, intptr_t offset, unsigne
   result = OpenDecoder(buffer, offset, flag, &d);
   if (result == kVarnelPluginSuccess) result = Decode(&d, 1);
   if (result == kVarnelPluginSuccess) {
-    VarnelBitmapInfoHeader header;
-    void* block;
-    memset(&header, 0, sizeof header);
-    header.biSize = sizeof header;
-    header.biWidth = (int32_t)d.width;
-    header.biHeight = (int32_t)d.height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biSizeImage = d.width * d.height * 4u;
-    header.biXPelsPerMeter = (int32_t)d.xPixelsPerMetre;
-    header.biYPelsPerMeter = (int32_t)d.yPixelsPerMetre;
-    block = SpiNewInfoBlock(&header);
-    if (block == NULL) {
-      result = kVarnelPluginNoMemory;
-    } else {
-      *info = block;
-      *bits = d.pixels;
-      d.pixels = NULL;
-    }
+    result = SpiHandOverPicture(d.width, d.height, 32, d.width * d.height * 4u, (int32_t)d.xPixelsPerMetre,
+                                (int32_t)d.yPixelsPerMetre, &d.pixels, info, bits);
   }
   CloseDecoder(&d);
   return result;
@@ -195,13 +177,11 @@ VARNEL_PLUGIN_EXPORT int IsSaveSupported(const char* extension) {
 }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatFilter(char* buffer, int size) {
-  SpiCopyText("*.png", buffer, size);
-  return (int)strlen("*.png");
+  return SpiCopyText("*.png", buffer, size);
 }
 
 VARNEL_PLUGIN_EXPORT int GetSupportFormatDescriptor(char* buffer, int size) {
-  SpiCopyText("PNG Image(*.png)", buffer, size);
-  return (int)strlen("PNG Image(*.png)");
+  return SpiCopyText("PNG Image(*.png)", buffer, size);
 }
 
 VARNEL_PLUGIN_EXPORT int SavesAlpha(const char* extension) { return SpiEqualsNoCase(extension, "png"); }
