@@ -264,6 +264,9 @@ void FilterDialog::Apply() {
   doc->GetCanvas().ApplyOperation(command);
   doc->SetModifiedFlag(true);
   doc->UpdateAllViews();
+  // The dialog stays open: what the next run would do is previewed on the layer as it is now.
+  LoadPreviewSource();
+  RunPreview();
   if (onApplied) onApplied(*doc);
 }
 

@@ -259,6 +259,17 @@ TEST_F(FilterDialogTest, ApplyRunsTheRealEntryOnTheLayerOrTheSelectionAndUndoGiv
   }
 }
 
+TEST_F(FilterDialogTest, AfterARunThePreviewShowsTheLayerAsItIsNow) {
+  // The alias probe writes nothing wider than 64 pixels, so the 160-pixel-wide preview of this
+  // picture shows its source as loaded, while the run fills the 60-pixel-wide layer.
+  StartWithPicture(60, 10);
+  Choose("probe_alias.so", "Stamp");
+  EXPECT_EQ(m_dialog->PreviewSurface().Row(0)[0], Original(0, 0));
+  Click("ApplyButton");
+  ASSERT_EQ(Canvas().ActiveLayer()->Row(0)[0], Marker(kMarkAlias, 1, 50));
+  EXPECT_EQ(m_dialog->PreviewSurface().Row(0)[0], Marker(kMarkAlias, 1, 50));
+}
+
 TEST_F(FilterDialogTest, TheRunStartsFiftyMillisecondsAfterProgressShowsAndAbortStopsTheFilter) {
   StartWithPicture(10, 40);
   Choose("probe_name.so", "Fill");
