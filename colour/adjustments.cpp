@@ -40,10 +40,10 @@ std::vector<Knot> Knots(const ColourCurve& curve) {
   std::vector<Knot> knots;
   knots.reserve(curve.points.size() + 2);
   for (const CurvePoint& point : curve.points) knots.push_back({Held(point.x), Held(point.y)});
+  // The ends lie left and right of every point: sorting puts them in their places.
+  for (const CurvePoint& end : ImplicitCurveEnds(curve)) knots.push_back({end.x, end.y});
   // Stable, so that of several knots at one x the last one given stays last.
   std::stable_sort(knots.begin(), knots.end(), [](const Knot& a, const Knot& b) { return a.x < b.x; });
-  if (knots.empty() || knots.front().x > 0.0) knots.insert(knots.begin(), Knot{0.0, 0.0});
-  if (knots.back().x < kLastByte) knots.push_back({kLastByte, kLastByte});
   return knots;
 }
 
@@ -147,6 +147,18 @@ HsvTableStore BuildHsvTables(const CurveTable& hue, const CurveTable& saturation
 
 CurveSet::CurveSet() {
   for (size_t k = 0; k < curves.size(); ++k) curves[k].channel = static_cast<int32_t>(k);
+}
+
+std::vector<CurvePoint> ImplicitCurveEnds(const ColourCurve& curve) {
+  bool bottom = true, top = true;
+  for (const CurvePoint& point : curve.points) {
+    if (Held(point.x) <= 0.0) bottom = false;
+    if (Held(point.x) >= kLastByte) top = false;
+  }
+  std::vector<CurvePoint> ends;
+  if (bottom) ends.push_back({0.0, 0.0});
+  if (top) ends.push_back({kLastByte, kLastByte});
+  return ends;
 }
 
 CurveTable EvaluateCurve(const ColourCurve& curve) {

@@ -98,6 +98,9 @@ using CurveTable = std::array<uint8_t, 256>;
 // The curve's table (the channel is not consulted). Coordinates outside 0 … 1 (or NaN) are
 // held to the range.
 CurveTable EvaluateCurve(const ColourCurve& curve);
+// The ends the curve runs through without a point of its own: (0, 0) unless a point lies at
+// x = 0, (255/256, 255/256) unless a point lies at or beyond it.
+std::vector<CurvePoint> ImplicitCurveEnds(const ColourCurve& curve);
 
 // The tables of one adjustment, built once.
 class AdjustmentKernel {

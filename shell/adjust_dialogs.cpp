@@ -234,7 +234,7 @@ class CurveEditor : public QWidget {
     painter.drawPolyline(line);
     painter.setPen(Qt::black);
     std::vector<CurvePoint> handles = m_curve->points;
-    for (const CurvePoint& end : ImplicitEnds()) handles.push_back(end);
+    for (const CurvePoint& end : ImplicitCurveEnds(*m_curve)) handles.push_back(end);
     for (const CurvePoint& point : handles) {
       const QPointF at = ToWidget(point.x * 256.0, point.y * 256.0);
       painter.fillRect(QRectF(at.x() - 3, at.y() - 3, 7, 7), Qt::white);
@@ -294,24 +294,9 @@ class CurveEditor : public QWidget {
     m_grabOffset = at - ToWidget(point.x * 256.0, point.y * 256.0);
   }
 
-  // The ends the curve adds itself: (0, 0) unless a point lies at x = 0, the top end unless a
-  // point lies at or beyond it.
-  std::vector<CurvePoint> ImplicitEnds() const {
-    constexpr CurvePoint kBottom{0.0, 0.0}, kTop{255 / 256.0, 255 / 256.0};
-    bool bottom = true, top = true;
-    for (const CurvePoint& point : m_curve->points) {
-      if (point.x == kBottom.x) bottom = false;
-      if (point.x >= kTop.x) top = false;
-    }
-    std::vector<CurvePoint> ends;
-    if (bottom) ends.push_back(kBottom);
-    if (top) ends.push_back(kTop);
-    return ends;
-  }
-
-  // The implicit end within grabbing distance, if any.
+  // The end the curve adds itself within grabbing distance, if any.
   std::optional<CurvePoint> EndAt(QPointF at) const {
-    for (const CurvePoint& end : ImplicitEnds()) {
+    for (const CurvePoint& end : ImplicitCurveEnds(*m_curve)) {
       const QPointF p = ToWidget(end.x * 256.0, end.y * 256.0);
       if (std::hypot(p.x() - at.x(), p.y() - at.y()) <= kGrab) return end;
     }
