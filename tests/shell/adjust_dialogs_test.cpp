@@ -13,6 +13,7 @@
 #include <QTest>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "colour/adjustments.h"
@@ -134,6 +135,20 @@ class CurvesDialogTest : public AdjustDialogTest {
       return QString::fromStdString(paths[i++]);
     });
   }
+  // Runs check on the shown dialog's curve editor, with the side of the square the bytes 0…255
+  // span 8 pixels in from the editor's top-left corner; the dialog is then cancelled.
+  void WithCurveEditor(const std::function<void(AdjustmentDialog&, QWidget*, double)>& check) {
+    StartWithPicture();
+    SetAdjustmentDialogHookForTesting([&](AdjustmentDialog& dialog) {
+      dialog.show();
+      QApplication::processEvents();
+      QWidget* editor = dialog.findChild<QWidget*>("curveEditor");
+      check(dialog, editor, std::min(editor->width(), editor->height()) - 16.0);
+      return int(QDialog::Rejected);
+    });
+    Trigger(cmd::kColourCurves);
+    EXPECT_EQ(Pixels(*Canvas().ActiveLayer()), m_layer);
+  }
 };
 
 TEST_F(CurvesDialogTest, ABadFileIsToldAndKeepsTheCurveAGoodOneReplacesItsChannel) {
@@ -168,14 +183,8 @@ TEST_F(CurvesDialogTest, ABadFileIsToldAndKeepsTheCurveAGoodOneReplacesItsChanne
 }
 
 TEST_F(CurvesDialogTest, AClickAddsAPointOnWholeBytesAndTheRightButtonRemovesIt) {
-  StartWithPicture();
-  SetAdjustmentDialogHookForTesting([&](AdjustmentDialog& dialog) {
-    dialog.show();
-    QApplication::processEvents();
-    QWidget* editor = dialog.findChild<QWidget*>("curveEditor");
-    // The bytes 0…255 span a square 8 pixels in from the editor's top-left corner: the byte
-    // point (64, 192) lies at 64/255 of it across and 192/255 of it up.
-    const double side = std::min(editor->width(), editor->height()) - 16.0;
+  WithCurveEditor([](AdjustmentDialog& dialog, QWidget* editor, double side) {
+    // The byte point (64, 192) lies at 64/255 of the square across and 192/255 of it up.
     const QPoint at(int(std::lround(8.5 + side * 64 / 255)), int(std::lround(8.5 + side - side * 192 / 255)));
     QTest::mouseClick(editor, Qt::LeftButton, {}, at);
     const Adjustment added = dialog.Current();
@@ -183,19 +192,11 @@ TEST_F(CurvesDialogTest, AClickAddsAPointOnWholeBytesAndTheRightButtonRemovesIt)
     QTest::mouseClick(editor, Qt::RightButton, {}, at);
     const Adjustment removed = dialog.Current();
     EXPECT_TRUE(std::get<CurveSet>(removed).curves[kCurveValue].points.empty());
-    return int(QDialog::Rejected);
   });
-  Trigger(cmd::kColourCurves);
-  EXPECT_EQ(Pixels(*Canvas().ActiveLayer()), m_layer);
 }
 
 TEST_F(CurvesDialogTest, TheCurvesEndsCanBeGrabbedAndMoved) {
-  StartWithPicture();
-  SetAdjustmentDialogHookForTesting([&](AdjustmentDialog& dialog) {
-    dialog.show();
-    QApplication::processEvents();
-    QWidget* editor = dialog.findChild<QWidget*>("curveEditor");
-    const double side = std::min(editor->width(), editor->height()) - 16.0;
+  WithCurveEditor([](AdjustmentDialog& dialog, QWidget* editor, double side) {
     const QPointF black(8.5, 8.5 + side), white(8.5 + side, 8.5);
     // Pressed two pixels off each corner and dragged straight: the black end rises to 128, the
     // white end falls to 192, and neither moves sideways.
@@ -213,9 +214,7 @@ TEST_F(CurvesDialogTest, TheCurvesEndsCanBeGrabbedAndMoved) {
     const CurveTable table = EvaluateCurve(curve);
     EXPECT_EQ(table[0], 128);
     EXPECT_EQ(table[255], 192);
-    return int(QDialog::Rejected);
   });
-  Trigger(cmd::kColourCurves);
 }
 
 }  // namespace
