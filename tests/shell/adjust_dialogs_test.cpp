@@ -209,11 +209,8 @@ TEST_F(CurvesDialogTest, TheCurvesEndsCanBeGrabbedAndMoved) {
     drag(black, {2, -2}, -128);
     drag(white, {-2, 2}, 63);
     const Adjustment moved = dialog.Current();
-    const ColourCurve& curve = std::get<CurveSet>(moved).curves[kCurveValue];
-    EXPECT_EQ(curve.points, (std::vector<CurvePoint>{{0, 128 / 256.0}, {255 / 256.0, 192 / 256.0}}));
-    const CurveTable table = EvaluateCurve(curve);
-    EXPECT_EQ(table[0], 128);
-    EXPECT_EQ(table[255], 192);
+    EXPECT_EQ(std::get<CurveSet>(moved).curves[kCurveValue].points,
+              (std::vector<CurvePoint>{{0, 128 / 256.0}, {255 / 256.0, 192 / 256.0}}));
   });
 }
 
