@@ -310,7 +310,8 @@ void DocumentCommands::CanvasSize() {
   if (!values) return;
   WaitCursor wait;
   canvas->ResizeCanvas((*values)[0], (*values)[1]);
-  PictureChanged(false);
+  // Every layer takes the new size, so every thumbnail is redrawn.
+  PictureChanged(true);
 }
 
 void DocumentCommands::AddMargin() {
