@@ -783,35 +783,41 @@ void CVarnelView::DrawSelectionOutline(QPainter& painter, const Rect& source) {
   auto vx = [&](int32_t x) { return origin.x() + int(std::floor(x * m_zoom)); };
   auto vy = [&](int32_t y) { return origin.y() + int(std::floor(y * m_zoom)); };
   // Each side is drawn inside its selected pixel, so that the sides along the picture's right
-  // and bottom edge are seen too; whole runs keep the dashes running along them.
-  QVector<QLine> lines;
-  lines.reserve(static_cast<qsizetype>(m_outline.size()));
+  // and bottom edge are seen too. The dashes follow the view's columns along top and bottom
+  // sides and its rows along left and right sides, not each run's start: a slanted or curved
+  // edge is many short runs, and dashes restarted at each would draw it solid black. Left and
+  // right sides are drawn last, so a pixel with two sides takes one side's dash, not either.
+  QVector<QLine> lines[2], dashes[2];  // top and bottom sides, then left and right sides
+  const auto add = [&lines, &dashes](bool upright, int32_t from, int32_t to, int32_t at) {
+    const auto line = [upright, at](int32_t a, int32_t b) { return upright ? QLine(at, a, at, b) : QLine(a, at, b, at); };
+    lines[upright].append(line(from, to));
+    for (int32_t c = from; c <= to; c = (c | 3) + 1)
+      if ((c & 4) == 0) dashes[upright].append(line(c, std::min(c | 3, to)));
+  };
   for (const OutlineRun& run : m_outline) {
     const int32_t x = vx(run.x), y = vy(run.y);
     switch (run.side) {
       case OutlineRun::Side::kTop:
-      case OutlineRun::Side::kBottom: {
-        const int32_t at = run.side == OutlineRun::Side::kTop ? y : std::max(y, vy(run.y + 1) - 1);
-        lines.append(QLine(x, at, std::max(x, vx(run.x + run.length) - 1), at));
+      case OutlineRun::Side::kBottom:
+        add(false, x, std::max(x, vx(run.x + run.length) - 1),
+            run.side == OutlineRun::Side::kTop ? y : std::max(y, vy(run.y + 1) - 1));
         break;
-      }
       case OutlineRun::Side::kLeft:
-      case OutlineRun::Side::kRight: {
-        const int32_t at = run.side == OutlineRun::Side::kLeft ? x : std::max(x, vx(run.x + 1) - 1);
-        lines.append(QLine(at, y, at, std::max(y, vy(run.y + run.length) - 1)));
+      case OutlineRun::Side::kRight:
+        add(true, y, std::max(y, vy(run.y + run.length) - 1),
+            run.side == OutlineRun::Side::kLeft ? x : std::max(x, vx(run.x + 1) - 1));
         break;
-      }
     }
   }
-  if (lines.isEmpty()) return;
+  if (lines[0].isEmpty() && lines[1].isEmpty()) return;
   painter.save();
   painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  painter.setPen(QPen(Qt::white, 1));
-  painter.drawLines(lines);
-  QPen dashes(Qt::black, 1, Qt::CustomDashLine);
-  dashes.setDashPattern({4, 4});
-  painter.setPen(dashes);
-  painter.drawLines(lines);
+  for (int upright = 0; upright < 2; ++upright) {
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawLines(lines[upright]);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLines(dashes[upright]);
+  }
   painter.restore();
 }
 

@@ -1,5 +1,5 @@
-// The view's zoom tool and its panel, the rulers and the grid in the running program: clicks
-// and strokes as real pointer events on the view, the commands from the menus.
+// The view's zoom tool and its panel, the rulers, the grid and the selection outline in the running
+// program: clicks and strokes as real pointer events on the view, the commands from the menus.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 
 #include "brush/brush_tool.h"
 #include "core/canvas.h"
+#include "core/region.h"
 #include "document/layer_file.h"
 #include "settings/app_settings.h"
 #include "shell/command_ids.h"
@@ -291,6 +292,28 @@ TEST_F(ViewGridTest, TheAxisWhoseControlsWereUsedLastIsTheOneRemoved) {
   QTest::mouseClick(first, Qt::LeftButton, {}, first->rect().center());
   QTest::mouseClick(remove, Qt::LeftButton);
   EXPECT_EQ(dialog.Settings().axes, std::vector<GridAxis>{axes[1]});
+}
+
+TEST_F(ViewGridTest, TheSelectionOutlineIsDashedAlongSlantedEdgesToo) {
+  // Staircases of one-pixel steps, each stair a left or right side and a top or bottom side in
+  // one pixel: the dashes run four view pixels black, four white, counted along the rows.
+  struct Case {
+    const char* name;
+    bool rising;  // selected where x + y ≥ 39, else where x ≥ y
+  };
+  for (const Case& c : {Case{"falling edge", false}, Case{"rising edge", true}}) {
+    SCOPED_TRACE(c.name);
+    auto region = std::make_unique<Region>();
+    ASSERT_EQ(region->Create({0, 0, 39, 39}, 0), 0);
+    for (int y = 0; y < 40; ++y) region->FillSpan(c.rising ? 39 - y : y, y, 40, 255);
+    ActiveCanvas().SetSelection(std::move(region));
+    ActiveView()->viewport()->update();
+    QApplication::processEvents();
+    for (int y = 1; y < 39; ++y) {
+      const QPoint stair = At(c.rising ? 39 - y : y, y);
+      EXPECT_EQ(ViewPixel(ActiveView(), stair.x(), stair.y()), (stair.y() & 7) < 4 ? 0xFF000000u : 0xFFFFFFFFu) << y;
+    }
+  }
 }
 
 }  // namespace
