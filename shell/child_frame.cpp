@@ -19,14 +19,23 @@ CChildFrame::CChildFrame(CVarnelDoc* document, CVarnelView* view, QWidget* paren
   document->setParent(this);
 }
 
+bool CChildFrame::SaveModified() {
+  if (m_document == nullptr || !m_document->IsModified()) return true;
+  const std::string question = m_document->Title().toStdString() + " への変更を保存しますか?";
+  const int32_t answer = GetHost().MessageBox(question, "", kMbYesNoCancel | kMbIconWarning);
+  return answer == kIdNo || (answer == kIdYes && saveDocument && saveDocument(m_document));
+}
+
+void CChildFrame::CloseAnswered() {
+  m_answered = true;
+  close();
+  m_answered = false;
+}
+
 void CChildFrame::closeEvent(QCloseEvent* event) {
-  if (m_document != nullptr && m_document->IsModified()) {
-    const std::string question = m_document->Title().toStdString() + " への変更を保存しますか?";
-    const int32_t answer = GetHost().MessageBox(question, "", kMbYesNoCancel | kMbIconWarning);
-    if (answer == kIdCancel || (answer == kIdYes && !(saveDocument && saveDocument(m_document)))) {
-      event->ignore();
-      return;
-    }
+  if (!m_answered && !SaveModified()) {
+    event->ignore();
+    return;
   }
   QMdiSubWindow::closeEvent(event);
 }

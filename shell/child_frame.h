@@ -21,6 +21,12 @@ class CChildFrame : public QMdiSubWindow {
   // Saves the document when the user wants its changes kept on closing; true when saved.
   std::function<bool(CVarnelDoc*)> saveDocument;
 
+  // Asks a modified picture whether to save it, and saves it on Yes; false on Cancel or a failed
+  // save, when the picture must stay open.
+  bool SaveModified();
+  // Closes the window without asking again: the question was answered already.
+  void CloseAnswered();
+
  protected:
   // A modified picture asks whether to save first; Cancel (or a failed save) keeps it open.
   void closeEvent(QCloseEvent* event) override;
@@ -28,6 +34,7 @@ class CChildFrame : public QMdiSubWindow {
  private:
   CVarnelDoc* m_document;
   CVarnelView* m_view;
+  bool m_answered = false;
 };
 
 }  // namespace varnel

@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <ctime>
+#include <vector>
 
 #include "brush/brush_preset.h"
 #include "brush/brush_tool.h"
@@ -619,7 +620,18 @@ void CMainFrame::OnAppAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  // Every modified picture asks first; one kept open keeps the program running.
+  // Every modified picture asks before any window closes, and a Cancel keeps them all open: the
+  // painter who cancels quitting finds the pictures as they were.
+  std::vector<CChildFrame*> frames;
+  for (QMdiSubWindow* window : m_mdi->subWindowList())
+    if (auto* frame = qobject_cast<CChildFrame*>(window)) frames.push_back(frame);
+  for (CChildFrame* frame : frames) {
+    if (!frame->SaveModified()) {
+      event->ignore();
+      return;
+    }
+  }
+  for (CChildFrame* frame : frames) frame->CloseAnswered();
   m_mdi->closeAllSubWindows();
   if (!m_mdi->subWindowList().isEmpty()) {
     event->ignore();

@@ -354,6 +354,31 @@ TEST_F(CommandTest, ClosingAModifiedPictureAsksAndCancelKeepsItOpen) {
   EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 0);
 }
 
+TEST_F(CommandTest, QuittingAsksEveryModifiedPictureFirstAndCancelKeepsThemAllOpen) {
+  Start();
+  Doc().SetModifiedFlag(true);  // the first picture
+  m_app->OnFileNew();           // a second, unmodified
+  m_app->OnFileNew()->SetModifiedFlag(true);
+  QApplication::processEvents();
+  ASSERT_EQ(Frame().MdiArea()->subWindowList().size(), 3);
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);
+  recorder.QueueAnswer(kIdCancel);
+  Frame().close();
+  QApplication::processEvents();
+  EXPECT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 3);  // the unmodified one too
+  EXPECT_TRUE(Frame().isVisible());
+  // The picture answered No is asked again next time.
+  recorder.QueueAnswer(kIdNo);
+  recorder.QueueAnswer(kIdNo);
+  Frame().close();
+  QApplication::processEvents();
+  EXPECT_EQ(recorder.boxes.size(), 4u);
+  EXPECT_TRUE(Frame().MdiArea()->subWindowList().isEmpty());
+}
+
 TEST_F(CommandTest, AnsweringYesOnCloseSavesUnderTheChosenName) {
   Start();
   Doc().SetModifiedFlag(true);
