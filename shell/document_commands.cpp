@@ -310,8 +310,7 @@ void DocumentCommands::CanvasSize() {
   if (!values) return;
   WaitCursor wait;
   canvas->ResizeCanvas((*values)[0], (*values)[1]);
-  // Every layer takes the new size, so every thumbnail is redrawn.
-  PictureChanged(true);
+  PictureChanged(false);
 }
 
 void DocumentCommands::AddMargin() {
