@@ -882,15 +882,19 @@ TEST_F(CommandTest, SelectAllShowsTheOutlineAndTheOutsideModeShadesOnlyTheView) 
   EXPECT_EQ(selection->At(99, 99), 255);
   QImage shot = view->viewport()->grab().toImage();
   const int m = CVarnelView::kMargin;
-  // The outline runs along the picture's edge; inside, the picture is untouched.
-  EXPECT_NE(shot.pixel(m, m + 2) & 0xFFFFFF, 0xFFFFFFu);
+  // The outline runs along all four edges of the picture, the right and bottom ones too, dashed
+  // black and white; inside, the picture is untouched.
+  const auto along = [&shot](QPoint from, QPoint step) {
+    std::set<QRgb> seen;
+    for (int i = 0; i < 16; ++i) seen.insert(shot.pixel(from + i * step) & 0xFFFFFF);
+    return seen;
+  };
+  const std::set<QRgb> dashed{0u, 0xFFFFFFu};
+  EXPECT_EQ(along({m, m + 40}, {0, 1}), dashed);
+  EXPECT_EQ(along({m + 99, m + 40}, {0, 1}), dashed);
+  EXPECT_EQ(along({m + 40, m}, {1, 0}), dashed);
+  EXPECT_EQ(along({m + 40, m + 99}, {1, 0}), dashed);
   EXPECT_EQ(shot.pixel(m + 50, m + 50) & 0xFFFFFF, 0xFFFFFFu);
-  // It is seen along the right and bottom edge too, and dashed: black and white in turn.
-  EXPECT_NE(shot.pixel(m + 99, m + 50) & 0xFFFFFF, 0xFFFFFFu);
-  EXPECT_NE(shot.pixel(m + 50, m + 99) & 0xFFFFFF, 0xFFFFFFu);
-  std::set<QRgb> along;
-  for (int y = m; y < m + 16; ++y) along.insert(shot.pixel(m, y) & 0xFFFFFF);
-  EXPECT_EQ(along, (std::set<QRgb>{0u, 0xFFFFFFu}));
   // Shrinking leaves the border pixels outside: they show black, and the composite stays white.
   Trigger(cmd::kShrinkSelection);
   shot = view->viewport()->grab().toImage();
