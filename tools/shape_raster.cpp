@@ -172,7 +172,7 @@ void ClampEdge(BandEdge e, double width, std::vector<BandEdge>& out) {
   }
 }
 
-// The last index from x on (x itself at full coverage) before the coverage drops, eight at a
+// The last index from x on (x itself at full coverage) before the coverage drops, sixteen at a
 // time: the interior of a large shape is long runs of 255.
 int32_t FullRunEnd(const uint8_t* cover, int32_t x, int32_t last) {
   int32_t end = x;
