@@ -221,6 +221,9 @@ CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
 }
 
 void CVarnelApp::FitChildFrame(CChildFrame* frame) {
+  // A maximized window fills the MDI area, and so does one opened while another is maximized:
+  // sizing it to its picture would leave it maximized in name only, the area bare beside it.
+  if (frame->isMaximized() || frame->isMinimized()) return;
   // Large enough for the picture and its margins, but within the MDI area once that has its
   // size (before the main window is placed it has none worth keeping to).
   const QSize wanted = frame->sizeHint().expandedTo(frame->minimumSizeHint());

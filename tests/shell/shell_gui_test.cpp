@@ -186,6 +186,19 @@ TEST_F(ShellTest, CtrlNOpensAnotherNewImageWindow) {
   EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Image2");
 }
 
+TEST_F(ShellTest, APictureOpenedWhileAnotherIsMaximizedFillsTheAreaToo) {
+  Start();
+  CMainFrame* frame = m_app->MainFrame();
+  frame->ActiveChildFrame()->showMaximized();
+  QApplication::processEvents();
+  m_app->OnFileNew();
+  QApplication::processEvents();
+  QMdiSubWindow* opened = frame->ActiveChildFrame();
+  ASSERT_EQ(opened->windowTitle(), "Image2");
+  EXPECT_TRUE(opened->isMaximized());
+  EXPECT_EQ(opened->size(), frame->MdiArea()->viewport()->size());
+}
+
 TEST_F(ShellTest, InitialisedMessageReachesTheConsoleAtLevelFiveInItsColour) {
   Start({{"DebugLevel", 5}});
   const auto shown = m_app->Console().ShownEntries();
