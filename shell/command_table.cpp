@@ -332,6 +332,7 @@ const CommandRow kRows[] = {
     Menu("ウィンドウ(&W)", "WindowMenu"),
     Item(cmd::kWindowCascade, "重ねて表示(&C)", Frame<&CMainFrame::OnWindowCascade>, nullptr),
     Item(cmd::kWindowTileHorz, "並べて表示(&T)", Frame<&CMainFrame::OnWindowTile>, nullptr),
+    Place(MenuPlace::kWindowList),
     End(),
 
     Menu("ヘルプ(&H)", "HelpMenu"),

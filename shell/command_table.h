@@ -33,6 +33,7 @@ enum class MenuPlace : int {
   kBrushKinds,       // "ブラシの種類", the brush kinds and the presets folder
   kConsoleToggle,    // the debug console's show/hide item
   kMessageLevels,    // "メッセージレベル", the debug levels 1…6
+  kWindowList,       // the open pictures, one item each, the active one checked
 };
 
 struct CommandRow {

@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <ctime>
@@ -430,6 +431,10 @@ void CMainFrame::FillPlace(QMenu* menu, MenuPlace place) {
       menu->addAction(consoleToggle);
       break;
     }
+    case MenuPlace::kWindowList:
+      m_windowMenu = menu;
+      connect(menu, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowList);
+      break;
     case MenuPlace::kMessageLevels:
       m_levelMenu = menu->addMenu("メッセージレベル");
       m_levelMenu->setObjectName("MessageLevelMenu");
@@ -443,6 +448,30 @@ void CMainFrame::FillPlace(QMenu* menu, MenuPlace place) {
         connect(action, &QAction::triggered, this, [this, level] { m_app.Console().SetLevel(level); });
       }
       break;
+  }
+}
+
+void CMainFrame::RebuildWindowList() {
+  for (QAction* action : m_windowList) {
+    m_windowMenu->removeAction(action);
+    action->deleteLater();
+  }
+  m_windowList.clear();
+  const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
+  if (windows.isEmpty()) return;
+  m_windowList.push_back(m_windowMenu->addSeparator());
+  int number = 0;
+  for (QMdiSubWindow* window : windows) {
+    ++number;
+    // Numbers 1 to 9 are the items' keys, as the recent files' are.
+    const QString key = number <= 9 ? QString("&%1 ").arg(number) : QString("%1 ").arg(number);
+    QAction* action = m_windowMenu->addAction(key + window->windowTitle());
+    action->setCheckable(true);
+    action->setChecked(window == m_mdi->activeSubWindow());
+    connect(action, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(window)] {
+      if (window) m_mdi->setActiveSubWindow(window);
+    });
+    m_windowList.push_back(action);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "shell/command_table.h"
 
@@ -45,6 +46,9 @@ class CMainFrame : public QMainWindow {
   // folder, rebuilt each time it is shown.
   QMenu* BrushKindMenu() const { return m_brushMenu; }
   void RebuildBrushKindMenu();
+  // The window menu's list of open pictures ("&1 Image1", …), rebuilt each time the menu is
+  // shown: with the pictures maximized it is the way from one to another.
+  void RebuildWindowList();
 
   void AddChildFrame(CChildFrame* frame);
   CVarnelView* ActiveView() const;
@@ -124,6 +128,8 @@ class CMainFrame : public QMainWindow {
   QMenu* m_levelMenu = nullptr;
   QActionGroup* m_levelGroup = nullptr;
   QMenu* m_recentMenu = nullptr;
+  QMenu* m_windowMenu = nullptr;
+  std::vector<QAction*> m_windowList;
   QMenu* m_brushMenu = nullptr;
   QMenu* m_panelMenu = nullptr;
   DocumentCommands* m_commands = nullptr;

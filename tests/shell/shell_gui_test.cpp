@@ -186,10 +186,11 @@ TEST_F(ShellTest, CtrlNOpensAnotherNewImageWindow) {
   EXPECT_EQ(frame->ActiveChildFrame()->windowTitle(), "Image2");
 }
 
-TEST_F(ShellTest, APictureOpenedWhileAnotherIsMaximizedFillsTheAreaToo) {
+TEST_F(ShellTest, APictureOpenedWhileAnotherIsMaximizedFillsTheAreaAndTheWindowMenuLeadsBack) {
   Start();
   CMainFrame* frame = m_app->MainFrame();
-  frame->ActiveChildFrame()->showMaximized();
+  QMdiSubWindow* first = frame->ActiveChildFrame();
+  first->showMaximized();
   QApplication::processEvents();
   m_app->OnFileNew();
   QApplication::processEvents();
@@ -197,6 +198,21 @@ TEST_F(ShellTest, APictureOpenedWhileAnotherIsMaximizedFillsTheAreaToo) {
   ASSERT_EQ(opened->windowTitle(), "Image2");
   EXPECT_TRUE(opened->isMaximized());
   EXPECT_EQ(opened->size(), frame->MdiArea()->viewport()->size());
+  // The window menu lists both pictures, the active one checked, each time it opens.
+  auto* windowMenu = frame->menuBar()->findChild<QMenu*>("WindowMenu");
+  ASSERT_NE(windowMenu, nullptr);
+  for (int shown = 0; shown < 2; ++shown) emit windowMenu->aboutToShow();
+  QStringList listed;
+  QAction* back = nullptr;
+  for (QAction* action : windowMenu->actions()) {
+    if (!action->isCheckable()) continue;
+    listed << action->text() + (action->isChecked() ? " *" : "");
+    if (action->text() == "&1 Image1") back = action;
+  }
+  EXPECT_EQ(listed, (QStringList{"&1 Image1", "&2 Image2 *"}));
+  ASSERT_NE(back, nullptr);
+  back->trigger();
+  EXPECT_EQ(frame->ActiveChildFrame(), first);
 }
 
 TEST_F(ShellTest, InitialisedMessageReachesTheConsoleAtLevelFiveInItsColour) {
