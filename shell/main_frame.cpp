@@ -117,6 +117,11 @@ QDockWidget* Dock(QMainWindow* window, const QString& title, const char* name, Q
   return dock;
 }
 
+// A menu list's item: numbers 1 to 9 are the items' keys.
+QString NumberedItem(int number, const QString& text) {
+  return (number <= 9 ? QString("&%1 ") : QString("%1 ")).arg(number) + text;
+}
+
 }  // namespace
 
 void CMainFrame::CreatePanels() {
@@ -462,10 +467,7 @@ void CMainFrame::RebuildWindowList() {
   m_windowList.push_back(m_windowMenu->addSeparator());
   int number = 0;
   for (QMdiSubWindow* window : windows) {
-    ++number;
-    // Numbers 1 to 9 are the items' keys, as the recent files' are.
-    const QString key = number <= 9 ? QString("&%1 ").arg(number) : QString("%1 ").arg(number);
-    QAction* action = m_windowMenu->addAction(key + window->windowTitle());
+    QAction* action = m_windowMenu->addAction(NumberedItem(++number, window->windowTitle()));
     action->setCheckable(true);
     action->setChecked(window == m_mdi->activeSubWindow());
     connect(action, &QAction::triggered, this, [this, window = QPointer<QMdiSubWindow>(window)] {
@@ -481,7 +483,7 @@ void CMainFrame::UpdateRecentFileMenu() {
   int index = 0;
   for (const std::string& path : entries) {
     const QString qpath = QString::fromStdString(path);
-    QAction* action = m_recentMenu->addAction(QString("&%1 %2").arg(index + 1).arg(QDir::toNativeSeparators(qpath)));
+    QAction* action = m_recentMenu->addAction(NumberedItem(index + 1, QDir::toNativeSeparators(qpath)));
     action->setData(cmd::kFileMruFile1 + index);
     connect(action, &QAction::triggered, this, [this, qpath] { m_app.OpenDocumentFile(qpath); });
     ++index;
