@@ -283,7 +283,12 @@ int32_t ReadBitmapFile(const std::string& path, ImageSurface& surface, std::stri
   Debug("Reading Bitmap");
   FileReader in;
   uint8_t head[kHeadersSize];
-  if (!in.Open(path) || !in.ReadExact(head, sizeof head) || head[0] != 'B' || head[1] != 'M') {
+  // A missing or unreadable file is not a file of the wrong kind.
+  if (!in.Open(path)) {
+    message = kCannotOpenBitmap;
+    return -1;
+  }
+  if (!in.ReadExact(head, sizeof head) || head[0] != 'B' || head[1] != 'M') {
     message = kNotABitmap;
     return -1;
   }

@@ -13,6 +13,7 @@
 
 namespace varnel {
 
+inline constexpr const char* kCannotOpenBitmap = "ファイルを開けません";
 inline constexpr const char* kNotABitmap = "BMPファイルではありません";
 inline constexpr const char* kCompressedBitmap = "圧縮されたBMPは読み込めません";
 inline constexpr const char* kPaletteUnreadable = "パレットが読み込めません";

@@ -242,6 +242,9 @@ TEST_F(DocumentCliTest, BitmapsAreReadByTheBuiltInReader) {
   const Result bad = RunCli({"convert", Path("bad.bmp"), Path("bad.vlb")});
   EXPECT_EQ(bad.status, kFailed);
   EXPECT_EQ(bad.err, "varnel-cli: BMPファイルではありません\n");
+  const Result missing = RunCli({"convert", Path("missing.bmp"), Path("m.vlb")});
+  EXPECT_EQ(missing.status, kFailed);
+  EXPECT_EQ(missing.err, "varnel-cli: ファイルを開けません\n");
   WriteBytes(Path("picture.qqq"), {1, 2, 3});
   const Result unknown = RunCli({"convert", Path("picture.qqq"), Path("q.vlb")});
   EXPECT_EQ(unknown.err, "varnel-cli: 画像が読み込めません\n");

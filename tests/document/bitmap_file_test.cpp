@@ -184,7 +184,7 @@ TEST_F(BitmapReadTest, RefusalsNameTheirReason) {
   ImageSurface surface;
   std::string message;
   EXPECT_EQ(ReadBitmapFile(folder.File("missing.bmp"), surface, message), -1);
-  EXPECT_EQ(message, kNotABitmap);
+  EXPECT_EQ(message, kCannotOpenBitmap);
 }
 
 TEST_F(BitmapReadTest, WrittenBitmapsReadBackWithoutAlpha) {
