@@ -1,7 +1,5 @@
 #include "animorph/effect_host.h"
 
-#include <dirent.h>
-
 #include <cstring>
 #include <utility>
 
@@ -10,23 +8,6 @@
 #include "platform/program_folder.h"
 
 namespace varnel {
-namespace {
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// No exception may cross into or out of a library.
-template <typename F>
-void Guarded(F&& call) {
-  try {
-    call();
-  } catch (...) {
-  }
-}
-
-}  // namespace
-
 EffectLibrary::EffectLibrary(std::string fileName, const std::string& path) : m_fileName(std::move(fileName)) {
   if (!m_library.Open(path)) return;
   const auto getName = m_library.Function<VarnelGetEffectName>("GetEffectName");
@@ -42,7 +23,7 @@ EffectLibrary::EffectLibrary(std::string fileName, const std::string& path) : m_
     int32_t result = -1;
     Guarded([&] { result = getName(index, name); });
     if (result == -1) break;
-    m_effectNames.push_back(FromCodePage932(std::string_view(name, strnlen(name, sizeof name))));
+    m_effectNames.push_back(FromCodePage932Buffer(name, sizeof name));
   }
 }
 
@@ -75,14 +56,7 @@ int32_t EffectLibrary::Render(int32_t type, void* object, ImageSurface& destinat
 }
 
 EffectLibraryList::EffectLibraryList(const std::string& folder) {
-  DIR* directory = opendir(folder.c_str());
-  if (!directory) return;
-  while (const dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
-    if (!EndsWith(name, ".so")) continue;
-    m_libraries.push_back(std::make_unique<EffectLibrary>(name, folder + "/" + name));
-  }
-  closedir(directory);
+  for (const auto& [name, path] : LibraryFiles({folder})) m_libraries.push_back(std::make_unique<EffectLibrary>(name, path));
 }
 
 const EffectLibrary* EffectLibraryList::Find(std::string_view name) const {

@@ -1,7 +1,5 @@
 #include "filters/filter_host.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -17,25 +15,6 @@ namespace {
 ImageSurface* g_currentImage = nullptr;
 FilterProgress* g_currentProgress = nullptr;
 int32_t g_logLevel = 1;
-
-// A filter may leave its buffer without a terminating zero; never read past it.
-std::string FromBuffer(const char* buffer, size_t size) {
-  return FromCodePage932(std::string_view(buffer, strnlen(buffer, size)));
-}
-
-// No exception crosses into or out of a library: a C++ filter that throws has left the image
-// as far as it got, which is what the undo step is for.
-template <typename Call>
-void Guarded(Call&& call) {
-  try {
-    call();
-  } catch (...) {
-  }
-}
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() > suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
 
 // The part of row y from left to right (inclusive) inside the image, as the first pixel and the
 // count; false when nothing of it is inside. Computed in 64 bits so that no span overflows.
@@ -144,7 +123,7 @@ FilterLibrary::FilterLibrary(std::string fileName, const std::string& path) : m_
     });
     if (result != 0) break;
     m_libraryNames.emplace_back(name, strnlen(name, sizeof name));
-    m_filterNames.push_back(FromBuffer(name, sizeof name));
+    m_filterNames.push_back(FromCodePage932Buffer(name, sizeof name));
   }
 }
 
@@ -192,7 +171,7 @@ std::vector<FilterParameter> FilterLibrary::Parameters(std::string_view filterNa
                         : m_enumParams(name.c_str(), text, &parameter.min, &parameter.max, &parameter.def, index);
     });
     if (result == -1) break;
-    parameter.name = FromBuffer(text, sizeof text);
+    parameter.name = FromCodePage932Buffer(text, sizeof text);
     parameters.push_back(std::move(parameter));
   }
   return parameters;
@@ -209,7 +188,7 @@ std::string FilterLibrary::ValueText(std::string_view filterName, int32_t alias,
   } else {
     return "N/A";
   }
-  return FromBuffer(text, sizeof text);
+  return FromCodePage932Buffer(text, sizeof text);
 }
 
 void FilterLibrary::OpenConfig(std::string_view filterName, void* owner) const {
@@ -259,24 +238,8 @@ bool FilterLibrary::RunRealEntry(std::string_view filterName, ImageSurface& imag
 FilterLibraryList::FilterLibraryList(const std::string& folder) {
   // A read-only program folder's libraries, then the user's data folder's; a user's library of a
   // shipped one's name takes its place, so the shipped one is never loaded.
-  std::vector<std::pair<std::string, std::string>> found;  // file name, path
-  for (const std::string& searched : SearchFoldersFor(folder)) {
-    DIR* directory = opendir(searched.c_str());
-    if (!directory) continue;
-    // readdir's order is the file system's, as the dialog lists them.
-    while (const dirent* entry = readdir(directory)) {
-      const std::string name = entry->d_name;
-      if (!EndsWith(name, ".so")) continue;
-      auto same = std::find_if(found.begin(), found.end(), [&](const auto& f) { return f.first == name; });
-      if (same != found.end()) {
-        same->second = searched + "/" + name;
-      } else {
-        found.emplace_back(name, searched + "/" + name);
-      }
-    }
-    closedir(directory);
-  }
-  for (const auto& [name, path] : found) m_libraries.push_back(std::make_unique<FilterLibrary>(name, path));
+  // The file system's order, as the dialog lists them.
+  for (const auto& [name, path] : LibraryFiles(SearchFoldersFor(folder))) m_libraries.push_back(std::make_unique<FilterLibrary>(name, path));
 }
 
 const FilterLibrary* FilterLibraryList::Find(std::string_view fileName) const {

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/host.h"
 
@@ -170,6 +171,10 @@ std::string FromCodePage932(std::string_view bytes) {
     rest.remove_prefix(1);
   } while (converter.Convert(rest, out) != 0);
   return out;
+}
+
+std::string FromCodePage932Buffer(const char* buffer, size_t size) {
+  return FromCodePage932(std::string_view(buffer, strnlen(buffer, size)));
 }
 
 }  // namespace varnel

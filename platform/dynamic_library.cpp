@@ -1,8 +1,10 @@
 #include "platform/dynamic_library.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/program_folder.h"
@@ -89,6 +91,27 @@ void DynamicLibrary::Close() {
 void* DynamicLibrary::Symbol(const char* name) const {
   if (m_handle == nullptr || name == nullptr) return nullptr;
   return dlsym(m_handle, name);
+}
+
+std::vector<std::pair<std::string, std::string>> LibraryFiles(const std::vector<std::string>& folders) {
+  constexpr std::string_view kExtension = ".so";
+  std::vector<std::pair<std::string, std::string>> found;
+  for (const std::string& folder : folders) {
+    DIR* directory = opendir(folder.c_str());
+    if (!directory) continue;
+    while (const dirent* entry = readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (name.size() <= kExtension.size() || !name.ends_with(kExtension)) continue;
+      auto same = std::find_if(found.begin(), found.end(), [&](const auto& f) { return f.first == name; });
+      if (same != found.end()) {
+        same->second = folder + "/" + name;
+      } else {
+        found.emplace_back(name, folder + "/" + name);
+      }
+    }
+    closedir(directory);
+  }
+  return found;
 }
 
 }  // namespace varnel

@@ -3,6 +3,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace varnel {
 
@@ -42,5 +44,19 @@ class DynamicLibrary {
   std::string m_path;
   std::string m_error;
 };
+
+// Runs a call into a library so that no exception crosses into or out of it: a C++ plug-in
+// that throws has left its work as far as it got.
+template <typename Call>
+void Guarded(Call&& call) {
+  try {
+    std::forward<Call>(call)();
+  } catch (...) {
+  }
+}
+
+// The "*.so" files of the folders, as file name and path, each folder in the file system's
+// order; a name found again in a later folder keeps its place and takes the later path.
+std::vector<std::pair<std::string, std::string>> LibraryFiles(const std::vector<std::string>& folders);
 
 }  // namespace varnel

@@ -5,23 +5,10 @@
 #include <utility>
 
 #include "platform/code_page.h"
+#include "platform/dynamic_library.h"
 
 namespace varnel {
 namespace {
-
-std::string FromBuffer(const char* buffer, size_t size) {
-  return FromCodePage932(std::string_view(buffer, strnlen(buffer, size)));
-}
-
-// No exception crosses into or out of a library: a C++ filter that throws leaves the image as
-// far as it got.
-template <typename Call>
-void Guarded(Call&& call) {
-  try {
-    call();
-  } catch (...) {
-  }
-}
 
 // A library that never answers −1 must not keep the dialog listing for ever.
 constexpr int32_t kMaxListed = 4096;
@@ -39,7 +26,7 @@ std::vector<SievehostTreeNode> SievehostFilterTree(const SievehostLibraryList& l
       int32_t result = -1;
       Guarded([&] { result = library->enumFilter(name, index); });
       if (result != 0) break;
-      node.filters.push_back(FromBuffer(name, sizeof name));
+      node.filters.push_back(FromCodePage932Buffer(name, sizeof name));
     }
     tree.push_back(std::move(node));
   }
@@ -58,7 +45,7 @@ std::vector<SievehostParameter> SievehostParameters(const SievehostLibrary& libr
       result = library.enumParams(name.c_str(), text, &parameter.min, &parameter.max, &parameter.def, index);
     });
     if (result == -1) break;
-    parameter.name = FromBuffer(text, sizeof text);
+    parameter.name = FromCodePage932Buffer(text, sizeof text);
     parameters.push_back(std::move(parameter));
   }
   return parameters;
@@ -70,7 +57,7 @@ std::string SievehostValueText(const SievehostLibrary& library, std::string_view
   const std::string name = ToCodePage932(filterName);
   char text[VARNEL_VALUE_TEXT_SIZE] = {};
   Guarded([&] { library.paramToString(name.c_str(), index, text, value); });
-  return FromBuffer(text, sizeof text);
+  return FromCodePage932Buffer(text, sizeof text);
 }
 
 std::vector<int32_t> SievehostRunValues(const std::vector<SievehostParameter>& parameters,

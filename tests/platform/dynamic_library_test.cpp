@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/dynamic_library.h"
 #include "platform_test_support.h"
 
@@ -128,6 +130,20 @@ TEST(DynamicLibrary, SystemLibrariesLoadByBareName) {
   DynamicLibrary library;
   ASSERT_TRUE(library.Open("libm.so.6")) << library.Error();
   EXPECT_NE(library.Symbol("cos"), nullptr);
+}
+
+TEST(DynamicLibrary, LibraryFilesTakeALaterFoldersLibraryInPlaceOfAnEarlierOnesOfTheSameName) {
+  TempFolder folder;
+  mkdir((folder / "shipped").c_str(), 0755);
+  mkdir((folder / "user").c_str(), 0755);
+  for (const char* name : {"shipped/a.so", "shipped/b.so", "shipped/.so", "shipped/notes.so.txt", "user/b.so", "user/c.so"})
+    test::WriteFile(folder / name, "");
+  auto found = LibraryFiles({folder / "shipped", folder / "missing", folder / "user"});
+  // Each folder comes in the file system's order; only where each name ends up matters here.
+  std::sort(found.begin(), found.end());
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"a.so", folder / "shipped/a.so"}, {"b.so", folder / "user/b.so"}, {"c.so", folder / "user/c.so"}};
+  EXPECT_EQ(found, expected);
 }
 
 }  // namespace
