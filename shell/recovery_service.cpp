@@ -116,6 +116,14 @@ int RecoveryService::OfferRecovery() {
   if (entries.empty()) return 0;
   std::vector<const RecoveryEntry*> left;
   int opened = 0;
+  // The start's blank picture, still untouched: once recovered pictures are open it is only in
+  // the way, and it would share the recovered untitled picture's name.
+  std::vector<QPointer<CChildFrame>> blanks;
+  if (CMainFrame* frame = m_app.MainFrame())
+    for (QMdiSubWindow* window : frame->MdiArea()->subWindowList())
+      if (auto* child = qobject_cast<CChildFrame*>(window))
+        if (const CVarnelDoc* doc = child->GetActiveDocument(); doc && doc->PathName().isEmpty() && !doc->IsModified())
+          blanks.emplace_back(child);
   if (Ask(kRecoveryQuestion, kMbYesNo | kMbIconQuestion) == kIdYes) {
     for (const RecoveryEntry& entry : entries) {
       auto doc = std::make_unique<CVarnelDoc>();
@@ -140,6 +148,8 @@ int RecoveryService::OfferRecovery() {
   } else {
     for (const RecoveryEntry& entry : entries) left.push_back(&entry);
   }
+  for (const QPointer<CChildFrame>& blank : blanks)
+    if (opened > 0 && blank && !blank->GetActiveDocument()->IsModified()) blank->close();
   if (!left.empty() && Ask(kRecoveryDiscardQuestion, kMbYesNo | kMbIconQuestion) == kIdYes)
     for (const RecoveryEntry* entry : left) RecoveryStore::Remove(*entry);
   return opened;
