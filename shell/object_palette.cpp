@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "platform/code_page.h"
+#include "platform/host.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "shell/document_commands.h"
@@ -148,9 +149,16 @@ bool ObjectPalette::AddEntry(std::string name) {
     if (!ok) return false;
     name = asked.toStdString();
   }
+  const std::string fileName = ObjectFileName(name);
+  Reload();  // the entries as the folder holds them now
+  const bool taken =
+      std::any_of(m_entries.begin(), m_entries.end(), [&](const ObjectEntry& e) { return e.name == fileName; });
+  if (taken && GetHost().MessageBox("「" + fileName + "」は既にあります。上書きしますか？", kObjectPaletteTitle,
+                                    kMbYesNo | kMbIconQuestion) != kIdYes)
+    return false;
   std::error_code error;
   std::filesystem::create_directories(m_folder, error);
-  const std::string path = WritablePathFor(m_folder + "/" + ObjectFileName(name) + kObjectEntryExtension);
+  const std::string path = WritablePathFor(m_folder + "/" + fileName + kObjectEntryExtension);
   const bool saved = m_commands.SaveToolStateTo(path);
   Reload();
   return saved;
@@ -161,11 +169,15 @@ void ObjectPalette::ApplyEntry(int index) {
   m_commands.LoadToolStateFrom(m_entries[index].path);
 }
 
-void ObjectPalette::DeleteEntry(int index) {
-  if (index < 0 || index >= static_cast<int>(m_entries.size())) return;
+bool ObjectPalette::DeleteEntry(int index) {
+  if (index < 0 || index >= static_cast<int>(m_entries.size())) return false;
+  if (GetHost().MessageBox("「" + m_entries[index].name + "」を削除します。よろしいですか？", kObjectPaletteTitle,
+                           kMbYesNo | kMbIconQuestion) != kIdYes)
+    return false;
   std::error_code error;
-  std::filesystem::remove(m_entries[index].path, error);
+  const bool removed = std::filesystem::remove(m_entries[index].path, error);
   Reload();
+  return removed;
 }
 
 bool ObjectPalette::RenameEntry(int index, const std::string& name) {

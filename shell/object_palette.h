@@ -40,11 +40,13 @@ class ObjectPalette : public QWidget {
   ObjectPalette(DocumentCommands& commands, Profile& profile, std::string folder, QWidget* parent = nullptr);
 
   const std::vector<ObjectEntry>& Entries() const { return m_entries; }
-  // 登録 under name (asked for when empty); an entry of the same name is replaced.
+  // 登録 under name (asked for when empty); an entry of the same name is replaced only when
+  // the user says so.
   bool AddEntry(std::string name);
   // 適用: the entry's tool takes its state.
   void ApplyEntry(int index);
-  void DeleteEntry(int index);
+  // 削除, after the user has said yes: the entry's file is gone for good.
+  bool DeleteEntry(int index);
   bool RenameEntry(int index, const std::string& name);
   void CopyEntry(int index) const;
   // A copied entry becomes an entry of this palette (its name made unique).

@@ -482,7 +482,29 @@ TEST_F(CommandTest, ObjectPaletteKeepsToolStatesAsEntriesAndGivesThemBack) {
   EXPECT_EQ(palette.Entries()[2].name, "thin (2)");
   ASSERT_TRUE(palette.RenameEntry(2, "fine"));
   EXPECT_EQ(palette.Entries()[0].name, "fine");
-  palette.DeleteEntry(0);
+
+  // Replacing and deleting an entry lose what it kept: each happens only on a yes.
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);
+  settings.minimumSize = 60;
+  EXPECT_FALSE(palette.AddEntry("soft/brush"));
+  recorder.QueueAnswer(kIdNo);
+  EXPECT_FALSE(palette.DeleteEntry(0));
+  ASSERT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_EQ(recorder.boxes[0].text, "「soft_brush」は既にあります。上書きしますか？");
+  EXPECT_EQ(recorder.boxes[1].text, "「fine」を削除します。よろしいですか？");
+  ASSERT_EQ(palette.Entries().size(), 3u);
+  palette.ApplyEntry(1);
+  EXPECT_EQ(settings.minimumSize, 37);
+  recorder.QueueAnswer(kIdYes);
+  settings.minimumSize = 60;
+  EXPECT_TRUE(palette.AddEntry("soft/brush"));
+  settings.minimumSize = 5;
+  palette.ApplyEntry(1);
+  EXPECT_EQ(settings.minimumSize, 60);
+  recorder.QueueAnswer(kIdYes);
+  EXPECT_TRUE(palette.DeleteEntry(0));
   EXPECT_EQ(palette.Entries().size(), 2u);
   EXPECT_FALSE(std::filesystem::exists(folder + "/fine.vpo"));
 
