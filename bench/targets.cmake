@@ -27,6 +27,7 @@ varnel_bench(adjust_bench SOURCES adjust_bench.cpp LIBS varnel_colour)
 find_package(Qt6 QUIET COMPONENTS Gui)
 if(Qt6Gui_FOUND)
   varnel_bench(gradient_bench SOURCES gradient_bench.cpp LIBS varnel_tools Qt6::Gui)
+  varnel_bench(area_shrink_bench SOURCES area_shrink_bench.cpp LIBS varnel_core Qt6::Gui)  # and of zoomed-out views
   varnel_bench(curve_bench SOURCES curve_bench.cpp LIBS varnel_tools Qt6::Gui)  # and of the curve tool
   varnel_bench(shape_bench SOURCES shape_bench.cpp LIBS varnel_tools Qt6::Gui)  # and of the shape tools
   # and of the text tool (whose glyphs come from Qt in the program too) and the layer move tool

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include "core/area_shrink.h"
 #include "core/surface.h"
 
 namespace varnel {
@@ -20,6 +21,18 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
   const int height = surface.Height();
   // The surface is bottom-up in memory; QImage reads it as is (row 0 = the bottom image row)
   // and the painter flips it while drawing, so nothing is copied. The screen ignores alpha.
+  if (dw <= sw && dh <= sh && (dw < sw || dh < sh)) {
+    // Zoomed out: every picture pixel counts towards the screen pixel it falls in.
+    QImage shrunk(dw, dh, QImage::Format_RGB32);
+    if (!shrunk.isNull() && ShrinkByAveraging(surface, source, dw, dh, reinterpret_cast<uint32_t*>(shrunk.bits()),
+                                              static_cast<size_t>(shrunk.bytesPerLine() / 4))) {
+      m_painter.save();
+      m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+      m_painter.drawImage(QPoint(destination.left, destination.top), shrunk);
+      m_painter.restore();
+      return;
+    }
+  }
   const QImage image(surface.Bits(), width, height, surface.Stride(), QImage::Format_RGB32);
   const QRect bottomUpSource(source.left, height - source.top - sh, sw, sh);
 

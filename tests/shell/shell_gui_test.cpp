@@ -339,6 +339,27 @@ TEST_F(ShellTest, ViewPointsMapThroughScrollMarginAndZoom) {
   EXPECT_EQ(view->ViewToImage({30, 20}), QPoint(20, 0));
 }
 
+TEST(QtDrawContextZoomedOut, ThinLinesShowAsGreyAndRowsKeepTheirOrder) {
+  // Left half: a black line in every fourth column; right half: black above, white below.
+  ImageSurface surface;
+  ASSERT_EQ(surface.Create({16, 8}), 0);
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 16; ++x)
+      surface.Row(y)[x] = (x < 8 ? x % 4 == 1 : y < 4) ? 0xFF000000u : 0xFFFFFFFFu;
+  QImage image(4, 2, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  {
+    QPainter painter(&image);
+    QtDrawContext context(painter);
+    context.CopyPixels(surface, {0, 0, 16, 8}, {0, 0, 4, 2});  // a quarter each way
+  }
+  const QRgb grey = qRgb(191, 191, 191);  // 12 white and 4 black pixels a box
+  EXPECT_EQ(image.pixel(0, 0), grey);
+  EXPECT_EQ(image.pixel(1, 1), grey);
+  EXPECT_EQ(image.pixel(2, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(3, 1), qRgb(255, 255, 255));
+}
+
 TEST(QtDrawContextOutlines, RectanglesAndEllipsesStayInsideTheirBoundsWithoutFill) {
   QImage image(12, 12, QImage::Format_RGB32);
   image.fill(Qt::white);
