@@ -1,6 +1,7 @@
 #include "shell/brush_browser.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHideEvent>
@@ -93,7 +94,18 @@ BrushBrowser::BrushBrowser(Profile& profile, QWidget* parent)
   m_tree->setHeaderHidden(true);
   m_tree->setColumnCount(1);
   m_tree->setRootIsDecorated(true);
-  connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { OnActivated(item); });
+  // A click chooses a brush, as on a palette; Enter (and a double click, which the click before
+  // it has already answered) activates as in any list.
+  connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+    m_clicked = item;
+    m_sinceClick.start();
+    OnActivated(item);
+  });
+  connect(m_tree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+    if (item == m_clicked && m_sinceClick.isValid() && m_sinceClick.elapsed() <= QApplication::doubleClickInterval())
+      return;
+    OnActivated(item);
+  });
 
   QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
   const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
@@ -134,6 +146,7 @@ void BrushBrowser::Populate() {
   QSet<QString> expanded;
   CollectExpanded(m_tree->invisibleRootItem(), expanded);
   m_tree->clear();
+  m_clicked = nullptr;
   m_actions.clear();
   if (m_menu) AddActions(m_menu, m_tree->invisibleRootItem());
   RestoreExpanded(m_tree->invisibleRootItem(), expanded);

@@ -8,6 +8,7 @@
 // created (0 keeps the default placement). BrushBrowser.Visible (section General) says whether
 // it was open when the program ended.
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QRect>
@@ -87,6 +88,9 @@ class BrushBrowser : public QWidget {
 
   Profile& m_profile;
   QTreeWidget* m_tree;
+  // The leaf a click chose last, and when: the double click that follows activates it again.
+  QTreeWidgetItem* m_clicked = nullptr;
+  QElapsedTimer m_sinceClick;
   QPointer<QMenu> m_menu;
   std::function<void()> m_rebuild;
   QHash<QTreeWidgetItem*, QPointer<QAction>> m_actions;

@@ -764,6 +764,11 @@ TEST_F(BrowserTest, ActivatingALeafTriggersTheMenusAction) {
   DoubleClick(tree, browser.FindItem("画材風"));
   EXPECT_TRUE(browser.FindItem("画材風")->isExpanded());
   EXPECT_TRUE(triggered.empty());
+  // One click chooses; a double click chooses once.
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    tree->visualItemRect(browser.FindItem("ノーマル描画")).center());
+  EXPECT_EQ(triggered, (std::vector<int>{34001}));
+  triggered.clear();
   DoubleClick(tree, browser.FindItem("画材風/筆風"));
   EXPECT_EQ(triggered, (std::vector<int>{34002}));
   // A disabled command stays unchosen.
