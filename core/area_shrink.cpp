@@ -81,14 +81,11 @@ class ColumnSums {
   std::vector<uint32_t> m_wide;
 };
 
-}  // namespace
-
-bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t width, int32_t height,
-                       uint32_t* out, size_t stride) {
-  const int64_t sw = static_cast<int64_t>(source.right) - source.left;
-  const int64_t sh = static_cast<int64_t>(source.bottom) - source.top;
-  if (out == nullptr || surface.Bits() == nullptr || width < 1 || height < 1 || width > sw || height > sh ||
-      source.left < 0 || source.top < 0 || source.right > surface.Width() || source.bottom > surface.Height() ||
+// rowAt(y) answers the first pixel of source row y, 0 ≤ y < rows.
+template <typename RowAt>
+bool Shrink(RowAt rowAt, int32_t columns, int32_t rows, int32_t width, int32_t height, uint32_t* out, size_t stride) {
+  const int64_t sw = columns, sh = rows;
+  if (out == nullptr || width < 1 || height < 1 || width > sw || height > sh ||
       stride < static_cast<size_t>(width))
     return false;
   // A box holds at most ⌈sw / width⌉ · ⌈sh / height⌉ pixels; the means are exact up to 2^24.
@@ -101,13 +98,13 @@ bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t 
   const bool large = sw * sh >= int64_t{1} << 20;
   RunInTwoBands(large, 0, height, [&](int32_t first, int32_t end) {
     ColumnSums sums(static_cast<size_t>(sw) * 4);
-    std::vector<const uint8_t*> rows;
+    std::vector<const uint8_t*> boxRows;
     for (int32_t j = first; j < end; ++j) {
-      const int32_t y0 = source.top + static_cast<int32_t>(j * sh / height);
-      const int32_t y1 = source.top + static_cast<int32_t>((j + 1) * sh / height);
-      rows.clear();
-      for (int32_t y = y0; y < y1; ++y) rows.push_back(reinterpret_cast<const uint8_t*>(surface.Row(y) + source.left));
-      sums.Take(rows.data(), y1 - y0);
+      const int32_t y0 = static_cast<int32_t>(j * sh / height);
+      const int32_t y1 = static_cast<int32_t>((j + 1) * sh / height);
+      boxRows.clear();
+      for (int32_t y = y0; y < y1; ++y) boxRows.push_back(reinterpret_cast<const uint8_t*>(rowAt(y)));
+      sums.Take(boxRows.data(), y1 - y0);
       uint32_t* row = out + static_cast<size_t>(j) * stride;
       // Boxes of one size share their reciprocal; the widths differ by one at most.
       uint32_t lastCount = 0;
@@ -126,6 +123,23 @@ bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t 
     }
   });
   return true;
+}
+
+}  // namespace
+
+bool ShrinkByAveraging(const uint32_t* top, ptrdiff_t rowStep, int32_t columns, int32_t rows, int32_t width,
+                       int32_t height, uint32_t* out, size_t stride) {
+  if (top == nullptr) return false;
+  return Shrink([&](int32_t y) { return top + y * rowStep; }, columns, rows, width, height, out, stride);
+}
+
+bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t width, int32_t height,
+                       uint32_t* out, size_t stride) {
+  if (surface.Bits() == nullptr || source.left < 0 || source.top < 0 || source.right > surface.Width() ||
+      source.bottom > surface.Height() || source.right <= source.left || source.bottom <= source.top)
+    return false;
+  return Shrink([&](int32_t y) { return surface.Row(source.top + y) + source.left; }, source.right - source.left,
+                source.bottom - source.top, width, height, out, stride);
 }
 
 }  // namespace varnel

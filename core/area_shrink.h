@@ -21,4 +21,10 @@ class ImageSurface;
 bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t width, int32_t height,
                        uint32_t* out, size_t stride);
 
+// The same for pixels in memory of their own: row y of the source rectangle starts at
+// top + y · rowStep (rowStep in pixels, negative for bottom-up memory), the rectangle's width
+// given by columns. Averaging premultiplied pixels gives what drawing them over would show.
+bool ShrinkByAveraging(const uint32_t* top, ptrdiff_t rowStep, int32_t columns, int32_t rows, int32_t width,
+                       int32_t height, uint32_t* out, size_t stride);
+
 }  // namespace varnel

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/area_shrink.h"
 #include "core/canvas.h"
 #include "core/paint_object.h"
 #include "core/region_outline.h"
@@ -698,9 +699,20 @@ void CVarnelView::DrawPreviewPixels(QPainter& painter, const Rect& source) {
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int32_t x = 0; x < part.Width(); ++x) row[x] = shades[cover[x]];
   }
-  // Where the picture's own pixels of the part are drawn.
+  // Where the picture's own pixels of the part are drawn; zoomed out, averaged as the picture is.
   const Rect place = DrawnPlace({part.left, part.top, part.right + 1, part.bottom + 1});
-  painter.drawImage(QRect(place.left, place.top, place.right - place.left, place.bottom - place.top), image);
+  const int dw = place.right - place.left, dh = place.bottom - place.top;
+  if (dw <= image.width() && dh <= image.height() && (dw < image.width() || dh < image.height())) {
+    QImage shrunk(dw, dh, QImage::Format_ARGB32_Premultiplied);
+    if (!shrunk.isNull() &&
+        ShrinkByAveraging(reinterpret_cast<const uint32_t*>(image.constBits()), image.bytesPerLine() / 4, image.width(),
+                          image.height(), dw, dh, reinterpret_cast<uint32_t*>(shrunk.bits()),
+                          static_cast<size_t>(shrunk.bytesPerLine() / 4))) {
+      painter.drawImage(QPoint(place.left, place.top), shrunk);
+      return;
+    }
+  }
+  painter.drawImage(QRect(place.left, place.top, dw, dh), image);
 }
 
 Rect CVarnelView::DrawnPlace(const Rect& source) const {

@@ -84,6 +84,17 @@ TEST(AreaShrink, ALargeShrinkSplitOverTwoThreadsMatchesTheBoxMeans) {
     }
 }
 
+TEST(AreaShrink, PixelsOfTheirOwnAreReadWithTheirRowStep) {
+  // Bottom-up memory: the picture's first row is the second in memory.
+  const uint32_t pixels[] = {0x00000004u, 0x00000008u, 0xFF000000u, 0xFF000000u,
+                             0x00000000u, 0x00000000u, 0x80000000u, 0x80000000u};
+  uint32_t out[2] = {};
+  ASSERT_TRUE(ShrinkByAveraging(pixels + 4, -4, 4, 2, 2, 1, out, 2));
+  EXPECT_EQ(out[0], 0x00000003u);  // (0 + 0 + 4 + 8) / 4
+  EXPECT_EQ(out[1], 0xC0000000u);  // (128 + 128 + 255 + 255) / 4 = 191.5
+  EXPECT_FALSE(ShrinkByAveraging(nullptr, 4, 4, 2, 2, 1, out, 2));
+}
+
 TEST(AreaShrink, RefusesWhatItCannotTakeAndWritesNothing) {
   ImageSurface surface;
   Fill(surface, {8, 8}, [](int32_t, int32_t) { return Grey(255); });
