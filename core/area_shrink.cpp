@@ -31,7 +31,7 @@ struct MeanOf {
 // taken sixteen bytes at a time down the rows; taller boxes add up in 32 bits.
 class ColumnSums {
  public:
-  explicit ColumnSums(size_t bytes) : m_bytes(bytes), m_narrow(bytes + 16), m_wide() {}
+  explicit ColumnSums(size_t bytes) : m_bytes(bytes), m_narrow(bytes), m_wide() {}
   void Take(const uint8_t* const* rows, int32_t count) {
     m_tall = count > 257;
     if (m_tall) {

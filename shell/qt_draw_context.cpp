@@ -19,8 +19,6 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
   const int width = surface.Width();
   const int height = surface.Height();
-  // The surface is bottom-up in memory; QImage reads it as is (row 0 = the bottom image row)
-  // and the painter flips it while drawing, so nothing is copied. The screen ignores alpha.
   if (dw <= sw && dh <= sh && (dw < sw || dh < sh)) {
     // Zoomed out: every picture pixel counts towards the screen pixel it falls in.
     QImage shrunk(dw, dh, QImage::Format_RGB32);
@@ -33,6 +31,8 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
       return;
     }
   }
+  // The surface is bottom-up in memory; QImage reads it as is (row 0 = the bottom image row)
+  // and the painter flips it while drawing, so nothing is copied. The screen ignores alpha.
   const QImage image(surface.Bits(), width, height, surface.Stride(), QImage::Format_RGB32);
   const QRect bottomUpSource(source.left, height - source.top - sh, sw, sh);
 
