@@ -81,11 +81,12 @@ class ColumnSums {
   std::vector<uint32_t> m_wide;
 };
 
-// rowAt(y) answers the first pixel of source row y, 0 ≤ y < rows.
-template <typename RowAt>
-bool Shrink(RowAt rowAt, int32_t columns, int32_t rows, int32_t width, int32_t height, uint32_t* out, size_t stride) {
+}  // namespace
+
+bool ShrinkByAveraging(const uint32_t* top, ptrdiff_t rowStep, int32_t columns, int32_t rows, int32_t width,
+                       int32_t height, uint32_t* out, size_t stride) {
   const int64_t sw = columns, sh = rows;
-  if (out == nullptr || width < 1 || height < 1 || width > sw || height > sh ||
+  if (top == nullptr || out == nullptr || width < 1 || height < 1 || width > sw || height > sh ||
       stride < static_cast<size_t>(width))
     return false;
   // A box holds at most ⌈sw / width⌉ · ⌈sh / height⌉ pixels; the means are exact up to 2^24.
@@ -103,7 +104,7 @@ bool Shrink(RowAt rowAt, int32_t columns, int32_t rows, int32_t width, int32_t h
       const int32_t y0 = static_cast<int32_t>(j * sh / height);
       const int32_t y1 = static_cast<int32_t>((j + 1) * sh / height);
       boxRows.clear();
-      for (int32_t y = y0; y < y1; ++y) boxRows.push_back(reinterpret_cast<const uint8_t*>(rowAt(y)));
+      for (int32_t y = y0; y < y1; ++y) boxRows.push_back(reinterpret_cast<const uint8_t*>(top + y * rowStep));
       sums.Take(boxRows.data(), y1 - y0);
       uint32_t* row = out + static_cast<size_t>(j) * stride;
       // Boxes of one size share their reciprocal; the widths differ by one at most.
@@ -125,21 +126,15 @@ bool Shrink(RowAt rowAt, int32_t columns, int32_t rows, int32_t width, int32_t h
   return true;
 }
 
-}  // namespace
-
-bool ShrinkByAveraging(const uint32_t* top, ptrdiff_t rowStep, int32_t columns, int32_t rows, int32_t width,
-                       int32_t height, uint32_t* out, size_t stride) {
-  if (top == nullptr) return false;
-  return Shrink([&](int32_t y) { return top + y * rowStep; }, columns, rows, width, height, out, stride);
-}
 
 bool ShrinkByAveraging(const ImageSurface& surface, const Rect& source, int32_t width, int32_t height,
                        uint32_t* out, size_t stride) {
   if (surface.Bits() == nullptr || source.left < 0 || source.top < 0 || source.right > surface.Width() ||
       source.bottom > surface.Height() || source.right <= source.left || source.bottom <= source.top)
     return false;
-  return Shrink([&](int32_t y) { return surface.Row(source.top + y) + source.left; }, source.right - source.left,
-                source.bottom - source.top, width, height, out, stride);
+  // The rows lie bottom-up, one stride apart.
+  return ShrinkByAveraging(surface.Row(source.top) + source.left, -static_cast<ptrdiff_t>(surface.Stride() / 4),
+                           source.right - source.left, source.bottom - source.top, width, height, out, stride);
 }
 
 }  // namespace varnel

@@ -19,17 +19,16 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
   const int width = surface.Width();
   const int height = surface.Height();
-  if (dw <= sw && dh <= sh && (dw < sw || dh < sh)) {
-    // Zoomed out: every picture pixel counts towards the screen pixel it falls in.
-    QImage shrunk(dw, dh, QImage::Format_RGB32);
-    if (!shrunk.isNull() && ShrinkByAveraging(surface, source, dw, dh, reinterpret_cast<uint32_t*>(shrunk.bits()),
-                                              static_cast<size_t>(shrunk.bytesPerLine() / 4))) {
-      m_painter.save();
-      m_painter.setCompositionMode(QPainter::CompositionMode_Source);
-      m_painter.drawImage(QPoint(destination.left, destination.top), shrunk);
-      m_painter.restore();
-      return;
-    }
+  // Zoomed out: every picture pixel counts towards the screen pixel it falls in.
+  const QImage shrunk = ShrunkImage(sw, sh, dw, dh, QImage::Format_RGB32, [&](uint32_t* out, size_t stride) {
+    return ShrinkByAveraging(surface, source, dw, dh, out, stride);
+  });
+  if (!shrunk.isNull()) {
+    m_painter.save();
+    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.drawImage(QPoint(destination.left, destination.top), shrunk);
+    m_painter.restore();
+    return;
   }
   // The surface is bottom-up in memory; QImage reads it as is (row 0 = the bottom image row)
   // and the painter flips it while drawing, so nothing is copied. The screen ignores alpha.
@@ -43,6 +42,15 @@ void QtDrawContext::CopyPixels(const ImageSurface& surface, const Rect& source, 
   m_painter.scale(1.0, -1.0);
   m_painter.drawImage(QRectF(0, 0, dw, dh), image, bottomUpSource);
   m_painter.restore();
+}
+
+QImage ShrunkImage(int w, int h, int dw, int dh, QImage::Format format,
+                   const std::function<bool(uint32_t* out, size_t stride)>& shrink) {
+  if (dw > w || dh > h || (dw == w && dh == h)) return {};
+  QImage shrunk(dw, dh, format);
+  if (shrunk.isNull() || !shrink(reinterpret_cast<uint32_t*>(shrunk.bits()), static_cast<size_t>(shrunk.bytesPerLine() / 4)))
+    return {};
+  return shrunk;
 }
 
 namespace {

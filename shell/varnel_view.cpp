@@ -702,15 +702,14 @@ void CVarnelView::DrawPreviewPixels(QPainter& painter, const Rect& source) {
   // Where the picture's own pixels of the part are drawn; zoomed out, averaged as the picture is.
   const Rect place = DrawnPlace({part.left, part.top, part.right + 1, part.bottom + 1});
   const int dw = place.right - place.left, dh = place.bottom - place.top;
-  if (dw <= image.width() && dh <= image.height() && (dw < image.width() || dh < image.height())) {
-    QImage shrunk(dw, dh, QImage::Format_ARGB32_Premultiplied);
-    if (!shrunk.isNull() &&
-        ShrinkByAveraging(reinterpret_cast<const uint32_t*>(image.constBits()), image.bytesPerLine() / 4, image.width(),
-                          image.height(), dw, dh, reinterpret_cast<uint32_t*>(shrunk.bits()),
-                          static_cast<size_t>(shrunk.bytesPerLine() / 4))) {
-      painter.drawImage(QPoint(place.left, place.top), shrunk);
-      return;
-    }
+  const QImage shrunk =
+      ShrunkImage(image.width(), image.height(), dw, dh, QImage::Format_ARGB32_Premultiplied, [&](uint32_t* out, size_t stride) {
+        return ShrinkByAveraging(reinterpret_cast<const uint32_t*>(image.constBits()), image.bytesPerLine() / 4,
+                                 image.width(), image.height(), dw, dh, out, stride);
+      });
+  if (!shrunk.isNull()) {
+    painter.drawImage(QPoint(place.left, place.top), shrunk);
+    return;
   }
   painter.drawImage(QRect(place.left, place.top, dw, dh), image);
 }
