@@ -27,6 +27,11 @@ inline uint32_t PackPixel(__m256d value) {
   return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(words, words), words)));
 }
 
+// A truncated weighted sum packed as TruncatedSum packs each channel.
+inline uint32_t PackTruncatedSum(__m256d value) {
+  return PackPixel(_mm256_add_pd(value, _mm256_set1_pd(kTruncationSlack)));
+}
+
 inline void StorePixel(uint8_t* out, uint32_t pixel) { __builtin_memcpy(out, &pixel, 4); }
 
 // Blue, green and red of the four samples weighed (1 − ax)(1 − ay), ax(1 − ay), (1 − ax)ay,
@@ -38,7 +43,7 @@ inline uint32_t Bilinear(const uint8_t* s0, const uint8_t* s1, const uint8_t* s2
   sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(ax * by), LoadPixel(s1)));
   sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(bx * ay), LoadPixel(s2)));
   sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(ax * ay), LoadPixel(s3)));
-  return (PackPixel(sum) & 0x00FFFFFFu) | (uint32_t(s0[3]) << 24);
+  return (PackTruncatedSum(sum) & 0x00FFFFFFu) | (uint32_t(s0[3]) << 24);
 }
 
 // The weighted sum of one pixel over its rows and columns, rows outer.
@@ -94,7 +99,7 @@ inline void Finish(const WeightedRow& row, int32_t i, const Weighted& w) {
   if (row.kernel)
     pixel = PackPixel(_mm256_add_pd(value, _mm256_set1_pd(0.5)));
   else
-    pixel = (PackPixel(value) & 0x00FFFFFFu) | (uint32_t(row.rows[0][size_t(row.columnFirst[i]) * 4 + 3]) << 24);
+    pixel = (PackTruncatedSum(value) & 0x00FFFFFFu) | (uint32_t(row.rows[0][size_t(row.columnFirst[i]) * 4 + 3]) << 24);
   StorePixel(row.out + size_t(i) * 4, pixel);
 }
 

@@ -158,7 +158,7 @@ void WeightedPixelsScalar(const WeightedRow& row) {
     if (row.kernel) {
       for (int channel = 0; channel < 4; ++channel) out[channel] = ClampTruncated(sum[channel] / weights + 0.5);
     } else {
-      for (int channel = 0; channel < 3; ++channel) out[channel] = ClampTruncated(sum[channel] / weights);
+      for (int channel = 0; channel < 3; ++channel) out[channel] = TruncatedSum(sum[channel] / weights);
       out[3] = row.rows[0][size_t(first) * 4 + 3];
     }
   }
@@ -172,7 +172,7 @@ void BilinearPixelsScalar(const BilinearRun& run) {
     for (int channel = 0; channel < 3; ++channel) {
       double sum = 0.0;
       for (int s = 0; s < 4; ++s) sum += w[s] * samples[s][channel];
-      run.out[k][channel] = ClampTruncated(sum);
+      run.out[k][channel] = TruncatedSum(sum);
     }
     run.out[k][3] = samples[0][3];
   }

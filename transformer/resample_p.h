@@ -87,6 +87,17 @@ inline uint8_t ClampTruncated(double value) {
   return static_cast<uint8_t>(value);
 }
 
+// What a truncated weighted sum may lack through the rounding of its doubles. Weights that add
+// up to 1 in exact arithmetic add up to a hair less in doubles, so a plain white area came out
+// as 254 in about one pixel in ten. A resize's true sum is a fraction over at most the source's
+// (averaging) or the target's (enlarging) pixel count, so short of a whole number it is short
+// by at least one over that count: more than this slack below ten megapixels. The doubles'
+// own rounding stays far below it.
+inline constexpr double kTruncationSlack = 1e-7;
+
+// A weighted sum of channel values, truncated toward zero as the rules say, held to 0…255.
+inline uint8_t TruncatedSum(double value) { return ClampTruncated(value + kTruncationSlack); }
+
 inline int32_t Width(const ImageDescriptor& image) { return image.header.biWidth; }
 inline int32_t Height(const ImageDescriptor& image) { return image.header.biHeight; }
 inline bool HasPixels(const ImageDescriptor& image) {

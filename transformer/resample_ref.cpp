@@ -18,7 +18,7 @@ void BilinearPixel(const uint8_t* const samples[4], double ax, double ay, uint8_
   for (int channel = 0; channel < 3; ++channel) {
     double sum = 0.0;
     for (int k = 0; k < 4; ++k) sum += w[k] * samples[k][channel];
-    out[channel] = ClampTruncated(sum);
+    out[channel] = TruncatedSum(sum);
   }
   out[3] = samples[0][3];
 }
@@ -51,7 +51,7 @@ void PolynomialPixel(const ImageDescriptor& source, int32_t ix, double fx, int32
                               double(samples[3][channel])};
     const double down[4] = {double(samples[4][channel]), double(samples[5][channel]), double(samples[6][channel]),
                             double(samples[7][channel])};
-    out[channel] = ClampTruncated((Cubic(across, fx) + Cubic(down, fy)) / 2.0);
+    out[channel] = TruncatedSum((Cubic(across, fx) + Cubic(down, fy)) / 2.0);
   }
   out[3] = PixelAt(source, ix, iy)[3];
 }
@@ -112,7 +112,7 @@ void ResizeAreaReference(const ImageDescriptor& source, ImageDescriptor& target)
         }
       }
       uint8_t* out = PixelAt(target, i, j);
-      for (int channel = 0; channel < 3; ++channel) out[channel] = ClampTruncated(sum[channel] / weights);
+      for (int channel = 0; channel < 3; ++channel) out[channel] = TruncatedSum(sum[channel] / weights);
       out[3] = PixelAt(source, columnFirst, rowFirst)[3];
     }
   }
