@@ -52,7 +52,7 @@ int RunAdjust(const Invocation& call) {
   } else if (rgba) {
     RgbaValues values;
     if (!ParseRgbaValues(*args.Value("--rgba"), values))
-      return Usage(call, "--rgba must be four values R,G,B,A from 0 to 510 (255 leaves a channel)");
+      return Usage(call, "--rgba must be four changes R,G,B,A from -255 to 255 (0 leaves a channel)");
     adjustment = values;
   } else if (tone) {
     ToneBalance values;
@@ -83,8 +83,10 @@ bool ParseRgbaValues(std::string_view text, RgbaValues& values) {
   std::vector<std::string_view> parts;
   if (!SplitInto(text, ',', 4, parts)) return false;
   RgbaValues read;
-  for (size_t i = 0; i < 4; ++i)
-    if (!ParseInt(parts[i], 0, 510, read.values[i])) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (!ParseInt(parts[i], -255, 255, read.values[i])) return false;
+    read.values[i] += RgbaValues::kUnchanged;  // the slider's position
+  }
   values = read;
   return true;
 }

@@ -81,7 +81,7 @@ const HappyCase kHappyCases[] = {
     {"BrightnessAndContrast", 0xFF64C880u, {"--brightness", "10", "--contrast", "50"}, 0xFF52FF8Au},
     {"BrightnessAlone", 0xFF64C880u, {"--brightness", "-20"}, 0xFF50B46Cu},
     // Red +45, blue −255, alpha −55.
-    {"RgbaValues", 0xFF64C880u, {"--rgba", "300,255,0,200"}, 0xC891C800u},
+    {"RgbaValues", 0xFF64C880u, {"--rgba", "45,0,-255,-55"}, 0xC891C800u},
     // Shadows fully red lift red 0 by 128; highlights fully yellow lower blue 255 by 128.
     {"ToneBalance", 0xFF0000FFu, {"--tone", "100,0,0;0,0,0;0,0,-100"}, 0xFF80007Fu},
     // V 200 → 100, green keeps its place half way: 50.
@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AdjustCliHappy, ::testing::ValuesIn(kHappyCases)
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AdjustCliTest, WithoutLayerTheBaseLayerIsAdjustedAndBitmapsAreWritten) {
-  const Result r = RunCli({"adjust", Picture(0xFF64C880u), Path("out.vlb"), "--rgba", "255,255,265,255"});
+  const Result r = RunCli({"adjust", Picture(0xFF64C880u), Path("out.vlb"), "--rgba", "0,0,10,0"});
   ASSERT_EQ(r.status, kSuccess) << r.err;
   EXPECT_EQ(FirstPixels(Path("out.vlb")), (std::vector<uint32_t>{0xFF64C88Au, 0xFF000000u}));
   EXPECT_EQ(RunCli({"adjust", Path("in.vlb"), Path("out.bmp"), "--contrast", "-100"}).status, kSuccess);
@@ -161,7 +161,8 @@ const BadUsage kBadUsages[] = {
     {"NoAdjustment", {}},
     {"TwoAdjustments", {"--rgba", "1,2,3,4", "--brightness", "3"}},
     {"RgbaThreeValues", {"--rgba", "1,2,3"}},
-    {"RgbaAbove510", {"--rgba", "1,2,3,511"}},
+    {"RgbaAbove255", {"--rgba", "1,2,3,256"}},
+    {"RgbaBelowMinus255", {"--rgba", "-256,2,3,4"}},
     {"RgbaNotNumbers", {"--rgba", "a,b,c,d"}},
     {"RgbaEmptyPart", {"--rgba", "1,,3,4"}},
     {"ToneTwoZones", {"--tone", "1,2,3;4,5,6"}},
