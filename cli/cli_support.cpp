@@ -6,7 +6,11 @@
 namespace varnel::cli {
 
 int Fail(const Invocation& call, std::string_view message) {
-  call.err << "varnel-cli: " << message << '\n';
+  // One line, whatever the message holds: a script's error text may span several.
+  std::string line(message);
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  call.err << "varnel-cli: " << line << '\n';
   return kFailed;
 }
 

@@ -197,7 +197,7 @@ int MergeAll(const Invocation& call) {
   // The command's own path: what the menu command would open as a new document.
   std::unique_ptr<Layer> merged = varnel::MergeAll(document.canvas);
   if (!merged) return Fail(call, kDocumentFailed);
-  return SaveLayer(call, args.positional[1], std::move(merged), GridSettings{});
+  return SaveLayer(call, args.positional[1], std::move(merged), document.grid.value_or(GridSettings{}));
 }
 
 }  // namespace

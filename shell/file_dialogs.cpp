@@ -46,12 +46,21 @@ QString WithDefaultExtension(const QString& path, const QString& defaultExtensio
   return path + '.' + extension;
 }
 
+// Where the last file was chosen. A dialog given no place of its own opens there, as the
+// system's dialogs do, not in the folder the program was started from.
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
+
 std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& request) {
   QFileDialog dialog(owner, QString(), QString(), QtFilterFromProgramFilter(request.filter));
   if (!request.proposedName.isEmpty()) {
     const QFileInfo proposed(request.proposedName);
     dialog.setDirectory(proposed.absolutePath());
     if (!proposed.fileName().isEmpty()) dialog.selectFile(proposed.fileName());
+  } else if (!LastFolder().isEmpty()) {
+    dialog.setDirectory(LastFolder());
   }
   if (request.open) {
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -64,6 +73,7 @@ std::optional<QString> SystemDialog(QWidget* owner, const FileDialogRequest& req
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().first();
+  LastFolder() = QFileInfo(path).absolutePath();
   return request.open ? path : WithDefaultExtension(path, request.defaultExtension);
 }
 

@@ -435,6 +435,29 @@ TEST_F(CommandTest, TheSystemSaveDialogAsksBeforeANameTypedWithoutItsExtensionRe
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept");
 }
 
+TEST_F(CommandTest, TheNextSystemDialogOpensWhereTheLastFileWasChosen) {
+  Start();
+  test::WhenModalShown([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    ASSERT_NE(dialog, nullptr);
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(TempPath("kept.vpo"));
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  Trigger(cmd::kSaveToolState);
+  ASSERT_TRUE(std::filesystem::exists(TempPath("kept.vpo").toStdString()));
+  QString opened;
+  test::WhenModalShown([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    ASSERT_NE(dialog, nullptr);
+    opened = dialog->directory().absolutePath();
+    dialog->reject();
+  });
+  Trigger(cmd::kLoadToolState);
+  EXPECT_EQ(opened, QFileInfo(TempPath("kept.vpo")).absolutePath());
+}
+
 TEST_F(CommandTest, AToolStateOfAToolThatIsNotTheBrushChangesNothing) {
   Start();
   BrushToolSettings& settings = ProgramBrushSettings();
