@@ -11,23 +11,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/cli_support.h"
 #include "document/tool_state.h"
 #include "platform/code_page.h"
 
 namespace varnel::cli {
 namespace {
 
-constexpr const char* kNoMemory = "メモリが足りません";
-
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-int Fail(const Invocation& call, std::string_view message) {
-  call.err << "varnel-cli: " << message << '\n';
-  return kFailed;
-}
 
 std::string Hex(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";

@@ -169,6 +169,8 @@ TEST_F(DocumentCliTest, MergeAllMergesHiddenLayersToo) {
   ASSERT_EQ(RunCli({"merge-all", "--enable-masks", in, Path("all.vlb")}).status, kSuccess);
   const uint32_t G = 0xFF00FF00, B = 0xFF0000FF;
   EXPECT_EQ(OnlyLayer(Path("all.vlb")), (std::vector<uint32_t>{G, G, G, G, G, B, G, G, G, G, G, G}));
+  // The picture's grid goes with it, as with flatten.
+  EXPECT_EQ(nlohmann::json::parse(RunCli({"info", Path("all.vlb")}).out)["grid"]["shown"], 1);
 }
 
 TEST_F(DocumentCliTest, APngKeepsTheTransparencyOfTheVisibleLayers) {

@@ -72,6 +72,7 @@ TEST_F(ScriptCliTest, AnUncaughtErrorPrintsItsLineAndWritesNothing) {
     const char* message;
   } cases[] = {
       {"var a = 1;\nthrow new Error('boom');\n", "s.js:2: Error: boom\n"},
+      {"throw new Error('two\\nlines');\n", "s.js:1: Error: two lines\n"},
       {"\n\nDocument.CreateImage().Create(0, 1);\n", "s.js:3: Error: E_FAIL\n"},
       {"Document.SetImage(4096, 4096);\n", "s.js:1: Error: E_FAIL\n"},
   };
