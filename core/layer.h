@@ -2,6 +2,7 @@
 // Layer: an ImageSurface with a place on the canvas, a name, a blend mode, visibility, an
 // opacity (with its precomputed table) and a list of masks.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,9 +27,12 @@ class Layer : public ImageSurface {
 
   int32_t OffsetX() const { return m_offsetX; }
   int32_t OffsetY() const { return m_offsetY; }
+  // A file may hold any offset. Held to ±kMaxOffset, a layer stays as far off every canvas, and
+  // offsets plus sizes, or one offset less another, stay within 32 bits.
+  static constexpr int32_t kMaxOffset = (1 << 30) - 1;
   void SetOffset(int32_t x, int32_t y) {
-    m_offsetX = x;
-    m_offsetY = y;
+    m_offsetX = std::clamp(x, -kMaxOffset, kMaxOffset);
+    m_offsetY = std::clamp(y, -kMaxOffset, kMaxOffset);
   }
   // What the layer covers on the canvas (inclusive); empty (right < left) without pixels.
   Rect Bounds() const { return {m_offsetX, m_offsetY, m_offsetX + Width() - 1, m_offsetY + Height() - 1}; }

@@ -290,6 +290,26 @@ TEST(CanvasMerge, MergeIntoBlendsAtTheOffsetAndPushesOneUndoStep) {
   EXPECT_EQ(pixel, 0xFF000000u);
 }
 
+// Offsets from a file can be anything; far off the canvas in opposite corners, the layers
+// neither meet nor overflow the arithmetic of offsets and sizes.
+TEST(CanvasMerge, LayersAtTheFarthestOffsetsMeetNothing) {
+  auto target = MakeLayer({10, 10}, 0xFF000000u, INT32_MIN, INT32_MIN);
+  auto source = MakeLayer({20, 20}, 0xFFFFFFFFu, INT32_MAX, INT32_MAX);
+  EXPECT_EQ(source->OffsetX(), Layer::kMaxOffset);
+  EXPECT_EQ(target->OffsetY(), -Layer::kMaxOffset);
+  EXPECT_EQ(source->Bounds().right, Layer::kMaxOffset + 19);
+  Canvas::MergeInto(*target, *source);
+  uint32_t pixel = 0;
+  target->GetPixel(9, 9, &pixel);
+  EXPECT_EQ(pixel, 0xFF000000u);
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({4, 4}, 0xFF102030u));
+  canvas.AppendLayer(std::move(source), true);
+  canvas.ComposeAll();
+  canvas.Composite().GetPixel(3, 3, &pixel);
+  EXPECT_EQ(pixel & 0xFFFFFFu, 0x102030u);
+}
+
 TEST(CanvasMerge, AModeOutsideTheTableChangesNothingButStillPushesAStep) {
   auto target = MakeLayer({4, 4}, 0xFF123456u);
   auto source = MakeLayer({4, 4}, 0xFFFFFFFFu);
