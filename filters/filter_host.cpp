@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "filters/filter_values.h"
 #include "platform/code_page.h"
 #include "platform/host.h"
 #include "platform/program_folder.h"
@@ -203,7 +204,7 @@ bool FilterLibrary::RunAlias(std::string_view filterName, ImageSurface& image, s
   ScopedFilterImage current(&image);
   if (!m_aliasFilterName || !m_executeFilter || alias < 0) return false;
   HostInfo host{owner, &FilterGetHostProc};
-  Guarded([&] { m_executeFilter(alias, &host, static_cast<int32_t>(values.size()), values.data()); });
+  Guarded([&] { m_executeFilter(alias, &host, static_cast<int32_t>(values.size()), FilterValues(values)); });
   return true;
 }
 
@@ -211,7 +212,7 @@ bool FilterLibrary::RunPreviewEntry(std::string_view filterName, ImageSurface& i
                                     void* owner) const {
   if (m_execute) {
     const std::string name = LibraryText(filterName);
-    Guarded([&] { m_execute(name.c_str(), image.Descriptor(), static_cast<int32_t>(values.size()), values.data()); });
+    Guarded([&] { m_execute(name.c_str(), image.Descriptor(), static_cast<int32_t>(values.size()), FilterValues(values)); });
     return true;
   }
   return RunAlias(filterName, image, values, owner);
@@ -220,17 +221,22 @@ bool FilterLibrary::RunPreviewEntry(std::string_view filterName, ImageSurface& i
 bool FilterLibrary::RunRealEntry(std::string_view filterName, ImageSurface& image, std::vector<int32_t> values,
                                  void* owner) const {
   if (values.size() > static_cast<size_t>(kMaxFilterValues)) values.resize(kMaxFilterValues);
+  if (RunNamedEntry(filterName, image, values)) return true;
+  return RunAlias(filterName, image, values, owner);
+}
+
+bool FilterLibrary::RunNamedEntry(std::string_view filterName, ImageSurface& image, std::vector<int32_t> values) const {
   const std::string name = LibraryText(filterName);
   const auto count = static_cast<int32_t>(values.size());
   if (m_processFilter) {
-    Guarded([&] { m_processFilter(name.c_str(), image.Descriptor(), count, values.data(), &FilterProgressHandler); });
+    Guarded([&] { m_processFilter(name.c_str(), image.Descriptor(), count, FilterValues(values), &FilterProgressHandler); });
     return true;
   }
   if (m_execute) {
-    Guarded([&] { m_execute(name.c_str(), image.Descriptor(), count, values.data()); });
+    Guarded([&] { m_execute(name.c_str(), image.Descriptor(), count, FilterValues(values)); });
     return true;
   }
-  return RunAlias(filterName, image, values, owner);
+  return false;
 }
 
 // ---- discovery and the tree ----

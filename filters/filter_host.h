@@ -93,6 +93,9 @@ class FilterLibrary {
   // interface. At most kMaxFilterValues values are passed.
   bool RunRealEntry(std::string_view filterName, ImageSurface& image, std::vector<int32_t> values,
                     void* owner) const;
+  // A script's call: ProcessFilter, else Execute, with every value given; never the alias
+  // interface. Answers whether an entry point was called.
+  bool RunNamedEntry(std::string_view filterName, ImageSurface& image, std::vector<int32_t> values) const;
 
   // The name as the library spells it (code page 932).
   std::string LibraryText(std::string_view filterName) const;

@@ -30,8 +30,7 @@ int Filter::Execute(QObject* image, const QString& filterDll, const QString& fil
   // Filters test the handle field; an image with no bitmap of its own still shows one.
   void* const handle = descriptor->bitmap;
   if (!handle) descriptor->bitmap = reinterpret_cast<void*>(static_cast<uintptr_t>(0xFFFF));
-  const bool ran = library.RunRealEntry(filterName.toStdString(), surface, values ? values->values : std::vector<int32_t>{},
-                                        nullptr);
+  const bool ran = library.RunNamedEntry(filterName.toStdString(), surface, values ? values->values : std::vector<int32_t>{});
   descriptor->bitmap = handle;
   surface.DiscardBackups();
   // A filter reaches the pixel memory through the descriptor and could have moved it.

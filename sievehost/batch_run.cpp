@@ -11,6 +11,7 @@
 
 #include "core/surface.h"
 #include "memwell/memwell.h"
+#include "filters/filter_values.h"
 #include "platform/code_page.h"
 #include "platform/program_folder.h"
 
@@ -175,7 +176,7 @@ BatchRunResult BatchRun::Run(std::string_view content, ImageDescriptor& head) {
     const std::string libraryText = ToCodePage932(filterName);
     if (m_hooks.status) m_hooks.status(filterName + kBatchFilterRunningSuffix);
     std::vector<int32_t> values = line.values;
-    int32_t* data = values.empty() ? nullptr : values.data();
+    int32_t* data = FilterValues(values);
     const auto count = static_cast<int32_t>(values.size());
     if (library->processFilter != nullptr)
       library->processFilter(libraryText.c_str(), &head, count, data, &BatchRun::Progress);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "filters/filter_values.h"
 #include "platform/code_page.h"
 #include "platform/dynamic_library.h"
 
@@ -124,7 +125,7 @@ bool SievehostPreview::Run(const SievehostLibrary& library, std::string_view fil
   const std::string name = ToCodePage932(filterName);
   Guarded([&] {
     library.execute(name.c_str(), m_surface.Descriptor(), static_cast<int32_t>(values.size()),
-                    values.empty() ? nullptr : values.data());
+                    FilterValues(values));
   });
   return true;
 }
@@ -149,7 +150,7 @@ bool SievehostFilterRun::Run(const SievehostLibrary& library, std::string_view f
   m_previous = g_currentRun;
   g_currentRun = this;
   const std::string name = ToCodePage932(filterName);
-  int32_t* data = values.empty() ? nullptr : values.data();
+  int32_t* data = FilterValues(values);
   const auto count = static_cast<int32_t>(values.size());
   Guarded([&] {
     if (library.processFilter != nullptr)

@@ -388,6 +388,11 @@ TEST(ScriptFilters, ExecuteRunsTheFilterFolderLibraryOnTheImage) {
       {"f.Execute(i, 'missing.so', 'Fill', p)", 0xFF000000u},
       {"f.Execute(i, '../filter_probes/probe_name.so', 'Fill', p)", 0xFF000000u},
       {"f.Execute(i, 'probe_none.so', 'Fill', p)", 0xFF000000u},
+      // A script reaches the name interface only: nothing runs for an alias library.
+      {"f.Execute(i, 'probe_alias.so', 'Stamp', p)", 0xFF000000u},
+      // Every value goes, not the dialog's 256: count 301 (0x2D in the marker), sum 3 + 299.
+      {"for (var k = 0; k < 299; ++k) p.Add(1); f.Execute(i, 'probe_name.so', 'Fill', p)", 0x222D012Eu},
+      {"f.Execute(i, 'probe_name.so', 'Bare', f.CreateParam())", 0x22000000u},  // an array of none
   };
   for (const Case& c : cases) {
     ImageSurface image;

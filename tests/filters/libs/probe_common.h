@@ -12,7 +12,9 @@
 static inline uint32_t ProbeMarker(uint32_t mark, int32_t count, const int32_t* values) {
   uint32_t sum = 0;
   int32_t i;
-  for (i = 0; values && i < count; ++i) sum += (uint32_t)values[i];
+  /* A null array, even with count 0, is marked: the host always hands over an array. */
+  if (!values) return mark << 24 | ((uint32_t)count & 0xFFu) << 16 | 0xFFFFu;
+  for (i = 0; i < count; ++i) sum += (uint32_t)values[i];
   return mark << 24 | ((uint32_t)count & 0xFFu) << 16 | (sum & 0xFFFFu);
 }
 

@@ -13,7 +13,9 @@ static int g_calls;
 
 static void Record(const char* entry, const char* filterName, int32_t count, const int32_t* values) {
   size_t used = strlen(g_log);
-  used += (size_t)snprintf(g_log + used, sizeof g_log - used, "%s %s %d:", entry, filterName, (int)count);
+  /* The host hands over an array even with no values: a null one is logged. */
+  used += (size_t)snprintf(g_log + used, sizeof g_log - used, "%s %s %d%s:", entry, filterName, (int)count,
+                           values ? "" : " null");
   for (int32_t i = 0; i < count && used < sizeof g_log; ++i)
     used += (size_t)snprintf(g_log + used, sizeof g_log - used, i ? ",%d" : "%d", (int)values[i]);
   if (used < sizeof g_log - 1) strcat(g_log, ";");
