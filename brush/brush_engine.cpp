@@ -369,7 +369,12 @@ void BrushEngine::DrawDab(ImageSurface& layer, int32_t x, int32_t y, int32_t opa
   uint32_t* old = buffers.Old();
   uint32_t* result = buffers.Result();
   WatercolourBuffer* wet = m_watercolour && !m_idle ? WetPaint(layer, true) : nullptr;
-  if (!ReadOld(layer, rect, old, wet)) return;
+  if (!ReadOld(layer, rect, old, wet)) {
+    // Nothing lands on the layer, but the kind's rule still runs: a rainbow's hue, a smudge's
+    // pick-up and the random dabs move on with every dab, on the layer or beside it.
+    if (!ColourAndMask(layer, rect, old, buffers.Colour(), buffers.Mask())) Kernel(layer, rect, old, result);
+    return;
+  }
   const ColourMask* colourMask = m_colourMask.get();
   if (ColourAndMask(layer, rect, old, buffers.Colour(), buffers.Mask())) {
     ComposeDab(count, result, old, buffers.Colour(), buffers.Mask(), opacity, m_composeMode, colourMask, m_affectAlpha);

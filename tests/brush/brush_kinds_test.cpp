@@ -191,6 +191,10 @@ TEST(RainbowKind, FillsTheDabWithTheNextHueOfTheTable) {
   EXPECT_EQ(brush.Colours()[240], Rgb(0, 0, 255));
   for (int i = 0; i < 359; ++i) brush.DrawDab(*layer, 1, 1, 256);
   EXPECT_EQ(brush.Hue(), 0);
+  // A dab beside the layer draws nothing but still takes its hue.
+  brush.DrawDab(*layer, -5, 1, 256);
+  EXPECT_EQ(brush.Hue(), 1);
+  EXPECT_EQ(Pixels(*layer), std::vector<uint32_t>(4, Rgb(255, 0, 0)));
 }
 
 TEST(StirKind, TakesAColumnThenARowOfTheDabForEachPixel) {
