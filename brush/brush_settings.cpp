@@ -107,6 +107,8 @@ const char* BrushKindTooltip(int32_t kind) {
   }
 }
 
+const char* BrushKindPrompt(int32_t kind) { return kind == kBrushCustom ? "カスタムブラシを選択します" : nullptr; }
+
 const char* ColourMaskModeLabel(int32_t mode) { return Label(kMaskModes, mode); }
 const char* CustomBlendModeLabel(int32_t mode) { return Label(kCustomBlendModes, mode); }
 const char* CustomColourModeLabel(int32_t mode) { return Label(kCustomColourModes, mode); }

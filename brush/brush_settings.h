@@ -50,6 +50,8 @@ inline constexpr int32_t kMaxBrushSide = 256;
 const char* BrushKindLabel(int32_t kind);
 // The tooltip of a kind's command.
 const char* BrushKindTooltip(int32_t kind);
+// The status bar's prompt for a kind's command, where it has one of its own (else null).
+const char* BrushKindPrompt(int32_t kind);
 
 // Colour mask modes, as the "色マスク" combo box lists them.
 inline constexpr int32_t kColourMaskModeCount = 11;

@@ -580,6 +580,7 @@ void CMainFrame::RebuildBrushKindMenu() {
     const int id = kBrushKindCommandBase + kind;
     action->setData(id);
     action->setToolTip(QString::fromUtf8(BrushKindTooltip(kind)));
+    if (const char* prompt = BrushKindPrompt(kind)) action->setStatusTip(QString::fromUtf8(prompt));
     connect(action, &QAction::triggered, this, [this, id] { OnBrushCommand(id); });
   };
   addKind(m_brushMenu, kBrushCustom);
