@@ -56,7 +56,7 @@ namespace {
 constexpr const char* kLayerSaveFilter = "Varnel layer format(*.vlb)| *.vlb;|24bit Bitmap File(*.bmp)| *.bmp;|";
 constexpr const char* kBitmap256Filter = "Windows Bitmap(*.bmp)| *.bmp;||";
 constexpr const char* kRegionFilter = "Region Data| *.vrd;||";
-constexpr const char* kToolStateFilter = "Tool State(*.vpo)| *.vpo;||";
+constexpr const char* kToolStateFilter = "Varnel Object File (*.vpo)| *.vpo;||";
 // Sides beyond this would ask for gigabytes per layer.
 constexpr int kMaxCanvasSide = 16384;
 constexpr const char* kClearUndoQuestion = "アンドゥバッファをクリアします。よろしいですか？";
@@ -262,7 +262,7 @@ void DocumentCommands::LoadToolStateFrom(const std::string& path) {
 void DocumentCommands::ExtractPalette() {
   CVarnelDoc* doc = Document();
   if (doc == nullptr) return;
-  const auto path = AskFileName(m_owner, SaveRequest("*.CD", "色定義ファイル(*.cd)| *.cd;||", false));
+  const auto path = AskFileName(m_owner, SaveRequest("*.CD", kColourDefinitionFilter, false));
   if (!path) return;
   WaitCursor wait;
   doc->GetCanvas().ComposeAll();
