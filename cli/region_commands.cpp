@@ -119,6 +119,8 @@ int RunRegionOp(const Invocation& call) {
     return Fail(call, kCannotRead);
   }
 
+  // The source is not needed afterwards: the operations that keep it take its buffers, so a
+  // large region is never held twice.
   Region result;
   switch (chosen->op) {
     case Op::kGrow:
@@ -129,7 +131,7 @@ int RunRegionOp(const Invocation& call) {
       Region::Shrink(source, result);
       break;
     case Op::kTrim:
-      result.CopyFrom(source);
+      result.TakeFrom(source);
       result.TrimToContent();
       break;
     case Op::kFlipVertical:
@@ -146,17 +148,17 @@ int RunRegionOp(const Invocation& call) {
     case Op::kFeather:
       // The feather command leaves a selection as it is below a diameter of 2.
       if (diameter < 2) {
-        result.CopyFrom(source);
+        result.TakeFrom(source);
       } else {
         Region::Feather(source, diameter, result);
       }
       break;
     case Op::kUnion:
-      result.CopyFrom(source);
+      result.TakeFrom(source);
       result.Union(other);
       break;
     case Op::kSubtract:
-      result.CopyFrom(source);
+      result.TakeFrom(source);
       result.Subtract(other);
       break;
   }
