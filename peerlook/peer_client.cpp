@@ -579,7 +579,7 @@ void PeerClient::Reset(bool lost) {
     m_dataListener->deleteLater();
     m_dataListener = nullptr;
   }
-  m_reader = FrameReader();
+  m_reader = FrameReader(kMaxRelayedPayload);
   m_inbox.clear();
   m_greeted = false;
   m_ownId = 0;

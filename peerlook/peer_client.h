@@ -180,7 +180,7 @@ class PeerClient : public QObject {
 
   QTcpSocket* m_control = nullptr;
   QTcpServer* m_dataListener = nullptr;
-  FrameReader m_reader;
+  FrameReader m_reader{kMaxRelayedPayload};
   std::deque<std::string> m_inbox;
   bool m_dispatching = false;
   bool m_greeted = false;

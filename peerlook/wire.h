@@ -25,6 +25,10 @@ inline constexpr size_t kHeaderSize = 14;
 // The length field allows 9,999,999,999 bytes; nothing the program sends on a control
 // connection comes near a mebibyte, so a larger claim is treated as a broken peer.
 inline constexpr size_t kMaxControlPayload = size_t{1} << 20;
+// What the relay adds to a message it passes on: a chat line's ",id," and a name's identifier
+// written out in ten digits. Members read that much more than the relay accepts, so whatever
+// it accepted reaches them and is not taken for a broken stream.
+inline constexpr size_t kMaxRelayedPayload = kMaxControlPayload + 64;
 inline constexpr size_t kReadPiece = 1024;
 inline constexpr size_t kChatLogLines = 250;
 inline constexpr int64_t kMaxOfferedNameLength = 65536;

@@ -136,6 +136,15 @@ TEST_F(PeerClientTest, ChatReachesEveryMemberUnderTheSendersName) {
         << m->client.ChatText().toStdString();
 }
 
+TEST_F(PeerClientTest, TheLongestLineTheRelayTakesReachesTheOthersWithItsSendersId) {
+  Member& a = Join(QStringLiteral("a"));
+  Member& b = Join(QStringLiteral("b"));
+  a.client.SendChat(QString(static_cast<qsizetype>(kMaxControlPayload), QLatin1Char('x')));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return b.client.ChatText().size() > static_cast<qsizetype>(kMaxControlPayload); }));
+  EXPECT_TRUE(b.client.IsConnected());
+  EXPECT_TRUE(a.client.IsConnected());
+}
+
 TEST_F(PeerClientTest, AMemberWhoLeavesIsRemovedFromTheOthersLists) {
   Member& a = Join(QStringLiteral("a"));
   Member& b = Join(QStringLiteral("b"));
