@@ -683,15 +683,11 @@ PaintObject* Canvas::ActiveTool() const {
 
 void Canvas::FinishToolChange() {
   // The change the tool made becomes an undo step of the surface that holds the backups. A
-  // change that saved no tile (a stroke wholly outside the layer) records nothing, and its mark
-  // goes too: left standing, it would cut the next stroke's first dab off into a step of its own.
+  // change that saved no tile (a stroke wholly outside the layer) records no step, but it is a
+  // new change all the same: the undone steps can no longer be redone, and the mark goes, which
+  // left standing would cut the next stroke's first dab off into a step of its own.
   ImageSurface* edited = EditTarget();
-  if (edited != nullptr && edited->IsModified()) {
-    if (edited->SavedTileCount() > 0)
-      edited->Undo().PushUndoStep(*edited, false);
-    else
-      edited->DiscardBackups();
-  }
+  if (edited != nullptr && edited->IsModified()) edited->Undo().PushUndoStep(*edited, false);
 }
 
 bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, int32_t pressure,

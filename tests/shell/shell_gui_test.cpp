@@ -513,6 +513,9 @@ TEST_F(ShellTest, AStrokeAfterOneThatMissedTheLayerStillUndoesAsOneStep) {
   ASSERT_EQ(canvas.Undo(), 0);
   EXPECT_EQ(Pixels(*pasted), before);
   EXPECT_EQ(canvas.Undo(), -1);  // the whole stroke was the one step
+  // A stroke that misses the layer is still a new change: the undone one cannot come back.
+  DragStroke(surface, QPoint(120, 120), QPoint(160, 120));
+  EXPECT_EQ(pasted->Undo().StepCount(), 0u);
 }
 
 // The action of a menu command, found by its id.
