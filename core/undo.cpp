@@ -178,8 +178,10 @@ int32_t WriteStepFile(UndoStep& step) {
   // page while the data comes in. Where it cannot, the write goes ahead as it is.
   fallocate(fd, 0, 0, static_cast<off_t>(sizeof(int32_t) + static_cast<uint64_t>(step.TileCount()) * kTileRecordBytes));
   const int32_t result = step.Write(fd);
-  const bool closed = close(fd) == 0;
-  if (result != 0 || !closed) {
+  // After a whole write the tiles are given back and the file is the only copy of the step:
+  // an error reported by close must not delete it too.
+  close(fd);
+  if (result != 0) {
     unlink(name.c_str());
     return -1;
   }
