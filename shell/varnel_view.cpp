@@ -423,8 +423,11 @@ void CVarnelView::wheelEvent(QWheelEvent* event) {
   const double imageX = (horizontalScrollBar()->value() + pointer.x() - kMargin) / m_zoom;
   const double imageY = (verticalScrollBar()->value() + pointer.y() - kMargin) / m_zoom;
   const double step = event->angleDelta().y() >= 1 ? kZoomStep : -kZoomStep;
-  // Steps of 0.2 from 1.0 do not land on exact multiples; the smallest zoom is one step.
-  ZoomAt(std::max(kZoomStep, std::round((m_zoom + step) * 10.0) / 10.0), pointer, imageX, imageY);
+  // Steps of 0.2 from any zoom; the doubles' drift is rounded off so that 1.0 comes back
+  // exactly. A turn backward stops at one step and never raises a smaller zoom.
+  double zoom = std::round((m_zoom + step) * 1e9) / 1e9;
+  if (step < 0 && zoom < kZoomStep) zoom = std::min(m_zoom, kZoomStep);
+  ZoomAt(zoom, pointer, imageX, imageY);
   event->accept();
 }
 
@@ -501,7 +504,18 @@ void CVarnelView::keyPressEvent(QKeyEvent* event) {
     if (m_document && m_document->GetCanvas().ActiveTool())
       m_document->GetCanvas().ActiveTool()->KeyMessage(kToolChar, event->text().front().unicode(),
                                                        std::max(1, event->count()), 0);
-  QAbstractScrollArea::keyPressEvent(event);
+  // The plain arrows are the tool's (the layer move nudges with them); scrolling as well would
+  // carry the picture away under the nudge. The view scrolls with Ctrl and the arrows.
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      event->accept();
+      return;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+  }
 }
 
 void CVarnelView::keyReleaseEvent(QKeyEvent* event) {

@@ -410,6 +410,15 @@ TEST_F(ShellTest, CtrlWheelZoomsByFifthsAndCtrlArrowsScrollBy50) {
   EXPECT_DOUBLE_EQ(view->Zoom(), 0.2);  // never below one step
   wheel(-120, Qt::NoModifier);
   EXPECT_DOUBLE_EQ(view->Zoom(), 0.2);  // a plain wheel only scrolls
+  for (int i = 0; i < 4; ++i) wheel(120, Qt::ControlModifier);
+  EXPECT_EQ(view->Zoom(), 1.0);  // back to exactly 1:1
+  // From a zoom off the steps: steps of 0.2 all the same, and a smaller zoom is not raised.
+  view->SetZoom(1.0 / 3.0);
+  wheel(120, Qt::ControlModifier);
+  EXPECT_NEAR(view->Zoom(), 1.0 / 3.0 + 0.2, 1e-9);
+  view->SetZoom(0.125);
+  wheel(-120, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 0.125);
 
   view->SetZoom(1.0);
   QScrollBar* vertical = view->verticalScrollBar();
@@ -437,6 +446,11 @@ TEST_F(ShellTest, CtrlWheelZoomsByFifthsAndCtrlArrowsScrollBy50) {
   QTest::keyClick(view, Qt::Key_Right, Qt::ControlModifier);
   EXPECT_EQ(horizontal->value(), 150);
   QTest::keyClick(view, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(horizontal->value(), 100);
+  // The plain arrows go to the tool alone.
+  QTest::keyClick(view, Qt::Key_Down);
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(vertical->value(), 50);
   EXPECT_EQ(horizontal->value(), 100);
 }
 
