@@ -531,7 +531,8 @@ void CVarnelView::UpdateBrushCursor(QPoint point) {
   if (m_cursorInside && !m_cursorRect.isNull()) viewport()->update(m_cursorRect.adjusted(-2, -2, 2, 2));
   m_cursorPoint = point;
   m_cursorInside = true;
-  viewport()->setCursor(Qt::CrossCursor);
+  // While panning the hand stays.
+  if (!m_panning) viewport()->setCursor(Qt::CrossCursor);
   if (m_document) {
     if (PaintObject* tool = m_document->GetCanvas().ActiveTool()) {
       // A throwaway painter learns the outline's bounds without drawing.

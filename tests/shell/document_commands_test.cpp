@@ -907,6 +907,13 @@ TEST_F(CommandTest, TheBrushOutlineFollowsThePointerOnlyWhenSwitchedOn) {
   // The square's left edge is 10 pixels left of the pointer, XOR-ed onto white: black.
   EXPECT_EQ(shot.pixel(at.x() - 10, at.y()) & 0xFFFFFF, 0u);
   EXPECT_EQ(shot.pixel(at.x(), at.y()) & 0xFFFFFF, 0xFFFFFFu);
+  // Panning with the middle button keeps the hand while the pointer moves.
+  QTest::mousePress(view->viewport(), Qt::MiddleButton, {}, at);
+  QMouseEvent drag(QEvent::MouseMove, QPointF(at + QPoint(5, 5)), view->viewport()->mapToGlobal(QPointF(at + QPoint(5, 5))),
+                   Qt::NoButton, Qt::MiddleButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &drag);
+  EXPECT_EQ(view->viewport()->cursor().shape(), Qt::ClosedHandCursor);
+  QTest::mouseRelease(view->viewport(), Qt::MiddleButton, {}, at + QPoint(5, 5));
   settings = before;
   RebuildProgramBrush();
 }
