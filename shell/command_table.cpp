@@ -50,6 +50,8 @@ void Frame(CommandContext& context, int) {
 
 // Enabled rules.
 bool HasPicture(const CommandContext& context, int) { return context.ActiveCanvas() != nullptr; }
+// Tools without settings (the line, the ellipses, the ruler …) have no state to save.
+bool ToolKeepsState(const CommandContext& context, int) { return context.commands.ToolInUse() != nullptr; }
 
 bool HasActiveLayer(const CommandContext& context, int) {
   const Canvas* canvas = context.ActiveCanvas();
@@ -126,7 +128,7 @@ const CommandRow kRows[] = {
     Item(cmd::kSaveActiveLayer, "アクティブなレイヤを保存(&S)", Doc<&DocumentCommands::SaveActiveLayer>),
     Item(cmd::kSave256Colours, "256色で保存", Doc<&DocumentCommands::Save256Colours>),
     Separator(),
-    Item(cmd::kSaveToolState, "ツール状態の保存(&T)", Doc<&DocumentCommands::SaveToolState>, nullptr),
+    Item(cmd::kSaveToolState, "ツール状態の保存(&T)", Doc<&DocumentCommands::SaveToolState>, ToolKeepsState),
     Item(cmd::kLoadToolState, "ツール状態の読み込み(&N)", Doc<&DocumentCommands::LoadToolState>, nullptr),
     Separator(),
     Place(MenuPlace::kRecentFiles),

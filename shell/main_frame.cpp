@@ -298,6 +298,8 @@ void CMainFrame::CreatePanels() {
   connect(m_toolPalette, &ToolPalette::toolSelected, this, repaintView);
   // The message pane speaks for the tool in hand: a ruler's measurement goes with the ruler.
   connect(m_toolPalette, &ToolPalette::toolSelected, this, [this] { SetStatusText(QString()); });
+  connect(m_toolPalette, &ToolPalette::toolSelected, m_objectPalette, &ObjectPalette::ToolChanged);
+  connect(this, &CMainFrame::activeDocumentChanged, m_objectPalette, &ObjectPalette::ToolChanged);
   connect(m_toolPalette, &ToolPalette::coloursChanged, this, repaintView);
   connect(m_layerPanel, &LayerPanel::commandRequested, this, &CMainFrame::RunCommand);
   connect(m_layerPanel, &LayerPanel::layersChanged, this, &CMainFrame::UpdateCommandStates);

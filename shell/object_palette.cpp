@@ -79,7 +79,7 @@ ObjectPalette::ObjectPalette(DocumentCommands& commands, Profile& profile, std::
   setWindowTitle(QString::fromUtf8(kObjectPaletteTitle));
   m_list = new QListWidget(this);
   m_list->setObjectName("ObjectList");
-  auto* add = new QPushButton(QString::fromUtf8("登録"), this);
+  auto* add = m_add = new QPushButton(QString::fromUtf8("登録"), this);
   auto* apply = new QPushButton(QString::fromUtf8("適用"), this);
   auto* remove = new QPushButton(QString::fromUtf8("削除"), this);
   auto* rename = new QPushButton(QString::fromUtf8("名前の変更"), this);
@@ -115,7 +115,10 @@ ObjectPalette::ObjectPalette(DocumentCommands& commands, Profile& profile, std::
   connect(copy, &QPushButton::clicked, this, [this] { CopyEntry(Current()); });
   connect(paste, &QPushButton::clicked, this, [this] { PasteEntry(); });
   Reload();
+  ToolChanged();
 }
+
+void ObjectPalette::ToolChanged() { m_add->setEnabled(m_commands.ToolInUse() != nullptr); }
 
 int ObjectPalette::Current() const {
   const int row = m_list->currentRow();
@@ -227,6 +230,7 @@ bool ObjectPalette::PasteEntry() {
 }
 
 void ObjectPalette::showEvent(QShowEvent* event) {
+  ToolChanged();
   if (!m_placed) {
     m_placed = true;
     const QRect available = screen() != nullptr ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);

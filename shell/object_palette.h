@@ -11,6 +11,7 @@
 #include <vector>
 
 class QListWidget;
+class QPushButton;
 
 namespace varnel {
 
@@ -52,6 +53,8 @@ class ObjectPalette : public QWidget {
   // A copied entry becomes an entry of this palette (its name made unique).
   bool PasteEntry();
   void Reload();
+  // 登録 is offered only while the tool in use has settings to keep.
+  void ToolChanged();
 
  protected:
   void moveEvent(QMoveEvent* event) override;
@@ -66,6 +69,7 @@ class ObjectPalette : public QWidget {
   std::string m_folder;
   std::vector<ObjectEntry> m_entries;
   QListWidget* m_list = nullptr;
+  QPushButton* m_add = nullptr;
   bool m_placed = false;
 };
 

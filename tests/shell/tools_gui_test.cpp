@@ -212,6 +212,18 @@ TEST_F(ToolsGuiTest, AFilledRectangleIsDraggedOnTheViewAndUndoneInOneStep) {
   EXPECT_EQ(corner, 0xFFFFFFFFu);
 }
 
+TEST_F(ToolsGuiTest, ToolStatesAreOfferedOnlyForToolsWithSettings) {
+  auto* add = m_app->MainFrame()->findChild<QAbstractButton*>("ObjectAdd");
+  ASSERT_NE(add, nullptr);
+  for (const auto& [slot, keeps] : {std::pair{kEllipseFillToolSlot, false}, std::pair{kBrushToolSlot, true},
+                                    std::pair{kRulerToolSlot, false}, std::pair{kShapeFillToolSlot, true}}) {
+    ChooseOnPalette(slot);
+    m_app->MainFrame()->UpdateCommandStates();
+    EXPECT_EQ(m_app->MainFrame()->Command(cmd::kSaveToolState)->isEnabled(), keeps) << slot;
+    EXPECT_EQ(add->isEnabled(), keeps) << slot;
+  }
+}
+
 TEST_F(ToolsGuiTest, ADoubleClickOnTheViewClosesAPolygonAndItsPanelSavesItAsAShape) {
   ProgramPolygonSettings(true).antialias = false;
   ChooseOnPalette(kPolygonFillToolSlot);
