@@ -1,5 +1,7 @@
 #include "document/layer_commands.h"
 
+#include <algorithm>
+
 #include "platform/host.h"
 
 namespace varnel {
@@ -20,10 +22,20 @@ void DeleteSelectedLayers(Canvas& canvas, const std::vector<int32_t>& selected) 
 }
 
 void MergeDown(Canvas& canvas, const std::vector<int32_t>& selected) {
+  // One layer alone has nothing to merge into it: say how to merge rather than leave an undo
+  // step that changes nothing.
+  if (selected.size() < 2) {
+    GetHost().MessageBox(kSelectLayers, "", kMbOk);
+    return;
+  }
   OfferToDelete(canvas, canvas.MergeDown(selected));
 }
 
 void MergeWithBase(Canvas& canvas, const std::vector<int32_t>& selected) {
+  if (std::none_of(selected.begin(), selected.end(), [](int32_t index) { return index != 0; })) {
+    GetHost().MessageBox(kSelectLayers, "", kMbOk);
+    return;
+  }
   OfferToDelete(canvas, canvas.MergeWithBase(selected));
 }
 

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QHelpEvent>
+#include <QInputDialog>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -700,9 +701,28 @@ void LayerPanel::ListMove(QMouseEvent& event) {
 
 void LayerPanel::ListRelease(QMouseEvent&) { m_pressItem = -1; }
 
+// A double click on the name gives the layer a new one; the name travels in the layer file.
+void LayerPanel::RenameLayer(int32_t item) {
+  Layer* layer = LayerAt(item);
+  if (layer == nullptr) return;
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, QString::fromUtf8("レイヤ名の変更"), QString::fromUtf8("名前"),
+                                             QLineEdit::Normal, QString::fromStdString(layer->Name()), &ok);
+  // The document may have gone while the dialog was open.
+  if (!ok || !m_document || LayerAt(item) != layer || name.toStdString() == layer->Name()) return;
+  layer->SetName(name.toStdString());
+  m_document->SetModifiedFlag(true);
+  m_list->viewport()->update();
+  emit layersChanged();
+}
+
 void LayerPanel::ListDoubleClick(QMouseEvent& event) {
   if (!m_document || event.button() != Qt::LeftButton) return;
   const Hit hit = HitTest(event.position().toPoint() + m_list->Offset());
+  if (hit.part == Part::kItem) {
+    RenameLayer(hit.item);
+    return;
+  }
   if (hit.part != Part::kMask) return;
   // A mask counts only while it is on; switching it is how a painter sees it work.
   Layer& layer = *m_document->GetCanvas().GetLayer(hit.item);

@@ -184,6 +184,7 @@ class LayerPanel : public QWidget {
   void ListMove(QMouseEvent& event);
   void ListRelease(QMouseEvent& event);
   void ListDoubleClick(QMouseEvent& event);
+  void RenameLayer(int32_t item);
   void ListDragEnter(QDragEnterEvent& event);
   void ListDragMove(QDragMoveEvent& event);
   void ListDrop(QDropEvent& event);

@@ -4,6 +4,7 @@
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QMainWindow>
 #include <QMoveEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -141,6 +142,12 @@ void TextOptionPanel::SetToolInUse(bool inUse) {
   const QRect available = screen->availableGeometry();
   if (const auto stored = StoredPosition(m_profile, available)) {
     move(*stored);
+  } else if (auto* frame = qobject_cast<QMainWindow*>(parentWidget()); frame != nullptr && frame->centralWidget()) {
+    // First shown: at the top right of the pictures' area, clear of the docked panels.
+    const QWidget* area = frame->centralWidget();
+    const QPoint corner = area->mapToGlobal(QPoint(area->width(), 0));
+    move(KeepOnScreen(corner.x() - sizeHint().width() - 20, available.left(), available.width()),
+         KeepOnScreen(corner.y() + 20, available.top(), available.height()));
   } else if (parentWidget() != nullptr) {
     const QRect owner = parentWidget()->frameGeometry();
     move(KeepOnScreen(owner.right() - sizeHint().width() - 40, available.left(), available.width()),

@@ -72,5 +72,19 @@ TEST(LayerCommands, MergeDownMergesIntoTheFirstSelectedAndOffersToDeleteTheRest)
   EXPECT_EQ(pixel, 0xFF000000u);
 }
 
+TEST(LayerCommands, AMergeWithNothingToMergeSaysSoAndRecordsNoStep) {
+  RecordingHost host;
+  ScopedHost scoped(host);
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({2, 2}, 0xFF000000u));
+  canvas.AppendLayer(MakeLayer({2, 2}, 0xFFFFFFFFu), false);
+  MergeDown(canvas, {1});
+  MergeWithBase(canvas, {0});
+  ASSERT_EQ(host.boxes.size(), 2u);
+  for (const auto& box : host.boxes) EXPECT_EQ(box.text, "複数のレイヤを選択してください");
+  EXPECT_EQ(canvas.LayerCount(), 2);
+  for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(canvas.GetLayer(i)->Undo().StepCount(), 0u) << i;
+}
+
 }  // namespace
 }  // namespace varnel

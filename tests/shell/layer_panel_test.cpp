@@ -17,6 +17,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <cstdlib>
@@ -318,6 +319,30 @@ TEST_F(LayerPanelTest, ADoubleClickOnAMaskSwitchesItAndTheToggleTipsSayWhatTheyD
   for (const QPoint& toggle : {VisibilityIcon(0), SecondToggle(0), MaskToggle(0), Thumbnail(0), mask})
     EXPECT_FALSE(m_panel->ToolTipAt(toggle + offset).isEmpty()) << toggle.x() << "," << toggle.y();
   EXPECT_TRUE(m_panel->ToolTipAt(Elsewhere(0) + offset).isEmpty());
+}
+
+TEST_F(LayerPanelTest, ADoubleClickOnTheNameRenamesTheLayerAndCancelKeepsIt) {
+  // The dialog is modal: answer it from the event loop it runs, by typing as a user would.
+  const auto answer = [](const QString& text, bool accept) {
+    QTimer::singleShot(0, [text, accept] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_NE(dialog, nullptr);
+      auto* edit = dialog->findChild<QLineEdit*>();
+      ASSERT_NE(edit, nullptr);
+      edit->selectAll();
+      QTest::keyClicks(edit, text);
+      QTest::keyClick(edit, accept ? Qt::Key_Return : Qt::Key_Escape);
+    });
+  };
+  answer("sketch 2", true);
+  QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Elsewhere(1));
+  EXPECT_EQ(GetCanvas().GetLayer(1)->Name(), "sketch 2");
+  EXPECT_TRUE(m_doc->IsModified());
+  m_doc->SetModifiedFlag(false);
+  answer("x", false);
+  QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Elsewhere(1));
+  EXPECT_EQ(GetCanvas().GetLayer(1)->Name(), "sketch 2");
+  EXPECT_FALSE(m_doc->IsModified());
 }
 
 TEST_F(LayerPanelTest, AMaskClickSelectsTheMaskAndFramesItIn0x5050FF) {
