@@ -150,6 +150,22 @@ void BrushBrowser::Populate() {
   m_actions.clear();
   if (m_menu) AddActions(m_menu, m_tree->invisibleRootItem());
   RestoreExpanded(m_tree->invisibleRootItem(), expanded);
+  SelectCurrent();
+}
+
+void BrushBrowser::SetCurrent(const QVariant& id, const QString& text) {
+  m_currentId = id;
+  m_currentText = text;
+  SelectCurrent();
+}
+
+void BrushBrowser::SelectCurrent() {
+  QTreeWidgetItem* current = nullptr;
+  for (auto it = m_actions.cbegin(); it != m_actions.cend() && current == nullptr; ++it)
+    if (it.key()->data(0, kCommandRole) == m_currentId && it.key()->text(0) == m_currentText) current = it.key();
+  // Only the highlight moves: folders the painter closed stay closed.
+  m_tree->setCurrentItem(current);
+  if (current == nullptr) m_tree->clearSelection();
 }
 
 void BrushBrowser::AddActions(QMenu* menu, QTreeWidgetItem* parent) {

@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QPointer>
 #include <QRect>
+#include <QString>
+#include <QVariant>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -68,6 +70,9 @@ class BrushBrowser : public QWidget {
   void SetRebuild(std::function<void()> rebuild) { m_rebuild = std::move(rebuild); }
   // Rebuilds the menu and mirrors it now.
   void Refresh();
+  // The brush in use, by its command id and menu text: its leaf is the tree's current item,
+  // now and after each mirroring; with no such leaf nothing is.
+  void SetCurrent(const QVariant& id, const QString& text);
 
   QTreeWidget* Tree() const { return m_tree; }
   // The leaf or folder with this text path ("画材風/筆風"); null when there is none.
@@ -82,6 +87,7 @@ class BrushBrowser : public QWidget {
 
  private:
   void Populate();
+  void SelectCurrent();
   void AddActions(QMenu* menu, QTreeWidgetItem* parent);
   void OnActivated(QTreeWidgetItem* item);
   QAction* FindAction(QMenu* menu, const QVariant& id, const QString& text) const;
@@ -94,6 +100,8 @@ class BrushBrowser : public QWidget {
   QPointer<QMenu> m_menu;
   std::function<void()> m_rebuild;
   QHash<QTreeWidgetItem*, QPointer<QAction>> m_actions;
+  QVariant m_currentId;
+  QString m_currentText;
 };
 
 }  // namespace varnel

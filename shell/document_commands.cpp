@@ -255,6 +255,7 @@ void DocumentCommands::LoadToolStateFrom(const std::string& path) {
     BrushToolSettings& settings = ProgramBrushSettings();
     if (settings.cloneColour) settings.SetCloneColour(true);
     RebuildProgramBrush();
+    emit brushStateLoaded();
   }
   emit toolStateChanged();
 }

@@ -103,6 +103,8 @@ class DocumentCommands : public QObject {
   void layersChanged();
   // A command changed what the tools work with (a loaded tool state, a new clone source).
   void toolStateChanged();
+  // The brush's settings were replaced by a loaded tool state (before toolStateChanged).
+  void brushStateLoaded();
 
  private:
   CVarnelDoc* Document() const;

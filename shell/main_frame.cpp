@@ -139,6 +139,7 @@ void CMainFrame::CreatePanels() {
   m_brushBrowser = new BrushBrowser(profile, this);
   m_brushBrowser->Mirror(m_brushMenu);
   m_brushBrowser->SetRebuild([this] { RebuildBrushKindMenu(); });
+  ShowBrushKindInBrowser();
 
   // The colour palette below the layers; shown at start-up only when it was open at the end.
   m_colourPalette = new ColourPalettePanel(profile);
@@ -212,7 +213,14 @@ void CMainFrame::CreatePanels() {
     settings.customPanel = params;
     if (settings.kind == kBrushCustom) RebuildProgramBrush();
   };
-  m_customBrush->onPresetSaved = [this](const std::string&) { RebuildBrushKindMenu(); };
+  // A new preset (or group) appears in the open browser at once, not only in the menu.
+  m_customBrush->onPresetSaved = [this](const std::string&) {
+    if (m_brushBrowser->isVisible()) {
+      m_brushBrowser->Refresh();
+    } else {
+      RebuildBrushKindMenu();
+    }
+  };
   m_customBrush->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background());
   connect(m_toolPalette, &ToolPalette::coloursChanged, this,
           [this] { m_customBrush->SetColours(m_toolPalette->Foreground(), m_toolPalette->Background()); });
@@ -305,6 +313,8 @@ void CMainFrame::CreatePanels() {
   connect(m_layerPanel, &LayerPanel::layersChanged, this, &CMainFrame::UpdateCommandStates);
   connect(this, &CMainFrame::layersChanged, m_layerPanel, &LayerPanel::Refresh);
   connect(this, &CMainFrame::toolStateChanged, m_toolOptions, &ToolOptionWindow::Refresh);
+  connect(m_commands, &DocumentCommands::brushStateLoaded, m_toolOptions, &ToolOptionWindow::ForgetBrushName);
+  connect(m_commands, &DocumentCommands::brushStateLoaded, this, &CMainFrame::ShowBrushKindInBrowser);
   connect(this, &CMainFrame::activeDocumentChanged, this, &CMainFrame::OnActiveDocumentChanged);
 
   m_commands->selectedLayers = [this] { return m_layerPanel->SelectedIndices(); };
@@ -632,13 +642,19 @@ void CMainFrame::OnBrushCommand(int id) {
     if (!title) return;
     settings.customPanel = params;
     if (m_customBrush != nullptr) m_customBrush->SetParams(params);
-    name = title->empty() ? QString("カスタムブラシ") : QString::fromStdString(*title);
+    name = QString::fromStdString(*title);
   }
   RebuildProgramBrush();
+  if (m_brushBrowser != nullptr) m_brushBrowser->SetCurrent(id, name);
   if (m_toolOptions != nullptr) {
     m_toolOptions->SetBrushName(name);
     m_toolOptions->Refresh();
   }
+}
+
+void CMainFrame::ShowBrushKindInBrowser() {
+  const int32_t kind = ProgramBrushSettings().kind;
+  m_brushBrowser->SetCurrent(kBrushKindCommandBase + kind, QString::fromUtf8(BrushKindLabel(kind)));
 }
 
 void CMainFrame::OnCustomBrushPanel() {

@@ -115,6 +115,8 @@ class CMainFrame : public QMainWindow {
   void CreatePanels();
   // Points the panels at the active picture.
   void OnActiveDocumentChanged();
+  // Marks the brush kind in use in the brush browser (after a tool state replaced the brush).
+  void ShowBrushKindInBrowser();
   QAction* AddCommand(QMenu* menu, const CommandRow& row);
   // Fills a place of the menus that changes at run time.
   void FillPlace(QMenu* menu, MenuPlace place);

@@ -548,8 +548,16 @@ QString BrushOptionPanel::BrushName() const {
 }
 
 void BrushOptionPanel::SetBrushName(const QString& name) {
-  m_customName = name.isEmpty() ? QString::fromUtf8(kCustomBrushName) : name;
-  m_name->setText(ProgramBrushSettings().kind == kBrushCustom ? BrushName() : m_customName);
+  // Only a custom brush carries a name of its own (its preset's title); the other kinds are
+  // named by their kind, and keeping their label here would mislabel the next custom brush.
+  if (ProgramBrushSettings().kind == kBrushCustom)
+    m_customName = name.isEmpty() ? QString::fromUtf8(kCustomBrushName) : name;
+  m_name->setText(BrushName());
+}
+
+void BrushOptionPanel::ForgetBrushName() {
+  m_customName.clear();
+  m_name->setText(BrushName());
 }
 
 void BrushOptionPanel::Rebuild() {
@@ -664,5 +672,6 @@ void ToolOptionWindow::Refresh() {
 }
 
 void ToolOptionWindow::SetBrushName(const QString& name) { m_brush->SetBrushName(name); }
+void ToolOptionWindow::ForgetBrushName() { m_brush->ForgetBrushName(); }
 
 }  // namespace varnel

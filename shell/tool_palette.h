@@ -170,6 +170,8 @@ class BrushOptionPanel : public QWidget {
   // The brush name shown for the custom kind: "現在のカスタムブラシ" or a preset's title; an
   // empty title shows "カスタムブラシ". Other kinds show their menu text on Refresh.
   void SetBrushName(const QString& name);
+  // A loaded tool state names no preset: the custom kind shows its menu text again.
+  void ForgetBrushName();
   QString BrushName() const;
   // The canvas whose active layer "乾かす" dries.
   void SetCanvas(Canvas* canvas) { m_canvas = canvas; }
@@ -231,6 +233,7 @@ class ToolOptionWindow : public QWidget {
   // After a brush kind or preset command or a tool state load.
   void Refresh();
   void SetBrushName(const QString& name);
+  void ForgetBrushName();
   BrushOptionPanel* BrushPanel() const { return m_brush; }
   // Another tool's panel (the window takes it), shown while that slot is selected; refresh
   // shows its settings again after a menu command or a tool state load.

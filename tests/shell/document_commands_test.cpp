@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTreeWidget>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -30,7 +32,10 @@
 #include "document/tool_state.h"
 #include "core/region.h"
 #include "platform/host.h"
+#include "platform/program_folder.h"
+#include "shell/brush_browser.h"
 #include "shell/command_ids.h"
+#include "shell/custom_brush_panel.h"
 #include "shell/command_table.h"
 #include "shell/document_commands.h"
 #include "shell/file_dialogs.h"
@@ -1188,23 +1193,72 @@ TEST_F(CommandTest, TheLayerPanelsButtonsRunTheLayerMenuCommands) {
   EXPECT_EQ(ActiveCanvas().LayerCount(), 3);
 }
 
-TEST_F(CommandTest, ChoosingABrushKindNamesItInTheToolOptions) {
-  Start();
-  const int id = kBrushKindCommandBase + kBrushBlur;
+// Chooses a brush kind through its item in the brush kind menu.
+void ChooseBrushKind(CMainFrame& frame, int32_t kind) {
+  const int id = kBrushKindCommandBase + kind;
   QAction* chosen = nullptr;
-  Frame().RebuildBrushKindMenu();
+  frame.RebuildBrushKindMenu();
   std::function<void(QMenu*)> find = [&](QMenu* menu) {
     for (QAction* action : menu->actions()) {
       if (action->menu()) find(action->menu());
       else if (action->data().toInt() == id) chosen = action;
     }
   };
-  find(Frame().BrushKindMenu());
+  find(frame.BrushKindMenu());
   ASSERT_NE(chosen, nullptr);
   chosen->trigger();
+}
+
+TEST_F(CommandTest, ChoosingABrushKindNamesItInTheToolOptions) {
+  Start();
+  ChooseBrushKind(Frame(), kBrushBlur);
   EXPECT_EQ(ProgramBrushSettings().kind, kBrushBlur);
   EXPECT_EQ(Frame().ToolOptions()->BrushPanel()->BrushName(), QString::fromUtf8(BrushKindLabel(kBrushBlur)));
   ProgramBrushSettings().kind = kBrushNormal;
+  RebuildProgramBrush();
+}
+
+TEST_F(CommandTest, TheBrushBrowserShowsNewPresetsAtOnceAndMarksTheBrushInUse) {
+  const test::ScopedEnv programFolder("VARNEL_HOME", m_dir.File("program"));  // presets are saved there
+  BrushToolSettings& settings = ProgramBrushSettings();
+  const BrushToolSettings before = settings;
+  settings.presetsFolder = ProgramPath("Brush/Presets");
+  Start();
+  BrushBrowser* browser = Frame().Browser();
+  browser->show();
+  QApplication::processEvents();
+  auto current = [browser] {
+    QTreeWidgetItem* item = browser->Tree()->currentItem();
+    return item != nullptr && item->isSelected() ? item->text(0) : QString();
+  };
+  EXPECT_EQ(current(), "ノーマル描画");
+
+  // A preset saved into a new group while the browser is open appears in it.
+  RecordingHost recorder;  // answers the saved message
+  ScopedHost scoped(recorder);
+  const auto dialog = Frame().CustomBrush()->MakeSaveDialog();
+  dialog->GroupBox()->setEditText("水彩");
+  dialog->NameEdit()->setText("にじみ");
+  ASSERT_TRUE(Frame().CustomBrush()->SaveFromDialog(*dialog));
+  QTreeWidgetItem* preset = browser->FindItem("プリセット/水彩/にじみ");
+  ASSERT_NE(preset, nullptr);
+
+  // The highlight follows the brush however it was chosen: in the tree, the menu or a tool state.
+  // A loaded custom brush is no preset: it takes neither the preset's title nor the last label.
+  browser->Tree()->scrollToItem(preset);
+  QTest::mouseClick(browser->Tree()->viewport(), Qt::LeftButton, {},
+                    browser->Tree()->visualItemRect(preset).center());
+  EXPECT_EQ(Frame().ToolOptions()->BrushPanel()->BrushName(), "にじみ");
+  EXPECT_EQ(current(), "にじみ");
+  const std::string path = m_dir.File("custom.VPO");
+  ASSERT_TRUE(Frame().Commands()->SaveToolStateTo(path));
+  ChooseBrushKind(Frame(), kBrushBlur);
+  EXPECT_EQ(current(), "ぼかし");
+  Frame().Commands()->LoadToolStateFrom(path);
+  EXPECT_EQ(ProgramBrushSettings().kind, kBrushCustom);
+  EXPECT_EQ(current(), "現在のカスタムブラシ");
+  EXPECT_EQ(Frame().ToolOptions()->findChild<QLabel*>("BrushName")->text(), "現在のカスタムブラシ");
+  settings = before;
   RebuildProgramBrush();
 }
 
