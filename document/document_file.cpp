@@ -178,10 +178,23 @@ SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const 
   }
 }
 
+namespace {
+
+// A flat format loses the layers; a layered plug-in keeps them but is never given their masks.
+bool LosesLayerInformation(const std::string& path, const Canvas& canvas) {
+  if (IsLayerFilePath(path)) return false;
+  bool masked = false;
+  for (int32_t i = 0; i < canvas.LayerCount() && !masked; ++i) masked = canvas.GetLayer(i)->Masks().Count() > 0;
+  if (canvas.LayerCount() < 2 && !masked) return false;
+  if (!WriterKeepsLayers(path)) return canvas.LayerCount() > 1;
+  return masked;
+}
+
+}  // namespace
+
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup) {
   if (canvas.LayerCount() == 0) return SaveResult::kNothingToWrite;
-  if (canvas.LayerCount() > 1 && !IsLayerFilePath(path) && !WriterKeepsLayers(path) &&
-      GetHost().MessageBox(kLayersWillBeLost, "", kMbYesNo) != kIdYes)
+  if (LosesLayerInformation(path, canvas) && GetHost().MessageBox(kLayersWillBeLost, "", kMbYesNo) != kIdYes)
     return SaveResult::kDeclined;
   if (backup) {
     // The old file stays as the backup; an existing backup is not replaced (the new file is

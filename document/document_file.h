@@ -71,7 +71,8 @@ SaveResult WriteCanvas(const std::string& path, const Canvas& canvas, const Grid
 // active layer. File system errors of a layer file throw FileError.
 SaveResult SaveActiveLayer(const std::string& path, const Canvas& canvas, const GridSettings& grid);
 
-// Saving a document: asks before a layered picture goes to a format without layers, keeps the
+// Saving a document: asks before a layered picture goes to a format without layers, or a
+// picture with layer masks to a layered plug-in format (which receives no masks), keeps the
 // previous file as path + ".bak" when backup is on (an existing backup is kept instead), then
 // writes.
 SaveResult SaveDocument(const std::string& path, const Canvas& canvas, const GridSettings& grid, bool backup);

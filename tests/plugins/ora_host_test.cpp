@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "core/canvas.h"
 #include "document/document_file.h"
 #include "document/layer_file.h"
+#include "document/layer_mask_file.h"
 #include "document/picture_loader.h"
 #include "platform/host.h"
 #include "tests/plugins/ora_test_support.h"
@@ -94,6 +96,24 @@ TEST_F(OraHostTest, SavingLayersAsOpenRasterAsksNothingAndOpensAsPluginLayersOfT
   ASSERT_EQ(picture.layers.size(), 2u);
   EXPECT_EQ(picture.layers[1]->GetSize().width, 10);
   EXPECT_EQ(picture.layers[1]->GetSize().height, 8);
+}
+
+TEST_F(OraHostTest, SavingMaskedLayersAsOpenRasterAsksFirstSinceMasksAreNotKept) {
+  InstallMaskFileStore();
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({"背景", 0, 0, 6, 4, 100, true, BlendMode::kNormal}, 1));
+  Region mask;
+  ASSERT_EQ(mask.Create({0, 0, 5, 3}, 128), 0);
+  ASSERT_EQ(canvas.GetLayer(0)->Masks().AddMask(mask), 0);
+  canvas.ComposeAll();
+  const std::string path = folder.File("masked.ora");
+  host.QueueAnswer(kIdNo);
+  EXPECT_EQ(SaveDocument(path, canvas, GridSettings{}, false), SaveResult::kDeclined);
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].text, kLayersWillBeLost);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  host.QueueAnswer(kIdYes);
+  EXPECT_EQ(SaveDocument(path, canvas, GridSettings{}, false), SaveResult::kWritten);
 }
 
 TEST_F(OraHostTest, ConvertingALayerFileToOpenRasterAndBackKeepsEveryLayerWithOffsetsAsPlacedPixels) {
