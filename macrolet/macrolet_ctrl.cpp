@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -28,6 +30,9 @@ std::mutex& WorkerMutex() {
   static std::mutex mutex;
   return mutex;
 }
+
+// How long a script run from text goes on before its running dialog shows.
+constexpr int kStopDialogDelayMs = 400;
 
 bool SameClsid(const MacroletClsid& a, const MacroletClsid& b) {
   return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3 && std::memcmp(a.data4, b.data4, 8) == 0;
@@ -110,6 +115,50 @@ void CopyOut(const ImageSurface& surface, void* bits) {
                 rowBytes);
 }
 
+// Runs body on a worker while the owner's thread answers the script's dialogs. A run that lasts
+// longer than showAfterMs shows "スクリプト実行中" with "中断", which ends the script: a script
+// that never ends must not take the program (and the unsaved pictures) with it.
+void RunWithStopDialog(QWidget* owner, int showAfterMs, const std::function<void(ScriptRun&)>& body) {
+  ScriptRun run;
+  std::atomic<bool> done = false;
+  std::thread worker([&] {
+    body(run);
+    done = true;
+  });
+  if (showAfterMs > 0) {
+    // A short run ends here without a dialog flashing up; the painter's input waits meanwhile.
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+      if (done) wait.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(showAfterMs, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  if (!done) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(QString::fromUtf8(kScriptRunningTitle));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QString::fromUtf8(kScriptRunningText), &dialog));
+    auto* stop = new QPushButton(QStringLiteral("中断"), &dialog);
+    stop->setObjectName("ScriptStop");
+    layout->addWidget(stop);
+    QObject::connect(stop, &QPushButton::clicked, &dialog, [&] { run.Interrupt(); });
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &dialog, [&] {
+      if (done) dialog.accept();
+    });
+    timer.start(100);
+    // Closing the dialog (Escape) stops the script as "中断" does; the wait goes on until it ends.
+    while (!done) {
+      dialog.exec();
+      if (!done) run.Interrupt();
+    }
+  }
+  worker.join();
+}
+
 // Each line goes out at once, so a crash leaves the log up to its last step.
 class ScriptLog {
  public:
@@ -140,10 +189,18 @@ int32_t ExecScriptOver(std::string_view text, const MacroletClsid& engine, const
   if (!SameClsid(engine, kJScript)) return 0;
   ImageSurface surface;
   const bool haveImage = CopyIn(bmInfo, bmData, surface);
-  const ScriptOutcome outcome =
-      RunScript(text, ScriptLanguage::kJScript, haveImage ? &surface : nullptr, ServicesFor(owner));
-  if (haveImage) CopyOut(surface, bmData);
-  if (outcome.failed) ShowScriptError(owner, outcome);
+  auto body = [&](ScriptRun& run) {
+    const ScriptOutcome outcome =
+        run.Run(text, ScriptLanguage::kJScript, haveImage ? &surface : nullptr, ServicesFor(owner));
+    if (haveImage) CopyOut(surface, bmData);
+    if (outcome.failed && !outcome.interrupted) ShowScriptError(owner, outcome);  // a stop asked for is no error
+  };
+  if (owner != nullptr && owner->thread() == QThread::currentThread()) {
+    RunWithStopDialog(owner, kStopDialogDelayMs, body);
+  } else {
+    ScriptRun run;
+    body(run);
+  }
   return 0;
 }
 
@@ -168,17 +225,7 @@ int MacroletCtrl::ProcessScript(const QString& scriptFileName, quintptr bmInfo, 
   const std::string logPath =
       logFolder.isEmpty() ? WritablePath(kScriptLogName) : logFolder.toStdString() + "/" + kScriptLogName;
 
-  QDialog dialog(this);
-  dialog.setWindowTitle(QString::fromUtf8(kScriptRunningTitle));
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(new QLabel(QString::fromUtf8(kScriptRunningText), &dialog));
-  auto* stop = new QPushButton(QStringLiteral("中断"), &dialog);
-  layout->addWidget(stop);
-
-  ScriptRun run;
-  std::atomic<bool> done = false;
-  QObject::connect(stop, &QPushButton::clicked, &dialog, [&] { run.Interrupt(); });
-  std::thread worker([&, info, bits] {
+  RunWithStopDialog(this, 0, [&](ScriptRun& run) {
     std::lock_guard lock(WorkerMutex());
     {
       ScriptLog log(logPath);
@@ -206,20 +253,12 @@ int MacroletCtrl::ProcessScript(const QString& scriptFileName, quintptr bmInfo, 
         const ScriptOutcome outcome =
             run.Run(text, ScriptLanguage::kJScript, haveImage ? &surface : nullptr, ServicesFor(this));
         if (haveImage) CopyOut(surface, bits);
-        if (outcome.failed) ShowScriptError(this, outcome);
+        if (outcome.failed && !outcome.interrupted) ShowScriptError(this, outcome);  // a stop asked for is no error
       } else {
         OnOwnerThread(this, [&] { QMessageBox::warning(this, QStringLiteral("Varnel"), QString::fromUtf8(kVbscriptUnavailable)); });
       }
     }
-    done = true;
   });
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, &dialog, [&] {
-    if (done) dialog.accept();
-  });
-  timer.start(100);
-  dialog.exec();
-  worker.join();
   return 0;
 }
 

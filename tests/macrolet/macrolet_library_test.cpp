@@ -5,6 +5,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -90,6 +93,34 @@ TEST_F(MacroletLibrary, TheControlsMembersAreInvokedByName) {
                                         Q_ARG(QString, QStringLiteral("x.js")), Q_ARG(quintptr, 0),
                                         Q_ARG(quintptr, reinterpret_cast<quintptr>(image.bits.data()))));
   EXPECT_EQ(result, -1);
+}
+
+TEST_F(MacroletLibrary, AScriptThatNeverEndsIsStoppedFromItsRunningDialog) {
+  const auto create = Get<MacroletCreateControl>("CreateControl");
+  std::unique_ptr<QWidget> control(static_cast<QWidget*>(create(MACROLET_PROG_ID, "macrolet", nullptr)));
+  ASSERT_NE(control, nullptr);
+  HostImage image;
+  const MacroletClsid jscript = MACROLET_CLSID_JSCRIPT;
+  const QString text = QStringLiteral("Document.Image.SetPixel(0, 0, 0xFFFF0000); while (true) {}");
+  bool stopped = false;
+  QTimer stopper;
+  QObject::connect(&stopper, &QTimer::timeout, [&] {
+    auto* stop = QApplication::activeModalWidget() ? QApplication::activeModalWidget()->findChild<QPushButton*>("ScriptStop")
+                                                   : nullptr;
+    if (stop == nullptr) return;
+    stopped = true;
+    stop->click();
+  });
+  stopper.start(50);
+  int result = -5;
+  ASSERT_TRUE(QMetaObject::invokeMethod(control.get(), "ParseScriptText", Q_RETURN_ARG(int, result), Q_ARG(QString, text),
+                                        Q_ARG(int, static_cast<int>(text.toUtf8().size())),
+                                        Q_ARG(quintptr, reinterpret_cast<quintptr>(&jscript)),
+                                        Q_ARG(quintptr, reinterpret_cast<quintptr>(&image.info)),
+                                        Q_ARG(quintptr, reinterpret_cast<quintptr>(image.bits.data()))));
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(image.At(0, 0), 0xFF0000FFu);  // what it painted before the stop is kept
 }
 
 TEST_F(MacroletLibrary, ProcessScriptRunsTheFileOnAWorkerAndLogsEveryStep) {
