@@ -529,19 +529,25 @@ int32_t Canvas::Undo() { return StepHistory(false); }
 
 int32_t Canvas::Redo() { return StepHistory(true); }
 
+void Canvas::ApplyOperationToWhole(CanvasOperation& operation) {
+  ImageSurface* target = EditTarget();
+  if (!target) return;
+  target->BackupAll(false, true);
+  operation.Execute(*target, 1);
+  operation.Execute(*target, 0);
+  const Size size = target->GetSize();
+  target->AddDirtyRect(0, 0, size.width - 1, size.height - 1);
+  RecomposeDirty(*target, EditOffsetX(), EditOffsetY());
+}
+
 void Canvas::ApplyOperation(CanvasOperation& operation) {
+  if (!m_selection) {
+    ApplyOperationToWhole(operation);
+    return;
+  }
   ImageSurface* target = EditTarget();
   if (!target) return;
   const int32_t offsetX = EditOffsetX(), offsetY = EditOffsetY();
-  if (!m_selection) {
-    target->BackupAll(false, true);
-    operation.Execute(*target, 1);
-    operation.Execute(*target, 0);
-    const Size size = target->GetSize();
-    target->AddDirtyRect(0, 0, size.width - 1, size.height - 1);
-    RecomposeDirty(*target, offsetX, offsetY);
-    return;
-  }
   // With a selection the operation works on a copy of the selection's bounding rectangle,
   // which then goes back through the selection's coverage as one undo step.
   const Rect bounds = m_selection->Bounds();

@@ -111,6 +111,9 @@ class Canvas {
   // the selection's bounding rectangle merged back through the selection), every tile backed up
   // with an undo step first.
   void ApplyOperation(CanvasOperation& operation);
+  // The same on the whole target, whatever is selected: a script addresses the layer's own
+  // pixels by their place in it.
+  void ApplyOperationToWhole(CanvasOperation& operation);
 
   // Layer commands. They ask nothing: the questions and messages around them are the command
   // layer's.

@@ -90,7 +90,7 @@ void ScriptConsole::RunOn(CVarnelDoc& doc) {
   static const MacroletClsid kVBScript = MACROLET_CLSID_VBSCRIPT;
   const MacroletClsid& engine = m_engine->currentIndex() == 1 ? kVBScript : kJScript;
   ScriptOperation operation(m_control, m_editor->toPlainText().toUtf8(), engine);
-  doc.GetCanvas().ApplyOperation(operation);
+  doc.GetCanvas().ApplyOperationToWhole(operation);
   doc.SetModifiedFlag(true);
   doc.UpdateAllViews();
 }

@@ -6,8 +6,11 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <cstdlib>
+#include <memory>
 
 #include "core/canvas.h"
+#include "core/layer.h"
+#include "core/region.h"
 #include "shell/command_ids.h"
 #include "shell/script_console.h"
 #include "shell/varnel_doc.h"
@@ -43,6 +46,23 @@ TEST_F(ScriptConsoleTest, RunChangesTheActiveLayerAsOneUndoStep) {
   // VBScript has no engine: nothing runs.
   console.Engine()->setCurrentIndex(1);
   EXPECT_EQ(console.Engine()->currentText(), QStringLiteral("VBScript"));
+}
+
+TEST_F(ScriptConsoleTest, ASelectionDoesNotMoveOrShrinkThePictureTheScriptSees) {
+  Start();
+  CVarnelDoc* doc = ActiveView()->GetDocument();
+  Canvas& canvas = doc->GetCanvas();
+  auto selection = std::make_unique<Region>();
+  ASSERT_EQ(selection->Create({10, 10, 20, 20}, 255), 0);
+  canvas.SetSelection(std::move(selection));
+  ScriptConsole console(*m_app->MainFrame(), MACROLET_LIBRARY);
+  ASSERT_TRUE(console.HasControl());
+  const Layer& layer = *canvas.ActiveLayer();
+  console.Editor()->setPlainText(QString("var i = Document.Image; i.SetPixel(0, 0, i.CX == %1 && i.CY == %2 ? 0xFF0000FF : 0xFF00FF00);")
+                                     .arg(layer.Width())
+                                     .arg(layer.Height()));
+  console.RunOn(*doc);
+  EXPECT_EQ(layer.Row(0)[0], 0xFFFF0000u);
 }
 
 TEST_F(ScriptConsoleTest, TheScriptCommandIsEnabled) {
