@@ -84,7 +84,9 @@ ScriptServices ServicesFor(QWidget* owner) {
 }
 
 // The source line and then the description, each in a box titled "Error".
+// A stop the painter asked for is no error and shows nothing.
 void ShowScriptError(QWidget* owner, const ScriptOutcome& outcome) {
+  if (outcome.interrupted) return;
   OnOwnerThread(owner, [&] {
     if (outcome.description.empty()) {
       QMessageBox::critical(owner, QString::fromUtf8(kScriptErrorTitle), QString::fromUtf8(kScriptErrorUnknown));
@@ -193,7 +195,7 @@ int32_t ExecScriptOver(std::string_view text, const MacroletClsid& engine, const
     const ScriptOutcome outcome =
         run.Run(text, ScriptLanguage::kJScript, haveImage ? &surface : nullptr, ServicesFor(owner));
     if (haveImage) CopyOut(surface, bmData);
-    if (outcome.failed && !outcome.interrupted) ShowScriptError(owner, outcome);  // a stop asked for is no error
+    if (outcome.failed) ShowScriptError(owner, outcome);
   };
   if (owner != nullptr && owner->thread() == QThread::currentThread()) {
     RunWithStopDialog(owner, kStopDialogDelayMs, body);
@@ -253,7 +255,7 @@ int MacroletCtrl::ProcessScript(const QString& scriptFileName, quintptr bmInfo, 
         const ScriptOutcome outcome =
             run.Run(text, ScriptLanguage::kJScript, haveImage ? &surface : nullptr, ServicesFor(this));
         if (haveImage) CopyOut(surface, bits);
-        if (outcome.failed && !outcome.interrupted) ShowScriptError(this, outcome);  // a stop asked for is no error
+        if (outcome.failed) ShowScriptError(this, outcome);
       } else {
         OnOwnerThread(this, [&] { QMessageBox::warning(this, QStringLiteral("Varnel"), QString::fromUtf8(kVbscriptUnavailable)); });
       }
