@@ -1019,6 +1019,7 @@ TEST_F(CommandTest, ChannelCommandsChangeOneChannelOfTheActiveLayer) {
 }
 
 TEST_F(CommandTest, CopyThenPasteAddsTheSelectedPartAsALayer) {
+  UseProgramFolder();  // the copy goes through a file there, which a test running alongside may write too
   Start();
   Layer* base = ActiveCanvas().ActiveLayer();
   for (int32_t y = 0; y < 300; ++y)
@@ -1044,6 +1045,7 @@ TEST_F(CommandTest, CopyThenPasteAddsTheSelectedPartAsALayer) {
 }
 
 TEST_F(CommandTest, CutClearsTheSelectedPartAndABitmapOnTheClipboardPastesAsALayer) {
+  UseProgramFolder();
   Start();
   auto region = std::make_unique<Region>();
   ASSERT_EQ(region->Create({0, 0, 9, 9}, 255), 0);
