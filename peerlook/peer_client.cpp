@@ -397,8 +397,17 @@ bool PeerClient::ConnectServer(const QString& host, quint16 port) {
 
   m_control = new QTcpSocket(this);
   connect(m_control, &QTcpSocket::readyRead, this, &PeerClient::OnControlReadable);
+  connect(m_control, &QTcpSocket::connected, this, [this] { m_reachedServer = true; });
   connect(m_control, &QTcpSocket::disconnected, this, &PeerClient::OnControlClosed);
-  connect(m_control, &QTcpSocket::errorOccurred, this, &PeerClient::OnControlClosed);
+  connect(m_control, &QTcpSocket::errorOccurred, this, [this, host, port] {
+    if (m_control == nullptr) return;
+    if (m_reachedServer) {
+      OnControlClosed();
+      return;
+    }
+    Reset(false);
+    m_prompts->Error(QString::fromUtf8(kMsgCannotConnect).arg(host).arg(port));
+  });
   m_control->connectToHost(host, port);
   return true;
 }
@@ -582,6 +591,7 @@ void PeerClient::Reset(bool lost) {
   m_reader = FrameReader(kMaxRelayedPayload);
   m_inbox.clear();
   m_greeted = false;
+  m_reachedServer = false;
   m_ownId = 0;
 
   for (Transfer* transfer : std::vector<Transfer*>(m_activeTransfers)) transfer->Abort();

@@ -184,6 +184,7 @@ class PeerClient : public QObject {
   std::deque<std::string> m_inbox;
   bool m_dispatching = false;
   bool m_greeted = false;
+  bool m_reachedServer = false;  // the control connection was made at least once
   int32_t m_ownId = 0;
 
   MemberListModel m_members;

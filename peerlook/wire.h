@@ -44,6 +44,8 @@ inline constexpr std::string_view kDefaultUserName = "noname";
 // The program's messages (UTF-8).
 inline constexpr const char* kMsgConnected = "サーバに接続しました";
 inline constexpr const char* kMsgDisconnected = "切断されました";
+// A server that never answered was not lost: the user is told where the attempt went.
+inline constexpr const char* kMsgCannotConnect = "サーバ %1:%2 に接続できませんでした";
 inline constexpr const char* kMsgFileSizeZero = "File Size が0です";
 inline constexpr const char* kMsgFileInfoFailed = "ファイル情報の取得に失敗しました";
 inline constexpr const char* kMsgCannotCreate = "が作成できません";

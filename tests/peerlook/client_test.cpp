@@ -155,6 +155,23 @@ TEST_F(PeerClientTest, AMemberWhoLeavesIsRemovedFromTheOthersLists) {
   EXPECT_EQ(b.Names(), QStringList{"a"});
 }
 
+TEST_F(PeerClientTest, ARelayThatDoesNotAnswerIsAFailedConnectionNotALostOne) {
+  QTcpServer closed;
+  ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+  const quint16 port = closed.serverPort();
+  closed.close();
+  Member m;
+  m.client.SetFileTransferPort(0);
+  ASSERT_TRUE(m.client.ConnectServer(QStringLiteral("127.0.0.1"), port));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m.prompts.errors.isEmpty(); }));
+  EXPECT_EQ(m.prompts.errors, QStringList{QStringLiteral("サーバ 127.0.0.1:%1 に接続できませんでした").arg(port)});
+  EXPECT_TRUE(m.prompts.information.isEmpty());
+  EXPECT_EQ(m.client.FileTransferListenPort(), 0);
+  // A later attempt that reaches the relay is an ordinary connection.
+  ASSERT_TRUE(m.client.ConnectServer(QStringLiteral("127.0.0.1"), relay.Port()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m.client.OwnId() != 0; }));
+}
+
 TEST_F(PeerClientTest, LosingTheRelayTellsSoAndClearsTheLists) {
   Member& a = Join(QStringLiteral("a"));
   Join(QStringLiteral("b"));
