@@ -399,19 +399,33 @@ void SharingPanel::UseReceived(const std::string& path) {
 }
 
 void SharingPanel::KeepDeclined(const std::string& path) {
-  // Asked again while the name chosen is taken; a cancel leaves the file in NetData/, so a
-  // received file is never lost and the question can always be left.
+  // Asked again, saying why, while the name chosen is taken or cannot be written; a cancel
+  // leaves the file in NetData/, so a received file is never lost and the question can always
+  // be left.
   const QString suggested = QString::fromStdString(fs::path(path).filename().string());
   for (;;) {
-    const QString target = askSavePath(suggested);
-    if (target.isEmpty()) return;
+    const QString answer = askSavePath(suggested);
+    if (answer.isEmpty()) return;
+    const std::string target = answer.toStdString();
     std::error_code error;
-    if (fs::exists(target.toStdString(), error)) continue;
-    fs::rename(path, target.toStdString(), error);
+    if (fs::exists(target, error)) {
+      GetHost().MessageBox("「" + fs::path(target).filename().string() + "」は既にあります。別の名前を選んでください。", "",
+                           kMbOk | kMbIconWarning);
+      continue;
+    }
+    fs::rename(path, target, error);
     if (error) {
       // Another file system: copy, then remove the received one.
-      fs::copy_file(path, target.toStdString(), error);
-      if (!error) fs::remove(path, error);
+      fs::copy_file(path, target, error);
+      if (!error) {
+        fs::remove(path, error);
+        return;
+      }
+      std::error_code ignored;
+      // No half-written copy stays behind; a file that appeared meanwhile is someone else's.
+      if (error != std::errc::file_exists) fs::remove(target, ignored);
+      GetHost().MessageBox(FileSaveErrorMessage(target), "", kMbOk | kMbIconWarning);
+      continue;
     }
     return;
   }

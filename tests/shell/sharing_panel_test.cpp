@@ -101,12 +101,17 @@ TEST(SharingPanel, ADeclinedFileMovesWhereTheUserSaysAndNeverOverAnother) {
   SharingPanel panel(env.profile, nullptr, env.Hooks(), "/nonexistent/Peerlook.so");
   panel.askUse = [](const QString&, bool, bool&) { return false; };
   const std::string taken = env.Write("taken.png", "keep");
-  std::vector<QString> answers = {QString::fromStdString(taken), QString::fromStdString(env.folder.File("kept.png"))};
+  const std::string unwritable = env.folder.File("missing/kept.png");
+  std::vector<QString> answers = {QString::fromStdString(taken), QString::fromStdString(unwritable),
+                                  QString::fromStdString(env.folder.File("kept.png"))};
   int asked = 0;
   panel.askSavePath = [&](const QString&) { return answers[static_cast<size_t>(asked++)]; };
   const std::string received = env.Write("r.png", "data");
   panel.PeerlookNotice(1, QString::fromStdString(received));
-  EXPECT_EQ(asked, 2) << "asked again while the name is taken";
+  EXPECT_EQ(asked, 3) << "asked again, saying why, while the name is taken or cannot be written";
+  ASSERT_EQ(env.host.boxes.size(), 2u);
+  EXPECT_EQ(env.host.boxes[0].text, "「taken.png」は既にあります。別の名前を選んでください。");
+  EXPECT_EQ(env.host.boxes[1].text, unwritable + " を保存できません。");
   EXPECT_FALSE(fs::exists(received));
   EXPECT_TRUE(fs::exists(env.folder.File("kept.png")));
   EXPECT_EQ(fs::file_size(taken), 4u);
