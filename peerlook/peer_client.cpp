@@ -33,6 +33,23 @@ int Percent(qint64 done, qint64 total) {
   return static_cast<int>(std::min<qint64>(done, total) * 100 / total);
 }
 
+// A new file for a received name in folder: the name itself, else "stem (2).ext", "stem (3).ext"
+// and on, so that a file received earlier under the same name, perhaps one the user kept there,
+// is never written over. Created here, so a transfer arriving meanwhile takes the next name.
+// Empty when none can be created.
+QString ClaimReceivedPath(const QString& folder, const QString& name) {
+  const QFileInfo parts(name);
+  const QString stem = parts.suffix().isEmpty() ? name : parts.completeBaseName();
+  const QString suffix = parts.suffix().isEmpty() ? QString() : u'.' + parts.suffix();
+  for (int n = 1; n <= 1000; ++n) {
+    const QString path = folder + u'/' + (n == 1 ? name : stem + QStringLiteral(" (%1)").arg(n) + suffix);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return path;
+    if (!file.exists()) return {};
+  }
+  return {};
+}
+
 }  // namespace
 
 // ---- the lists ------------------------------------------------------------------------------
@@ -545,7 +562,12 @@ void PeerClient::HandleOffer(std::string_view payload) {
     }
     path = QString::fromStdString(TempFileName(directory, "nat", number));
   } else {
-    path = folder + u'/' + QString::fromStdString(name.name);
+    const QString wanted = QString::fromStdString(name.name);
+    path = ClaimReceivedPath(folder, wanted);
+    if (path.isEmpty()) {
+      m_prompts->Error(folder + u'/' + wanted + QString::fromUtf8(kMsgCannotCreate));
+      return;
+    }
   }
   const int row = m_transfers.Add(QStringLiteral("From:") + m_members.NameOf(sender));
   auto* receiving = new Receiving(this, offer, path, row);

@@ -294,6 +294,7 @@ TEST_F(PeerClientTest, HostileOffersLandInsideTheStoreOrAreIgnored) {
       {"dot-dot alone", "..", ""},
       {"name too long", std::string(65537, 'n'), ""},
       {"no name", "", "nat"},  // a temporary name
+      {"a name received before", "up.txt", "up (2).txt"},
   };
   for (const Case& c : cases) {
     const int noticesBefore = static_cast<int>(b.notices.size());
@@ -315,7 +316,7 @@ TEST_F(PeerClientTest, HostileOffersLandInsideTheStoreOrAreIgnored) {
     EXPECT_EQ(std::filesystem::file_size(path), 8u) << c.name;
     raw.identification.clear();
   }
-  EXPECT_EQ(b.store.List().size(), 3u);
+  EXPECT_EQ(b.store.List().size(), 4u);
 }
 
 }  // namespace
