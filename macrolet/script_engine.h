@@ -20,7 +20,7 @@
 namespace varnel {
 
 inline constexpr int32_t kScriptFailure = static_cast<int32_t>(0x80004005u);  // E_FAIL
-inline constexpr const char* kVbscriptUnavailable = "VBScript engine not available";
+inline constexpr const char* kVbscriptUnavailable = "VBScriptは使えません。JScriptで書いてください。";
 inline constexpr const char* kScriptErrorTitle = "Error";
 inline constexpr const char* kScriptErrorUnknown = "ScriptError";
 

@@ -87,7 +87,7 @@ TEST_F(ScriptCliTest, AnUncaughtErrorPrintsItsLineAndWritesNothing) {
 TEST_F(ScriptCliTest, VbscriptIsRefusedAndATimeoutStopsALoop) {
   const Result vbs = RunCli({"script", Picture(), folder.File("out.vlb"), Script("s.VbS", "MsgBox 1")});
   EXPECT_EQ(vbs.status, kFailed);
-  EXPECT_EQ(vbs.err, "varnel-cli: VBScript engine not available\n");
+  EXPECT_EQ(vbs.err, "varnel-cli: VBScriptは使えません。JScriptで書いてください。\n");
   const Result loop = RunCli({"script", Picture(), folder.File("out.vlb"), Script("l.js", "for (;;) {}"), "--timeout", "1"});
   EXPECT_EQ(loop.status, kFailed);
   EXPECT_EQ(loop.err, "varnel-cli: " + folder.File("l.js") + ": stopped after 1 s\n");
