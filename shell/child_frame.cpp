@@ -13,6 +13,8 @@ CChildFrame::CChildFrame(CVarnelDoc* document, CVarnelView* view, QWidget* paren
     : QMdiSubWindow(parent), m_document(document), m_view(view) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWidget(view);
+  // As the view: Tab from a panel must not activate this picture.
+  setFocusPolicy(Qt::ClickFocus);
   setWindowTitle(document->Title());
   connect(document, &CVNDocument::titleChanged, this, &QWidget::setWindowTitle);
   // The frame owns its document: closing the window closes the picture.

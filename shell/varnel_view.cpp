@@ -122,7 +122,9 @@ CVarnelView::CVarnelView(CVarnelDoc* document, QColor marginColor, const AppSett
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setAutoFillBackground(false);
   viewport()->setMouseTracking(true);
-  setFocusPolicy(Qt::StrongFocus);
+  // Not reached by Tab: Tab from a panel field would land on some picture's view and bring
+  // that picture, perhaps a hidden one, to the front with its tool.
+  setFocusPolicy(Qt::ClickFocus);
   if (document) {
     connect(document, &CVarnelDoc::pictureChanged, this, &CVarnelView::OnPictureChanged);
     connect(document, &CVarnelDoc::sizeChanged, this, [this] {

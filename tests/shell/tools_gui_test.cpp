@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QPaintEvent>
 #include <QRegion>
@@ -210,6 +211,24 @@ TEST_F(ToolsGuiTest, AFilledRectangleIsDraggedOnTheViewAndUndoneInOneStep) {
   Trigger(cmd::kEditUndo);
   ActiveCanvas().ActiveLayer()->GetPixel(40, 30, &corner);
   EXPECT_EQ(corner, 0xFFFFFFFFu);
+}
+
+TEST_F(ToolsGuiTest, TabThroughTheToolOptionsNeverSwitchesToAnotherPicture) {
+  Trigger(cmd::kFileNew);
+  CVarnelView* top = ActiveView();
+  top->parentWidget()->showMaximized();
+  ChooseOnPalette(kShapeFillToolSlot);
+  m_app->MainFrame()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_app->MainFrame()));
+  auto* field = m_app->MainFrame()->ToolOptions()->findChild<QAbstractSpinBox*>();
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_NE(QApplication::focusWidget(), nullptr) << i;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(ActiveView(), top) << "after " << i + 1 << " tabs";
+    ASSERT_EQ(ActiveCanvas().SelectedTool(), kShapeFillToolSlot);
+  }
 }
 
 TEST_F(ToolsGuiTest, ToolStatesAreOfferedOnlyForToolsWithSettings) {
