@@ -91,6 +91,10 @@ void DocumentCommands::ShowChanges(bool layers) {
   if (layers) emit layersChanged();
 }
 
+void DocumentCommands::MarkModified() {
+  if (CVarnelDoc* doc = Document()) doc->SetModifiedFlag(true);
+}
+
 // ---- files -------------------------------------------------------------------------------
 
 void DocumentCommands::Open() {
@@ -311,6 +315,7 @@ void DocumentCommands::CanvasSize() {
   if (!values) return;
   WaitCursor wait;
   canvas->ResizeCanvas((*values)[0], (*values)[1]);
+  if (canvas->GetSize() != size) MarkModified();
   PictureChanged(false);
 }
 
@@ -333,6 +338,7 @@ void DocumentCommands::AddMargin() {
   }
   WaitCursor wait;
   canvas->AddMargin((*values)[0], (*values)[1], (*values)[2], (*values)[3], (*values)[4] != 0);
+  MarkModified();
   PictureChanged(true);
 }
 
@@ -352,6 +358,13 @@ void DocumentCommands::LayerCommand(int id) {
   if (canvas == nullptr) return;
   std::vector<int32_t> selected = selectedLayers ? selectedLayers() : std::vector<int32_t>{};
   if (selected.empty()) selected.push_back(canvas->ActiveIndex());
+  // What was answered No to, or a layer already at the top, changes nothing to ask about.
+  const auto layerList = [canvas] {
+    std::vector<const Layer*> layers;
+    for (int32_t i = 0; i < canvas->LayerCount(); ++i) layers.push_back(canvas->GetLayer(i));
+    return layers;
+  };
+  const std::vector<const Layer*> before = layerList();
   WaitCursor wait;
   switch (id) {
     case cmd::kNewLayer: canvas->AddLayer(); break;
@@ -370,6 +383,7 @@ void DocumentCommands::LayerCommand(int id) {
       break;
     default: return;
   }
+  if (layerList() != before) MarkModified();
   PictureChanged(true);
 }
 
@@ -423,7 +437,9 @@ void DocumentCommands::RegionCommand(int id) {
     default:
       return;
   }
-  if (result == 0) ShowChanges(layers);
+  if (result != 0) return;
+  if (layers) MarkModified();
+  ShowChanges(layers);
 }
 
 void DocumentCommands::SaveSelection() {
@@ -465,7 +481,9 @@ void DocumentCommands::ChannelCommand(int id) {
   } else {
     return;
   }
-  if (result == 0) ShowChanges(layers);
+  if (result != 0) return;
+  if (layers) MarkModified();
+  ShowChanges(layers);
 }
 
 // ---- the clipboard -------------------------------------------------------------------------
@@ -518,11 +536,16 @@ void DocumentCommands::ClipboardCommand(int id) {
       if (data->hasFormat(LayerDataMimeType())) {
         const QByteArray bytes = data->data(LayerDataMimeType());
         if (PasteLayerData(*canvas, std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                              static_cast<size_t>(bytes.size()))) > 0)
+                                              static_cast<size_t>(bytes.size()))) > 0) {
+          MarkModified();
           ShowChanges(true);
+        }
       } else if (data->hasImage()) {
         const auto picture = FromQImage(qvariant_cast<QImage>(data->imageData()));
-        if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) ShowChanges(true);
+        if (picture && PasteImageAsLayer(*canvas, *picture) != nullptr) {
+          MarkModified();
+          ShowChanges(true);
+        }
       }
       return;
     }

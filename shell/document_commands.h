@@ -115,6 +115,9 @@ class DocumentCommands : public QObject {
   // For commands that recomposed what they changed themselves (the picture commands do): the
   // views show the composite's changed part and the panels follow.
   void ShowChanges(bool layers);
+  // For changes that leave no undo step (which would mark the document): the layer list, the
+  // canvas size, masks. Closing the picture must ask before they are lost.
+  void MarkModified();
   void StepHistory(bool redo);
   void SetMaskEditMode(bool on);
 

@@ -21,6 +21,7 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include "brush/brush_tool.h"
@@ -339,6 +340,34 @@ TEST_F(CommandTest, SavingIn256ColoursWritesAnEightBitBitmapThroughTheSystemDial
   EXPECT_EQ(bytes[0], 'B');
   EXPECT_EQ(bytes[28], 8);  // bits per pixel
   EXPECT_EQ(bytes[10] | bytes[11] << 8, 1078);
+}
+
+TEST_F(CommandTest, ChangesThatLeaveNoUndoStepStillMarkThePictureChangedButNoOpsDoNot) {
+  Start();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  QImage image(3, 2, QImage::Format_ARGB32);
+  image.fill(Qt::red);
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    bool marks;
+  } cases[] = {
+      {"new layer", [&] { Trigger(cmd::kNewLayer); }, true},
+      {"the top layer up", [&] { Trigger(cmd::kLayerUp); }, false},
+      {"a layer down", [&] { Trigger(cmd::kLayerDown); }, true},
+      {"duplicate", [&] { Trigger(cmd::kDuplicateLayer); }, true},
+      {"delete, answered No", [&] { recorder.QueueAnswer(kIdNo); Trigger(cmd::kDeleteLayer); }, false},
+      {"delete", [&] { recorder.QueueAnswer(kIdYes); Trigger(cmd::kDeleteLayer); }, true},
+      {"canvas size", [&] { AnswerValueDialogs(std::vector<int>{120, 90}); Trigger(cmd::kCanvasSize); }, true},
+      {"paste as layer", [&] { QApplication::clipboard()->setImage(image); Trigger(cmd::kPasteAsLayer); }, true},
+  };
+  for (const Case& c : cases) {
+    Doc().SetModifiedFlag(false);
+    const int32_t layers = ActiveCanvas().LayerCount();
+    c.run();
+    EXPECT_EQ(Doc().IsModified(), c.marks) << c.name << " (layers " << layers << " → " << ActiveCanvas().LayerCount() << ")";
+  }
 }
 
 TEST_F(CommandTest, ClosingAModifiedPictureAsksAndCancelKeepsItOpen) {
