@@ -207,7 +207,7 @@ std::span<const ToolWithState> ToolsWithState() { return kToolsWithState; }
 void DocumentCommands::SaveToolState() {
   const ToolWithState* tool = ToolInUse();
   if (tool == nullptr) return;
-  const auto path = AskFileName(m_owner, SaveRequest("*.VPO", kToolStateFilter, false));
+  const auto path = AskFileName(m_owner, SaveRequest("vpo", kToolStateFilter, false));
   if (!path) return;
   if (!SaveToolStateTo(path->toStdString()))
     GetHost().MessageBox(FileSaveErrorMessage(path->toStdString()), "", kMbOk | kMbIconWarning);

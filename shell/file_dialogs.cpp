@@ -32,10 +32,12 @@ IogateGetFileName GatewayGetFileName() {
   return library.IsOpen() ? library.Function<IogateGetFileName>("GetFileName") : nullptr;
 }
 
-// "*.VLB" (or ".VLB") as the bare "VLB"; nothing for a wildcard.
+// "*.VLB" (or ".VLB") as the bare "vlb"; nothing for a wildcard. Added in lower case, as the
+// filters list the extensions and as the gateway's dialog adds them: on a file system that tells
+// case apart, "tri.VRD" is not found when "tri.vrd" is typed.
 QString BareExtension(const QString& defaultExtension) {
   const QString bare = defaultExtension.mid(defaultExtension.lastIndexOf('.') + 1);
-  return bare.contains('*') || bare.contains('?') ? QString() : bare;
+  return bare.contains('*') || bare.contains('?') ? QString() : bare.toLower();
 }
 
 // A saved name without an extension gets the default one, should a platform's own dialog not

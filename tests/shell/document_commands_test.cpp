@@ -445,7 +445,7 @@ TEST_F(CommandTest, ToolStateSavedAndLoadedBringsTheBrushBack) {
 
 TEST_F(CommandTest, TheSystemSaveDialogAsksBeforeANameTypedWithoutItsExtensionReplacesAFile) {
   Start();
-  const std::string existing = m_dir.File("state.VPO");
+  const std::string existing = m_dir.File("state.vpo");
   std::ofstream(existing) << "kept";
   bool asked = false;
   test::WhenModalShown([&](QWidget* window) {
@@ -476,10 +476,11 @@ TEST_F(CommandTest, TheNextSystemDialogOpensWhereTheLastFileWasChosen) {
     ASSERT_NE(dialog, nullptr);
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(name, nullptr);
-    name->setText(TempPath("kept.vpo"));
+    name->setText(TempPath("kept"));
     QTest::keyClick(name, Qt::Key_Return);
   });
   Trigger(cmd::kSaveToolState);
+  // The extension a name is given is in lower case, which is what is typed to open it again.
   ASSERT_TRUE(std::filesystem::exists(TempPath("kept.vpo").toStdString()));
   QString opened;
   test::WhenModalShown([&](QWidget* window) {
