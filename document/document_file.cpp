@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 #include "document/bitmap_file.h"
 #include "document/picture_loader.h"
@@ -214,6 +215,12 @@ std::string QuickSaveFileName(const std::tm& local) {
   return name;
 }
 
-std::string QuickSavePath(const std::tm& local) { return WritablePath("Save/") + QuickSaveFileName(local); }
+std::string QuickSavePath(const std::tm& local) {
+  const std::string folder = WritablePath("Save/");
+  // A program folder without its Save folder (someone emptied it by hand) still takes quick saves.
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  return folder + QuickSaveFileName(local);
+}
 
 }  // namespace varnel

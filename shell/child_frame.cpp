@@ -1,6 +1,8 @@
 #include "shell/child_frame.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 
 #include "platform/host.h"
 
@@ -15,6 +17,14 @@ CChildFrame::CChildFrame(CVarnelDoc* document, CVarnelView* view, QWidget* paren
   setWidget(view);
   // As the view: Tab from a panel must not activate this picture.
   setFocusPolicy(Qt::ClickFocus);
+  // The window menu's close takes Ctrl+W on some desktops, which is quick save here: two
+  // owners of one key make Qt run neither.
+  if (QMenu* menu = systemMenu()) {
+    for (QAction* action : menu->actions()) {
+      QList<QKeySequence> keys = action->shortcuts();
+      if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0) action->setShortcuts(keys);
+    }
+  }
   setWindowTitle(document->Title());
   connect(document, &CVNDocument::titleChanged, this, &QWidget::setWindowTitle);
   // The frame owns its document: closing the window closes the picture.

@@ -1137,6 +1137,17 @@ TEST_F(CommandTest, FeatherAsksItsWidthAndAddingTheSelectionToTheMaskList) {
   EXPECT_EQ(ActiveCanvas().ActiveLayer()->Masks().Count(), 1);
 }
 
+TEST_F(CommandTest, CtrlWOnAPictureQuickSavesItAndLeavesItsWindowOpen) {
+  // A program folder without its Save folder: the quick save makes it.
+  const std::filesystem::path folder = UseProgramFolder() / "Save";
+  Start();
+  QTest::keyClick(ActiveView()->viewport(), Qt::Key_W, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
+  ASSERT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
 TEST_F(CommandTest, EmptyingTheQuickSaveFolderRemovesOnlyQuickSaves) {
   const std::filesystem::path folder = UseProgramFolder() / "Save";
   std::filesystem::create_directories(folder);
