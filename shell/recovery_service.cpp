@@ -69,7 +69,10 @@ RecoveryService::RecoveryService(CVarnelApp& app, int32_t minutes, std::string f
   Host* current = &GetHost();
   m_guard = std::make_unique<ForegroundHost>(current);
   m_previousHost = SetHost(m_guard.get());
-  m_writer = std::make_unique<RecoveryWriter>(m_store);
+  m_writer = std::make_unique<RecoveryWriter>(m_store, [this](uint64_t number, bool written) {
+    // On the writer's thread; once this run's copy is on disk the crashed run's one may go.
+    if (written) QMetaObject::invokeMethod(this, [this, number] { DropInherited(number); }, Qt::QueuedConnection);
+  });
   // A day at most: the timer counts milliseconds in an int.
   minutes = std::clamp(minutes, 0, kMaxAutosaveMinutes);
   connect(&m_autosave, &QTimer::timeout, this, &RecoveryService::AutosaveNow);
@@ -84,6 +87,8 @@ RecoveryService::~RecoveryService() {
   m_current = {};
   m_writer.reset();
   m_store.RemoveOwn();
+  // A clean end: the user has saved or let go of every reopened picture.
+  for (const auto& [number, entry] : m_inherited) RecoveryStore::Remove(entry);
   if (&GetHost() == m_guard.get()) SetHost(m_previousHost);
 }
 
@@ -107,8 +112,16 @@ uint64_t RecoveryService::NumberOf(CVarnelDoc* doc) {
     m_writer->Remove(number);
     m_documents.erase(number);
     m_copied.erase(number);
+    DropInherited(number);
   });
   return number;
+}
+
+void RecoveryService::DropInherited(uint64_t number) {
+  const auto it = m_inherited.find(number);
+  if (it == m_inherited.end()) return;
+  RecoveryStore::Remove(it->second);
+  m_inherited.erase(it);
 }
 
 int RecoveryService::OfferRecovery() {
@@ -137,12 +150,14 @@ int RecoveryService::OfferRecovery() {
       if (title.isEmpty()) title = QStringLiteral("復旧した画像");
       doc->SetTitle(title);
       doc->SetModifiedFlag(true);
-      if (m_app.ShowDocument(std::move(doc)) == nullptr) {
+      CVarnelDoc* shown = m_app.ShowDocument(std::move(doc));
+      if (shown == nullptr) {
         left.push_back(&entry);
         continue;
       }
-      // It is this run's picture now, copied under this run's name from here on.
-      RecoveryStore::Remove(entry);
+      // It is this run's picture now, copied under this run's name from here on; the crashed
+      // run's copy stays until then.
+      m_inherited[NumberOf(shown)] = entry;
       ++opened;
     }
   } else {
@@ -235,15 +250,20 @@ void RecoveryService::ContinueCopy() {
 }
 
 void RecoveryService::RemoveCopiesOfSavedPictures() {
-  for (auto it = m_copied.begin(); it != m_copied.end();) {
-    const auto doc = m_documents.find(*it);
-    if (doc != m_documents.end() && doc->second && doc->second->IsModified()) {
-      ++it;
-      continue;
-    }
-    m_writer->Remove(*it);
-    it = m_copied.erase(it);
-  }
+  const auto unsaved = [this](uint64_t number) {
+    const auto doc = m_documents.find(number);
+    return doc != m_documents.end() && doc->second && doc->second->IsModified();
+  };
+  std::erase_if(m_inherited, [&](const auto& item) {
+    if (unsaved(item.first)) return false;
+    RecoveryStore::Remove(item.second);
+    return true;
+  });
+  std::erase_if(m_copied, [&](uint64_t number) {
+    if (unsaved(number)) return false;
+    m_writer->Remove(number);
+    return true;
+  });
 }
 
 }  // namespace varnel

@@ -73,6 +73,7 @@ class RecoveryService : public QObject {
   uint64_t NumberOf(CVarnelDoc* doc);
   void StartNext();
   void ContinueCopy();
+  void DropInherited(uint64_t number);
 
   CVarnelApp& m_app;
   RecoveryStore m_store;
@@ -84,6 +85,10 @@ class RecoveryService : public QObject {
   std::map<uint64_t, QPointer<CVarnelDoc>> m_documents;  // by number
   std::deque<QPointer<CVarnelDoc>> m_waiting;            // to copy in this round
   std::set<uint64_t> m_copied;                           // handed to the writer since last removed
+  // The crashed run's copies of the pictures reopened from them, by this run's number: kept
+  // until this run has written its own copy, or the picture is saved or closed, so that a second
+  // crash before then still finds them.
+  std::map<uint64_t, RecoveryEntry> m_inherited;
   Copy m_current;
   uint64_t m_changes = 0;
   uint64_t m_nextNumber = 1;

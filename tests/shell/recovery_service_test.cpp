@@ -103,9 +103,31 @@ TEST_F(RecoveryServiceTest, ReopensWhatACrashedRunLeftAsAModifiedPictureWithoutA
   EXPECT_EQ(canvas.GetLayer(1)->Name(), "上");
   EXPECT_EQ(canvas.GetLayer(1)->OffsetX(), 3);
   EXPECT_EQ(canvas.GetLayer(1)->BlendMode(), BlendMode::kMultiply);
-  // Reopened, it is no longer another run's copy.
+  // The crashed run's copy outlives the reopening, so that a second crash still finds the
+  // picture, until this run has written its own copy.
+  EXPECT_TRUE(std::filesystem::exists(crashed.PicturePath(1)));
+  RecoveryService& service = *m_app->Recovery();
+  service.AutosaveNow();
+  FinishCopies(service);
+  QApplication::processEvents();
   EXPECT_FALSE(std::filesystem::exists(crashed.PicturePath(1)));
-  EXPECT_TRUE(m_app->Recovery()->Store().ListAbandoned().empty());
+  EXPECT_TRUE(std::filesystem::exists(service.Store().PicturePath(service.DocumentNumber(doc))));
+  EXPECT_TRUE(service.Store().ListAbandoned().empty());
+}
+
+TEST_F(RecoveryServiceTest, AReopenedPictureClosedBeforeItsFirstCopyTakesTheCrashedCopyWithIt) {
+  m_answers = {kIdYes};
+  const RecoveryStore crashed = LeaveCrashedCopy({"", "Image2", ""});
+  Start();
+  QApplication::processEvents();
+  ASSERT_TRUE(std::filesystem::exists(crashed.PicturePath(1)));
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  recorder.QueueAnswer(kIdNo);  // the changes are not to be saved
+  m_app->MainFrame()->MdiArea()->closeAllSubWindows();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(crashed.PicturePath(1)));
 }
 
 TEST_F(RecoveryServiceTest, CopiesNotReopenedAreDeletedOnlyWhenTheUserSaysSo) {
