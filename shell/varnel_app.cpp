@@ -253,6 +253,20 @@ CVarnelDoc* CVarnelApp::OnFileNew() {
 }
 
 CVarnelDoc* CVarnelApp::OpenDocumentFile(const QString& path) {
+  // A file already open comes to the front instead of opening a second, independent copy, whose
+  // saving would silently write over what was done in the first.
+  const QString wanted = QFileInfo(path).canonicalFilePath();
+  if (m_mainFrame && !wanted.isEmpty()) {
+    for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList()) {
+      auto* frame = qobject_cast<CChildFrame*>(window);
+      CVarnelDoc* open = frame ? frame->GetActiveDocument() : nullptr;
+      if (open == nullptr || open->PathName().isEmpty() || QFileInfo(open->PathName()).canonicalFilePath() != wanted)
+        continue;
+      m_mainFrame->MdiArea()->setActiveSubWindow(frame);
+      AddRecentFile(path);
+      return open;
+    }
+  }
   auto doc = std::make_unique<CVarnelDoc>();
   if (!doc->OnOpenDocument(path)) return nullptr;
   doc->SetPathName(path);

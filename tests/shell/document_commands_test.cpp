@@ -298,15 +298,17 @@ TEST_F(CommandTest, SavingTwoLayersAsABitmapAsksTheFormatWarningAndNoWritesNothi
   EXPECT_TRUE(Doc().PathName().isEmpty());
 }
 
-TEST_F(CommandTest, OpenThroughTheMenuOpensTheChosenFileInANewWindow) {
+TEST_F(CommandTest, OpenThroughTheMenuShowsTheChosenFile) {
   Start();
   const QString path = TempPath("two.vlb");
   AnswerFileDialogs({path});
   ActiveCanvas().AddLayer();
   Trigger(cmd::kFileSaveAs);
+  Trigger(cmd::kFileNew);  // the saved picture stays open behind
   AnswerFileDialogs({path});
   Trigger(cmd::kFileOpen);
   EXPECT_TRUE(m_fileRequests.back().open);
+  // Already open, the file is not opened a second time: its window comes to the front.
   EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 2);
   EXPECT_EQ(ActiveCanvas().LayerCount(), 2);
   EXPECT_EQ(Doc().PathName(), path);

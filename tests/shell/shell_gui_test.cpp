@@ -325,6 +325,12 @@ TEST_F(ShellTest, ALayerFileOpensWithItsLayersCanvasSizeAndGrid) {
   EXPECT_NE(pixel & 0x00FF0000u, 0u);
   ASSERT_EQ(doc->Picture().GetPixel(9, 7, &pixel), 1);
   EXPECT_EQ(pixel | 0xFF000000u, 0xFFFFFFFFu);
+  // Opened again, under another spelling of its path, the open picture comes to the front.
+  const int windows = static_cast<int>(m_app->MainFrame()->MdiArea()->subWindowList().size());
+  m_app->OnFileNew();
+  EXPECT_EQ(m_app->OpenDocumentFile(QString::fromStdString(m_dir.File(".")) + "/./two.vlb"), doc);
+  EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), windows + 1);
+  EXPECT_EQ(ActiveView()->GetDocument(), doc);
 }
 
 TEST_F(ShellTest, ViewPointsMapThroughScrollMarginAndZoom) {
