@@ -370,9 +370,8 @@ void RunEffectDialog(CommandContext& context, int) {
   const Layer* source = doc ? doc->GetCanvas().ActiveLayer() : nullptr;
   if (source == nullptr || source->Width() < 1) return;
   std::vector<EffectStartPicture> starts;
-  for (QMdiSubWindow* window : context.frame.MdiArea()->subWindowList()) {
-    auto* frame = qobject_cast<CChildFrame*>(window);
-    const CVarnelDoc* other = frame && frame->GetActiveView() ? frame->GetActiveView()->GetDocument() : nullptr;
+  for (CChildFrame* frame : context.frame.ChildFrames()) {
+    const CVarnelDoc* other = frame->GetActiveView() ? frame->GetActiveView()->GetDocument() : nullptr;
     if (other == nullptr || other == doc) continue;
     if (const Layer* layer = other->GetCanvas().ActiveLayer(); layer && layer->Width() > 0)
       starts.push_back({other->Title(), layer});

@@ -507,6 +507,13 @@ void CMainFrame::SyncMessageLevel(int level) {
   for (QAction* action : m_levelGroup->actions()) action->setChecked(action->data().toInt() == level);
 }
 
+std::vector<CChildFrame*> CMainFrame::ChildFrames() const {
+  std::vector<CChildFrame*> frames;
+  for (QMdiSubWindow* window : m_mdi->subWindowList())
+    if (auto* frame = qobject_cast<CChildFrame*>(window)) frames.push_back(frame);
+  return frames;
+}
+
 CChildFrame* CMainFrame::ActiveChildFrame() const {
   return qobject_cast<CChildFrame*>(m_mdi->activeSubWindow());
 }
@@ -672,9 +679,7 @@ void CMainFrame::OnAppAbout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   // Every modified picture asks before any window closes, and a Cancel keeps them all open: the
   // painter who cancels quitting finds the pictures as they were.
-  std::vector<CChildFrame*> frames;
-  for (QMdiSubWindow* window : m_mdi->subWindowList())
-    if (auto* frame = qobject_cast<CChildFrame*>(window)) frames.push_back(frame);
+  const std::vector<CChildFrame*> frames = ChildFrames();
   for (CChildFrame* frame : frames) {
     if (!frame->SaveModified()) {
       event->ignore();

@@ -40,6 +40,8 @@ class CMainFrame : public QMainWindow {
 
   QMdiArea* MdiArea() const { return m_mdi; }
   CChildFrame* ActiveChildFrame() const;
+  // The picture windows, in the area's order.
+  std::vector<CChildFrame*> ChildFrames() const;
   DebugConsolePanel* DebugPanel() const { return m_debugPanel; }
   QMenu* MessageLevelMenu() const { return m_levelMenu; }
   // The brush kind menu: the kinds grouped in their submenus and the presets of the presets

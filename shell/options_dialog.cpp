@@ -179,9 +179,8 @@ void ApplyOptionsToProgram(CVarnelApp& app, const OptionValues& values) {
     frame->UpdateCommandStates();  // the check marks of ルーラー and 領域外表示
     // The rulers take RULERON and their intervals, the views the margin colour, when told; the brush
     // cursor and the area outside the selection are read at every paint.
-    for (QMdiSubWindow* window : frame->MdiArea()->subWindowList())
-      if (auto* child = qobject_cast<CChildFrame*>(window))
-        if (CVarnelView* view = child->GetActiveView()) {
+    for (CChildFrame* child : frame->ChildFrames())
+      if (CVarnelView* view = child->GetActiveView()) {
           view->SyncRulers();
           view->SetMarginColor(QColorFromColourRef(ColourRef{static_cast<uint32_t>(settings.marginColor)}));
         }

@@ -133,10 +133,9 @@ int RecoveryService::OfferRecovery() {
   // the way, and it would share the recovered untitled picture's name.
   std::vector<QPointer<CChildFrame>> blanks;
   if (CMainFrame* frame = m_app.MainFrame())
-    for (QMdiSubWindow* window : frame->MdiArea()->subWindowList())
-      if (auto* child = qobject_cast<CChildFrame*>(window))
-        if (const CVarnelDoc* doc = child->GetActiveDocument(); doc && doc->PathName().isEmpty() && !doc->IsModified())
-          blanks.emplace_back(child);
+    for (CChildFrame* child : frame->ChildFrames())
+      if (const CVarnelDoc* doc = child->GetActiveDocument(); doc && doc->PathName().isEmpty() && !doc->IsModified())
+        blanks.emplace_back(child);
   if (Ask(kRecoveryQuestion, kMbYesNo | kMbIconQuestion) == kIdYes) {
     for (const RecoveryEntry& entry : entries) {
       auto doc = std::make_unique<CVarnelDoc>();
@@ -174,9 +173,8 @@ void RecoveryService::AutosaveNow() {
   if (IsCopying()) return;
   CMainFrame* frame = m_app.MainFrame();
   if (frame == nullptr) return;
-  for (QMdiSubWindow* window : frame->MdiArea()->subWindowList())
-    if (auto* child = qobject_cast<CChildFrame*>(window))
-      if (CVarnelDoc* doc = child->GetActiveDocument(); doc != nullptr && doc->IsModified()) m_waiting.push_back(doc);
+  for (CChildFrame* child : frame->ChildFrames())
+    if (CVarnelDoc* doc = child->GetActiveDocument(); doc != nullptr && doc->IsModified()) m_waiting.push_back(doc);
   StartNext();
 }
 

@@ -200,8 +200,7 @@ void CVarnelApp::PlaceMainWindow() {
 }
 
 void CVarnelApp::FitChildFrames() {
-  for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList())
-    if (auto* frame = qobject_cast<CChildFrame*>(window)) FitChildFrame(frame);
+  for (CChildFrame* frame : m_mainFrame->ChildFrames()) FitChildFrame(frame);
 }
 
 CVarnelDoc* CVarnelApp::CreateDocumentWindow(std::unique_ptr<CVarnelDoc> doc) {
@@ -257,9 +256,8 @@ CVarnelDoc* CVarnelApp::OpenDocumentFile(const QString& path) {
   // saving would silently write over what was done in the first.
   const QString wanted = QFileInfo(path).canonicalFilePath();
   if (m_mainFrame && !wanted.isEmpty()) {
-    for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList()) {
-      auto* frame = qobject_cast<CChildFrame*>(window);
-      CVarnelDoc* open = frame ? frame->GetActiveDocument() : nullptr;
+    for (CChildFrame* frame : m_mainFrame->ChildFrames()) {
+      CVarnelDoc* open = frame->GetActiveDocument();
       if (open == nullptr || open->PathName().isEmpty() || QFileInfo(open->PathName()).canonicalFilePath() != wanted)
         continue;
       m_mainFrame->MdiArea()->setActiveSubWindow(frame);
@@ -297,9 +295,8 @@ void CVarnelApp::AddRecentFile(const QString& path) {
 
 void CVarnelApp::RedrawAllViews() {
   if (!m_mainFrame) return;
-  for (QMdiSubWindow* window : m_mainFrame->MdiArea()->subWindowList())
-    if (auto* frame = qobject_cast<CChildFrame*>(window))
-      if (frame->GetActiveView()) frame->GetActiveView()->viewport()->update();
+  for (CChildFrame* frame : m_mainFrame->ChildFrames())
+    if (frame->GetActiveView()) frame->GetActiveView()->viewport()->update();
 }
 
 void CVarnelApp::OnMainFrameClosing(CMainFrame& frame) {

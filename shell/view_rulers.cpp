@@ -190,9 +190,8 @@ void ToggleRulers(CommandContext& context, int) {
   AppSettings& settings = context.app.Settings();
   settings.rulerOn = settings.rulerOn != 0 ? 0 : 1;
   context.app.GetProfile().WriteInt(kSettingsSection, "RULERON", settings.rulerOn);
-  for (QMdiSubWindow* window : context.frame.MdiArea()->subWindowList())
-    if (auto* frame = qobject_cast<CChildFrame*>(window))
-      if (CVarnelView* view = frame->GetActiveView()) view->SyncRulers();
+  for (CChildFrame* frame : context.frame.ChildFrames())
+    if (CVarnelView* view = frame->GetActiveView()) view->SyncRulers();
 }
 
 bool RulersShown(const CommandContext& context, int) { return context.app.Settings().rulerOn != 0; }
