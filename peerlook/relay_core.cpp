@@ -174,11 +174,12 @@ void RelayCore::Broadcast(const std::string& message, int32_t except) {
 
 void RelayCore::Forget(std::map<int32_t, Connection>::iterator it) {
   const int32_t id = it->first;
-  const bool known = it->second.announced;
-  const std::string notice = known ? Frame(Tag::NDUL, it->second.name + "," + Id10(id)) : std::string();
+  // Every member that leaves is announced, named or not (a member removes the identifier from
+  // its list only if it is there); one that never gave the password was never a member.
+  const bool member = it->second.authenticated;
+  const std::string notice = Frame(Tag::NDUL, it->second.name + "," + Id10(id));
   m_connections.erase(it);
-  // Only members the others were told of are announced as gone.
-  if (known) Broadcast(notice, 0);
+  if (member) Broadcast(notice, 0);
 }
 
 std::string RelayCore::Who(int32_t id, const Connection& c) const {

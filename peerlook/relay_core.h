@@ -74,7 +74,7 @@ class RelayCore {
   void Mark(Connection& c, std::string_view reason);
   // To every connection that receives, except the one given (0: none).
   void Broadcast(const std::string& message, int32_t except);
-  // Forgets the connection; a member the others knew of is announced as gone.
+  // Forgets the connection; a member (authenticated) is announced as gone.
   void Forget(std::map<int32_t, Connection>::iterator it);
   std::string Who(int32_t id, const Connection& c) const;
 

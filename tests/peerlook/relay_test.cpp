@@ -257,6 +257,8 @@ TEST_F(Relay, HostilePeersAreDroppedWhileTheOthersAreStillServed) {
     ASSERT_TRUE(hostile.Greeted(id++));
     hostile.Write(c.bytes);
     EXPECT_TRUE(hostile.Closed()) << c.name;
+    // Without a password it was a member, though it never gave a name.
+    EXPECT_EQ(a.Next(), "NDUL0000000011," + Id10(id - 1)) << c.name;
     a.Send("BCMS", "still here");
     EXPECT_EQ(a.Next(), "BCMS0000000022,0000000001,still here") << c.name;
   }
