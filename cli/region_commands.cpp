@@ -87,6 +87,19 @@ int DumpRegion(const Invocation& call, const std::string& path) {
 
 namespace {
 
+// Grow, feather and union make a region larger than their source; one past the largest a
+// region can be cannot be made, and must not pass for an empty result.
+bool ResultFits(Op op, const Region& source, const Region& other, int32_t diameter) {
+  if (source.IsEmpty()) return true;
+  Rect reach = source.Bounds();
+  int64_t spread = 0;
+  if (op == Op::kGrow) spread = 2;
+  if (op == Op::kFeather && diameter >= 2) spread = diameter;
+  if (op == Op::kUnion) reach = reach.United(other.Bounds());
+  const int64_t width = int64_t{reach.right} - reach.left + 1 + spread, height = int64_t{reach.bottom} - reach.top + 1 + spread;
+  return width <= Region::kMaxExtent && height <= Region::kMaxExtent;
+}
+
 int RunRegionOp(const Invocation& call) {
   const std::vector<std::string>& args = call.arguments;
   for (const std::string& a : args) {
@@ -108,8 +121,8 @@ int RunRegionOp(const Invocation& call) {
   if (chosen->op == Op::kInvert && !ParseCanvas(args[3], width, height)) {
     return Usage(call, "invert expects WIDTHxHEIGHT, each 1 to 65536");
   }
-  if (chosen->op == Op::kFeather && !ParseInt(args[3], 0, Region::kMaxExtent, diameter)) {
-    return Usage(call, "feather expects a diameter of 0 to 65536");
+  if (chosen->op == Op::kFeather && !ParseInt(args[3], 0, Region::kMaxFeatherDiameter, diameter)) {
+    return Usage(call, "feather expects a diameter of 0 to " + std::to_string(Region::kMaxFeatherDiameter));
   }
 
   Region source;
@@ -117,6 +130,10 @@ int RunRegionOp(const Invocation& call) {
   Region other;
   if ((chosen->op == Op::kUnion || chosen->op == Op::kSubtract) && LoadRegionFile(args[3], other) != 0) {
     return Fail(call, kCannotRead);
+  }
+
+  if (!ResultFits(chosen->op, source, other, diameter)) {
+    return Fail(call, "the result would be wider or higher than " + std::to_string(Region::kMaxExtent) + " pixels");
   }
 
   // The source is not needed afterwards: the operations that keep it take its buffers, so a
@@ -155,7 +172,7 @@ int RunRegionOp(const Invocation& call) {
       break;
     case Op::kUnion:
       result.TakeFrom(source);
-      result.Union(other);
+      if (result.Union(other) != 0) return Fail(call, kNoMemory);
       break;
     case Op::kSubtract:
       result.TakeFrom(source);

@@ -17,6 +17,9 @@ class Region {
  public:
   // Both sides are inclusive; width and height are 0 when the region is empty.
   static constexpr int32_t kMaxExtent = 65536;
+  // Larger diameters are refused (destination left empty): a script could otherwise ask for a
+  // d × d weight table of any size.
+  static constexpr int32_t kMaxFeatherDiameter = 4096;
 
   Region() = default;
   Region(const Region&) = delete;

@@ -8,9 +8,7 @@
 
 namespace varnel::feather_internal {
 
-// Larger diameters are refused (destination left empty): a script could otherwise ask for a
-// d × d weight table of any size.
-constexpr int32_t kMaxDiameter = 4096;
+constexpr int32_t kMaxDiameter = Region::kMaxFeatherDiameter;
 
 // The accumulate kernels may write up to this many values past the requested outputs, and
 // read as far past the end of the pair rows; buffers are sized with it.

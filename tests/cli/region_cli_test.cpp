@@ -173,6 +173,13 @@ TEST_F(RegionCli, UnreadableInputsAndUnwritableOutputsFail) {
   const std::string good = Save("good.vrd", {0, 0, 0, 0}, {255});
   const std::string bad = PathOf("bad.vrd");
   std::ofstream(bad) << "XXXX";
+  // As wide as a region can be: growing, feathering or joining it cannot be made, which is no
+  // empty result.
+  Bytes row(Region::kMaxExtent, 0);
+  row[0] = 255;
+  const std::string wide = Save("wide.vrd", {0, 0, Region::kMaxExtent - 1, 0}, row);
+  const std::string far = Save("far.vrd", {Region::kMaxExtent, 0, Region::kMaxExtent, 0}, {9});
+  const std::string tooLarge = "varnel-cli: the result would be wider or higher than 65536 pixels\n";
   struct Case {
     const char* what;
     std::vector<std::string> args;
@@ -186,6 +193,9 @@ TEST_F(RegionCli, UnreadableInputsAndUnwritableOutputsFail) {
        "varnel-cli: 領域ファイルが読み込めません\n"},
       {"an output in a missing folder", {"region", "trim", good, PathOf("missing/o.vrd")},
        "varnel-cli: 領域ファイルを保存できません\n"},
+      {"a grown region too wide", {"region", "grow", wide, PathOf("o.vrd")}, tooLarge},
+      {"a feathered region too wide", {"region", "feather", wide, PathOf("o.vrd"), "2"}, tooLarge},
+      {"a union too wide", {"region", "union", good, PathOf("o.vrd"), far}, tooLarge},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -211,6 +221,7 @@ TEST_F(RegionCli, WrongUsageAnswersStatus2AndTouchesNothing) {
       {"region", "invert", in, out, "65537x1"},
       {"region", "feather", in, out, "three"},
       {"region", "feather", in, out, "-3"},
+      {"region", "feather", in, out, "4097"},
       {"region", "union", in, out},
       {"region", "trim", in, out, "--fast"},
       {"dump"},
