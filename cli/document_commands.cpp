@@ -36,7 +36,10 @@ bool Open(const std::string& path, Document& document, std::string& message, boo
   }
   document.kind = picture.kind;
   document.grid = picture.grid;
-  PlacePicture(document.canvas, picture, compose);
+  if (!PlacePicture(document.canvas, picture, compose)) {
+    message = kDocumentFailed;
+    return false;
+  }
   return true;
 }
 
@@ -209,7 +212,10 @@ bool OpenCanvas(const Invocation& call, const std::string& path, int32_t layerIn
     status = Fail(call, message.empty() ? kCannotReadPicture : message.c_str());
     return false;
   }
-  PlacePicture(canvas, picture);
+  if (!PlacePicture(canvas, picture)) {
+    status = Fail(call, kDocumentFailed);
+    return false;
+  }
   if (layerIndex >= canvas.LayerCount()) {
     status = Fail(call, "there is no layer " + std::to_string(layerIndex));
     return false;

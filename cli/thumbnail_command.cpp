@@ -9,6 +9,7 @@
 #include "cli/cli_support.h"
 #include "core/canvas.h"
 #include "document/document_file.h"
+#include "document/layer_commands.h"
 #include "document/file_io.h"
 
 namespace varnel::cli {
@@ -26,7 +27,10 @@ bool ReadComposite(const std::string& path, ThumbnailPicture& picture, std::stri
   OpenedPicture opened;
   if (ReadPicture(path, opened, &message) != 0) return false;
   Canvas canvas;
-  PlacePicture(canvas, opened);
+  if (!PlacePicture(canvas, opened)) {
+    message = kDocumentFailed;
+    return false;
+  }
   const Layer& composite = canvas.Composite();
   picture.width = composite.Width();
   picture.height = composite.Height();

@@ -32,7 +32,7 @@ int Transformed(const Invocation& call, const std::string& out, Transform transf
   if (!host.boxes.empty()) return Fail(call, host.boxes.front().text);
   if (!result || result->layers.empty()) return Fail(call, kMsgTransformNoMemory);
   Canvas document;
-  PlaceTransformResult(document, std::move(*result), false);
+  if (!PlaceTransformResult(document, std::move(*result), false)) return Fail(call, kMsgTransformNoMemory);
   ComposeForWriting(document, out);
   return SaveCanvas(call, out, document, GridSettings{});
 }

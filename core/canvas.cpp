@@ -305,9 +305,14 @@ void Canvas::ReplaceLayer(int32_t index, std::unique_ptr<Layer> layer) {
   RecomposeDirty(placed, placed.OffsetX(), placed.OffsetY());
 }
 
-void Canvas::ResizeCanvas(int32_t width, int32_t height) {
-  if (GetSize() == Size{width, height}) return;
-  if (m_composite.Create({width, height}) != 0) return;
+bool Canvas::ResizeCanvas(int32_t width, int32_t height) {
+  const Size old = GetSize();
+  if (old == Size{width, height}) return true;
+  if (m_composite.Create({width, height}) != 0) {
+    // The composite is only what the layers make: made again at the old size, nothing is lost.
+    if (old.width > 0 && m_composite.Create(old) == 0) ComposeAll();
+    return false;
+  }
   if (m_maskImage) {
     auto resized = std::make_unique<ImageSurface>();
     if (resized->CreateWithAlpha({width, height}, 255) == 0) {
@@ -325,6 +330,7 @@ void Canvas::ResizeCanvas(int32_t width, int32_t height) {
     }
   }
   Refresh();
+  return true;
 }
 
 void Canvas::SetLayerOffset(Layer& layer, int32_t x, int32_t y) {
@@ -576,7 +582,7 @@ void Canvas::DuplicateActiveLayer() {
   copy->DiscardBackups();
   copy->SetBlendMode(m_activeLayer->BlendMode());
   copy->SetOffset(m_activeLayer->OffsetX(), m_activeLayer->OffsetY());
-  copy->SetName(m_activeLayer->Name());
+  copy->TakeNameOf(*m_activeLayer);
   copy->SetOpacity(m_activeLayer->Opacity());
   copy->SetVisible(true);
   // The copy goes right above the original and becomes the layer the user works on.
@@ -653,7 +659,7 @@ void Canvas::AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom,
   if (layer->CreateWithAlpha({static_cast<int32_t>(width), static_cast<int32_t>(height)}, 0) != 0) return;
   layer->SetBlendMode(m_activeLayer->BlendMode());
   layer->SetOpacity(m_activeLayer->Opacity());
-  layer->SetName(m_activeLayer->Name());
+  layer->TakeNameOf(*m_activeLayer);
   layer->SetOffset(m_activeLayer->OffsetX() - left, m_activeLayer->OffsetY() - top);
   for (int32_t y = 0; y < size.height; ++y) {
     for (int32_t x = 0; x < size.width; ++x) {

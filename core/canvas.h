@@ -55,7 +55,8 @@ class Canvas {
   void SetActiveLayer(int32_t index);
   int32_t DeleteLayer(int32_t index);
   void ReplaceLayer(int32_t index, std::unique_ptr<Layer> layer);
-  void ResizeCanvas(int32_t width, int32_t height);
+  // False, the canvas keeping its size, when no composite of the new size can be made.
+  bool ResizeCanvas(int32_t width, int32_t height);
   // Puts a layer of the stack at (x, y) on the canvas and recomposes where it was and where it
   // is now; the selection keeps its place on the canvas. Records no undo step (LayerOffsetStep
   // does that).

@@ -38,6 +38,16 @@ class Layer : public ImageSurface {
   Rect Bounds() const { return {m_offsetX, m_offsetY, m_offsetX + Width() - 1, m_offsetY + Height() - 1}; }
   const std::string& Name() const { return m_name; }  // UTF-8
   void SetName(std::string name) { m_name = std::move(name); }
+  // The name's bytes as a layer file held them. A name that comes back unchanged is written as
+  // these bytes: the text shown is a conversion that need not convert back to the same bytes
+  // (bytes outside the code page, characters with two codes).
+  const std::string& NameAsStored() const { return m_nameAsStored; }
+  void SetNameAsStored(std::string bytes) { m_nameAsStored = std::move(bytes); }
+  // The name of a layer this one is made from, with its stored bytes.
+  void TakeNameOf(const Layer& other) {
+    m_name = other.m_name;
+    m_nameAsStored = other.m_nameAsStored;
+  }
   varnel::BlendMode BlendMode() const { return m_blendMode; }
   void SetBlendMode(varnel::BlendMode mode) { m_blendMode = mode; }
   bool IsVisible() const { return m_visible != 0; }
@@ -57,6 +67,7 @@ class Layer : public ImageSurface {
   int32_t m_offsetX = 0;
   int32_t m_offsetY = 0;
   std::string m_name = "noname";
+  std::string m_nameAsStored;
   int32_t m_opacityTable[256];
   varnel::BlendMode m_blendMode = varnel::BlendMode::kNormal;
   uint8_t m_visible = 1;

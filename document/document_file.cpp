@@ -66,7 +66,7 @@ int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string
   return 0;
 }
 
-void PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose) {
+bool PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose) {
   Host& host = GetHost();
   host.SetStatusText(kBuildingCanvas);
   host.SetProgress(0);
@@ -75,10 +75,12 @@ void PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose) {
   picture.layers.clear();
   // The saved canvas size holds even when the first layer has another size (margins and
   // offsets make that common); a size no canvas can have is left alone.
+  bool sized = true;
   if (fresh && picture.canvasSize && picture.canvasSize->width > 0 && picture.canvasSize->height > 0)
-    canvas.ResizeCanvas(picture.canvasSize->width, picture.canvasSize->height);
+    sized = canvas.ResizeCanvas(picture.canvasSize->width, picture.canvasSize->height);
   if (compose) canvas.ComposeAll();
   host.SetStatusText("");
+  return sized;
 }
 
 void ComposeForWriting(Canvas& canvas, const std::string& path) {
@@ -102,7 +104,7 @@ bool CopyLayerFile(const std::string& in, const std::string& out) {
     return false;
   if (hadCanvas) picture.canvasSize = canvasSize;
   Canvas canvas;
-  PlacePicture(canvas, picture, false);
+  if (!PlacePicture(canvas, picture, false)) return false;
   // The composite reads each layer only on the canvas rows the preview takes.
   const std::vector<int32_t> previewRows = FilePreviewRows(canvas.GetSize());
   std::vector<int32_t> layerRows;
@@ -122,8 +124,7 @@ int32_t OpenPicture(const std::string& path, Canvas& canvas, std::optional<GridS
   OpenedPicture picture;
   if (ReadPicture(path, picture) != 0) return -1;
   if (grid) *grid = picture.grid;
-  PlacePicture(canvas, picture);
-  return 0;
+  return PlacePicture(canvas, picture) ? 0 : -1;
 }
 
 LayerRefs CanvasLayers(const Canvas& canvas) {

@@ -35,8 +35,9 @@ int32_t ReadPicture(const std::string& path, OpenedPicture& picture, std::string
 
 // Adds the picture's layers to the canvas in file order. A canvas that had no layers takes
 // the file's canvas size when it has one, else the size of its first layer; then the whole
-// canvas is composed, unless the caller composes what it needs itself.
-void PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose = true);
+// canvas is composed, unless the caller composes what it needs itself. False when the file's
+// canvas size is more than a picture can have: the canvas has the layers but not that size.
+bool PlacePicture(Canvas& canvas, OpenedPicture& picture, bool compose = true);
 
 // Composes what writing the canvas to path reads of the composite: for a layer file only the
 // rows its preview is taken from, for anything else the whole picture.

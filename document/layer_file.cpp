@@ -57,10 +57,13 @@ struct ProgressScope {
   }
 };
 
-// The name as the file carries it: code page 932, at most 65535 bytes (a longer name would make
-// the file unreadable), never cut inside a double-byte character.
-std::string NameOnDisk(const std::string& utf8) {
-  std::string bytes = ToCodePage932(utf8);
+// The name as the file carries it: the bytes it was read as while it is unchanged, otherwise
+// code page 932, at most 65535 bytes (a longer name would make the file unreadable), never cut
+// inside a double-byte character.
+std::string NameOnDisk(const Layer& layer) {
+  const std::string& stored = layer.NameAsStored();
+  if (!stored.empty() && stored.size() <= kMaxNameLength && FromCodePage932(stored) == layer.Name()) return stored;
+  std::string bytes = ToCodePage932(layer.Name());
   if (bytes.size() <= kMaxNameLength) return bytes;
   size_t keep = 0;
   while (keep < bytes.size()) {
@@ -256,6 +259,7 @@ class LayerPhase {
     m_current->SetVisible(fixed[5] != 0);
     m_current->SetOffset(LoadI32(fixed + 6), LoadI32(fixed + 10));
     m_current->SetName(FromCodePage932(name));
+    m_current->SetNameAsStored(std::move(name));
     return Skip(size - kLayerHeaderFixed - nameLength);
   }
 
@@ -335,7 +339,7 @@ void WriteListRecord(FileWriter& out, const Layer& layer) {
   out.WriteI32(layer.OffsetX());
   out.WriteI32(layer.OffsetY());
   out.WriteU8(layer.IsVisible() ? 1 : 0);
-  const std::string name = NameOnDisk(layer.Name());
+  const std::string name = NameOnDisk(layer);
   out.WriteU32(static_cast<uint32_t>(name.size()));
   out.Write(name.data(), name.size());
   out.Write(layer.Bits(), static_cast<size_t>(PixelBytes(layer)));
@@ -364,6 +368,7 @@ bool ReadListRecord(FileReader& in, Layer& layer) {
   layer.SetOffset(LoadI32(fields + 5), LoadI32(fields + 9));
   layer.SetVisible(fields[13] != 0);
   layer.SetName(FromCodePage932(name));
+  layer.SetNameAsStored(std::move(name));
   char end[2];
   return in.ReadExact(end, 2) && end[0] == 'L' && end[1] == 'E';
 }
@@ -460,7 +465,7 @@ int32_t WriteLayerFile(const std::string& path, const LayerRefs& layers, int32_t
     if (!layer || !HasPixels(*layer)) continue;
     ++number;
     WriteChunk(out, "LCBE", 0);
-    const std::string name = NameOnDisk(layer->Name());
+    const std::string name = NameOnDisk(*layer);
     WriteChunk(out, "LHBE", static_cast<uint32_t>(kLayerHeaderFixed + name.size()));
     out.WriteU8(static_cast<uint8_t>(layer->Opacity()));
     out.WriteI32(ModeNumber(layer->BlendMode()));

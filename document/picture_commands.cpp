@@ -311,7 +311,7 @@ std::unique_ptr<Layer> ExtractSelectedPart(const Canvas& canvas) {
     for (size_t i = 0; i < n; ++i) out[i] = coverage[i] == 255 ? pixels[i] : ScaleAlpha(pixels[i], coverage[i]);
   }
   part->SetOffset(layer->OffsetX() + area.left, layer->OffsetY() + area.top);
-  part->SetName(layer->Name());
+  part->TakeNameOf(*layer);
   part->SetBlendMode(layer->BlendMode());
   part->SetOpacity(layer->Opacity());
   return part;

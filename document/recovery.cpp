@@ -184,7 +184,7 @@ std::unique_ptr<CanvasSnapshot> CanvasSnapshot::Make(const Canvas& canvas, const
     const Layer* source = canvas.GetLayer(i);
     if (source == nullptr) return nullptr;
     auto copy = std::make_unique<Layer>();
-    copy->SetName(source->Name());
+    copy->TakeNameOf(*source);
     copy->SetBlendMode(source->BlendMode());
     copy->SetVisible(source->IsVisible());
     copy->SetOpacity(source->Opacity());

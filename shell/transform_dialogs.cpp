@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "core/canvas.h"
+#include "platform/host.h"
 #include "shell/command_ids.h"
 #include "shell/command_table.h"
 #include "shell/document_commands.h"
@@ -99,7 +100,8 @@ void OpenResult(CommandContext& context, TransformResult result) {
   Canvas& canvas = doc->GetCanvas();
   const bool more = result.layers.size() > 1 || canvas.GetSize() != result.canvas || result.selection;
   for (size_t k = 1; k < result.layers.size(); ++k) canvas.AppendLayer(std::move(result.layers[k]), false);
-  canvas.ResizeCanvas(result.canvas.width, result.canvas.height);
+  if (!canvas.ResizeCanvas(result.canvas.width, result.canvas.height))
+    GetHost().MessageBox(kMsgTransformNoMemory, "", kMbOk | kMbIconWarning);
   if (result.selection) canvas.SetSelection(std::move(result.selection));
   if (!more) return;
   canvas.ComposeAll();

@@ -5,6 +5,7 @@
 
 #include "brush/brush_tool.h"
 #include "document/document_file.h"
+#include "document/layer_commands.h"
 #include "document/file_io.h"
 #include "platform/profile.h"
 #include "settings/app_settings.h"
@@ -112,7 +113,10 @@ bool CVarnelDoc::LoadPicture(const QString& path) {
   }
   // The grid travels with the document until its view takes it over.
   if (picture.grid) m_grid = *picture.grid;
-  PlacePicture(m_canvas, picture);
+  if (!PlacePicture(m_canvas, picture)) {
+    GetHost().MessageBox(kDocumentFailed, "", kMbOk | kMbIconWarning);
+    return false;
+  }
   return true;
 }
 

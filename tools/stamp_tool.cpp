@@ -7,6 +7,7 @@
 #include "core/blend.h"
 #include "core/region_clipped_image.h"
 #include "document/document_file.h"
+#include "document/layer_commands.h"
 #include "tools/brush_path.h"
 
 namespace varnel {
@@ -119,7 +120,10 @@ int32_t TakeStampFromFile(const std::string& path, Stamp& stamp, std::string* me
   OpenedPicture picture;
   if (ReadPicture(path, picture, message) != 0) return -1;
   Canvas canvas;
-  PlacePicture(canvas, picture, false);
+  if (!PlacePicture(canvas, picture, false)) {
+    if (message != nullptr) *message = kDocumentFailed;
+    return -1;
+  }
   const std::unique_ptr<Layer> flat = canvas.MergeVisibleOntoTransparent();
   if (flat == nullptr) return -1;
   Stamp result;

@@ -133,7 +133,7 @@ std::optional<TransformResult> TransformLayers(Canvas& canvas, TransformerLibrar
     }
     library.ExecuteTransform(mode, *active, *layer);
     layer->DiscardBackups();
-    layer->SetName(active->Name());
+    layer->TakeNameOf(*active);
     result.layers.push_back(std::move(layer));
     GetHost().SetStatusText("");
     return result;
@@ -154,7 +154,7 @@ std::optional<TransformResult> TransformLayers(Canvas& canvas, TransformerLibrar
     }
     library.ExecuteTransform(mode, from, *layer);
     layer->DiscardBackups();
-    layer->SetName(from.Name());
+    layer->TakeNameOf(from);
     layer->SetBlendMode(from.BlendMode());
     layer->SetOpacity(from.Opacity());
     layer->SetVisible(from.IsVisible());
@@ -209,7 +209,7 @@ std::unique_ptr<Layer> CopyOperationTarget(const Canvas& canvas) {
       target->GetRect({bounds.left, bounds.top + y, bounds.right, bounds.top + y}, copy->Row(y));
   }
   copy->DiscardBackups();
-  if (const auto* layer = dynamic_cast<const Layer*>(target)) copy->SetName(layer->Name());
+  if (const auto* layer = dynamic_cast<const Layer*>(target)) copy->TakeNameOf(*layer);
   return copy;
 }
 
@@ -269,7 +269,7 @@ std::optional<TransformResult> ApplyFixedTransform(const Canvas& canvas, FixedTr
     Tell(kMsgTransformNoMemory);
     return std::nullopt;
   }
-  turned->SetName(picture->Name());
+  turned->TakeNameOf(*picture);
   TransformResult result;
   result.canvas = turned->GetSize();
   result.layers.push_back(std::move(turned));
@@ -291,14 +291,16 @@ std::optional<TransformResult> ApplyFixedTransform(const Canvas& canvas, FixedTr
   return result;
 }
 
-void PlaceTransformResult(Canvas& canvas, TransformResult result, bool compose) {
-  if (result.layers.empty()) return;
+bool PlaceTransformResult(Canvas& canvas, TransformResult result, bool compose) {
+  if (result.layers.empty()) return true;
   for (auto& layer : result.layers) canvas.AppendLayer(std::move(layer), false);
-  canvas.ResizeCanvas(result.canvas.width, result.canvas.height);
+  const bool sized = canvas.ResizeCanvas(result.canvas.width, result.canvas.height);
   if (result.selection) canvas.SetSelection(std::move(result.selection));
-  if (!compose) return;
-  canvas.ComposeAll();
-  canvas.Composite().ClearDirty();
+  if (compose) {
+    canvas.ComposeAll();
+    canvas.Composite().ClearDirty();
+  }
+  return sized;
 }
 
 }  // namespace varnel

@@ -101,7 +101,8 @@ std::unique_ptr<Layer> FixedTransformed(const ImageSurface& source, FixedTransfo
 std::unique_ptr<Layer> CopyOperationTarget(const Canvas& canvas);
 
 // Puts a result into a canvas without layers (a new document's): its layers in order, its
-// canvas size and selection; composed unless the caller composes what it needs itself.
-void PlaceTransformResult(Canvas& canvas, TransformResult result, bool compose = true);
+// canvas size and selection; composed unless the caller composes what it needs itself. False
+// when the canvas cannot have the result's size.
+bool PlaceTransformResult(Canvas& canvas, TransformResult result, bool compose = true);
 
 }  // namespace varnel

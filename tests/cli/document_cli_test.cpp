@@ -5,6 +5,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -222,6 +224,28 @@ TEST_F(DocumentCliTest, BadInputFailsWithTheProgramsMessageAndWritesNothing) {
   for (const auto& entry : fs::directory_iterator(folder.Path())) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"junk.vlb", "s.vlb"}));
+}
+
+// A canvas larger than any picture can have cannot be opened: before, its size was dropped and
+// the file written again with a canvas of 0 × 0.
+TEST_F(DocumentCliTest, ACanvasTooLargeToMakeFailsAndWritesNothing) {
+  std::vector<uint8_t> bytes = ReadBytes(WriteSample("big.vlb"));
+  const std::string tag = "CHCNVS";
+  const auto at = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end()) - bytes.begin() + 10;
+  ASSERT_LT(static_cast<size_t>(at) + 8, bytes.size());
+  for (const size_t field : {size_t{0}, size_t{4}}) {
+    const uint32_t side = 40000;
+    std::memcpy(bytes.data() + at + field, &side, 4);
+  }
+  WriteBytes(Path("big.vlb"), bytes);
+  for (const char* command : {"convert", "flatten", "merge-all"}) {
+    for (const char* out : {"out.vlb", "out.png"}) {
+      const Result r = RunCli({command, Path("big.vlb"), Path(out)});
+      EXPECT_EQ(r.status, kFailed) << command << " " << out;
+      EXPECT_EQ(r.err, "varnel-cli: ドキュメントの作成に失敗しました\n") << command << " " << out;
+      EXPECT_FALSE(fs::exists(Path(out))) << command << " " << out;
+    }
+  }
 }
 
 TEST_F(DocumentCliTest, BitmapsAreReadByTheBuiltInReader) {

@@ -268,9 +268,15 @@ TEST(CanvasStack, DeletingKeepsTheActiveIndexPointingAtALayer) {
 TEST(CanvasStack, ResizingTheCanvasKeepsLayersAndRemakesTheComposite) {
   Canvas canvas;
   canvas.InitWithLayer(MakeLayer({8, 8}, 0xFF102030u));
-  canvas.ResizeCanvas(3, 12);
+  EXPECT_TRUE(canvas.ResizeCanvas(3, 12));
   EXPECT_EQ(canvas.GetSize(), (Size{3, 12}));
   EXPECT_EQ(canvas.GetLayer(0)->GetSize(), (Size{8, 8}));
+  // A size no composite can have leaves the canvas as it was, its picture composed.
+  EXPECT_FALSE(canvas.ResizeCanvas(40000, 40000));
+  EXPECT_EQ(canvas.GetSize(), (Size{3, 12}));
+  uint32_t pixel = 0;
+  canvas.Composite().GetPixel(2, 7, &pixel);
+  EXPECT_EQ(pixel, 0xFF102030u);
 }
 
 // --- merging ------------------------------------------------------------------------------

@@ -318,6 +318,40 @@ TEST_F(LayerFileTest, DocumentWithJapaneseNamesMasksAndGridRoundTrips) {
   EXPECT_EQ(read.At(-5, -5), 9);
 }
 
+// A name read from a file goes back as the same bytes, also where the text shown is not what
+// converts back: bytes outside code page 932, characters with two codes, UTF-8. A renamed layer
+// is written in code page 932.
+TEST_F(LayerFileTest, UnchangedNamesAreWrittenBackAsTheirBytes) {
+  const std::vector<std::string> names = {"\x81", "ab\xFF\xFE", "x\x82", "\xA0\xFD", "\x87\x90", "\xEE\xEF",
+                                          "\xED\x40", "\xE3\x83\xAC\xE3\x82\xA4\xE3\x83\xA4"};
+  Bytes file = ChunkedHead(1, 1, static_cast<int32_t>(names.size()));
+  for (const std::string& name : names) file.Append(LayerChunks(name, 1, 1, 0xFF000000u));
+  file.Chunk("EOLL", 0);
+  LayerList layers;
+  Size canvas{};
+  GridSettings grid;
+  ASSERT_EQ(Read(file, layers, canvas, grid), 0);
+  ASSERT_EQ(layers.size(), names.size());
+  Layer copy;
+  copy.TakeNameOf(*layers[5]);
+  layers[5]->SetName("線画");
+  LayerRefs refs = Refs(layers);
+  refs.push_back(&copy);
+  ImageSurface composite;
+  ASSERT_EQ(composite.Create({1, 1}), 0);
+  ASSERT_EQ(copy.Create({1, 1}), 0);
+  ASSERT_EQ(WriteLayerFile(Path("names.vlb"), refs, 1, 1, composite, grid), 0);
+
+  LayerList back;
+  ASSERT_EQ(ReadLayerFile(Path("names.vlb"), back, canvas, grid), 0);
+  ASSERT_EQ(back.size(), names.size() + 1);
+  for (size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back[i]->NameAsStored(), i == 5 ? std::string("\x90\xFC\x89\xE6") : names[i]);
+  }
+  EXPECT_EQ(back.back()->NameAsStored(), names[5]);
+}
+
 TEST_F(LayerFileTest, ThirtyTwoAxesAreWrittenButNotRestored) {
   LayerList layers;
   layers.push_back(MakeLayer(2, 2, 1));
