@@ -513,12 +513,13 @@ int32_t ReadChunkedFile(FileReader& in, LayerList& layers, Size& canvasSize, Gri
     if (!ReadChunkHeader(in, chunk)) return -1;
     if (chunk.Is("LLCB")) break;
     if (chunk.Is("CNVS")) {
+      // Always the three numbers, whatever size the chunk claims: files are found whose size
+      // field is wrong while the body is right.
       uint8_t body[12];
-      if (chunk.size < sizeof body || !in.ReadExact(body, sizeof body)) return -1;
+      if (!in.ReadExact(body, sizeof body)) return -1;
       canvasSize = {LoadI32(body), LoadI32(body + 4)};
       layerCount = LoadI32(body + 8);
       hadCanvasSize = true;
-      if (!in.Skip(chunk.size - sizeof body)) return -1;
     } else if (chunk.Is("ECV0") && chunk.size >= GridSettings::kRecordSize) {
       uint8_t record[GridSettings::kRecordSize];
       if (!in.ReadExact(record, sizeof record)) return -1;

@@ -135,8 +135,8 @@ TEST_F(LayerFileCopyTest, CopyWritesTheBytesThatOpeningAndSavingWrite) {
       {"too thin for a preview",
        Magic().Chunk("CNVS", 12).I32(500).I32(2).I32(1).Chunk("LLCB", 0).Append(LayerHead("a", 0, 0))
            .Append(PixelChunk(500, 2, 7)).Chunk("EOFL", 0)},
-      {"odd chunks: unknown, padded, pixels twice, a layer left open",
-       Magic().Chunk("CNVS", 16).I32(90).I32(90).I32(3).U32(0).Chunk("XTRA", 3).Raw("xyz").Chunk("LLCB", 0)
+      {"odd chunks: a canvas chunk's size ignored, unknown, padded, pixels twice, a layer left open",
+       Magic().Chunk("CNVS", 0).I32(90).I32(90).I32(3).Chunk("XTRA", 3).Raw("xyz").Chunk("LLCB", 0)
            .Chunk("ZZZZ", 2).Raw("zz").Append(LayerHead("padded", 1, 2, 80, 0, 1, 5)).Append(PixelChunk(90, 90, 8, 9))
            .Chunk("EOFL", 0).Append(LayerHead("twice", 20, 20)).Append(PixelChunk(10, 10, 9)).Append(PixelChunk(45, 60, 10))
            .Chunk("EOFL", 0).Append(LayerHead("open", 0, 0)).Append(PixelChunk(90, 90, 11))},
