@@ -208,6 +208,17 @@ std::vector<std::string> PluginFiles() {
 
 void ReleasePictureLoaders() { Kept().clear(); }
 
+namespace {
+
+// A plug-in tells how far it has read; the gauge shows it. Plug-ins may call it without
+// checking for null, so one is always given. 0 lets the plug-in go on.
+int ShowReadProgress(int done, int total, intptr_t) {
+  if (total > 0) GetHost().SetProgress(static_cast<int>(std::clamp<int64_t>(int64_t{done} * 100 / total, 0, 100)));
+  return 0;
+}
+
+}  // namespace
+
 int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string& message) {
   if (IsBuiltInBitmapPath(path)) return ReadBitmapFile(path, surface, message);
   message.clear();
@@ -216,12 +227,15 @@ int32_t LoadPicture(const std::string& path, ImageSurface& surface, std::string&
   void* info = nullptr;
   void* bits = nullptr;
   intptr_t offset = 0;
-  if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+  struct GaugeReset {
+    ~GaugeReset() { GetHost().SetProgress(0); }
+  } gaugeReset;
+  if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, ShowReadProgress, 0) != 0) {
     std::free(info);
     std::free(bits);
     info = bits = nullptr;
     offset = kRetryOffset;
-    if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, nullptr, 0) != 0) {
+    if (plugin->getPicture(path.c_str(), offset, kVarnelInputFile, &info, &bits, ShowReadProgress, 0) != 0) {
       std::free(info);
       std::free(bits);
       return -1;

@@ -19,6 +19,8 @@ int32_t g_logLevel = 1;
 
 // The part of row y from left to right (inclusive) inside the image, as the first pixel and the
 // count; false when nothing of it is inside. Computed in 64 bits so that no span overflows.
+// The span's part inside the image. left and right come in normalised (swapped when given
+// right to left), as rectangles always are.
 bool ClipLine(const ImageSurface& image, int32_t y, int32_t left, int32_t right, int32_t* from, int32_t* count) {
   if (y < 0 || y >= image.Height()) return false;
   const int64_t lo = std::max<int64_t>(left, 0);
@@ -36,6 +38,7 @@ bool ClipLine(const ImageSurface& image, int32_t y, int32_t left, int32_t right,
 int32_t FilterGetLine(int32_t y, int32_t left, int32_t right, void* buffer) {
   ImageSurface* image = g_currentImage;
   if (!image) return 0;
+  if (left > right) std::swap(left, right);
   int32_t from = 0, count = 0;
   if (buffer && image->Bits() && ClipLine(*image, y, left, right, &from, &count)) {
     auto* out = static_cast<uint8_t*>(buffer) + (int64_t{from} - left) * 4;
@@ -47,6 +50,7 @@ int32_t FilterGetLine(int32_t y, int32_t left, int32_t right, void* buffer) {
 int32_t FilterSetLine(int32_t y, int32_t left, int32_t right, const void* buffer) {
   ImageSurface* image = g_currentImage;
   if (!image) return 0;
+  if (left > right) std::swap(left, right);
   int32_t from = 0, count = 0;
   if (buffer && image->Bits() && ClipLine(*image, y, left, right, &from, &count)) {
     // Through SetRect, so the touched tiles are backed up and the dirty rectangle grows.

@@ -292,6 +292,7 @@ TEST(FilterCallbacks, GetLineAndSetLineTouchOnlyTheInsidePixelsAtTheirPlaces) {
       {"right edge", 0, 2, 5, {p + 2, p + 3, s, s}, {p, p + 1, n, n + 1}},
       {"both edges", 0, -1, 4, {s, p, p + 1, p + 2, p + 3, s}, {n + 1, n + 2, n + 3, n + 4}},
       {"wholly left", 0, -3, -1, {s, s, s}, {p, p + 1, p + 2, p + 3}},
+      {"right to left, normalised", 1, 2, 0, {p + 16, p + 17, p + 18}, {n, n + 1, n + 2, p + 19}},
   };
   for (const LineCase& c : cases) {
     ImageSurface image;
