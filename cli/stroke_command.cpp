@@ -73,8 +73,6 @@ int Stroke(const Invocation& call) {
     return Usage(call, "--bg must be six hexadecimal digits RRGGBB");
   int32_t layerIndex = 0;
   if (!ParseLayerOption(args, layerIndex)) return Usage(call, "--layer must be a layer index from 0");
-  if (args.Value("--preset") != nullptr && args.Value("--tool-state") != nullptr)
-    return Usage(call, "takes the brush from --tool-state or from --preset, not both");
 
   BrushToolSettings settings;
   if (!ReadBrushOption(call, args, settings, status)) return status;

@@ -176,7 +176,6 @@ const BadUsage kBadUsages[] = {
     {"NotHex", {"--points", "1,2,3", "--bg", "12345G"}},
     {"NegativeLayer", {"--points", "1,2,3", "--layer", "-1"}},
     {"UnknownOption", {"--points", "1,2,3", "--size", "4"}},
-    {"TwoBrushSources", {"--points", "1,2,3", "--tool-state", "a.vpo", "--preset", "b.bpp"}},
 };
 
 class StrokeCliUsage : public StrokeCliTest, public ::testing::WithParamInterface<BadUsage> {};
