@@ -188,7 +188,7 @@ VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
 
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
   unsigned char head[5];
-  const int count = SpiReadHead(handleOrBytes, head, sizeof head);
+  const int count = SpiReadHead(handleOrBytes, head, sizeof head, 1);
   (void)path;
   return count > 0 && DetectKind(head, count) != kKindNone ? 1 : 0;
 }

@@ -19,7 +19,7 @@ int SpiCopyText(const char* text, char* buffer, int length) {
   return (int)full;
 }
 
-int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want) {
+int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want, int fromStart) {
   memset(head, 0, want);
   if (handleOrBytes < 0) return -1;
   if (((uintptr_t)handleOrBytes >> 16) != 0) {
@@ -27,17 +27,17 @@ int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want) {
     return (int)want;
   }
   {
+    /* A descriptor that cannot seek (a pipe) would lose the bytes read, so it is refused. */
     const int fd = (int)handleOrBytes;
+    const off_t at = fromStart ? 0 : lseek(fd, 0, SEEK_CUR);
     size_t got = 0;
-    /* A descriptor that cannot be rewound (a pipe) would lose the bytes read here. */
-    if (lseek(fd, 0, SEEK_SET) != 0) return -1;
+    if (at < 0 || (fromStart && lseek(fd, 0, SEEK_SET) != 0)) return -1;
     while (got < want) {
-      const ssize_t n = read(fd, head + got, want - got);
+      const ssize_t n = pread(fd, head + got, want - got, at + (off_t)got);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += (size_t)n;
     }
-    if (lseek(fd, 0, SEEK_SET) != 0) return -1;
     return (int)got;
   }
 }

@@ -26,11 +26,13 @@ extern "C" {
 int SpiCopyText(const char* text, char* buffer, int length);
 
 /* The first bytes of a file for IsSupported. handleOrBytes is an open file descriptor when all
- * bits above the low 16 are zero: it is rewound, read and rewound again. Otherwise it points to
+ * bits above the low 16 are zero: read from its position, which is left as it was (the host puts
+ * it at the start, or 128 bytes in to ask again for a picture behind a header), or with
+ * fromStart from its start, the file left rewound. Otherwise it points to
  * the file's first bytes (the host guarantees 2048, zero-padded). Fills head with up to want
  * bytes and answers how many are valid, or -1 when nothing could be read (a negative value can
  * be neither a descriptor nor a user-space pointer). */
-int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want);
+int SpiReadHead(intptr_t handleOrBytes, unsigned char* head, size_t want, int fromStart);
 
 /* Opens a regular file for reading; answers the descriptor and its size, or -1. */
 int SpiOpenRegular(const char* path, uint64_t* size);

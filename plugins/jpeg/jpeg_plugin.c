@@ -203,7 +203,7 @@ VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
   unsigned char head[3];
   (void)path;
-  return SpiReadHead(handleOrBytes, head, sizeof head) == (int)sizeof head && memcmp(head, kSignature, sizeof head) == 0;
+  return SpiReadHead(handleOrBytes, head, sizeof head, 0) == (int)sizeof head && memcmp(head, kSignature, sizeof head) == 0;
 }
 
 VARNEL_PLUGIN_EXPORT int GetPictureInfo(const char* buffer, intptr_t offset, unsigned int flag, VarnelPictureInfo* info) {

@@ -362,7 +362,7 @@ VARNEL_PLUGIN_EXPORT int GetPluginInfo(int number, char* buffer, int length) {
 
 VARNEL_PLUGIN_EXPORT int IsSupported(const char* path, intptr_t handleOrBytes) {
   unsigned char head[2048];
-  const int got = SpiReadHead(handleOrBytes, head, sizeof head);
+  const int got = SpiReadHead(handleOrBytes, head, sizeof head, 0);
   (void)path;
   return got > 0 && HasSignature(head, (size_t)got);
 }

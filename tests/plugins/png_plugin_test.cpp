@@ -417,13 +417,18 @@ TEST_F(PngPluginTest, IsSupportedChecksTheSignature) {
     std::vector<char> bytes(2048, 0);
     std::memcpy(bytes.data(), c.head.data(), c.head.size());
     EXPECT_EQ(plugin.isSupported("x.png", reinterpret_cast<intptr_t>(bytes.data())), c.supported);
+    // An open file is read where the host put it: 128 bytes in, behind a header of another
+    // program, it still is a PNG; the position stays.
     const std::string path = folder.File("head.bin");
-    WriteBytes(path, std::vector<uint8_t>(c.head.begin(), c.head.end()));
+    std::vector<uint8_t> file(128, 0);
+    file.insert(file.end(), c.head.begin(), c.head.end());
+    WriteBytes(path, file);
     const int fd = open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
-    lseek(fd, 5, SEEK_SET);
+    EXPECT_EQ(plugin.isSupported(path.c_str(), fd), 0);
+    lseek(fd, 128, SEEK_SET);
     EXPECT_EQ(plugin.isSupported(path.c_str(), fd), c.supported);
-    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 0);
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 128);
     close(fd);
   }
   EXPECT_EQ(plugin.isSupported("x.png", -5), 0);
