@@ -114,6 +114,11 @@ ObjectPalette::ObjectPalette(DocumentCommands& commands, Profile& profile, std::
   });
   connect(copy, &QPushButton::clicked, this, [this] { CopyEntry(Current()); });
   connect(paste, &QPushButton::clicked, this, [this] { PasteEntry(); });
+  m_entryButtons = {apply, remove, rename, copy};
+  connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
+    for (QPushButton* button : m_entryButtons) button->setEnabled(row >= 0);
+  });
+  for (QPushButton* button : m_entryButtons) button->setEnabled(false);
   Reload();
   ToolChanged();
 }

@@ -70,6 +70,8 @@ class ObjectPalette : public QWidget {
   std::vector<ObjectEntry> m_entries;
   QListWidget* m_list = nullptr;
   QPushButton* m_add = nullptr;
+  // 適用, 削除, 名前の変更 and コピー: they work on the chosen entry, so only with one chosen.
+  std::vector<QPushButton*> m_entryButtons;
   bool m_placed = false;
 };
 

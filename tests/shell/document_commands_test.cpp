@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QApplication>
@@ -530,6 +532,15 @@ TEST_F(CommandTest, ObjectPaletteKeepsToolStatesAsEntriesAndGivesThemBack) {
   settings.minimumSize = 5;
   ASSERT_TRUE(palette.AddEntry("thin"));
   ASSERT_EQ(palette.Entries().size(), 2u);
+  // The buttons for an entry wait until one is chosen.
+  auto* apply = palette.findChild<QPushButton*>("ObjectApply");
+  auto* list = palette.findChild<QListWidget*>("ObjectList");
+  ASSERT_TRUE(apply && list);
+  EXPECT_FALSE(apply->isEnabled());
+  palette.show();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+  EXPECT_TRUE(apply->isEnabled());
+  palette.hide();
   EXPECT_EQ(palette.Entries()[0].name, "soft_brush");
   EXPECT_EQ(palette.Entries()[0].toolName, kBrushToolName);
   palette.ApplyEntry(0);
