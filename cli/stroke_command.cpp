@@ -104,9 +104,25 @@ bool ReadBrushOption(const Invocation& call, const ParsedArguments& args, BrushT
   settings.customPanel = CustomBrushParams{};
   const std::string* toolState = args.Value("--tool-state");
   std::string message;
-  if (toolState == nullptr || LoadBrushSettings(*toolState, settings, message)) return true;
-  status = Fail(call, message);
-  return false;
+  if (toolState != nullptr && !LoadBrushSettings(*toolState, settings, message)) {
+    status = Fail(call, message);
+    return false;
+  }
+  // Clone colour paints from the clone source, which is loaded as turning it on in the program
+  // does; without one the stroke would come out in the plain foreground colour.
+  if (settings.cloneColour) {
+    RecordingHost host;
+    bool loaded = false;
+    {
+      ScopedHost scoped(host);
+      loaded = settings.SetCloneColour(true);
+    }
+    if (!loaded) {
+      status = Fail(call, !host.boxes.empty() ? host.boxes.front().text : std::string(kCloneSourceMissing));
+      return false;
+    }
+  }
+  return true;
 }
 
 std::unique_ptr<BrushEngine> BuildCliBrush(const Invocation& call, const BrushToolSettings& settings, int& status) {

@@ -3,12 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJSEngine>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "document/bitmap_file.h"
+#include "document/file_io.h"
 #include "document/picture_loader.h"
 #include "macrolet/script_pixels.h"
 
@@ -54,12 +54,18 @@ bool WriteRawBitmap(const QString& fileName, const ImageSurface& image) {
   std::memcpy(head + 10, &offset, 4);
   VarnelBitmapInfoHeader info = image.Descriptor()->header;
   static_assert(sizeof(info) == 40);
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  file.write(reinterpret_cast<const char*>(head), sizeof head);
-  file.write(reinterpret_cast<const char*>(&info), sizeof info);
-  file.write(reinterpret_cast<const char*>(image.Bits()), pixelBytes);
-  return file.commit();
+  // Through the checked writer: a short write (a full disk) fails and leaves no cut-off file.
+  try {
+    FileWriter file;
+    if (!file.TryCreate(fileName.toStdString())) return false;
+    file.Write(head, sizeof head);
+    file.Write(&info, sizeof info);
+    file.WriteDirect(image.Bits(), pixelBytes);
+    file.Commit();
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
 }
 
 // The control's own reader answers in its own words.

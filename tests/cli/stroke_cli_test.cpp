@@ -13,6 +13,7 @@
 #include "document/tool_state.h"
 #include "tests/document/test_files.h"
 #include "tests/cli/cli_run.h"
+#include "tests/support/scoped_env.h"
 
 namespace varnel::cli {
 namespace {
@@ -156,6 +157,30 @@ TEST_F(StrokeCliTest, APresetOrACustomToolStatePaintsTheCustomBrush) {
   ASSERT_EQ(r.status, kSuccess) << r.err;
   EXPECT_NE(r.err.find("x.bmp"), std::string::npos) << r.err;
   EXPECT_EQ(Layers(Path("preset.vlb"))[0], painted);
+}
+
+// Clone colour read from a tool state paints from the clone source of the program folder, as
+// turning it on in the program does; without a source the stroke is refused, not painted plain.
+TEST_F(StrokeCliTest, CloneColourFromAToolStatePaintsFromTheCloneSource) {
+  const test::ScopedEnv home("VARNEL_HOME", folder.Path().string());
+  BrushToolSettings clone;
+  clone.cloneColour = true;
+  clone.SetSize(1, 1);
+  const std::string state = ToolStateRecord(clone);
+  const std::vector<std::string> args = {"stroke", WhitePicture(4, 4), Path("out.vlb"), "--points", "1,1,0",
+                                         "--tool-state", state, "--fg", "00FF00"};
+  Result r = RunCli(args);
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_EQ(r.err, std::string("varnel-cli: ") + kCloneSourceMissing + "\n");
+
+  LayerList source;
+  source.push_back(Filled(2, 1, 0xFFFF0000u));
+  source[0]->Row(0)[1] = 0xFF0000FFu;
+  WritePicture(kCloneSourceFile, std::move(source), 2, 1);
+  r = RunCli(args);
+  ASSERT_EQ(r.status, kSuccess) << r.err;
+  // (1, 1) takes the source's pixel (1 mod 2, 1 mod 1): blue, not the green foreground.
+  EXPECT_EQ(Layers(Path("out.vlb"))[0][1 * 4 + 1], 0xFF0000FFu);
 }
 
 struct BadUsage {

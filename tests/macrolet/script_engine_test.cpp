@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -298,6 +302,27 @@ TEST(ScriptFiles, SaveWritesBmpDirectlyAndLoadReadsItBack) {
   EXPECT_EQ(first, 0x80030609u);
   // Pixel (2, 1) = 5 × 0x010203 = 0x050A0F (r 05, g 0A, b 0F) with alpha 0x80.
   EXPECT_EQ(ran.messages, (std::vector<std::string>{"3x2 -7ff0f5fb"}));
+}
+
+// A disk that fills up is played by a file size limit: the save fails, and no cut-off file is
+// left where the picture was to be.
+TEST(ScriptFiles, ASaveCutShortFailsAndLeavesNoFile) {
+  test::TempFolder folder;
+  const std::string path = (folder.Path() / "big.bmp").string();
+  ImageSurface image;
+  Make(image, 200, 200, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 65536;
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Ran ran = RunOn(&image, "var r = 'saved';\n"
+                                "try { Document.Image.Save('" + path + "'); } catch (e) { r = e.message; }\n" + Say("r"));
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_EQ(ran.messages, (std::vector<std::string>{"E_FAIL"}));
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 TEST(ScriptFiles, LoadAnswersWithTheReadersMessages) {
