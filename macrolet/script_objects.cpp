@@ -128,7 +128,9 @@ constexpr char kPixelFunctions[] = R"((function (generationBuffer, source) {
     }
     // Arguments are converted first: their valueOf may run script code that gives the image
     // other pixels, and nothing of the script may run between the check and the access.
+    // Too few arguments are refused as the other members refuse them, rather than taken as 0.
     image.GetPixel = function (x, y) {
+      if (arguments.length < 2) throw new TypeError("Insufficient arguments");
       x |= 0;
       y |= 0;
       if (generation[0] !== seen) refresh();
@@ -138,6 +140,7 @@ constexpr char kPixelFunctions[] = R"((function (generationBuffer, source) {
       return (p & 0xFF00FF00) | (p >>> 16 & 0xFF) | (p & 0xFF) << 16;
     };
     image.SetPixel = function (x, y, rgb) {
+      if (arguments.length < 3) throw new TypeError("Insufficient arguments");
       x |= 0;
       y |= 0;
       var v = rgb | 0;

@@ -118,6 +118,10 @@ TEST(ScriptPixels, PixelFunctionsSeeEveryOtherChangeOfThePixels) {
        "img.SetPixel(0, 0, 7); Document.SetImage(0, 0); r = [img.GetPixel(0, 0), img.SetPixel(0, 0, 1)];\n"
        "Document.SetImage(1, 1); r.push(img.GetPixel(0, 0));",
        "0,1,7"},
+      {"too few arguments, refused and nothing written",
+       "r = []; [function () { img.SetPixel(); }, function () { img.SetPixel(1, 1); }, function () { img.GetPixel(1); }]\n"
+       ".forEach(function (f) { try { f(); r.push('ran'); } catch (e) { r.push(e.message); } }); r.push(img.GetPixel(0, 0));",
+       "Insufficient arguments,Insufficient arguments,Insufficient arguments,-16777216"},
   };
   for (const Case& c : cases) {
     ImageSurface image;
