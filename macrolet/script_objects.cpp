@@ -291,6 +291,7 @@ int Image::Load(const QString& fileName) {
   auto loaded = std::make_unique<ImageSurface>();
   std::string message;
   const std::string path = fileName.toStdString();
+  if (fileName.contains(QChar(u'\0'))) return Fail("cant load");
   if (HasExtension(fileName, {"bmp", "dib", "vrb"})) {
     if (!QFile::exists(fileName)) return Fail("cant load");
     if (ReadBitmapFile(path, *loaded, message) != 0) return Fail(BitmapMessage(message).toUtf8().constData());
@@ -312,6 +313,8 @@ int Image::Own(std::unique_ptr<ImageSurface> surface) {
 
 int Image::Save(const QString& fileName) {
   if (!m_surface || !m_surface->Bits()) return Fail(nullptr);
+  // The system takes a name only up to a NUL: "a\0b.bmp" would write a file named "a".
+  if (fileName.contains(QChar(u'\0'))) return Fail(nullptr);
   if (HasExtension(fileName, {"bmp"})) return WriteRawBitmap(fileName, *m_surface) ? 0 : Fail(nullptr);
   return WritePicture(fileName.toStdString(), *m_surface) == PictureWrite::kWritten ? 0 : Fail(nullptr);
 }

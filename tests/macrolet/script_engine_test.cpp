@@ -329,6 +329,22 @@ TEST(ScriptFiles, ASaveCutShortFailsAndLeavesNoFile) {
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
+// A name with a NUL in it would reach the system cut short: "a" instead of "a\0b.bmp".
+TEST(ScriptFiles, ANameWithANulIsRefused) {
+  test::TempFolder folder;
+  const std::string stem = (folder.Path() / "a").string();
+  std::ofstream(stem) << "not a picture";
+  ImageSurface image;
+  Make(image, 2, 2, [](int32_t, int32_t) { return 0xFFFFFFFFu; });
+  const Ran ran = RunOn(&image, "var r = [];\n"
+                                "try { Document.Image.Save('" + stem + "\\u0000b.bmp'); } catch (e) { r.push(e.message); }\n"
+                                "try { Document.Image.Load('" + stem + "\\u0000b.bmp'); } catch (e) { r.push(e.message); }\n" +
+                                Say("r.join()"));
+  EXPECT_EQ(ran.messages, (std::vector<std::string>{"E_FAIL,cant load"}));
+  std::ifstream in(stem);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "not a picture");
+}
+
 TEST(ScriptFiles, LoadAnswersWithTheReadersMessages) {
   test::TempFolder folder;
   const auto write = [&](const char* name, const std::string& bytes) {
