@@ -19,6 +19,16 @@ int Usage(const Invocation& call, std::string_view message) {
   return kUsage;
 }
 
+bool HasExtension(std::string_view path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const std::string_view tail = path.substr(path.size() - extension.size());
+  for (size_t i = 0; i < tail.size(); ++i) {
+    if (lower(tail[i]) != lower(extension[i])) return false;
+  }
+  return true;
+}
+
 bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
   int32_t parsed = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);

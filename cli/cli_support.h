@@ -18,6 +18,8 @@ inline constexpr const char* kNoMemory = "メモリが足りません";
 int Fail(const Invocation& call, std::string_view message);
 // "varnel-cli: COMMAND: MESSAGE (see varnel-cli --help)"; exit status 2.
 int Usage(const Invocation& call, std::string_view message);
+// Whether path ends in extension (".vrd"), compared without regard to case.
+bool HasExtension(std::string_view path, std::string_view extension);
 
 // A whole decimal number in [low, high]; nothing else in the text.
 bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value);

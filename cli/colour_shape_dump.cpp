@@ -24,14 +24,6 @@ constexpr size_t kHeadSize = 64;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool HasExtension(std::string_view path, std::string_view extension) {
-  if (path.size() < extension.size()) return false;
-  const std::string_view tail = path.substr(path.size() - extension.size());
-  for (size_t i = 0; i < tail.size(); ++i) {
-    if (Lower(tail[i]) != Lower(extension[i])) return false;
-  }
-  return true;
-}
 
 // The first line of the file, as far as kHeadSize bytes reach, without its line end.
 std::string FirstLine(const std::string& path) {

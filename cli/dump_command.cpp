@@ -15,9 +15,10 @@ namespace {
 constexpr const char* kCannotOpen = "ファイルを開けません";
 constexpr const char* kUnknownFormat = "このファイル形式は扱えません";
 
+// By its magic, or by its extension: a damaged region file is told as one.
 bool IsRegionFile(const std::string& path) {
   bool opened = false;
-  return HasRegionMagic(path, opened);
+  return HasRegionMagic(path, opened) || HasExtension(path, ".vrd");
 }
 
 // Every format dump knows, tried in this order: a format is recognised by its content (magic,

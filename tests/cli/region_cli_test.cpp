@@ -150,6 +150,8 @@ TEST_F(RegionCli, DumpRefusesFilesItCannotDescribe) {
   std::ofstream(text) << "not a region";
   const std::string broken = PathOf("broken.vrd");
   std::ofstream(broken, std::ios::binary) << "VRDBVRVC\x03" << std::string(3, '\0') << "001";
+  const std::string wrongMagic = PathOf("wrong.VRD");
+  std::ofstream(wrongMagic, std::ios::binary) << "XXXXVRVC";
   struct Case {
     const char* what;
     std::string path;
@@ -158,6 +160,7 @@ TEST_F(RegionCli, DumpRefusesFilesItCannotDescribe) {
   const std::vector<Case> cases = {
       {"another format", text, "varnel-cli: このファイル形式は扱えません\n"},
       {"a malformed region file", broken, "varnel-cli: 領域ファイルが読み込めません\n"},
+      {"a region file by its name, its magic wrong", wrongMagic, "varnel-cli: 領域ファイルが読み込めません\n"},
       {"a missing file", PathOf("absent.vrd"), "varnel-cli: ファイルを開けません\n"},
   };
   for (const Case& c : cases) {
