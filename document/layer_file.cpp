@@ -513,8 +513,8 @@ int32_t ReadChunkedFile(FileReader& in, LayerList& layers, Size& canvasSize, Gri
     if (!ReadChunkHeader(in, chunk)) return -1;
     if (chunk.Is("LLCB")) break;
     if (chunk.Is("CNVS")) {
-      // Always the three numbers, whatever size the chunk claims: files are found whose size
-      // field is wrong while the body is right.
+      // Always the three numbers, whatever size the chunk claims: the format does not trust
+      // this chunk's size field.
       uint8_t body[12];
       if (!in.ReadExact(body, sizeof body)) return -1;
       canvasSize = {LoadI32(body), LoadI32(body + 4)};
