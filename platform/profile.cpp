@@ -196,8 +196,20 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Writes a temporary file beside the target, makes it durable, then renames it over the
-// target, so readers see either the old or the new file and never half of one.
-bool ReplaceFile(const std::string& path, std::string_view contents) {
+// target, so readers see either the old or the new file and never half of one. A settings file
+// that is a link is replaced where it points, the link kept (users keep such files elsewhere
+// and link them in); one with no write permission for anybody is left as the user froze it.
+bool ReplaceFile(const std::string& given, std::string_view contents) {
+  std::string path = given;
+  struct stat link {};
+  if (lstat(given.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* target = realpath(given.c_str(), nullptr);
+    if (target == nullptr) return false;
+    path = target;
+    std::free(target);
+  }
+  struct stat frozen {};
+  if (stat(path.c_str(), &frozen) == 0 && S_ISREG(frozen.st_mode) && (frozen.st_mode & 0222) == 0) return false;
   std::string folder = FolderOf(path);
   size_t slash = path.rfind('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -1,5 +1,6 @@
 #include "shell/main_frame.h"
 
+#include <QApplication>
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
@@ -297,7 +298,19 @@ void CMainFrame::CreatePanels() {
     if (const auto picked = HueboxHost::Instance().OpenColourSurface(this, QCursor::pos(), m_toolPalette->Foreground()))
       m_toolPalette->SetForeground(*picked);
   });
-  connect(m_toolPalette, &ToolPalette::toolSelected, m_toolOptions, &ToolOptionWindow::ShowToolOptions);
+  // Another option page hands the focus to its first field, where the tool keys would be typed
+  // away: focus that was in the panel goes to the picture, where those keys are meant.
+  connect(m_toolPalette, &ToolPalette::toolSelected, this, [this](int slot) {
+    QWidget* focus = QApplication::focusWidget();
+    const bool inPanel = focus != nullptr && m_toolOptions->isAncestorOf(focus);
+    m_toolOptions->ShowToolOptions(slot);
+    if (!inPanel) return;
+    if (CVarnelView* view = ActiveView()) {
+      view->setFocus(Qt::OtherFocusReason);
+    } else if (QWidget* now = QApplication::focusWidget()) {
+      now->clearFocus();
+    }
+  });
   // The view draws the chosen tool's rubber bands and previews: another tool, or other colours,
   // and what it shows must be drawn again.
   const auto repaintView = [this] {
@@ -497,7 +510,13 @@ void CMainFrame::UpdateRecentFileMenu() {
     const QString qpath = QString::fromStdString(path);
     QAction* action = m_recentMenu->addAction(NumberedItem(index + 1, QDir::toNativeSeparators(qpath)));
     action->setData(cmd::kFileMruFile1 + index);
-    connect(action, &QAction::triggered, this, [this, qpath] { m_app.OpenDocumentFile(qpath); });
+    // As the framework's list does: an entry that no longer opens leaves the list.
+    connect(action, &QAction::triggered, this, [this, qpath] {
+      if (m_app.OpenDocumentFile(qpath) != nullptr) return;
+      m_app.RecentFiles().Remove(qpath.toStdString());
+      m_app.RecentFiles().Save(m_app.GetProfile());
+      UpdateRecentFileMenu();
+    });
     ++index;
   }
   m_recentMenu->setEnabled(!entries.empty());

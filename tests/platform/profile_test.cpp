@@ -292,5 +292,25 @@ TEST(Profile, KeepsFilePermissionsAcrossWrites) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+// A linked settings file is written where the link points and the link stays; a file nobody
+// may write is left as it is, the value kept in memory only.
+TEST(Profile, ALinkIsFollowedAndAReadOnlyFileIsLeftAlone) {
+  TempFolder folder;
+  WriteFile(folder / "kept.ini", "[S]\na=1\n");
+  ASSERT_EQ(symlink((folder / "kept.ini").c_str(), (folder / "p.ini").c_str()), 0);
+  ASSERT_TRUE(Profile(folder / "p.ini").WriteInt("S", "b", 2));
+  struct stat link {};
+  ASSERT_EQ(lstat((folder / "p.ini").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  EXPECT_EQ(ReadFile(folder / "kept.ini"), "[S]\na=1\nb=2\n");
+
+  WriteFile(folder / "frozen.ini", "[S]\na=1\n");
+  ASSERT_EQ(chmod((folder / "frozen.ini").c_str(), 0444), 0);
+  Profile frozen(folder / "frozen.ini");
+  EXPECT_FALSE(frozen.WriteInt("S", "a", 5));
+  EXPECT_EQ(frozen.GetInt("S", "a", 0), 5);
+  EXPECT_EQ(ReadFile(folder / "frozen.ini"), "[S]\na=1\n");
+}
+
 }  // namespace
 }  // namespace varnel

@@ -293,6 +293,23 @@ TEST_F(ShellTest, AnExistingFileNoReaderUnderstandsSaysThePictureCannotBeRead) {
   EXPECT_EQ(m_app->MainFrame()->MdiArea()->subWindowList().size(), 1);
 }
 
+// A recent file that is gone is told once and leaves the list, on disk too.
+TEST_F(ShellTest, ARecentFileThatNoLongerOpensLeavesTheList) {
+  const std::string gone = m_dir.File("gone.vlb");
+  m_profile->WriteString("Recent File List", "File1", gone);
+  Start();
+  RecordingHost recorder;
+  ScopedHost scoped(recorder);
+  auto* menu = m_app->MainFrame()->findChild<QMenu*>("RecentFileMenu");
+  ASSERT_TRUE(menu != nullptr && !menu->actions().isEmpty());
+  menu->actions().front()->trigger();
+  EXPECT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_TRUE(m_app->RecentFiles().Entries().empty());
+  EXPECT_TRUE(menu->actions().isEmpty());
+  m_profile->Reload();
+  EXPECT_FALSE(m_profile->Has("Recent File List", "File1"));
+}
+
 TEST_F(ShellTest, ALayerFileOpensWithItsLayersCanvasSizeAndGrid) {
   LayerList layers;
   for (const uint32_t colour : {0xFF0000FFu, 0x80FF0000u}) {

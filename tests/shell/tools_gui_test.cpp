@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QAction>
+#include <QCheckBox>
 #include <QPaintEvent>
 #include <QRegion>
 #include <QTest>
@@ -229,6 +230,25 @@ TEST_F(ToolsGuiTest, TabThroughTheToolOptionsNeverSwitchesToAnotherPicture) {
     ASSERT_EQ(ActiveView(), top) << "after " << i + 1 << " tabs";
     ASSERT_EQ(ActiveCanvas().SelectedTool(), kShapeFillToolSlot);
   }
+}
+
+// A tool key pressed from a panel's check box changes the option page; the next keys must still
+// choose tools, not vanish into the new page's first number field.
+TEST_F(ToolsGuiTest, ToolKeysStillChooseToolsAfterTheyChangedTheOptionPageFromThePanel) {
+  Trigger(cmd::kFileNew);
+  ChooseOnPalette(kBrushToolSlot);
+  m_app->MainFrame()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_app->MainFrame()));
+  QCheckBox* box = nullptr;
+  for (QCheckBox* candidate : m_app->MainFrame()->ToolOptions()->findChildren<QCheckBox*>())
+    if (candidate->isVisible() && candidate->isEnabled()) box = candidate;
+  ASSERT_NE(box, nullptr);
+  box->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_E);
+  ASSERT_EQ(ActiveCanvas().SelectedTool(), kEraserToolSlot);
+  EXPECT_EQ(QApplication::focusWidget(), ActiveView());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_B);
+  EXPECT_EQ(ActiveCanvas().SelectedTool(), kBrushToolSlot);
 }
 
 TEST_F(ToolsGuiTest, ToolStatesAreOfferedOnlyForToolsWithSettings) {
