@@ -12,22 +12,20 @@
 #include "document/file_io.h"
 #include "document/layer_file.h"
 #include "document/layer_mask_file.h"
-#include "platform/code_page.h"
 #include "fuzz/fuzz_files.h"
 
 namespace {
 
 [[noreturn]] void Fail(const char* what) { fuzz::Fail("layer_file_fuzz", what); }
 
-// Names pass through code page 932 on the way out, which may replace characters: the name that
-// comes back is the converted one.
-bool SameName(const std::string& read, const std::string& again) {
-  const std::string onDisk = varnel::ToCodePage932(read);
-  return onDisk.size() > 65535 || again == varnel::FromCodePage932(onDisk);
+// A name read from a file is written back as the bytes it was read as, so it comes back the
+// same, shown and stored; a layer without a header keeps its default name.
+bool SameName(const varnel::Layer& read, const varnel::Layer& again) {
+  return again.Name() == read.Name() && (read.NameAsStored().empty() || again.NameAsStored() == read.NameAsStored());
 }
 
 bool SameLayer(const varnel::Layer& a, const varnel::Layer& b) {
-  if (!SameName(a.Name(), b.Name()) || a.OffsetX() != b.OffsetX() || a.OffsetY() != b.OffsetY() ||
+  if (!SameName(a, b) || a.OffsetX() != b.OffsetX() || a.OffsetY() != b.OffsetY() ||
       a.Opacity() != b.Opacity() || a.BlendMode() != b.BlendMode() || a.IsVisible() != b.IsVisible() ||
       !(a.GetSize() == b.GetSize()))
     return false;
