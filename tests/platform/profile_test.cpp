@@ -83,7 +83,10 @@ TEST(Profile, MissingFileIsAnEmptyProfile) {
 
 TEST(Profile, AFolderInPlaceOfTheFileIsAnEmptyProfile) {
   TempFolder folder;
-  Profile profile(folder.Path());
+  // Inside the test's own folder, so the lock file beside it goes with the folder.
+  const std::filesystem::path inPlace = folder.Path() / "varnel.ini";
+  std::filesystem::create_directory(inPlace);
+  Profile profile(inPlace);
   EXPECT_TRUE(profile.Keys("S").empty());
   EXPECT_FALSE(profile.WriteInt("S", "k", 1));
   EXPECT_EQ(profile.GetInt("S", "k", 0), 1);
