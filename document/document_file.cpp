@@ -217,11 +217,9 @@ std::string QuickSaveFileName(const std::tm& local) {
 }
 
 std::string QuickSavePath(const std::tm& local) {
-  const std::string folder = WritablePath("Save/");
-  // A program folder without its Save folder (someone emptied it by hand) still takes quick saves.
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
-  return folder + QuickSaveFileName(local);
+  // A Save folder someone removed is not made again: the quick save then fails with the file
+  // error, which says where it meant to write.
+  return WritablePath("Save/") + QuickSaveFileName(local);
 }
 
 }  // namespace varnel

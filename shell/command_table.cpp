@@ -223,7 +223,7 @@ const CommandRow kRows[] = {
     Menu("画像(&I)", "ImageMenu"),
     Item(cmd::kRotateFree, "画像の任意回転(&R)", RunTransformCommand, HasActiveLayer),
     Item(cmd::kRotateToLine, "直線にあわせて回転(&P)", RunTransformCommand, HasActiveLayer),
-    Menu("画像サイズの変更"),
+    Menu("画像のサイズ変更(&S)"),
     Item(cmd::kResizeActiveLayer, "アクティブなレイヤのみに適用", RunTransformCommand, HasActiveLayer),
     Item(cmd::kResizeAllLayers, "すべてのレイヤに適用", RunTransformCommand, HasActiveLayer),
     End(),

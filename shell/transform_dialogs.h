@@ -1,7 +1,7 @@
 #pragma once
 // The dialogs of Transformer.so ("RESIZE", "回転", "平行線で回転"), which the program shows for
 // the library (it has no user interface of its own on Linux), and the handler of the transform
-// commands of the 画像 menu: 画像の任意回転, 直線にあわせて回転, 画像サイズの変更 (both),
+// commands of the 画像 menu: 画像の任意回転, 直線にあわせて回転, 画像のサイズ変更 (both),
 // 右90度回転, 左90度回転, 上下反転 and 左右反転. Every result opens as a new document.
 
 #include <QDialog>

@@ -1151,13 +1151,22 @@ TEST_F(CommandTest, FeatherAsksItsWidthAndAddingTheSelectionToTheMaskList) {
 }
 
 TEST_F(CommandTest, CtrlWOnAPictureQuickSavesItAndLeavesItsWindowOpen) {
-  // A program folder without its Save folder: the quick save makes it.
   const std::filesystem::path folder = UseProgramFolder() / "Save";
   Start();
+  {
+    // Without its Save folder the quick save fails with the file error and makes no folder.
+    RecordingHost recorder;
+    ScopedHost scoped(recorder);
+    QTest::keyClick(ActiveView()->viewport(), Qt::Key_W, Qt::ControlModifier);
+    QApplication::processEvents();
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_NE(recorder.boxes[0].text.find("/Save/Y"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+  }
+  std::filesystem::create_directory(folder);
   QTest::keyClick(ActiveView()->viewport(), Qt::Key_W, Qt::ControlModifier);
   QApplication::processEvents();
   EXPECT_EQ(Frame().MdiArea()->subWindowList().size(), 1);
-  ASSERT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
