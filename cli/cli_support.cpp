@@ -74,4 +74,17 @@ bool ParseLayerOption(const ParsedArguments& args, int32_t& layerIndex) {
   return layer == nullptr || ParseInt(*layer, 0, 0x7FFFFFFF, layerIndex);
 }
 
+void PrintJsonWithList(const Invocation& call, const nlohmann::ordered_json& head, const char* key, size_t count,
+                       const std::function<nlohmann::ordered_json(size_t)>& item) {
+  const auto text = [](const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  };
+  std::string opening = text(head);
+  opening.pop_back();  // the closing brace
+  if (!head.empty()) opening += ',';
+  call.out << opening << text(key) << ":[";
+  for (size_t i = 0; i < count; ++i) call.out << (i == 0 ? "" : ",") << text(item(i));
+  call.out << "]}\n";
+}
+
 }  // namespace varnel::cli

@@ -2,11 +2,15 @@
 // What every varnel-cli command shares: failure and usage lines, number parsing, options that
 // may stand anywhere after the command.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
 
@@ -41,5 +45,12 @@ bool ParseLayerOption(const ParsedArguments& args, int32_t& layerIndex);
 // False (with the usage line already written) on an unknown option or a missing value.
 bool ParseArguments(const Invocation& call, const std::set<std::string, std::less<>>& flags,
                     const std::set<std::string, std::less<>>& valued, ParsedArguments& parsed, int& status);
+
+// Prints head as one line of JSON with one more member, key, holding count items, each made
+// and written on its own: a file of millions of entries as one tree would take dozens of
+// times its size, and the tree's own destructor allocates, so running out there would end the
+// process.
+void PrintJsonWithList(const Invocation& call, const nlohmann::ordered_json& head, const char* key, size_t count,
+                       const std::function<nlohmann::ordered_json(size_t)>& item);
 
 }  // namespace varnel::cli

@@ -44,6 +44,7 @@ void Print(const Invocation& call, const Json& value) {
   call.out << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
+
 std::string Hex6(uint32_t web) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -82,18 +83,19 @@ int DumpShapeFile(const Invocation& call, const std::string& path) {
   } catch (const ShapeFormatError& error) {
     return Fail(call, error.what());
   }
-  Json vertices = Json::array();
-  for (const ShapeVertex& v : definition.vertices) vertices.push_back({v.x, v.y, v.w});
-  Print(call, Json{{"type", definition.type}, {"vertices", std::move(vertices)}});
+  PrintJsonWithList(call, Json{{"type", definition.type}}, "vertices", definition.vertices.size(), [&](size_t i) {
+    const ShapeVertex& v = definition.vertices[i];
+    return Json{v.x, v.y, v.w};
+  });
   return kSuccess;
 }
 
 int DumpColourDefinitionFile(const Invocation& call, const std::string& path) {
   std::vector<ColourRef> colours;
   if (!ReadColourDefinitionFile(path, colours)) return Fail(call, kColourFileCannotOpen);
-  Json list = Json::array();
-  for (const ColourRef c : colours) list.push_back({{"red", RedOf(c)}, {"green", GreenOf(c)}, {"blue", BlueOf(c)}});
-  Print(call, Json{{"colours", std::move(list)}});
+  PrintJsonWithList(call, Json::object(), "colours", colours.size(), [&](size_t i) {
+    return Json{{"red", RedOf(colours[i])}, {"green", GreenOf(colours[i])}, {"blue", BlueOf(colours[i])}};
+  });
   return kSuccess;
 }
 
@@ -107,9 +109,9 @@ int DumpNamedColourList(const Invocation& call, const std::string& path) {
     case NamedColourListResult::kNotAList:
       return Fail(call, kNotANamedColourList);
   }
-  Json list = Json::array();
-  for (const NamedColour& e : entries) list.push_back({{"hex", Hex6(ValueOf(ToRgb(e.colour)))}, {"name", e.name}});
-  Print(call, Json{{"colours", std::move(list)}});
+  PrintJsonWithList(call, Json::object(), "colours", entries.size(), [&](size_t i) {
+    return Json{{"hex", Hex6(ValueOf(ToRgb(entries[i].colour)))}, {"name", entries[i].name}};
+  });
   return kSuccess;
 }
 

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -58,15 +59,15 @@ int Dump(const Invocation& call, std::FILE* f) {
 
   ToolStateReader reader(stream);
   if (!reader.IsUsable()) return Fail(call, kUnsupportedObjectFormat);
-  nlohmann::ordered_json entries = nlohmann::ordered_json::array();
-  for (const ToolStateEntry& entry : reader.ListEntries()) {
+  const std::vector<ToolStateEntry> entries = reader.ListEntries();
+  // A malformed value fails the dump before anything is printed.
+  for (const ToolStateEntry& entry : entries) ValueOf(entry);
+  PrintJsonWithList(call, {{"tool", toolName}, {"class", reader.ClassName()}}, "entries", entries.size(), [&](size_t i) {
     // Keys and type codes are whatever bytes the file holds; as text they must be valid UTF-8.
-    entries.push_back({{"key", FromCodePage932(entry.key)}, {"type", FromCodePage932(entry.type)},
-                       {"value", ValueOf(entry)}});
-  }
-  const nlohmann::ordered_json result = {
-      {"tool", toolName}, {"class", reader.ClassName()}, {"entries", std::move(entries)}};
-  call.out << result.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    const ToolStateEntry& entry = entries[i];
+    return nlohmann::ordered_json{
+        {"key", FromCodePage932(entry.key)}, {"type", FromCodePage932(entry.type)}, {"value", ValueOf(entry)}};
+  });
   return kSuccess;
 }
 

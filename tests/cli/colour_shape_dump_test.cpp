@@ -2,7 +2,10 @@
 // colour-correction curve files, through the command dispatcher.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -82,6 +85,36 @@ TEST_F(ColourShapeDump, AColourDefinitionFileGivesRedGreenAndBluePerColour) {
             Json::parse(R"({"colours": [{"red": 255, "green": 0, "blue": 0}, {"red": 1, "green": 2, "blue": 3},
                                         {"red": 44, "green": 255, "blue": 0}]})"));
   EXPECT_EQ(DumpJson(Write("EMPTY.CD", "")), Json::parse(R"({"colours": []})"));
+}
+
+// A sanitizer reserves far more address space than the process uses, so a limit on it says
+// nothing there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSpaceLimitable = false;
+#elif defined(__has_feature)
+constexpr bool kAddressSpaceLimitable = !__has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSpaceLimitable = true;
+#endif
+
+TEST_F(ColourShapeDump, ALongColourFileIsPrintedWithinAFewTimesItsSize) {
+  if (!kAddressSpaceLimitable) GTEST_SKIP() << "address space is not limitable under the sanitizer";
+  std::string text;
+  for (int i = 0; i < 2'000'000; ++i) text += "1 2 3\n";
+  const std::string path = Write("long.cd", text);
+  // 12 MB of colours, printed with 250 MB to spare; as one tree they took 45 times their size
+  // and ended the process when that ran out.
+  const auto dumpWithinLimit = [&path] {
+    size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{250} << 20);
+    const rlimit address{limit, limit};
+    setrlimit(RLIMIT_AS, &address);
+    std::ostream nowhere(nullptr);
+    std::ostringstream err;
+    std::_Exit(varnel::cli::Run(std::vector<std::string>{"dump", path}, nowhere, err) == kSuccess ? 0 : 1);
+  };
+  EXPECT_EXIT(dumpWithinLimit(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ColourShapeDump, ANamedColourListGivesWebOrderHexAndUtf8Names) {
