@@ -222,6 +222,22 @@ static int SizeAttribute(xmlNodePtr node, const char* name, int32_t* value) {
   return 0;
 }
 
+/* Tags, comments and the like a stack.xml may hold: far more than a stack of the most layers
+ * needs, and few enough that the parsed tree stays small. Each costs the tree a few hundred
+ * bytes however short it is written, so the count is checked before parsing. */
+#define MAX_MARKUP (16u * ORA_MAX_LAYERS)
+
+static size_t MarkupCount(const unsigned char* xml, size_t size) {
+  size_t count = 0;
+  const unsigned char* p = xml;
+  const unsigned char* end = xml + size;
+  while ((p = memchr(p, '<', (size_t)(end - p))) != NULL) {
+    ++count;
+    ++p;
+  }
+  return count;
+}
+
 int OraParseStack(const unsigned char* xml, size_t size, OraStack* stack) {
   xmlDocPtr doc;
   xmlNodePtr root;
@@ -229,7 +245,7 @@ int OraParseStack(const unsigned char* xml, size_t size, OraStack* stack) {
   Walk walk;
   int result = kVarnelPluginBrokenData;
   memset(stack, 0, sizeof *stack);
-  if (xml == NULL || size == 0 || size > INT32_MAX) return kVarnelPluginBrokenData;
+  if (xml == NULL || size == 0 || size > INT32_MAX || MarkupCount(xml, size) > MAX_MARKUP) return kVarnelPluginBrokenData;
   doc = xmlReadMemory((const char*)xml, (int)size, "stack.xml", NULL, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   if (doc == NULL) return kVarnelPluginBrokenData;
   root = xmlDocGetRootElement(doc);

@@ -311,6 +311,8 @@ TEST_F(OraportTest, BrokenAndHostileArchivesAreRefusedWithoutLayers) {
   for (int i = 0; i < 4097; ++i) manyLayers += oneLayer;
   std::string budgetLayers;
   for (int i = 0; i < 20; ++i) budgetLayers += oneLayer;
+  std::string muchMarkup = oneLayer;
+  for (int i = 0; i < 65536; ++i) muchMarkup += "<x/>";
   struct Case {
     const char* name;
     std::vector<Entry> entries;  // empty: the file holds "not a zip"
@@ -332,6 +334,7 @@ TEST_F(OraportTest, BrokenAndHostileArchivesAreRefusedWithoutLayers) {
       {"a canvas over 2 GiB", WithStack(Stack("w=\"65535\" h=\"65535\"", oneLayer), {{"data/a.png", onePng}})},
       {"layers past the pixel budget", WithStack(Stack("w=\"32767\" h=\"16384\"", budgetLayers), {{"data/a.png", onePng}})},
       {"more than 4096 layers", WithStack(Stack("w=\"2\" h=\"2\"", manyLayers), {{"data/a.png", onePng}})},
+      {"more markup than a stack needs", WithStack(Stack("w=\"2\" h=\"2\"", muchMarkup), {{"data/a.png", onePng}})},
       {"a PNG claiming far more than its bytes", WithStack(Stack("w=\"2\" h=\"2\"", oneLayer), {{"data/a.png", ClaimingPng(30000, 30000)}})},
       {"stack.xml inflating past 16 MiB", WithStack(Stack("w=\"2\" h=\"2\"", oneLayer) + std::string(17 << 20, ' '), {{"data/a.png", onePng}})},
       {"entities in a document type", WithStack("<?xml version=\"1.0\"?><!DOCTYPE image [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
