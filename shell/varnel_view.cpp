@@ -419,8 +419,8 @@ void CVarnelView::wheelEvent(QWheelEvent* event) {
     QAbstractScrollArea::wheelEvent(event);
     return;
   }
-  // Zooming keeps the picture's point under the pointer where it is; the wheel does not
-  // scroll as well, as it would carry that point away.
+  // Zooming keeps the picture's point under the pointer where it is; then the wheel scrolls
+  // as it does without Ctrl.
   const QPointF pointer = event->position();
   const double imageX = (horizontalScrollBar()->value() + pointer.x() - kMargin) / m_zoom;
   const double imageY = (verticalScrollBar()->value() + pointer.y() - kMargin) / m_zoom;
@@ -430,6 +430,10 @@ void CVarnelView::wheelEvent(QWheelEvent* event) {
   double zoom = std::round((m_zoom + step) * 1e9) / 1e9;
   if (step < 0 && zoom < kZoomStep) zoom = std::min(m_zoom, kZoomStep);
   ZoomAt(zoom, pointer, imageX, imageY);
+  // Without Ctrl: Qt's scroll bars page with it held.
+  QWheelEvent plain(pointer, event->globalPosition(), event->pixelDelta(), event->angleDelta(), event->buttons(),
+                    event->modifiers() & ~Qt::ControlModifier, event->phase(), event->inverted(), event->source());
+  QAbstractScrollArea::wheelEvent(&plain);
   event->accept();
 }
 

@@ -446,17 +446,23 @@ TEST_F(ShellTest, CtrlWheelZoomsByFifthsAndCtrlArrowsScrollBy50) {
   view->SetZoom(1.0);
   QScrollBar* vertical = view->verticalScrollBar();
   QScrollBar* horizontal = view->horizontalScrollBar();
-  // Zooming keeps the picture's point under the pointer (viewport (10, 10)) in place.
+  // Zooming keeps the picture's point under the pointer (viewport (10, 10)) in place, then the
+  // wheel scrolls as far as a turn without Ctrl does.
+  vertical->setValue(200);
+  wheel(120, Qt::NoModifier);
+  const int turn = 200 - vertical->value();
+  ASSERT_GT(turn, 0);
   horizontal->setValue(300);
   vertical->setValue(200);
-  const QPoint under = view->ViewToImage(QPoint(10, 10));
-  EXPECT_EQ(under, QPoint(290, 190));
+  EXPECT_EQ(view->ViewToImage(QPoint(10, 10)), QPoint(290, 190));
   wheel(120, Qt::ControlModifier);
-  wheel(120, Qt::ControlModifier);
-  EXPECT_DOUBLE_EQ(view->Zoom(), 1.4);
-  EXPECT_EQ(view->ViewToImage(QPoint(10, 10)), under);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 1.2);
+  EXPECT_EQ(horizontal->value(), 290 * 6 / 5 + 20 - 10);
+  EXPECT_EQ(vertical->value(), 190 * 6 / 5 + 20 - 10 - turn);
+  const int before = vertical->value();
   wheel(-120, Qt::ControlModifier);
-  EXPECT_EQ(view->ViewToImage(QPoint(10, 10)), under);
+  EXPECT_DOUBLE_EQ(view->Zoom(), 1.0);
+  EXPECT_GT(vertical->value(), (before + 10 - 20) * 5 / 6 + 20 - 10);  // lowered, and still scrolled
 
   view->SetZoom(1.0);
   vertical->setValue(100);
