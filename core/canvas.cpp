@@ -676,7 +676,14 @@ void Canvas::AddMargin(int32_t left, int32_t right, int32_t top, int32_t bottom,
 }
 
 void Canvas::SetTool(int32_t slot, std::unique_ptr<PaintObject> tool) {
-  if (slot >= 0 && slot < kToolSlots) m_tools[slot] = std::move(tool);
+  if (slot < 0 || slot >= kToolSlots) return;
+  if (m_pressedTool == m_tools[slot].get()) m_pressedTool = nullptr;
+  m_tools[slot] = std::move(tool);
+}
+
+void Canvas::SetTemporaryTool(std::unique_ptr<PaintObject> tool) {
+  if (m_pressedTool == m_temporaryTool.get()) m_pressedTool = nullptr;
+  m_temporaryTool = std::move(tool);
 }
 
 PaintObject* Canvas::Tool(int32_t slot) const {
@@ -708,7 +715,19 @@ bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, in
   PaintObject* tool = ActiveTool();
   if (target == nullptr || tool == nullptr) return false;
   if (pointFilter) pointFilter(x, y);
+  // A tool changed in the middle of a drag (by a tool key, or the pen turned over) first ends
+  // the drag of the one that heard the button go down, where it last was: left as it is, that
+  // tool would go on painting at its next event with no button held.
+  if (m_pressedTool != nullptr && m_pressedTool != tool) {
+    PaintObject* pressed = std::exchange(m_pressedTool, nullptr);
+    pressed->ButtonUp({target, m_pressedAt.flags & ~kToolLeftButton, m_pressedAt.x, m_pressedAt.y, m_pressedAt.pressure,
+                       nullptr});
+    FinishToolChange();
+  }
   ToolEvent event{target, flags, x - EditOffsetX(), y - EditOffsetY(), pressure, orientation};
+  if (code == kToolButtonDown) m_pressedTool = tool;
+  if (tool == m_pressedTool) m_pressedAt = {flags, event.x, event.y, pressure};
+  if (code == kToolButtonUp && tool == m_pressedTool) m_pressedTool = nullptr;
   bool answer = false;
   switch (code) {
     case kToolButtonDown: answer = tool->ButtonDown(event); break;
@@ -719,7 +738,7 @@ bool Canvas::DeliverEvent(int32_t code, uint32_t flags, int32_t x, int32_t y, in
     default: return false;
   }
   FinishToolChange();
-  if (m_temporaryTool && m_temporaryTool->IsFinished()) m_temporaryTool.reset();
+  if (m_temporaryTool && m_temporaryTool->IsFinished()) SetTemporaryTool(nullptr);
   return answer;
 }
 

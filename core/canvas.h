@@ -137,7 +137,7 @@ class Canvas {
   void SelectTool(int32_t slot);
   int32_t SelectedTool() const { return m_selectedTool; }
   void SetPenEndOverride(std::optional<int32_t> slot) { m_penEndOverride = slot; }
-  void SetTemporaryTool(std::unique_ptr<PaintObject> tool) { m_temporaryTool = std::move(tool); }
+  void SetTemporaryTool(std::unique_ptr<PaintObject> tool);
   PaintObject* TemporaryTool() const { return m_temporaryTool.get(); }
   PaintObject* ActiveTool() const;
   // Moves an image point before it reaches the tool (grids snap through it); none by default.
@@ -172,6 +172,13 @@ class Canvas {
 
   std::unique_ptr<PaintObject> m_tools[kToolSlots];
   std::unique_ptr<PaintObject> m_temporaryTool;
+  // The tool that heard the left button go down and not yet come up, and the last point it was
+  // handed (in its own coordinates), so that a tool changed in the middle of a drag can end it.
+  PaintObject* m_pressedTool = nullptr;
+  struct {
+    uint32_t flags;
+    int32_t x, y, pressure;
+  } m_pressedAt{};
   int32_t m_selectedTool = 1;
   std::optional<int32_t> m_penEndOverride;
   std::unique_ptr<ImageSurface> m_maskImage;

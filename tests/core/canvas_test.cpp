@@ -613,8 +613,38 @@ TEST(CanvasTools, TheTemporaryToolComesFirstAndGoesWhenFinishedThenThePenEndOver
   canvas.SetPenEndOverride(std::nullopt);
   canvas.DeliverEvent(kToolButtonUp, 0, 1, 1, 0);
   EXPECT_EQ(temporary.size(), 2u);
-  EXPECT_EQ(pen.size(), 1u);
+  EXPECT_EQ(pen.size(), 2u);  // the pen's end, turned away mid-drag, is told the drag ended
   EXPECT_EQ(selected.size(), 1u);
+}
+
+TEST(CanvasTools, AToolChangedInTheMiddleOfADragFirstEndsTheDragOfTheToolThatHadIt) {
+  Canvas canvas;
+  canvas.InitWithLayer(MakeLayer({8, 8}, 0xFFFFFFFFu));
+  std::vector<RecordingTool::Seen> brush, eraser;
+  canvas.SetTool(1, std::make_unique<RecordingTool>(brush, true));
+  canvas.SetTool(2, std::make_unique<RecordingTool>(eraser));
+  canvas.SelectTool(1);
+  canvas.DeliverEvent(kToolButtonDown, kToolLeftButton, 1, 1, 0);
+  canvas.DeliverEvent(kToolMove, kToolLeftButton | kToolShift, 2, 3, 256);
+  canvas.SelectTool(2);  // a tool key while the button is held
+  canvas.DeliverEvent(kToolMove, kToolLeftButton, 4, 4, 256);
+  canvas.DeliverEvent(kToolButtonUp, 0, 5, 5, 0);
+  canvas.SelectTool(1);
+  canvas.DeliverEvent(kToolMove, 0, 6, 6, 256);
+  // The brush heard its drag end where it last was, before the eraser heard anything;
+  // afterwards it hears moves only as moves.
+  const std::vector<std::pair<int32_t, int32_t>> brushHeard = {
+      {kToolButtonDown, 1}, {kToolMove, 2}, {kToolButtonUp, 2}, {kToolMove, 6}};
+  ASSERT_EQ(brush.size(), brushHeard.size());
+  for (size_t i = 0; i < brush.size(); ++i) {
+    EXPECT_EQ(brush[i].code, brushHeard[i].first) << i;
+    EXPECT_EQ(brush[i].x, brushHeard[i].second) << i;
+  }
+  EXPECT_EQ(brush[2].y, 3);
+  EXPECT_EQ(brush[2].flags, kToolShift);
+  ASSERT_EQ(eraser.size(), 2u);
+  EXPECT_EQ(eraser[0].code, kToolMove);
+  EXPECT_EQ(eraser[1].code, kToolButtonUp);
 }
 
 TEST(CanvasTools, AChangeBecomesOneUndoStepWhenTheToolMarksItModified) {
