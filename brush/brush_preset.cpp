@@ -197,15 +197,19 @@ PresetMenu PresetMenu::Build(const std::string& presetsFolder) {
   PresetMenu menu;
   int32_t id = kBrushPresetCommandBase;
   for (const std::string& group : MergedEntries(presetsFolder, "", true)) {
-    Group g{group, id, {}};
+    Group g{group, id, {}, {}};
     for (const std::string& file : MergedEntries(presetsFolder, group, false)) {
       g.titles.push_back(FileTitle(file));
+      g.files.push_back(file);
       ++id;
     }
     menu.groups.push_back(std::move(g));
   }
   menu.topFirstId = id;
-  for (const std::string& file : MergedEntries(presetsFolder, "", false)) menu.topTitles.push_back(FileTitle(file));
+  for (const std::string& file : MergedEntries(presetsFolder, "", false)) {
+    menu.topTitles.push_back(FileTitle(file));
+    menu.topFiles.push_back(file);
+  }
   return menu;
 }
 
@@ -225,10 +229,10 @@ std::optional<std::string> PresetMenu::Title(int32_t id) const {
 std::optional<std::string> PresetMenu::Path(const std::string& presetsFolder, int32_t id) const {
   for (const Group& g : groups) {
     if (id >= g.firstId && id < g.firstId + static_cast<int32_t>(g.titles.size()))
-      return ReadablePathFor(presetsFolder + "/" + g.name + "/" + g.titles[static_cast<size_t>(id - g.firstId)] + ".bpp");
+      return ReadablePathFor(presetsFolder + "/" + g.name + "/" + g.files[static_cast<size_t>(id - g.firstId)]);
   }
-  if (id >= topFirstId && id < topFirstId + static_cast<int32_t>(topTitles.size()))
-    return ReadablePathFor(presetsFolder + "/" + topTitles[static_cast<size_t>(id - topFirstId)] + ".bpp");
+  if (id >= topFirstId && id < topFirstId + static_cast<int32_t>(topFiles.size()))
+    return ReadablePathFor(presetsFolder + "/" + topFiles[static_cast<size_t>(id - topFirstId)]);
   return std::nullopt;
 }
 

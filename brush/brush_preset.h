@@ -44,10 +44,12 @@ struct PresetMenu {
     std::string name;
     int32_t firstId = 0;
     std::vector<std::string> titles;  // file names without ".bpp"
+    std::vector<std::string> files;   // the names as found: the extension may be in any case
   };
   std::vector<Group> groups;
   int32_t topFirstId = kBrushPresetCommandBase;
   std::vector<std::string> topTitles;
+  std::vector<std::string> topFiles;
 
   static PresetMenu Build(const std::string& presetsFolder);
   bool Contains(int32_t id) const;

@@ -270,7 +270,7 @@ TEST_F(PresetFolderTest, MenuNumbersGroupsThenTopLevelPresetsAndMapsIdsBack) {
   p.density = 2;
   WritePresetFile(Root() + "/水彩/b.bpp", p);
   p.density = 3;
-  WritePresetFile(Root() + "/top.bpp", p);
+  WritePresetFile(Root() + "/top.BPP", p);  // listed whatever the extension's case, and read
   WriteText(Root() + "/notes.txt", "x");
   const PresetMenu menu = PresetMenu::Build(Root());
   ASSERT_EQ(menu.groups.size(), 2u);
