@@ -150,6 +150,8 @@ void FileReader::Back(uint64_t size) {
 // ---------------------------------------------------------------------------------------------
 // Writing
 
+std::string TemporaryNamePrefix(int process) { return ".vn" + std::to_string(process) + "-"; }
+
 FileWriter::FileWriter(size_t bufferSize) : m_buffer(std::max<size_t>(bufferSize, 16)) {}
 
 FileWriter::~FileWriter() { Abandon(); }
@@ -157,12 +159,23 @@ FileWriter::~FileWriter() { Abandon(); }
 bool FileWriter::TryCreate(const std::string& path) {
   Abandon();
   static std::atomic<uint32_t> counter{0};
-  // The new file keeps the permissions of the one it replaces.
+  // The new file keeps the permissions of the one it replaces; a folder is not replaced, even
+  // one a link points to.
   mode_t mode = 0666;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+  }
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   for (int tried = 0; tried < 100; ++tried) {
-    std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    // A short name of its own, so that an output name as long as a file name may be still
+    // leaves room for it; the process number lets an interrupted command find its own.
+    std::string name = folder + TemporaryNamePrefix(::getpid()) + std::to_string(counter++) + ".tmp";
     const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
       m_fd = fd;

@@ -69,6 +69,10 @@ class FileReader {
   size_t m_bufferEnd = 0;
 };
 
+// How the temporary file a write goes to before it takes the output's name starts: ".vn", the
+// writing process's number and "-", then a count and ".tmp", in the output's folder.
+std::string TemporaryNamePrefix(int process);
+
 class FileWriter {
  public:
   // bufferSize: small writes are collected up to this many bytes; larger ones go straight out.

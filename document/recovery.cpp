@@ -1,5 +1,6 @@
 #include "document/recovery.h"
 
+#include <signal.h>
 #include <sys/mman.h>
 
 #include <sys/stat.h>
@@ -371,6 +372,23 @@ void RecoveryStore::RemoveOwn() const {
   }
 }
 
+namespace {
+
+// A temporary file that a write of a process now gone left behind (see TemporaryNamePrefix).
+bool IsAbandonedTemporary(const std::string& name) {
+  if (!name.starts_with(".vn") || !name.ends_with(".tmp")) return false;
+  const size_t dash = name.find('-', 3);
+  if (dash == std::string::npos || dash == 3 || dash - 3 > 9) return false;
+  int process = 0;
+  for (size_t i = 3; i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+    process = process * 10 + (name[i] - '0');
+  }
+  return process > 0 && name.starts_with(TemporaryNamePrefix(process)) && ::kill(process, 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
+
 std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
   struct Found {
     RecoveryEntry entry;
@@ -386,7 +404,10 @@ std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
     uint64_t document = 0;
     std::string_view rest;
     const std::string name = item.path().filename().string();
-    if (!ParseFileName(name, owner, document, rest)) continue;
+    if (!ParseFileName(name, owner, document, rest)) {
+      if (IsAbandonedTemporary(name)) strays.push_back(item.path().string());
+      continue;
+    }
     const std::string key = name.substr(0, name.size() - rest.size() - 1);
     Found& f = found[key];
     f.entry.owner = owner;
@@ -404,6 +425,9 @@ std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
       strays.push_back(item.path().string());  // a temporary file of an unfinished write
     }
   }
+  // What a write of a process now gone left.
+  for (const std::string& stray : strays)
+    if (IsAbandonedTemporary(fs::path(stray).filename().string())) RemoveFile(stray);
   std::vector<Found> dead;
   for (auto& [key, f] : found) {
     if (f.info) ParseRecoveryInfo(ReadSmallFile(f.entry.infoPath, 1 << 20), f.entry.info);

@@ -179,11 +179,22 @@ int SpiEqualsNoCase(const char* a, const char* b) {
 int SpiCreateTemp(const char* path, char* temp, size_t tempSize) {
   static unsigned counter;
   struct stat existing;
+  const char* slash;
+  int folderLength;
   int attempt;
   if (path == NULL || *path == 0) return -1;
+  /* A folder is not replaced, even one a link points to. */
+  if (stat(path, &existing) == 0 && S_ISDIR(existing.st_mode)) {
+    errno = EISDIR;
+    return -1;
+  }
+  slash = strrchr(path, '/');
+  folderLength = slash == NULL ? 0 : (int)(slash - path + 1);
   for (attempt = 0; attempt < 100; ++attempt) {
     int fd;
-    const int written = snprintf(temp, tempSize, "%s.%ld.%u.tmp", path, (long)getpid(), counter++);
+    /* A short name of its own beside the picture, as the host names its own temporary files:
+     * an interrupted varnel-cli finds them by the process number. */
+    const int written = snprintf(temp, tempSize, "%.*s.vn%ld-%u.tmp", folderLength, path, (long)getpid(), counter++);
     if (written < 0 || (size_t)written >= tempSize) return -1;
     /* 0666 lets the umask decide, as for any new file the user saves. */
     fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
+#include <vector>
 
 #include "cli/commands.h"
+#include "document/file_io.h"
 #include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
@@ -111,6 +119,81 @@ TEST(CliProgram, ConvertsThroughThePngPlugInBothWays) {
   EXPECT_EQ(back, 0) << backText;
   auto [unknown, unknownText] = run("convert " + dir + "/a.vlb " + dir + "/a.nowriter");
   EXPECT_EQ(unknown, 1);
+}
+
+}  // namespace
+}  // namespace varnel::cli
+
+namespace varnel::cli {
+namespace {
+
+int RunProgram(const std::vector<std::string>& args) {
+  const pid_t child = fork();
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>("varnel-cli")};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(VARNEL_PROGRAM_DIR "/varnel-cli", argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Both writers: the program's own (.vlb) and a picture plug-in's (.png).
+TEST(CliProgram, AnOutputNamedAsLongAsAFileNameMayBeIsWritten) {
+  test::TempFolder folder;
+  ASSERT_EQ(RunProgram({"new", folder / "a.vlb", "4", "4"}), kSuccess);
+  for (const char* extension : {".vlb", ".png"}) {
+    const std::string name = std::string(255 - 4, 'x') + extension;
+    EXPECT_EQ(RunProgram({"convert", folder / "a.vlb", folder / name}), kSuccess) << extension;
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / name)) << extension;
+    std::filesystem::remove(folder / name);
+  }
+  EXPECT_EQ(folder.List(), (std::vector<std::string>{"a.vlb"}));
+}
+
+TEST(CliProgram, AnOutputThatLinksToAFolderIsRefusedAndTheLinkStays) {
+  test::TempFolder folder;
+  ASSERT_EQ(RunProgram({"new", folder / "a.vlb", "4", "4"}), kSuccess);
+  std::filesystem::create_directory(folder / "d");
+  for (const char* name : {"out.vlb", "out.png"}) {
+    std::filesystem::create_directory_symlink("d", folder / name);
+    EXPECT_EQ(RunProgram({"convert", folder / "a.vlb", folder / name}), kFailed) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / name)) << name;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(folder / "d"));
+}
+
+TEST(CliProgram, AnInterruptedCommandTakesItsTemporaryFilesWithIt) {
+  test::TempFolder folder;
+  // An input nobody writes to: opening it waits until the signal comes.
+  ASSERT_EQ(mkfifo((folder / "in.vlb").c_str(), 0600), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(VARNEL_PROGRAM_DIR "/varnel-cli", "varnel-cli", "convert", (folder / "in.vlb").c_str(),
+          (folder / "out.vlb").c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // What the command was writing, and what others were.
+  const std::string own = TemporaryNamePrefix(child) + "0.tmp", other = TemporaryNamePrefix(child + 1) + "0.tmp";
+  for (const std::string& name : {own, other, std::string("keep.tmp")}) std::ofstream(folder / name) << "x";
+  // The signal is sent once the program holds it for its waiting thread.
+  const std::string status = "/proc/" + std::to_string(child) + "/status";
+  bool held = false;
+  for (int tries = 0; tries < 500 && !held; ++tries) {
+    std::ifstream file(status);
+    for (std::string line; std::getline(file, line);)
+      if (line.starts_with("SigBlk:")) held = (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) != 0;
+    if (!held) usleep(10000);
+  }
+  ASSERT_TRUE(held);
+  kill(child, SIGTERM);
+  int result = 0;
+  ASSERT_EQ(waitpid(child, &result, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(result) && WTERMSIG(result) == SIGTERM) << result;
+  EXPECT_EQ(folder.List(), (std::vector<std::string>{other, "in.vlb", "keep.tmp"}));
 }
 
 }  // namespace

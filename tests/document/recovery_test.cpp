@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "document/layer_file.h"
+#include "document/file_io.h"
 #include "document/recovery.h"
 #include "tests/support/temp_folder.h"
 
@@ -293,7 +294,7 @@ TEST(RecoveryStore, ListingTidiesWhatACrashedWriteLeftAndSkipsForeignFiles) {
   const ProcessIdentity dead = DeadProcess();
   const std::string prefix = folder + "/" + std::to_string(dead.processId) + "-" + std::to_string(dead.startTicks) + "-";
   std::ofstream(prefix + "5.inf") << FormatRecoveryInfo({"", "lost", ""});
-  std::ofstream(prefix + "6.vlb.tmp99-0") << "partial";
+  std::ofstream(folder + "/" + TemporaryNamePrefix(dead.processId) + "0.tmp") << "partial";
   std::ofstream(folder + "/notes.txt") << "mine";
   std::ofstream(folder + "/x-1-2.vlb") << "not ours";
 
