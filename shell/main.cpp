@@ -7,6 +7,7 @@
 #include "core/blend.h"
 #include "core/undo.h"
 #include "platform/profile.h"
+#include "qtcommon/selection_paste_guard.h"
 #include "shell/varnel_app.h"
 
 namespace {
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(VARNEL_VERSION);
   UseJapaneseFont(app);
   varnel::InstallQtTranslations();
+  varnel::GuardSelectionPaste(app);
 
   // Undo steps go to disk in the background for the whole run; the writer stops only after
   // every document (and with it every step) is gone.

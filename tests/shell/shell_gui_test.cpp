@@ -13,6 +13,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QUrl>
 #include <QMenuBar>
 #include <QPainter>
@@ -27,6 +30,7 @@
 #include "document/picture_commands.h"
 #include "memwell/memwell.h"
 #include "platform/host.h"
+#include "qtcommon/selection_paste_guard.h"
 #include "shell/child_frame.h"
 #include "shell/debug_console_panel.h"
 #include "shell/main_frame.h"
@@ -724,6 +728,33 @@ TEST_F(ShellTest, StartUpCreatesThePoolOf1032ByteBlocks) {
   EXPECT_EQ(FXAlloc(), block);
   FXFree(block);
 }
+
+// The offscreen platform keeps no primary selection, so a middle click has nothing to paste.
+TEST(SelectionPasteGuard, AMiddleClickWithNothingToPasteNeverReachesATextBox) {
+  varnel::GuardSelectionPaste(*qApp);
+  struct Counter : QObject {
+    int middle = 0, left = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::MouseButtonRelease)
+        ++(static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton ? middle : left);
+      return false;
+    }
+  };
+  QPlainTextEdit plain;
+  QTextEdit rich;
+  QLineEdit line;  // a line box takes the middle click without harm
+  const std::pair<QWidget*, int> cases[] = {{plain.viewport(), 0}, {rich.viewport(), 0}, {&line, 1}};
+  for (const auto& [target, middles] : cases) {
+    Counter counter;
+    target->installEventFilter(&counter);
+    QTest::mouseClick(target, Qt::MiddleButton);
+    QTest::mouseClick(target, Qt::LeftButton);
+    EXPECT_EQ(counter.middle, middles) << target->metaObject()->className();
+    EXPECT_EQ(counter.left, 1);
+    target->removeEventFilter(&counter);
+  }
+}
+
 
 }  // namespace
 }  // namespace varnel
