@@ -44,7 +44,6 @@ void Print(const Invocation& call, const Json& value) {
   call.out << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
-
 std::string Hex6(uint32_t web) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;

@@ -36,10 +36,15 @@ std::string Hex(std::string_view bytes) {
   return text;
 }
 
+// The reader refuses an integer of any other size, and so does the dump.
+void CheckValue(const ToolStateEntry& entry) {
+  if (entry.type == "I4XO" && entry.data.size() != 4)
+    throw ToolStateFormatError(ToolStateFormatError::Reason::kIntegerSize);
+}
+
 nlohmann::ordered_json ValueOf(const ToolStateEntry& entry) {
+  CheckValue(entry);
   if (entry.type == "I4XO") {
-    // The reader refuses an integer of any other size, and so does the dump.
-    if (entry.data.size() != 4) throw ToolStateFormatError(ToolStateFormatError::Reason::kIntegerSize);
     const auto* p = reinterpret_cast<const uint8_t*>(entry.data.data());
     const uint32_t raw = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
                          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -61,7 +66,7 @@ int Dump(const Invocation& call, std::FILE* f) {
   if (!reader.IsUsable()) return Fail(call, kUnsupportedObjectFormat);
   const std::vector<ToolStateEntry> entries = reader.ListEntries();
   // A malformed value fails the dump before anything is printed.
-  for (const ToolStateEntry& entry : entries) ValueOf(entry);
+  for (const ToolStateEntry& entry : entries) CheckValue(entry);
   PrintJsonWithList(call, {{"tool", toolName}, {"class", reader.ClassName()}}, "entries", entries.size(), [&](size_t i) {
     // Keys and type codes are whatever bytes the file holds; as text they must be valid UTF-8.
     const ToolStateEntry& entry = entries[i];

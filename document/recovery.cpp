@@ -398,6 +398,7 @@ std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
   };
   std::map<std::string, Found> found;  // by "<pid>-<start>-<document>"
   std::vector<std::string> strays;
+  std::vector<std::string> abandoned;  // what a write of a process now gone left
   std::error_code error;
   for (const auto& item : fs::directory_iterator(m_folder, error)) {
     ProcessIdentity owner;
@@ -405,7 +406,7 @@ std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
     std::string_view rest;
     const std::string name = item.path().filename().string();
     if (!ParseFileName(name, owner, document, rest)) {
-      if (IsAbandonedTemporary(name)) strays.push_back(item.path().string());
+      if (IsAbandonedTemporary(name)) abandoned.push_back(item.path().string());
       continue;
     }
     const std::string key = name.substr(0, name.size() - rest.size() - 1);
@@ -425,9 +426,7 @@ std::vector<RecoveryEntry> RecoveryStore::ListAbandoned() const {
       strays.push_back(item.path().string());  // a temporary file of an unfinished write
     }
   }
-  // What a write of a process now gone left.
-  for (const std::string& stray : strays)
-    if (IsAbandonedTemporary(fs::path(stray).filename().string())) RemoveFile(stray);
+  for (const std::string& path : abandoned) RemoveFile(path);
   std::vector<Found> dead;
   for (auto& [key, f] : found) {
     if (f.info) ParseRecoveryInfo(ReadSmallFile(f.entry.infoPath, 1 << 20), f.entry.info);

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "tests/support/sanitizer.h"
 #include "tests/support/temp_folder.h"
 
 namespace varnel::cli {
@@ -87,18 +88,8 @@ TEST_F(ColourShapeDump, AColourDefinitionFileGivesRedGreenAndBluePerColour) {
   EXPECT_EQ(DumpJson(Write("EMPTY.CD", "")), Json::parse(R"({"colours": []})"));
 }
 
-// A sanitizer reserves far more address space than the process uses, so a limit on it says
-// nothing there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSpaceLimitable = false;
-#elif defined(__has_feature)
-constexpr bool kAddressSpaceLimitable = !__has_feature(address_sanitizer);
-#else
-constexpr bool kAddressSpaceLimitable = true;
-#endif
-
 TEST_F(ColourShapeDump, ALongColourFileIsPrintedWithinAFewTimesItsSize) {
-  if (!kAddressSpaceLimitable) GTEST_SKIP() << "address space is not limitable under the sanitizer";
+  if (test::kUnderAddressSanitizer) GTEST_SKIP() << "address space is not limitable under the sanitizer";
   std::string text;
   for (int i = 0; i < 2'000'000; ++i) text += "1 2 3\n";
   const std::string path = Write("long.cd", text);

@@ -16,6 +16,7 @@
 #include "platform/host.h"
 #include "platform/temp_file.h"
 #include "surface_test_support.h"
+#include "tests/support/sanitizer.h"
 
 namespace varnel {
 namespace {
@@ -504,19 +505,6 @@ TEST_F(UndoTest, TheRecordedHandlerHearsOfEveryNonEmptyStep) {
   EXPECT_EQ(seen, &surface);
 }
 
-// AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing there.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMemoryIsMeasurable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMemoryIsMeasurable = false;
-#else
-constexpr bool kMemoryIsMeasurable = true;
-#endif
-#else
-constexpr bool kMemoryIsMeasurable = true;
-#endif
-
 // Resident memory of this process in bytes.
 size_t ResidentBytes() {
   std::ifstream statm("/proc/self/statm");
@@ -541,7 +529,7 @@ TEST_F(UndoTest, TenThousandStepsCostDiskNotMemory) {
   }
   const size_t after = ResidentBytes();
   EXPECT_EQ(StepFiles().size(), 10001u);
-  if (kMemoryIsMeasurable) {
+  if (!test::kUnderAddressSanitizer) {
     EXPECT_LT(after - std::min(after, before), size_t{8} << 20);
   }
   surface.Undo().ClearHistory();
